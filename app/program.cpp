@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/program.h"
+
+#include "app/form_about.h"
+#include "app/form_main.h"
+#include "editor/form_edit.h"
+#include "export/form_progress.h"
+#include "export/form_save_settings.h"
+#include "platform/process_messages.h"
+#include "platform/widget_dialogs.h"
+#include "recovery/form_info.h"
+
+#include <QApplication>
+
+namespace app {
+
+int ProgramEntry(int& argc, char** argv, const std::function<void(TFormMain&)>& started) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Velmar Recorder");
+    QApplication::setApplicationDisplayName("Velmar Recorder");
+    QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
+
+    platform::WidgetDialogs dialogs;
+    platform::SetDialogs(&dialogs);
+    platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+
+    int result = 0;
+    {
+        // Creation order matters: the main window's start-up loads the settings and opens the
+        // device before the other windows exist.
+        TFormMain formMain;
+        TFormEdit formEdit;
+        TFormSaveSettings formSaveSettings;
+        TFormProgress formProgress;
+        TFormAbout formAbout;
+        TFormInfo formInfo;
+        formMain.show();
+        if (started) {
+            started(formMain);
+        }
+        result = QApplication::exec();
+    }
+    platform::SetDialogs(nullptr);
+    platform::SetProcessMessages({});
+    return result;
+}
+
+} // namespace app

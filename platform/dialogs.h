@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Message and input boxes. Windows show every user-facing text through this one interface so
+// that tests can answer it without a screen; the engine never calls it.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // An information box with an OK button.
+    virtual void ShowMessage(const QString& text) = 0;
+    // An error box, as the application's default error handler shows an unhandled error.
+    virtual void ShowError(const QString& text) = 0;
+    // A confirmation with Yes and No; true for Yes.
+    virtual bool Confirm(const QString& text) = 0;
+    // An input box: returns the entered text, or defaultText when the user cancels.
+    virtual QString InputBox(const QString& caption, const QString& prompt,
+                             const QString& defaultText) = 0;
+};
+
+// The dialogs in use. Until the application installs its own (widget_dialogs.cpp), a silent
+// implementation answers: messages are dropped, confirmations say No, input boxes cancel.
+Dialogs& CurrentDialogs();
+// Installs `dialogs` (not owned); nullptr returns to the silent implementation.
+void SetDialogs(Dialogs* dialogs);
+
+} // namespace platform

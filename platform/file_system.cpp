@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/file_system.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+namespace {
+std::function<int64_t(const std::string&)>& Provider() {
+    static std::function<int64_t(const std::string&)> provider;
+    return provider;
+}
+} // namespace
+
+void SetFreeSpaceProvider(std::function<int64_t(const std::string&)> provider) {
+    Provider() = std::move(provider);
+}
+
+int64_t FreeBytes(const std::string& path) {
+    if (Provider()) {
+        return Provider()(path);
+    }
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) != 0) {
+        return -1;
+    }
+    return int64_t(vfs.f_bavail) * int64_t(vfs.f_frsize);
+}
+
+std::string MountPointOf(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        return "/";
+    }
+    std::string p(real);
+    std::free(real);
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) {
+        return "/";
+    }
+    dev_t dev = st.st_dev;
+    // Walk up while the parent still lies on the same device.
+    while (p != "/") {
+        std::string parent = p.substr(0, p.find_last_of('/'));
+        if (parent.empty()) {
+            parent = "/";
+        }
+        struct stat pst {};
+        if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != dev) {
+            break;
+        }
+        p = parent;
+    }
+    return p;
+}
+
+std::string AppDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg) {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home && *home) {
+        return std::string(home) + "/.local/share";
+    }
+    return {};
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryWritable(const std::string& path) {
+    std::string probe = path + "/.velmar-write-probe-XXXXXX";
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "record/raw_file.h"
+
+#include "record/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace record {
+
+namespace {
+RawFile::WriteFault& FaultHook() {
+    static RawFile::WriteFault hook;
+    return hook;
+}
+} // namespace
+
+void RawFile::SetWriteFault(WriteFault fault) { FaultHook() = std::move(fault); }
+
+RawFile::~RawFile() { Release(); }
+
+RawFile::RawFile(RawFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)),
+      path_(std::move(other.path_)) {}
+
+RawFile& RawFile::operator=(RawFile&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = std::exchange(other.size_, 0);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+void RawFile::Create(const std::string& path) { Open(path, true); }
+void RawFile::OpenExisting(const std::string& path) { Open(path, false); }
+
+void RawFile::Open(const std::string& path, bool truncate) {
+    Release();
+    int flags = O_RDWR | O_CLOEXEC | (truncate ? O_CREAT | O_TRUNC : 0);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        throw FileOpenError(std::string(truncate ? "Cannot create file \"" : "Cannot open file \"") +
+                            path + "\". " + std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        throw FileOpenError("Cannot open file \"" + path + "\". " + std::strerror(err));
+    }
+    fd_ = fd;
+    size_ = st.st_size;
+    path_ = path;
+}
+
+void RawFile::Release() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
+    size_ = 0;
+    path_.clear();
+}
+
+size_t RawFile::ReadBlock(uint32_t n, void* buf) const { return ReadBlocks(n, buf, 1); }
+
+size_t RawFile::ReadBlocks(uint32_t n, void* buf, uint32_t count) const {
+    if (fd_ < 0 || n == 0) {
+        return 0;
+    }
+    size_t want = size_t(count) * BlockBytes;
+    int64_t offset = BlockOffset(n);
+    size_t done = 0;
+    auto* out = static_cast<char*>(buf);
+    while (done < want) {
+        ssize_t got = ::pread(fd_, out + done, want - done, offset + int64_t(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += size_t(got);
+    }
+    return done;
+}
+
+void RawFile::WriteAt(int64_t offset, const void* buf, size_t bytes) {
+    if (fd_ < 0) {
+        throw StreamWriteError(EBADF);
+    }
+    if (FaultHook() && FaultHook()(path_, offset, bytes)) {
+        throw StreamWriteError(ENOSPC);
+    }
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(buf);
+    while (done < bytes) {
+        ssize_t put = ::pwrite(fd_, in + done, bytes - done, offset + int64_t(done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            int err = put < 0 ? errno : ENOSPC;
+            // Whatever part did land still counts towards the size the file now has.
+            size_ = std::max(size_, offset + int64_t(done));
+            throw StreamWriteError(err);
+        }
+        done += size_t(put);
+    }
+    size_ = std::max(size_, offset + int64_t(bytes));
+}
+
+void RawFile::WriteBlocks(uint32_t n, const void* buf, uint32_t count) {
+    WriteAt(BlockOffset(n), buf, size_t(count) * BlockBytes);
+}
+
+uint32_t RawFile::AppendBlock(const void* buf) {
+    uint32_t n = Blocks() + 1;
+    WriteAt(BlockOffset(n), buf, BlockBytes);
+    return n;
+}
+
+void RawFile::TruncateBlocks(uint32_t count) {
+    if (fd_ < 0) {
+        return;
+    }
+    int64_t bytes = int64_t(count) * BlockBytes;
+    if (::ftruncate(fd_, bytes) == 0) {
+        size_ = bytes;
+    }
+}
+
+} // namespace record

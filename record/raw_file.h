@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/blocks.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace record {
+
+// A raw block file (recording, edit or clip file) over a POSIX file descriptor. Every access
+// moves whole blocks at 64-bit offsets; the length is always counted in whole blocks, so a
+// trailing part-block is ignored. Writes either complete or throw StreamWriteError; reads never
+// throw: a short read leaves the rest of the caller's buffer as it was.
+class RawFile {
+public:
+    RawFile() = default;
+    ~RawFile();
+    RawFile(const RawFile&) = delete;
+    RawFile& operator=(const RawFile&) = delete;
+    RawFile(RawFile&& other) noexcept;
+    RawFile& operator=(RawFile&& other) noexcept;
+
+    // Creates the file empty (an existing one is emptied) for reading and writing.
+    // Throws FileOpenError with the system's reason.
+    void Create(const std::string& path);
+    // Opens an existing file for reading and writing without changing it.
+    void OpenExisting(const std::string& path);
+    // Closes the descriptor; harmless when not open.
+    void Release();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Path() const { return path_; }
+
+    int64_t SizeBytes() const { return size_; }
+    // Length in whole blocks (size / 17640, truncated).
+    uint32_t Blocks() const { return uint32_t(size_ / BlockBytes); }
+
+    // Reads block n (1-based) into buf (BlockBytes bytes). Returns the bytes read: fewer at or
+    // past the end of the file.
+    size_t ReadBlock(uint32_t n, void* buf) const;
+    // Reads count consecutive blocks starting at block n; returns the bytes read.
+    size_t ReadBlocks(uint32_t n, void* buf, uint32_t count) const;
+
+    // Writes count blocks starting at block n (1-based), growing the file as needed.
+    void WriteBlocks(uint32_t n, const void* buf, uint32_t count);
+    void WriteBlock(uint32_t n, const void* buf) { WriteBlocks(n, buf, 1); }
+    // Appends one block after the last whole block; returns its block number.
+    uint32_t AppendBlock(const void* buf);
+
+    // Cuts the file to count whole blocks (used to drop a part-block left by a failed write).
+    void TruncateBlocks(uint32_t count);
+
+    // Test hook: when set, it is asked before every write (path, byte offset, byte count) and a
+    // true answer makes the write fail as a full disk would (ENOSPC).
+    using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
+    static void SetWriteFault(WriteFault fault);
+
+private:
+    void Open(const std::string& path, bool truncate);
+    void WriteAt(int64_t offset, const void* buf, size_t bytes);
+
+    int fd_ = -1;
+    int64_t size_ = 0;
+    std::string path_;
+};
+
+} // namespace record

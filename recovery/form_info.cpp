@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recovery/form_info.h"
+
+TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Found Recording");
+    setModal(true);
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite (unit, ui, e2e); exits
+# non-zero on any failure. `scripts/test.sh -L unit` runs one kind.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+cd build
+ctest --output-on-failure --timeout 600 "$@"
