@@ -14,14 +14,14 @@
 
 namespace app {
 
-int ProgramEntry(int& argc, char** argv, const std::function<void(TFormMain&)>& started) {
+int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
 
     platform::WidgetDialogs dialogs;
-    platform::SetDialogs(&dialogs);
+    platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);
     platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
 
     int result = 0;
@@ -35,8 +35,8 @@ int ProgramEntry(int& argc, char** argv, const std::function<void(TFormMain&)>& 
         TFormAbout formAbout;
         TFormInfo formInfo;
         formMain.show();
-        if (started) {
-            started(formMain);
+        if (hooks.started) {
+            hooks.started(formMain);
         }
         result = QApplication::exec();
     }

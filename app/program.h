@@ -4,12 +4,20 @@
 #include <functional>
 
 class TFormMain;
+namespace platform {
+class Dialogs;
+}
 
 namespace app {
 
 // The program entry: initialises the application, titles it "Velmar Recorder", creates the six
 // windows in their fixed order and runs the message loop until the main window closes.
-// `started` (for tests) runs once the main window is shown, before the loop.
-int ProgramEntry(int& argc, char** argv, const std::function<void(TFormMain&)>& started = {});
+struct EntryHooks {
+    // Runs once the main window is shown, before the message loop.
+    std::function<void(TFormMain&)> started;
+    // Message and input boxes to use instead of the widget ones (not owned).
+    platform::Dialogs* dialogs = nullptr;
+};
+int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks = {});
 
 } // namespace app

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+namespace testsupport {
+
+// Answers message and input boxes without a screen and remembers what was shown.
+class RecordingDialogs : public platform::Dialogs {
+public:
+    void ShowMessage(const QString& text) override { messages << text; }
+    void ShowError(const QString& text) override { errors << text; }
+    bool Confirm(const QString& text) override {
+        confirmations << text;
+        if (confirmAnswers.empty()) {
+            return false;
+        }
+        bool answer = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return answer;
+    }
+    QString InputBox(const QString& caption, const QString& prompt,
+                     const QString& defaultText) override {
+        inputs << caption + "|" + prompt;
+        if (inputAnswers.empty()) {
+            return defaultText;  // as a cancelled box answers
+        }
+        QString answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+
+    QStringList messages, errors, confirmations, inputs;
+    std::deque<bool> confirmAnswers;
+    std::deque<QString> inputAnswers;
+};
+
+} // namespace testsupport

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/settings.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <fstream>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool SameSettings(const app::Settings& a, const app::Settings& b) {
+    return a.Wav == b.Wav && a.SamplePerSecond == b.SamplePerSecond &&
+           a.BitPerSample == b.BitPerSample && a.Channels == b.Channels && a.MP3 == b.MP3 &&
+           a.BitRate == b.BitRate && a.Mode == b.Mode && a.VBR == b.VBR &&
+           a.MinBitRate == b.MinBitRate && a.MaxBitRate == b.MaxBitRate &&
+           a.VBRQuality == b.VBRQuality && a.Copyright == b.Copyright && a.Original == b.Original &&
+           a.Private == b.Private && a.OutputFolder == b.OutputFolder &&
+           a.RecordingModeIndex == b.RecordingModeIndex;
+}
+
+TEST(SettingsFile, LiesBesideTheExecutableWithTheIniExtension) {
+    EXPECT_EQ(app::SettingsFilePathFor("/opt/velmar/velmar-recorder"),
+              "/opt/velmar/velmar-recorder.INI");
+    EXPECT_EQ(app::SettingsFilePathFor("/opt/v.1/rec.bin"), "/opt/v.1/rec.INI");
+}
+
+TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("rec.INI");
+    app::Settings s = app::LoadSettings(Q(path));
+    EXPECT_FALSE(s.Wav);
+    EXPECT_TRUE(s.MP3);
+    EXPECT_EQ(s.BitRate, 128);
+    EXPECT_EQ(s.Mode, 0);
+    EXPECT_EQ(s.SamplePerSecond, 44100);
+    EXPECT_EQ(s.BitPerSample, 16);
+    EXPECT_EQ(s.Channels, 2);
+    EXPECT_EQ(s.MinBitRate, 32);
+    EXPECT_EQ(s.MaxBitRate, 320);
+    EXPECT_EQ(s.RecordingModeIndex, 0);
+    EXPECT_EQ(s.OutputFolder, QDir::homePath());
+
+    QString error;
+    ASSERT_TRUE(app::SaveSettings(Q(path), s, &error)) << error.toStdString();
+    const std::string expected = "[Save Format]\n"
+                                 "Wav=0\n"
+                                 "SamplePerSecond=44100\n"
+                                 "BitPerSample=16\n"
+                                 "Channels=2\n"
+                                 "MP3=1\n"
+                                 "BitRate=128\n"
+                                 "Mode=0\n"
+                                 "VBR=0\n"
+                                 "MinBitRate=32\n"
+                                 "MaxBitRate=320\n"
+                                 "VBRQuality=0\n"
+                                 "Copyright=0\n"
+                                 "Original=0\n"
+                                 "Private=0\n"
+                                 "\n"
+                                 "[Output Folder]\n"
+                                 "Name=" + QDir::homePath().toStdString() + "\n"
+                                 "\n"
+                                 "[Recording Mode]\n"
+                                 "Index=0\n";
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(SettingsFile, EveryValueSurvivesARoundTripAndASecondWriteChangesNothing) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("rec.INI");
+    app::Settings s;
+    s.Wav = true;
+    s.SamplePerSecond = 11025;
+    s.BitPerSample = 8;
+    s.Channels = 1;
+    s.MP3 = false;
+    s.BitRate = 320;
+    s.Mode = 3;
+    s.VBR = true;
+    s.MinBitRate = 64;
+    s.MaxBitRate = 256;
+    s.VBRQuality = 4;
+    s.Copyright = true;
+    s.Original = true;
+    s.Private = true;
+    s.OutputFolder = "/home/ann/My Recordings/ünïcode";
+    s.RecordingModeIndex = 7;
+    ASSERT_TRUE(app::SaveSettings(Q(path), s, nullptr));
+    std::string first = ReadFile(path);
+    app::Settings back = app::LoadSettings(Q(path));
+    EXPECT_TRUE(SameSettings(back, s));
+    ASSERT_TRUE(app::SaveSettings(Q(path), back, nullptr));
+    EXPECT_EQ(ReadFile(path), first);
+}
+
+TEST(SettingsFile, HandEditedFileIsReadAndItsOwnLinesKept) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("rec.INI");
+    WriteFile(path, "; written by hand\r\n"
+                    "\r\n"
+                    "[Other Program]\r\n"
+                    "BitRate=999\r\n"
+                    "[ save format ]\r\n"
+                    "  bitrate = 192  \r\n"
+                    "Extra=kept\r\n"
+                    "# comment\r\n"
+                    "Wav=1\r\n"
+                    "Wav=0\r\n"
+                    "[Recording Mode]\r\n"
+                    "Index=3\r\n"
+                    "[Output Folder]\r\n"
+                    "Name=\"/srv/audio\"\r\n");
+    app::Settings s = app::LoadSettings(Q(path));
+    EXPECT_EQ(s.BitRate, 192);       // sections and keys match regardless of case and blanks
+    EXPECT_TRUE(s.Wav);              // the first of two equal keys counts
+    EXPECT_EQ(s.RecordingModeIndex, 3);
+    EXPECT_EQ(s.OutputFolder, "/srv/audio");
+    EXPECT_EQ(s.SamplePerSecond, 44100);
+
+    ASSERT_TRUE(app::SaveSettings(Q(path), s, nullptr));
+    std::string text = ReadFile(path);
+    EXPECT_NE(text.find("; written by hand"), std::string::npos);
+    EXPECT_NE(text.find("[Other Program]\nBitRate=999"), std::string::npos);
+    EXPECT_NE(text.find("Extra=kept"), std::string::npos);
+    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), s));
+}
+
+TEST(SettingsFile, UnreadableValuesFallBackToTheirDefaults) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("rec.INI");
+    std::string longLine = "MinBitRate=" + std::string(10000, '9');
+    WriteFile(path, "[Save Format]\n"
+                    "SamplePerSecond=fast\n"
+                    "BitRate=12x\n"
+                    "Channels=70000\n"      // does not fit the 16 bits it is held in
+                    "Wav=yes\n"
+                    "MP3=2\n"
+                    "VBR=\n"
+                    "Mode=2\n"              // out of its list but a number: kept for the dialog
+                    "MaxBitRate=100\n" +
+                        longLine + "\n" +
+                        std::string("VBRQuality=\x01\x02\x03\n", 16) +
+                        "[Recording Mode]\nIndex=8\n");
+    app::Settings s = app::LoadSettings(Q(path));
+    EXPECT_EQ(s.SamplePerSecond, 44100);
+    EXPECT_EQ(s.BitRate, 128);
+    EXPECT_EQ(s.Channels, 2);
+    EXPECT_FALSE(s.Wav);
+    EXPECT_TRUE(s.MP3);
+    EXPECT_FALSE(s.VBR);
+    EXPECT_EQ(s.Mode, 2);
+    EXPECT_EQ(s.MaxBitRate, 100);
+    EXPECT_EQ(s.MinBitRate, 32);
+    EXPECT_EQ(s.VBRQuality, 0);
+    EXPECT_EQ(s.RecordingModeIndex, 0);
+
+    WriteFile(path, "[Recording Mode]\nIndex=-1\n");
+    EXPECT_EQ(app::LoadSettings(Q(path)).RecordingModeIndex, 0);
+    WriteFile(path, std::string("\x00\xff\xfe binary \x00 junk", 18));
+    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), app::Settings{}));
+}
+
+TEST(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
+    testsupport::TempDir dir;
+    QString error;
+    EXPECT_FALSE(app::SaveSettings(Q(dir.file("missing-folder/rec.INI")), app::Settings{}, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // A settings path that is a folder cannot be written either; nothing there is touched.
+    std::string folder = dir.file("rec.INI");
+    QDir().mkdir(Q(folder));
+    error.clear();
+    EXPECT_FALSE(app::SaveSettings(Q(folder), app::Settings{}, &error));
+    EXPECT_TRUE(QFileInfo(Q(folder)).isDir());
+    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(folder)), app::Settings{}));
+}
+
+} // namespace

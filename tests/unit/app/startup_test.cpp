@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/startup.h"
+#include "app/work_folder.h"
+#include "record/blocks.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+void WriteBytes(const QString& path, size_t n, char fill = 'x') {
+    std::ofstream(path.toStdString(), std::ios::binary) << std::string(n, fill);
+}
+
+std::string ReadFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A run of the program laid out in a temporary folder: the executable's folder and an
+// application-data folder of its own.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(Q(root.file("bin")));
+        QDir().mkpath(Q(root.file("data")));
+        exe = Q(root.file("bin/velmar-recorder"));
+        setenv("XDG_DATA_HOME", root.file("data").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_DATA_HOME");
+        app::state = app::State{};
+    }
+    testsupport::TempDir root;
+    QString exe;
+};
+
+TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOurs) {
+    app::StartupResult r = app::StartUp(exe);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(app::state.WorkFolder, Q(root.file("bin/Temp")));
+    EXPECT_TRUE(QFileInfo(Q(root.file("bin/Temp"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder"))));  // never created
+    EXPECT_EQ(app::state.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
+    EXPECT_EQ(app::state.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
+    EXPECT_EQ(app::state.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
+    EXPECT_EQ(app::state.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
+    EXPECT_EQ(app::state.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
+    EXPECT_FALSE(app::state.ExeDrive.isEmpty());
+
+    QDir().mkdir(Q(root.file("data/Velmar Recorder")));
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    EXPECT_EQ(app::state.WorkFolder, Q(root.file("data/Velmar Recorder")));
+
+    // Without XDG_DATA_HOME the data folder is ~/.local/share.
+    unsetenv("XDG_DATA_HOME");
+    const char* oldHome = std::getenv("HOME");
+    std::string savedHome = oldHome ? oldHome : "";
+    setenv("HOME", root.file("home").c_str(), 1);
+    QDir().mkpath(Q(root.file("home/.local/share/Velmar Recorder")));
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    EXPECT_EQ(app::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet) {
+    // Only one level is created: Temp inside a missing folder fails.
+    app::StartupResult r = app::StartUp(Q(root.file("missing/bin/velmar-recorder")));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Can not create " + Q(root.file("missing/bin/Temp")));
+    EXPECT_TRUE(app::state.paths.RecordingFilePath.isEmpty());
+    EXPECT_TRUE(app::state.WorkFolder.isEmpty());
+
+    // A folder that exists but takes no files gets the same error. Made immutable rather than
+    // read-only, because the tests may run as root.
+    QString own = Q(root.file("data/Velmar Recorder"));
+    QDir().mkdir(own);
+    if (std::system(("chattr +i '" + own.toStdString() + "' 2>/dev/null").c_str()) != 0) {
+        ASSERT_EQ(::chmod(own.toLocal8Bit().constData(), 0555), 0);
+        if (::geteuid() == 0) {
+            GTEST_SKIP() << "cannot make a folder unwritable for root here";
+        }
+    }
+    r = app::StartUp(exe);
+    std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
+    ::chmod(own.toLocal8Bit().constData(), 0755);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Can not create " + own);
+}
+
+TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo) {
+    QString work = Q(root.file("bin/Temp"));
+    QDir().mkdir(work);
+    WriteBytes(work + "/Velmar.raw", 3 * record::BlockBytes + 10, 'r');
+    WriteBytes(work + "/Edit.raw", record::BlockBytes);
+    WriteBytes(work + "/Clp.raw", record::BlockBytes);
+    WriteBytes(work + "/Velmar.spv", 24);
+
+    app::StartupResult r = app::StartUp(exe);
+    ASSERT_TRUE(r.ok);
+    EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
+    EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
+    EXPECT_FALSE(QFileInfo::exists(work + "/Clp.raw"));
+    EXPECT_TRUE(QFileInfo::exists(work + "/Velmar.spv"));
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(3 * record::BlockBytes + 10, 'r'));
+    EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
+}
+
+TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
+    QString work = Q(root.file("bin/Temp"));
+    QDir().mkdir(work);
+    WriteBytes(work + "/test", record::BlockBytes, 't');
+    WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
+    app::StartupResult r = app::StartUp(exe);  // a second crash in the same second
+    ASSERT_TRUE(r.ok);
+
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
+    QStringList kept = QDir(work).entryList({"Velmar-kept-*.raw"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(kept.size(), 2);
+    QString contents = QString::fromStdString(ReadFile(work + "/" + kept[0]) +
+                                              ReadFile(work + "/" + kept[1]));
+    EXPECT_EQ(contents.count('a'), record::BlockBytes);
+    EXPECT_EQ(contents.count('b'), record::BlockBytes);
+    EXPECT_TRUE(r.notice.contains("Velmar-kept-"));
+}
+
+TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
+    QString work = Q(root.file("bin/Temp"));
+    QDir().mkdir(work);
+    WriteBytes(work + "/Velmar.raw", record::BlockBytes - 1);
+    app::StartupResult r = app::StartUp(exe);
+    ASSERT_TRUE(r.ok);
+    EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
+    EXPECT_FALSE(QFileInfo::exists(work + "/test"));
+    EXPECT_TRUE(r.notice.isEmpty());
+}
+
+TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles) {
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    QString work = app::state.WorkFolder;
+    for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
+        WriteBytes(work + "/" + name, record::BlockBytes);
+    }
+    WriteBytes(work + "/test", record::BlockBytes);
+    EXPECT_TRUE(app::ShutDown().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(app::state.SettingsFilePath));
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
+
+    // Settings changed in memory reach the file at exit.
+    app::state.settings.BitRate = 192;
+    app::ShutDown();
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    EXPECT_EQ(app::state.settings.BitRate, 192);
+}
+
+TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
+    std::string ini = root.file("missing/bin/velmar-recorder.INI");
+    ASSERT_FALSE(app::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
+    // The settings were never read, so writing them would replace the file with defaults.
+    EXPECT_TRUE(app::ShutDown().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Q(ini)));
+}
+
+} // namespace
