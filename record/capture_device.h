@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/blocks.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// The sound input as the recording pipeline sees it: a device that fills fixed one-block buffers
+// strictly in the order they were queued and counts the bytes it put into each. The pipeline
+// never takes a notification; it polls the headers from its timers.
+//
+// Thread context: every call, and every change the device makes to a queued header, happens on
+// the thread that runs the application's event loop (the GUI thread). A backend that receives
+// data elsewhere must hand it over through that event loop. Nothing is locked.
+namespace record {
+
+// One queued buffer. The pipeline owns the headers (a fixed array of SlotCount); the device
+// refers to a header from AddBuffer until Reset or Close and writes only `bytesRecorded` and the
+// device flags.
+struct SlotHeader {
+    uint8_t* data = nullptr;    // start of the slot in CaptureBuffer
+    uint32_t bufferLength = 0;  // always BlockBytes
+    uint32_t bytesRecorded = 0; // set to 0 when queued; the device raises it up to bufferLength
+    uint32_t user = 0;          // the slot's block number; 0 once the pipeline processed it
+    uint32_t flags = 0;         // SlotQueued while the device holds the header
+};
+
+constexpr uint32_t SlotQueued = 1;
+
+// Error codes Open answers with; ErrorText turns one into the user's text.
+enum CaptureError : int {
+    CaptureOk = 0,
+    CaptureNoDevice = 2,   // no input device (or it vanished while opening)
+    CaptureDeviceBusy = 4, // the device is held by someone else
+    CaptureNoDriver = 6,   // the sound service is not reachable
+    CaptureNoMemory = 7,
+    CaptureBadFormat = 32,   // the device does not take 44100 Hz, 2 channels, 16 bits
+    CaptureOpenFailed = 100, // any other failure to start the stream
+    CaptureStreamLost = 101, // an open stream stopped for good (device unplugged)
+};
+
+// Standard text of a capture error code (at most 128 characters).
+QString CaptureErrorText(int code);
+
+class CaptureDevice {
+  public:
+    virtual ~CaptureDevice() = default;
+
+    // Number of input devices present now. Cheap enough to call every 500 ms.
+    virtual int DeviceCount() = 0;
+    // Product name of device 0, the system's default input; empty when there is none.
+    virtual QString FirstDeviceName() = 0;
+
+    // Opens device 0 at the one internal format (44100 Hz, 2 channels, 16-bit signed). Returns
+    // CaptureOk or an error code; on error the device stays closed. Capturing begins only at
+    // Start; bytes that arrive before are dropped.
+    virtual int Open() = 0;
+    virtual QString ErrorText(int code) { return CaptureErrorText(code); }
+
+    // Queues `header` behind the buffers already queued: sets SlotQueued. The device fills queued
+    // buffers strictly in queue order; a buffer is full when bytesRecorded == bufferLength and
+    // the device then moves on to the next one. A full buffer stays untouched until it is queued
+    // again. bytesRecorded is 0 when the caller queues it (the caller clears it).
+    virtual void AddBuffer(SlotHeader* header) = 0;
+    // Starts or resumes capturing; harmless while running.
+    virtual void Start() = 0;
+    // Stops capturing and returns every queued buffer (clears SlotQueued). A buffer that was
+    // partly filled keeps its bytesRecorded, so the caller can tell it is not full.
+    virtual void Reset() = 0;
+    // Releases the device; Reset first if buffers are still queued. Harmless when closed.
+    virtual void Close() = 0;
+
+    // Moves into the queued buffers whatever the backend has received but not yet handed over.
+    // The pipeline calls it before it looks at the headers; a device that hands over bytes as
+    // they come needs nothing here.
+    virtual void Collect() {}
+    // Not 0 when the open stream has stopped for good (the device went away under it); the
+    // device watch then treats the device as vanished. 0 while closed.
+    virtual int StreamError() { return 0; }
+};
+
+// The device in use. Until the program (or a test) installs one, a device with no inputs
+// answers: DeviceCount() is 0 and Open() fails with CaptureNoDevice.
+CaptureDevice& CurrentCaptureDevice();
+// Installs `device` (not owned); nullptr returns to the empty device. Install it only while
+// the pipeline's device is closed.
+void SetCaptureDevice(CaptureDevice* device);
+
+} // namespace record

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/blocks.h"
+#include "record/capture_device.h"
+#include "record/raw_file.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The recording engine: capture slots, per-block processing (DC correction, peaks, means, clip
+// holds), the recording file written two seconds at a time either without end or as a ring,
+// recorded time and the forced stops. Everything runs on the GUI thread from the main window's
+// two timers and its buttons; the window calls the operations below in one line each and is told
+// what to redraw through record::Events.
+namespace record {
+
+constexpr int DcHistoryLength = 50; // entries 1..50 of each DC history; five seconds of means
+constexpr int ClipHoldBlocks = 30;
+constexpr uint32_t FreeSecondsLimit = 100; // below this much audio space the recording stops
+constexpr int ModeCount = 8;               // items of the recording-mode list
+
+// Texts of the recording-mode list, by index: "Continuous", "Loop 3 min", ... "Loop 60 min".
+QString ModeItemText(int index);
+
+// What the engine asks the main window to show or redraw. Every call comes from inside one of
+// the operations below, on the GUI thread. The defaults do nothing, so a test installs only
+// what it watches.
+class Events {
+  public:
+    virtual ~Events() = default;
+    // A block was measured and the window is not minimized: redraw the level and DC gauges and,
+    // while Recording, refill the live chart from its history.
+    virtual void MeterUpdate() {}
+    // While recording, a new block was processed by the tick: push its chart point (from
+    // BlockMaxL/R and BlockMeanL/R) into the chart history ...
+    virtual void PushChartPoint() {}
+    // ... and draw the time bar's column for NewestBlock.
+    virtual void DrawTimeMark() {}
+    // TimeScaleMinutes stepped, or the mode in force changed after a recording: redraw the time
+    // gauge (scale and title) and the time bar.
+    virtual void DrawTimeGauge() {}
+    // Redraw the whole time bar (end of a loop pass).
+    virtual void DrawTimeBar() {}
+    // A recording starts: clear the chart history and both series, redraw the empty time bar.
+    virtual void RecordingStarted() {}
+    // No capture device: draw the level and DC gauges empty.
+    virtual void ClearGauges() {}
+    // DeviceName changed or was set again after an open attempt: EditInDev and panel 0.
+    virtual void DeviceNameChanged(const QString& name) { (void)name; }
+    // TimeText was refreshed while recording: LabTime0 and LabTime.
+    virtual void TimeTextChanged(const QString& text) { (void)text; }
+    // Status bar panel 1 ("Start - ...") or 2 ("Current - ...", "End - ...").
+    virtual void StatusPanelText(int panel, const QString& text) { (void)panel, (void)text; }
+    // An information box ("No Audio Device Selected", "Recording was stopped", "There is no
+    // space on drive ...").
+    virtual void ShowMessage(const QString& text) { (void)text; }
+    // An error box: a device open error's text, "Stream write error".
+    virtual void ShowError(const QString& text) { (void)text; }
+    // While minimized: the application icon shows LevelIcons[index] ...
+    virtual void LevelIcon(int index) { (void)index; }
+    // ... and while minimized and recording the application title shows the recorded time.
+    virtual void Title(const QString& text) { (void)text; }
+};
+
+// Installs the window's events (not owned); nullptr returns to the silent default.
+void SetEvents(Events* events);
+Events& CurrentEvents();
+
+// Chronological order of the recording file after a stop: blocks `first`..`first + count - 1`
+// of `runs` runs (one, or two when a loop ring wrapped: NewestBlock+1..FileBlocks, then
+// 1..NewestBlock). Built from LoopWrapped rather than LoopMode, so a mode chosen after the take
+// cannot reorder it.
+struct BlockRun {
+    uint32_t first = 1;
+    uint32_t count = 0;
+};
+struct TakeOrder {
+    int runs = 0;
+    BlockRun run[2];
+};
+TakeOrder RecordedTakeOrder();
+
+// The engine's state; one instance, record::state. A test resets it by assigning a fresh one
+// (with the device closed). Arrays are sized by AllocateBuffers and never reallocated.
+struct State {
+    // Shared buffers. CaptureBuffer holds the 40 slots (slot i at i * BlockBytes); paste and the
+    // effects also use slot 0 as their one-block read buffer.
+    std::vector<uint8_t> CaptureBuffer; // SlotCount * BlockBytes
+    std::vector<uint8_t> ScratchBuffer; // SlotCount * BlockBytes
+    std::vector<uint8_t> BlockBuffer;   // BlockBytes
+    std::vector<int16_t> BlockLeft;     // 2 * BlockFrames entries, the first BlockFrames used
+    std::vector<int16_t> BlockRight;
+    // Peaks per block number from 1 (entry 0 unused): PeakArrayLength + 1 entries. Filled only
+    // for recorded blocks, under the block's position in the recording file.
+    std::vector<int16_t> PeakMaxL, PeakMinL, PeakMaxR, PeakMinR;
+
+    // Measurements of the block processed last.
+    int16_t BlockMaxL = 0, BlockMinL = 0, BlockMaxR = 0, BlockMinR = 0;
+    double BlockMeanL = 0, BlockMeanR = 0; // set only for the block the tick chose
+    int ClipHoldL = 0, ClipHoldR = 0;      // > 0: that channel clipped within 30 blocks
+
+    // DC offset: histories of rounded block means (entries 1..50, a ring; 0 counts as empty).
+    std::array<int, DcHistoryLength + 1> DcHistoryL{}, DcHistoryR{};
+    int DcHistoryPos = 0;              // entry written last, 1..50
+    int DcOffsetL = 0, DcOffsetR = 0;  // subtracted from every sample; 0 with Reduce off
+    double ShownDcL = 0, ShownDcR = 0; // what the DC gauge shows with Reduce on
+
+    // Recording position.
+    bool Recording = false;
+    uint32_t LastBlock = 0;        // highest block number processed since the open or the wrap
+    uint32_t NewestBlock = 0;      // recording: ring position of the newest block; after a stop: of
+                                   // the last block written
+    uint32_t FileBlocks = 0;       // recording file length in blocks, taken at every stop; also the
+                                   // editor's sound length while it is open
+    std::string RecordingFilePath; // set by the window at start-up (app::state.paths)
+    RawFile RecordingStream;
+
+    // Recording mode in force: used by the running recording and drawn by the gauges.
+    int ModeIndex = 0; // item of the mode list these values come from
+    bool LoopMode = false;
+    int LoopMinutes = 0;
+    int HalvesPerLoop = 0;    // two-second halves in a loop
+    bool LoopWrapped = false; // the ring has been written round at least once
+    int HalfCounter = 0;      // halves written in the current loop pass
+    int TimeScaleMinutes = 3; // full scale of the time gauge
+    // The item chosen in the list. A choice made during a recording waits here and comes into
+    // force when that recording ends, so a running ring is never reshaped.
+    int ChosenModeIndex = 0;
+
+    uint32_t FreeSeconds = 0; // free space of the work folder's file system in seconds
+    QString TimeText = "00:00:00";
+    int LevelIconIndex = 0; // 0..16
+    bool Minimized = false; // set by the window on minimize and restore
+
+    // Capture slots and device.
+    int CurrentSlot = -1; // slot being processed; -1 when none
+    std::array<bool, SlotCount> SlotFull{};
+    std::array<SlotHeader, SlotCount> SlotHeaders{};
+    // Block number each slot was queued with; unlike SlotHeaders[i].user it is kept after the
+    // block is processed, so the slot can be written at its block's position.
+    std::array<uint32_t, SlotCount> SlotBlock{};
+    // Capture order of each slot's block (never restarts): tells the newest block at a stop.
+    std::array<uint64_t, SlotCount> SlotSequence{};
+    uint64_t QueuedBlocks = 0;
+    uint32_t BlockCounter = 0; // block number given to the next slot queued
+    bool DeviceOpen = false;
+    QString DeviceName; // product name of the device last opened; empty = no device
+    // Last open failure reported (device name and code), so a device that keeps failing is
+    // reported once and retried silently.
+    QString ReportedOpenFailureName;
+    int ReportedOpenFailure = 0;
+    // Ring position of the block written last during this recording (0: none yet).
+    uint32_t LastWritten = 0;
+};
+extern State state;
+
+// Sizes every buffer and table above, zero-filled. Once, at start-up.
+void AllocateBuffers();
+// Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken as
+// 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends (and
+// Events::DrawTimeGauge is raised then).
+void DecodeRecordingMode(int index);
+
+// Opens the capture device unless open: block numbers restart at 1, slots 0..39 are queued with
+// 1..40 and capture starts. An open error is shown once per distinct failure.
+void OpenDevice();
+// Closes the device unless closed. While recording it writes every full slot at its block's
+// position, ends the recording and completes the stop (NewestBlock, FileBlocks).
+void CloseDevice();
+
+// Body of TimerRecTimer (100 ms): processes the newest full block, consumes full halves, keeps
+// the DC history, the level icon.
+void RecordTimerTick();
+// Device watch and status steps of TimerStatusTimer (500 ms): follows a device that appears,
+// changes or vanishes, DC display, recorded time, disk-space and ten-hour stops, time scale.
+void StatusTimerTick();
+// Body of BtnRecordClick: starts a recording into RecordingFilePath. Shows "No Audio Device
+// Selected" without a device; a file that cannot be created is shown as an error.
+void StartRecording();
+// Body of BtnStopClick: writes the full slots, takes NewestBlock and FileBlocks, monitoring
+// goes on.
+void StopRecording();
+// Body of ChBoxDCClick: checked measures the offsets from the history; unchecked clears them.
+void SetDcReduction(bool checked);
+
+// Device watch alone (first step of StatusTimerTick).
+void WatchDevice();
+
+// Block operations on slot CurrentSlot, also used by paste and the effects on slot 0.
+void CorrectBlock();
+void MeasureBlock();
+void MeanBlock();
+void ComputeDcOffsets();
+void ShowDcAverages();
+// TimeText from LastBlock, or the loop length once wrapped.
+void FormatRecordedTime();
+// "hh:mm:ss" of the current time of day, for the status panels.
+QString TimeOfDay();
+
+} // namespace record
