@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+
+// Steps the editing operations share. They work on operations::state.
+namespace operations {
+
+// True when a range of at least two blocks inside the sound is selected. SelStart == SelEnd
+// means nothing is selected; a reversed or overlong selection is treated the same way.
+bool HasSelection();
+
+// Splits a block of interleaved frames into state.BlockLeft and state.BlockRight.
+void SplitChannels(const unsigned char* block);
+// The peaks of state.BlockLeft and state.BlockRight into state.BlockPeaks, with the start
+// values of the recorder's block measurement: maxL -32767, maxR -32768, minimums 32767.
+void ComputeBlockPeaks();
+
+// Publishes done * 100 / total as ProgressPercent and lets pending messages run.
+void ReportProgress(uint32_t done, uint32_t total);
+
+// Raised when a new list would need more segments than a level holds, before anything is
+// written.
+[[noreturn]] void ThrowTooManySegments();
+
+} // namespace operations
