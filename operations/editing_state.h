@@ -34,6 +34,7 @@ struct State {
     // binds them when it opens (StartEditing). The edit and clip files live from the editor's
     // opening to its closing (CreateWorkFiles, DeleteWorkFiles).
     const record::RawFile* RecordingStream = nullptr;
+    // Tables indexed by block number from 1, PeakArrayLength + 1 entries each.
     record::PeakTableRefs RecordingPeaks{nullptr, nullptr, nullptr, nullptr};
     record::RawFile EditStream;
     record::RawFile ClipStream;

@@ -83,7 +83,7 @@ std::optional<record::BlockPeaks> LookupPeaks(uint32_t position) {
     const uint32_t k = source->block;
     if (source->fromRecording) {
         const record::PeakTableRefs& t = state.RecordingPeaks;
-        if (!t.maxL || k >= uint32_t(record::PeakArrayLength)) {
+        if (!t.maxL || k > uint32_t(record::PeakArrayLength)) {
             return record::BlockPeaks{0, 0, 0, 0};
         }
         return record::BlockPeaks{t.maxL[k], t.minL[k], t.maxR[k], t.minR[k]};

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "platform/process_messages.h"
+#include "record/raw_file.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace testsupport {
+
+// An editing session over a recording whose block k holds the left sample k and the right
+// sample j (the frame number) in every frame j, so that reading a position back tells which
+// recording block plays there; silence reads as 0. The recording's peak tables match.
+class EditingTest : public ::testing::Test {
+  protected:
+    static constexpr uint32_t RecordingBlocks = 60;
+
+    void SetUp() override {
+        operations::state = operations::State{};
+        for (auto* table : {&maxL_, &minL_, &maxR_, &minR_}) {
+            table->assign(record::PeakArrayLength + 1, 0);
+        }
+        recording_.Create(dir_.file("Velmar.raw"));
+        std::vector<unsigned char> block(record::BlockBytes);
+        for (uint32_t k = 1; k <= RecordingBlocks; ++k) {
+            FillBlock(block.data(), int16_t(k));
+            recording_.WriteBlock(k, block.data());
+            SetRecordingPeaks(k, int16_t(k), int16_t(k), record::BlockFrames - 1, 0);
+        }
+        Open(RecordingBlocks, RecordingBlocks, false);
+        operations::CreateWorkFiles(dir_.file("Edit.raw"), dir_.file("Clp.raw"));
+    }
+
+    void TearDown() override {
+        operations::DeleteWorkFiles();
+        record::RawFile::SetWriteFault(nullptr);
+        platform::SetProcessMessages(nullptr);
+    }
+
+    void Open(uint32_t fileBlocks, uint32_t newestBlock, bool loopMode) {
+        operations::StartEditing(recording_,
+                                 {maxL_.data(), minL_.data(), maxR_.data(), minR_.data()},
+                                 fileBlocks, newestBlock, loopMode);
+    }
+
+    static void FillBlock(unsigned char* block, int16_t left) {
+        for (int16_t j = 0; j < record::BlockFrames; ++j) {
+            std::memcpy(block + 4 * j, &left, 2);
+            std::memcpy(block + 4 * j + 2, &j, 2);
+        }
+    }
+
+    void SetRecordingPeaks(uint32_t k, int16_t maxL, int16_t minL, int16_t maxR, int16_t minR) {
+        maxL_[k] = maxL;
+        minL_[k] = minL;
+        maxR_[k] = maxR;
+        minR_[k] = minR;
+    }
+
+    // Left and right sample of frame `frame` at a position of the edited sound.
+    static std::pair<int16_t, int16_t> Sample(uint32_t position, int frame = 0) {
+        std::vector<unsigned char> block(record::BlockBytes);
+        operations::ReadPosition(position, block.data());
+        int16_t l, r;
+        std::memcpy(&l, block.data() + 4 * frame, 2);
+        std::memcpy(&r, block.data() + 4 * frame + 2, 2);
+        return {l, r};
+    }
+
+    // The left sample of every position: the recording block each one plays, 0 for silence.
+    static std::vector<int> Sound() {
+        std::vector<int> out;
+        for (uint32_t p = 1; p <= operations::state.FileBlocks; ++p) {
+            out.push_back(Sample(p).first);
+        }
+        return out;
+    }
+
+    static std::vector<int> Range(int first, int last) {
+        std::vector<int> out;
+        for (int k = first; k <= last; ++k) {
+            out.push_back(k);
+        }
+        return out;
+    }
+
+    static void Select(uint32_t start, uint32_t end) {
+        operations::state.SelStart = start;
+        operations::state.SelEnd = end;
+        operations::state.CursorBlock = start;
+    }
+
+    TempDir dir_;
+    record::RawFile recording_;
+    std::vector<int16_t> maxL_, minL_, maxR_, minR_;
+};
+
+inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace testsupport
