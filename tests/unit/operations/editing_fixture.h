@@ -56,6 +56,17 @@ class EditingTest : public ::testing::Test {
         }
     }
 
+    // Rewrites recording block k with the same two samples in every frame, peaks to match.
+    void WriteConstantBlock(uint32_t k, int16_t left, int16_t right) {
+        std::vector<unsigned char> block(record::BlockBytes);
+        for (int j = 0; j < record::BlockFrames; ++j) {
+            std::memcpy(block.data() + 4 * j, &left, 2);
+            std::memcpy(block.data() + 4 * j + 2, &right, 2);
+        }
+        recording_.WriteBlock(k, block.data());
+        SetRecordingPeaks(k, left, left, right, right);
+    }
+
     void SetRecordingPeaks(uint32_t k, int16_t maxL, int16_t minL, int16_t maxR, int16_t minR) {
         maxL_[k] = maxL;
         minL_[k] = minL;
@@ -82,14 +93,6 @@ class EditingTest : public ::testing::Test {
         return out;
     }
 
-    static std::vector<int> Range(int first, int last) {
-        std::vector<int> out;
-        for (int k = first; k <= last; ++k) {
-            out.push_back(k);
-        }
-        return out;
-    }
-
     static void Select(uint32_t start, uint32_t end) {
         operations::state.SelStart = start;
         operations::state.SelEnd = end;
@@ -100,6 +103,15 @@ class EditingTest : public ::testing::Test {
     record::RawFile recording_;
     std::vector<int16_t> maxL_, minL_, maxR_, minR_;
 };
+
+// first, first + 1, ..., last.
+inline std::vector<int> Range(int first, int last) {
+    std::vector<int> out;
+    for (int k = first; k <= last; ++k) {
+        out.push_back(k);
+    }
+    return out;
+}
 
 inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
     a.insert(a.end(), b.begin(), b.end());
