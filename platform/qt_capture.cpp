@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/qt_capture.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QIODevice>
+#include <QMediaDevices>
+
+#include <algorithm>
+
+namespace platform {
+
+QtCapture::QtCapture() : dropBuffer_(record::BlockBytes) {}
+
+QtCapture::~QtCapture() {
+    Close();
+}
+
+int QtCapture::DeviceCount() {
+    return int(QMediaDevices::audioInputs().size());
+}
+
+QString QtCapture::FirstDeviceName() {
+    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    return device.isNull() ? QString() : device.description();
+}
+
+int CaptureErrorFor(QAudio::Error error) {
+    switch (error) {
+    case QAudio::NoError:
+        return record::CaptureOk;
+    case QAudio::FatalError:
+        return record::CaptureNoDriver;
+    default:
+        return record::CaptureOpenFailed;
+    }
+}
+
+int QtCapture::Open() {
+    Close();
+    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    if (device.isNull()) {
+        return record::CaptureNoDevice;
+    }
+    QAudioFormat format;
+    format.setSampleRate(record::SampleRate);
+    format.setChannelCount(record::Channels);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format)) {
+        return record::CaptureBadFormat;
+    }
+    source_ = new QAudioSource(device, format);
+    // One block of buffering: data comes about ten times a second, as the pipeline polls.
+    source_->setBufferSize(record::BlockBytes);
+    io_ = source_->start();
+    const QAudio::Error error = source_->error();
+    if (!io_ || error != QAudio::NoError || source_->state() == QAudio::StoppedState) {
+        const int code = io_ ? CaptureErrorFor(error) : record::CaptureOpenFailed;
+        Close();
+        return code == record::CaptureOk ? record::CaptureOpenFailed : code;
+    }
+    QObject::connect(io_, &QIODevice::readyRead, source_, [this] { Collect(); });
+    return record::CaptureOk;
+}
+
+void QtCapture::AddBuffer(record::SlotHeader* header) {
+    if (count_ == int(queue_.size())) {
+        return; // every slot is queued already; cannot happen with SlotCount headers
+    }
+    header->flags |= record::SlotQueued;
+    queue_[size_t((head_ + count_) % int(queue_.size()))] = header;
+    ++count_;
+}
+
+void QtCapture::Start() {
+    running_ = io_ != nullptr;
+}
+
+void QtCapture::Collect() {
+    if (!io_) {
+        return;
+    }
+    for (;;) {
+        if (!running_ || count_ == 0) {
+            Drop();
+            return;
+        }
+        record::SlotHeader* h = queue_[size_t(head_)];
+        const qint64 want = qint64(h->bufferLength) - qint64(h->bytesRecorded);
+        const qint64 got =
+            want > 0 ? io_->read(reinterpret_cast<char*>(h->data) + h->bytesRecorded, want) : 0;
+        if (got > 0) {
+            h->bytesRecorded += uint32_t(got);
+        }
+        if (h->bytesRecorded >= h->bufferLength) {
+            h->flags &= ~record::SlotQueued;
+            head_ = (head_ + 1) % int(queue_.size());
+            --count_;
+            continue;
+        }
+        if (got <= 0) {
+            return;
+        }
+    }
+}
+
+void QtCapture::Drop() {
+    while (io_->read(reinterpret_cast<char*>(dropBuffer_.data()), qint64(dropBuffer_.size())) > 0) {
+    }
+}
+
+void QtCapture::Reset() {
+    running_ = false;
+    for (int k = 0; k < count_; ++k) {
+        queue_[size_t((head_ + k) % int(queue_.size()))]->flags &= ~record::SlotQueued;
+    }
+    head_ = 0;
+    count_ = 0;
+}
+
+void QtCapture::Close() {
+    Reset();
+    if (source_) {
+        source_->stop();
+        delete source_; // also owns and deletes io_
+    }
+    source_ = nullptr;
+    io_ = nullptr;
+}
+
+int QtCapture::StreamError() {
+    if (!source_) {
+        return 0;
+    }
+    const QAudio::Error error = source_->error();
+    if (error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError ||
+        source_->state() == QAudio::StoppedState) {
+        return record::CaptureStreamLost;
+    }
+    return 0;
+}
+
+} // namespace platform

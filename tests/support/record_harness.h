@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/pipeline.h"
+#include "scripted_capture.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+
+namespace testsupport {
+
+// Everything the engine asked the window to do, counted.
+struct EventLog : record::Events {
+    int meterUpdates = 0, chartPoints = 0, timeMarks = 0, timeGauges = 0, timeBars = 0;
+    int recordingsStarted = 0, gaugesCleared = 0;
+    QStringList messages, errors;
+    QString deviceName, timeText, title;
+    int levelIcon = -1;
+    std::map<int, QString> panels;
+
+    void MeterUpdate() override { ++meterUpdates; }
+    void PushChartPoint() override { ++chartPoints; }
+    void DrawTimeMark() override { ++timeMarks; }
+    void DrawTimeGauge() override { ++timeGauges; }
+    void DrawTimeBar() override { ++timeBars; }
+    void RecordingStarted() override { ++recordingsStarted; }
+    void ClearGauges() override { ++gaugesCleared; }
+    void DeviceNameChanged(const QString& name) override { deviceName = name; }
+    void TimeTextChanged(const QString& text) override { timeText = text; }
+    void StatusPanelText(int panel, const QString& text) override { panels[panel] = text; }
+    void ShowMessage(const QString& text) override { messages << text; }
+    void ShowError(const QString& text) override { errors << text; }
+    void LevelIcon(int index) override { levelIcon = index; }
+    void Title(const QString& text) override { title = text; }
+};
+
+// A fresh engine over a scripted device and a temporary work folder, with the device open
+// (monitoring) and plenty of free space. Time advances only through Run().
+class RecordHarness : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Hands over `blocks` blocks, `perTick` of them per recording tick (1 is real time; more
+    // makes the tick late so that it skips blocks); the status tick runs every fifth tick.
+    void Run(int blocks, int perTick = 1);
+    // Chooses `modeIndex` in the list and presses Record; remembers the first stream block.
+    void StartRecording(int modeIndex);
+
+    // The recording file, read in its chronological order (RecordedTakeOrder), is exactly the
+    // `count` stream blocks from `firstIndex` on, as FrameCounter(base) made them.
+    ::testing::AssertionResult TakeIs(uint64_t firstIndex, uint64_t count, int base = 0);
+    // Every block of the file has its peaks under its own block number.
+    ::testing::AssertionResult PeaksMatchFile();
+
+    TempDir dir;
+    ScriptedCapture device;
+    EventLog events;
+    uint64_t firstRecorded = 0;
+    int ticks = 0;
+};
+
+} // namespace testsupport

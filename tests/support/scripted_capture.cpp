@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "scripted_capture.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace testsupport {
+
+ScriptedCapture::ScriptedCapture() : generator_(FrameCounter()), staging_(record::BlockBytes) {}
+
+void ScriptedCapture::SetGenerator(Generator generator) {
+    generator_ = std::move(generator);
+    stagedIndex_ = UINT64_MAX;
+}
+
+ScriptedCapture::Generator ScriptedCapture::FrameCounter(int base) {
+    return [base](uint64_t index, uint8_t* block) {
+        uint64_t f = index * record::BlockFrames;
+        for (int j = 0; j < record::BlockFrames; ++j, ++f) {
+            int16_t s[2] = {int16_t((f & 0x3FFF) + uint64_t(base)),
+                            int16_t(((f >> 14) & 0x3FFF) + uint64_t(base))};
+            std::memcpy(block + 4 * j, s, 4);
+        }
+    };
+}
+
+int64_t ScriptedCapture::FrameOf(int16_t left, int16_t right, int base) {
+    int lo = left - base;
+    int hi = right - base;
+    if (lo < 0 || lo > 0x3FFF || hi < 0 || hi > 0x3FFF) {
+        return -1;
+    }
+    return int64_t(hi) << 14 | lo;
+}
+
+ScriptedCapture::Generator ScriptedCapture::Constant(int16_t left, int16_t right) {
+    return [left, right](uint64_t, uint8_t* block) {
+        for (int j = 0; j < record::BlockFrames; ++j) {
+            int16_t s[2] = {left, right};
+            std::memcpy(block + 4 * j, s, 4);
+        }
+    };
+}
+
+void ScriptedCapture::SetDevices(int count, const QString& firstName) {
+    deviceCount_ = count;
+    firstName_ = firstName;
+}
+
+int ScriptedCapture::Open() {
+    ++openCalls_;
+    Close();
+    if (deviceCount_ == 0) {
+        return record::CaptureNoDevice;
+    }
+    if (openFailure_ != 0) {
+        return openFailure_;
+    }
+    open_ = true;
+    streamError_ = 0;
+    return record::CaptureOk;
+}
+
+void ScriptedCapture::AddBuffer(record::SlotHeader* header) {
+    if (!open_ || count_ == int(queue_.size())) {
+        return;
+    }
+    header->flags |= record::SlotQueued;
+    queue_[size_t((head_ + count_) % int(queue_.size()))] = header;
+    ++count_;
+}
+
+void ScriptedCapture::Reset() {
+    running_ = false;
+    for (int k = 0; k < count_; ++k) {
+        queue_[size_t((head_ + k) % int(queue_.size()))]->flags &= ~record::SlotQueued;
+    }
+    head_ = 0;
+    count_ = 0;
+}
+
+void ScriptedCapture::Close() {
+    if (open_) {
+        ++closeCalls_;
+    }
+    Reset();
+    open_ = false;
+}
+
+int ScriptedCapture::DeliverBlocks(int blocks) {
+    int landed = 0;
+    for (int b = 0; b < blocks; ++b) {
+        uint64_t dropped = droppedBytes_;
+        DeliverBytes(record::BlockBytes);
+        landed += droppedBytes_ == dropped ? 1 : 0;
+    }
+    return landed;
+}
+
+void ScriptedCapture::DeliverBytes(uint64_t bytes) {
+    while (bytes > 0) {
+        const uint64_t index = streamBytes_ / record::BlockBytes;
+        const uint32_t offset = uint32_t(streamBytes_ % record::BlockBytes);
+        if (index != stagedIndex_) {
+            generator_(index, staging_.data());
+            stagedIndex_ = index;
+        }
+        uint32_t take = uint32_t(std::min<uint64_t>(bytes, record::BlockBytes - offset));
+        if (running_ && count_ > 0 && streamError_ == 0) {
+            record::SlotHeader* h = queue_[size_t(head_)];
+            take = std::min(take, h->bufferLength - h->bytesRecorded);
+            std::memcpy(h->data + h->bytesRecorded, staging_.data() + offset, take);
+            h->bytesRecorded += take;
+            if (h->bytesRecorded == h->bufferLength) {
+                h->flags &= ~record::SlotQueued;
+                head_ = (head_ + 1) % int(queue_.size());
+                --count_;
+            }
+        } else {
+            droppedBytes_ += take;
+        }
+        streamBytes_ += take;
+        bytes -= take;
+    }
+}
+
+} // namespace testsupport
