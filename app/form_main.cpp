@@ -1,41 +1,562 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form_main.h"
 
+#include "app/form_about.h"
 #include "app/startup.h"
+#include "editor/form_edit.h"
+#include "export/form_save_settings.h"
+#include "gauges/gauge_widgets.h"
+#include "gauges/window_font.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/process_messages.h"
+#include "platform/shell.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QColor FormColour(224, 224, 224); // colour value 14737632, blue in the high byte
+const QColor Navy(0, 0, 128);
+const QColor Silver(192, 192, 192);
+const char* const Caption = "Velmar Recorder";
+
+// The client area: its painting is the form's OnPaint.
+class ClientArea : public QWidget {
+  public:
+    explicit ClientArea(TFormMain* form) : QWidget(form), form_(form) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        form_->FormPaint(painter);
+    }
+
+  private:
+    TFormMain* form_;
+};
+
+// An outline rectangle with a clear inside.
+class OutlineShape : public QFrame {
+  public:
+    OutlineShape(const QColor& colour, QWidget* parent) : QFrame(parent), colour_(colour) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(colour_);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(0, 0, width() - 1, height() - 1);
+    }
+
+  private:
+    QColor colour_;
+};
+
+template <typename Control>
+Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* control = new Control(parent);
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+                  const QColor& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+// The window of type Form created by the program entry; a temporary one when none exists (a
+// window tested on its own).
+template <typename Form> void ShowModal() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<Form*>(widget)) {
+            form->exec();
+            return;
+        }
+    }
+    Form form;
+    form.exec();
+}
+
+} // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName("FormMain");
-    setWindowTitle("Velmar Recorder");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    BuildControls();
+    BuildMenus();
+    // Not resizable: the window is its menu bar plus the fixed client area.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
     FormCreate();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    FormDestroy();
+}
+
+void TFormMain::BuildControls() {
+    Client = new ClientArea(this);
+    Client->setObjectName("Client");
+    Client->setFixedSize(464, 323);
+    Client->setFont(gauges::WindowFont());
+    QPalette palette = Client->palette();
+    palette.setColor(QPalette::Window, FormColour);
+    Client->setPalette(palette);
+    Client->setAutoFillBackground(true);
+    setCentralWidget(Client);
+
+    Shape1 = new OutlineShape(Navy, Client);
+    Shape1->setObjectName("Shape1");
+    Shape1->setGeometry(2, 2, 461, 113);
+    LabAudioDeviceControl = MakeLabel(Client, "LabAudioDeviceControl",
+                                      "A u d i o   D e v i c e   C o n t r o l", 150, 2, Navy);
+
+    EditInDev = Make<QLineEdit>(Client, "EditInDev", 18, 78, 123, 21);
+    EditInDev->setReadOnly(true);
+    EditInDev->setFrame(false);
+    EditInDev->setToolTip("Active (working) Audio Device or Source");
+
+    BtnVolume = Make<QPushButton>(Client, "BtnVolume", 156, 77, 66, 23);
+    BtnVolume->setText("Control");
+    BtnVolume->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    BtnVolume->setToolTip("Recording Control");
+    connect(BtnVolume, &QPushButton::clicked, this, &TFormMain::BtnVolumeClick);
+
+    ChBoxDC = Make<QCheckBox>(Client, "ChBoxDC", 384, 80, 57, 17);
+    ChBoxDC->setText("Reduce");
+    ChBoxDC->setToolTip("Reduce DC Offset");
+    ChBoxDC->setChecked(false);
+    connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
+
+    Shape2 = new OutlineShape(Navy, Client);
+    Shape2->setObjectName("Shape2");
+    Shape2->setGeometry(2, 118, 461, 183);
+    LabRecordingControl = MakeLabel(Client, "LabRecordingControl",
+                                    "R e c o r d i n g   C o n t r o l", 158, 120, Navy);
+
+    ChartWave = new gauges::ChartView(Gauges, Client);
+    ChartWave->setObjectName("ChartWave");
+    ChartWave->setGeometry(16, 134, 431, 75);
+    ImageTime = new gauges::PictureBox(Gauges.TimePicture, Client);
+    ImageTime->setObjectName("ImageTime");
+    ImageTime->setGeometry(16, 228, 429, 21);
+
+    CmbBoxTime = Make<QComboBox>(Client, "CmbBoxTime", 16, 270, 123, 21);
+    CmbBoxTime->setToolTip("Recording Duration");
+    for (int i = 0; i < record::ModeCount; ++i) {
+        CmbBoxTime->addItem(record::ModeItemText(i));
+    }
+    CmbBoxTime->setCurrentIndex(0);
+    // Only the user's choice counts as a change, not the index set from the settings.
+    connect(CmbBoxTime, &QComboBox::activated, this, &TFormMain::CmbBoxTimeChange);
+
+    // The silver label one pixel below and right of the navy one is its shadow.
+    LabTime0 = MakeLabel(Client, "LabTime0", "00:00:00", 159, 269, Silver);
+    LabTime0->setAutoFillBackground(true);
+    LabTime = MakeLabel(Client, "LabTime", "00:00:00", 158, 268, Navy);
+    for (QLabel* label : {LabTime0, LabTime}) {
+        label->resize(label->width(), 19);
+    }
+
+    BtnRecord = Make<QPushButton>(Client, "BtnRecord", 244, 269, 59, 23);
+    BtnRecord->setText("Record");
+    connect(BtnRecord, &QPushButton::clicked, this, &TFormMain::BtnRecordClick);
+    BtnStop = Make<QPushButton>(Client, "BtnStop", 316, 269, 59, 23);
+    BtnStop->setText("Stop");
+    connect(BtnStop, &QPushButton::clicked, this, &TFormMain::BtnStopClick);
+    BtnEdit = Make<QPushButton>(Client, "BtnEdit", 388, 269, 59, 23);
+    BtnEdit->setText("Edit");
+    BtnEdit->setToolTip("Edit and save ");
+    connect(BtnEdit, &QPushButton::clicked, this, &TFormMain::BtnEditClick);
+
+    StatusBar1 = Make<QStatusBar>(Client, "StatusBar1", 0, 301, 464, 22);
+    StatusBar1->setSizeGripEnabled(false);
+    const int panelWidths[3] = {200, 130, 120};
+    for (int i = 0, left = 0; i < 3; left += panelWidths[i], ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QString("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setGeometry(left, 2, panelWidths[i], 20);
+        statusPanels_[i] = panel;
+    }
+
+    TimerRec = new QTimer(this);
+    TimerRec->setObjectName("TimerRec");
+    TimerRec->setInterval(100);
+    connect(TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
+    TimerStatus = new QTimer(this);
+    TimerStatus->setObjectName("TimerStatus");
+    TimerStatus->setInterval(500);
+    connect(TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
+
+    LayoutGauges();
+}
+
+void TFormMain::BuildMenus() {
+    menuFile = menuBar()->addMenu("File");
+    menuFile->setObjectName("menuFile");
+    connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
+    menuSaveAs = menuFile->addAction("Save As...", this, &TFormMain::menuSaveAsClick);
+    menuSaveAs->setObjectName("menuSaveAs");
+    menuFolder = menuFile->addAction("Output Folder", this, &TFormMain::menuFolderClick);
+    menuFolder->setObjectName("menuFolder");
+    menuClose = menuFile->addAction("Exit", this, &TFormMain::menuCloseClick);
+    menuClose->setObjectName("menuClose");
+
+    menuOptions = menuBar()->addMenu("Options");
+    menuOptions->setObjectName("menuOptions");
+    menuSaveSettings =
+        menuOptions->addAction("Save Settings...", this, &TFormMain::menuSaveSettingsClick);
+    menuSaveSettings->setObjectName("menuSaveSettings");
+
+    menuHelp = menuBar()->addMenu("Help");
+    menuHelp->setObjectName("menuHelp");
+    VelmarRecorderHelp =
+        menuHelp->addAction("Help Contents", this, &TFormMain::VelmarRecorderHelpClick);
+    VelmarRecorderHelp->setObjectName("VelmarRecorderHelp");
+    menuAbout = menuHelp->addAction("About", this, &TFormMain::menuAboutClick);
+    menuAbout->setObjectName("menuAbout");
+}
 
 void TFormMain::FormCreate() {
+    // Minimize and restore arrive as window-state changes (changeEvent).
+    record::SetEvents(this);
+    app::state.LevelIconIndex = 0;
+    record::state.LevelIconIndex = 0;
+    for (int i = 0; i < gauges::LevelIconCount; ++i) {
+        LevelIcons[i] = QIcon(QPixmap::fromImage(gauges::LevelIconImage(i)));
+    }
+    setWindowIcon(LevelIcons[17]);
+    LayoutGauges(); // sizes the gauge bitmaps
+    setWindowTitle(Caption);
+
     app::StartupResult started = app::StartUp(QCoreApplication::applicationFilePath());
+    // Sized whatever the outcome: the device watch may open a device later and must find its
+    // slots.
+    record::AllocateBuffers();
     if (!started.ok) {
         // Shown as an unhandled error would be; the window still opens, without work files,
         // settings or device.
         platform::CurrentDialogs().ShowError(started.error);
+        TimerRec->start();
+        TimerStatus->start();
         return;
     }
     if (!started.notice.isEmpty()) {
         platform::CurrentDialogs().ShowMessage(started.notice);
     }
     platform::ProcessMessages();
+
+    record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
+    CmbBoxTime->setCurrentIndex(app::state.settings.RecordingModeIndex);
+    record::DecodeRecordingMode(CmbBoxTime->currentIndex());
+    // Normally set by the first paint; a recording may start before the window is shown.
+    Gauges.PixelsPerSecond =
+        gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
+    record::OpenDevice();
+    ZoomLevel = 1;
+    const int64_t freeBytes = platform::FreeBytes(app::state.WorkFolder.toStdString());
+    record::state.FreeSeconds =
+        freeBytes > 0 ? static_cast<uint32_t>(freeBytes / record::BytesPerSecond) : 0;
+    ChartWave->Series1Colour = QColor(0, 0, 150);
+    ChartWave->Series2Colour = QColor(180, 0, 0);
+
+    TimerRec->start();
+    TimerStatus->start();
+}
+
+void TFormMain::LayoutGauges() {
+    gauges::LayoutGauges(Gauges, Client->width(), ImageTime->y(), ChartWave->y(),
+                         ChartWave->height());
+    const gauges::Geometry& g = Gauges.geometry;
+    const QRect chart(g.chartLeft, g.chartTop, g.chartWidth, g.chartHeight);
+    if (ChartWave->geometry() != chart) {
+        ChartWave->setGeometry(chart);
+    }
+    const QRect time(g.time.left, g.time.top, Gauges.TimePicture.width(),
+                     Gauges.TimePicture.height());
+    if (ImageTime->geometry() != time) {
+        ImageTime->setGeometry(time);
+    }
+}
+
+void TFormMain::FormPaint(QPainter& painter) {
+    LayoutGauges();
+    gauges::DrawGaugeFrames(painter, Gauges.geometry);
+    Gauges.PixelsPerSecond =
+        gauges::DrawTimeGauge(painter, Gauges.geometry, record::state.TimeScaleMinutes,
+                              record::ModeItemText(record::state.ModeIndex));
+    // The gauge bitmaps as drawn last.
+    painter.drawImage(Gauges.geometry.level.left, Gauges.geometry.level.top, Gauges.LevelBitmap);
+    painter.drawImage(Gauges.geometry.dc.left, Gauges.geometry.dc.top, Gauges.DcBitmap);
+}
+
+void TFormMain::FormShow() {
+    DrawTimeBar();
+}
+
+void TFormMain::FormDestroy() {
+    if (&record::CurrentEvents() == this) {
+        record::SetEvents(nullptr);
+    }
 }
 
 bool TFormMain::FormCloseQuery() {
+    if (record::state.Recording) {
+        if (!platform::CurrentDialogs().Confirm("Are you sure you want to interrupt recording?")) {
+            return false;
+        }
+        if (record::state.Recording) {
+            record::CloseDevice(); // writes the full blocks still in the slots
+            platform::ProcessMessages();
+        }
+    }
+    record::CloseDevice();
+    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
+    platform::ProcessMessages();
+    record::state.RecordingStream.Release();
+    platform::ProcessMessages();
     QString error = app::ShutDown();
     if (!error.isEmpty()) {
         platform::CurrentDialogs().ShowError(error);
     }
     return true;
+}
+
+void TFormMain::TimerRecTimer() {
+    record::RecordTimerTick();
+}
+
+void TFormMain::TimerStatusTimer() {
+    record::StatusTimerTick();
+}
+
+void TFormMain::BtnRecordClick() {
+    record::StartRecording();
+}
+
+void TFormMain::BtnStopClick() {
+    record::StopRecording();
+}
+
+void TFormMain::BtnEditClick() {
+    if (record::state.Recording ||
+        !platform::FileExists(app::state.paths.RecordingFilePath.toStdString())) {
+        return;
+    }
+    record::CloseDevice();
+    hide();
+    ShowModal<TFormEdit>();
+    show();
+    record::OpenDevice();
+}
+
+void TFormMain::ChBoxDCClick() {
+    record::SetDcReduction(ChBoxDC->isChecked());
+}
+
+void TFormMain::CmbBoxTimeChange() {
+    record::DecodeRecordingMode(CmbBoxTime->currentIndex());
+    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
+    DrawTimeGauge();
+}
+
+void TFormMain::BtnVolumeClick() {
+    platform::OpenRecordingControl();
+}
+
+void TFormMain::menuFileClick() {
+    menuSaveAs->setEnabled(!record::state.Recording && record::state.FileBlocks > 1);
+}
+
+void TFormMain::menuSaveAsClick() {
+    // Saving the recording from the main window arrives with the export commands.
+}
+
+void TFormMain::menuFolderClick() {
+    platform::OpenInDesktop(app::state.settings.OutputFolder);
+}
+
+void TFormMain::menuCloseClick() {
+    close();
+}
+
+void TFormMain::menuSaveSettingsClick() {
+    ShowModal<TFormSaveSettings>();
+}
+
+void TFormMain::VelmarRecorderHelpClick() {
+    QFileInfo executable(QCoreApplication::applicationFilePath());
+    platform::OpenInDesktop(executable.path() + "/" + executable.completeBaseName() + ".chm");
+}
+
+void TFormMain::menuAboutClick() {
+    ShowModal<TFormAbout>();
+}
+
+void TFormMain::MeterUpdate() {
+    const record::State& r = record::state;
+    gauges::DrawLevelGauge(
+        Gauges.LevelBitmap, Gauges.LevelScale,
+        {r.BlockMaxL, r.BlockMaxR, r.BlockMeanL, r.BlockMeanR, r.ClipHoldL, r.ClipHoldR});
+    const bool reduce = ChBoxDC->isChecked();
+    gauges::DrawDcGauge(Gauges.DcBitmap, Gauges.DcScale, reduce ? r.ShownDcL : r.BlockMeanL,
+                        reduce ? r.ShownDcR : r.BlockMeanR);
+    const gauges::Geometry& g = Gauges.geometry;
+    Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
+    Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));
+    if (r.Recording) {
+        ChartWave->ShownColumns = Gauges.ChartColumns;
+        ChartWave->update();
+    }
+}
+
+void TFormMain::PushChartPoint() {
+    const record::State& r = record::state;
+    gauges::PushChartPoint(Gauges, r.BlockMaxL, r.BlockMeanL, r.BlockMaxR, r.BlockMeanR);
+}
+
+void TFormMain::DrawTimeMark() {
+    gauges::DrawTimeMark(Gauges.TimePicture, record::state.NewestBlock, Gauges.PixelsPerSecond);
+    ImageTime->update();
+}
+
+void TFormMain::DrawTimeGauge() {
+    // The scale is painted with the client area; the bar needs the new scale now.
+    Gauges.PixelsPerSecond =
+        gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
+    Client->update();
+    DrawTimeBar();
+}
+
+void TFormMain::DrawTimeBar() {
+    const record::State& r = record::state;
+    gauges::DrawTimeBar(Gauges.TimePicture, r.NewestBlock, r.LoopWrapped, r.HalvesPerLoop,
+                        Gauges.PixelsPerSecond);
+    ImageTime->update();
+}
+
+void TFormMain::RecordingStarted() {
+    gauges::ClearChartHistory(Gauges);
+    ChartWave->ShownColumns = 0;
+    ChartWave->update();
+    DrawTimeBar();
+}
+
+void TFormMain::ClearGauges() {
+    gauges::FillBackground(Gauges.LevelBitmap);
+    gauges::FillBackground(Gauges.DcBitmap);
+    const gauges::Geometry& g = Gauges.geometry;
+    Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
+    Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));
+}
+
+void TFormMain::DeviceNameChanged(const QString& name) {
+    EditInDev->setText(name);
+    StatusPanelText(0, name);
+}
+
+void TFormMain::TimeTextChanged(const QString& text) {
+    LabTime0->setText(text);
+    LabTime->setText(text);
+}
+
+void TFormMain::StatusPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < 3) {
+        statusPanels_[panel]->setText(text);
+    }
+}
+
+QString TFormMain::StatusPanel(int panel) const {
+    return panel >= 0 && panel < 3 ? statusPanels_[panel]->text() : QString();
+}
+
+void TFormMain::ShowMessage(const QString& text) {
+    platform::CurrentDialogs().ShowMessage(text);
+}
+
+void TFormMain::ShowError(const QString& text) {
+    platform::CurrentDialogs().ShowError(text);
+}
+
+void TFormMain::LevelIcon(int index) {
+    if (app::state.Minimized && index >= 0 && index <= 16) {
+        setWindowIcon(LevelIcons[index]);
+    }
+}
+
+void TFormMain::Title(const QString& text) {
+    if (app::state.Minimized) {
+        setWindowTitle(text);
+    }
+}
+
+void TFormMain::Minimize() {
+    app::state.Minimized = true;
+    record::state.Minimized = true;
+}
+
+void TFormMain::Restore() {
+    setWindowTitle(Caption);
+    app::state.Minimized = false;
+    record::state.Minimized = false;
+    setWindowIcon(LevelIcons[17]);
+}
+
+void TFormMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMinimized()) {
+            Minimize();
+        } else if (app::state.Minimized) {
+            Restore();
+        }
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        if (QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    FormShow();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -45,5 +566,5 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     }
     shutDown_ = true;
     event->accept();
-    QCoreApplication::quit();  // the message loop runs until the main window closes
+    QCoreApplication::quit(); // the message loop runs until the main window closes
 }

@@ -1,24 +1,134 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "gauges/gauges.h"
+#include "record/pipeline.h"
+
+#include <QIcon>
 #include <QMainWindow>
 
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPainter;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+namespace gauges {
+class ChartView;
+class PictureBox;
+} // namespace gauges
+
 // The main window: the recorder's face and the application's main form; closing it ends the
-// program. Handlers keep the names of the controls and events they serve and stay thin.
-class TFormMain : public QMainWindow {
+// program. Handlers keep the names of the controls and events they serve and stay thin: the
+// recording engine does the work and tells the window what to redraw through record::Events.
+class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
-public:
+  public:
     explicit TFormMain(QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // Start-up: work folder, settings, left-over work files, then the device.
+    // Start-up: work folder, settings, left-over work files, engine arrays, then the device.
     void FormCreate();
     // Asked before the window closes; false keeps it open. On true the shutdown has run.
     bool FormCloseQuery();
+    // Lays out and draws the gauges' frames, scales and the time gauge on the client area.
+    void FormPaint(QPainter& painter);
+    void FormShow();
+    void FormDestroy();
 
-protected:
+    void TimerRecTimer();
+    void TimerStatusTimer();
+    void BtnRecordClick();
+    void BtnStopClick();
+    void BtnEditClick();
+    void ChBoxDCClick();
+    void CmbBoxTimeChange();
+    void BtnVolumeClick();
+    void menuFileClick();
+    void menuSaveAsClick();
+    void menuFolderClick();
+    void menuCloseClick();
+    void menuSaveSettingsClick();
+    void VelmarRecorderHelpClick();
+    void menuAboutClick();
+
+    // record::Events: what the engine asks the window to show.
+    void MeterUpdate() override;
+    void PushChartPoint() override;
+    void DrawTimeMark() override;
+    void DrawTimeGauge() override;
+    void DrawTimeBar() override;
+    void RecordingStarted() override;
+    void ClearGauges() override;
+    void DeviceNameChanged(const QString& name) override;
+    void TimeTextChanged(const QString& text) override;
+    void StatusPanelText(int panel, const QString& text) override;
+    void ShowMessage(const QString& text) override;
+    void ShowError(const QString& text) override;
+    void LevelIcon(int index) override;
+    void Title(const QString& text) override;
+
+    // The text of status bar panel 0..2.
+    QString StatusPanel(int panel) const;
+
+    // Controls, named as in the window's layout.
+    QWidget* Client = nullptr; // the 464 x 323 client area below the menu bar
+    QFrame* Shape1 = nullptr;
+    QLabel* LabAudioDeviceControl = nullptr;
+    QLineEdit* EditInDev = nullptr;
+    QPushButton* BtnVolume = nullptr;
+    QCheckBox* ChBoxDC = nullptr;
+    QFrame* Shape2 = nullptr;
+    QLabel* LabRecordingControl = nullptr;
+    gauges::ChartView* ChartWave = nullptr;
+    gauges::PictureBox* ImageTime = nullptr;
+    QComboBox* CmbBoxTime = nullptr;
+    QLabel* LabTime0 = nullptr;
+    QLabel* LabTime = nullptr;
+    QPushButton* BtnRecord = nullptr;
+    QPushButton* BtnStop = nullptr;
+    QPushButton* BtnEdit = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QTimer* TimerRec = nullptr;
+    QTimer* TimerStatus = nullptr;
+    QMenu* menuFile = nullptr;
+    QAction* menuSaveAs = nullptr;
+    QAction* menuFolder = nullptr;
+    QAction* menuClose = nullptr;
+    QMenu* menuOptions = nullptr;
+    QAction* menuSaveSettings = nullptr;
+    QMenu* menuHelp = nullptr;
+    QAction* VelmarRecorderHelp = nullptr;
+    QAction* menuAbout = nullptr;
+
+    // Level icons 0..16 shown while minimized; 17 is the application icon.
+    std::array<QIcon, gauges::LevelIconCount> LevelIcons;
+    // The four displays' geometry, scales, bitmaps and chart history.
+    gauges::State Gauges;
+    // The editor's zoom level: set once here, never reset.
+    int ZoomLevel = 0;
+
+  protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
-private:
+  private:
+    void BuildControls();
+    void BuildMenus();
+    void LayoutGauges();
+    void Minimize();
+    void Restore();
+
+    std::array<QLabel*, 3> statusPanels_{};
     bool shutDown_ = false;
+    bool shown_ = false;
 };

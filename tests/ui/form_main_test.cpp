@@ -1,0 +1,469 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/form_main.h"
+
+#include "app/startup.h"
+#include "editor/form_edit.h"
+#include "gauges/gauge_widgets.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/process_messages.h"
+#include "platform/shell.h"
+#include "support/recording_dialogs.h"
+#include "support/scripted_capture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+std::string Rgb(const QColor& c) {
+    return "(" + std::to_string(c.red()) + "," + std::to_string(c.green()) + "," +
+           std::to_string(c.blue()) + ")";
+}
+
+// A signal people can recognise in the screenshot: a tone whose loudness swells and fades,
+// the right channel quieter than the left.
+void Swelling(uint64_t index, uint8_t* block) {
+    const double swell = 0.15 + 0.8 * std::fabs(std::sin(index / 25.0));
+    for (int j = 0; j < record::BlockFrames; ++j) {
+        const double phase = (index * record::BlockFrames + j) * 2 * M_PI * 440 / 44100;
+        const int16_t s[2] = {static_cast<int16_t>(std::lrint(32000 * swell * std::sin(phase))),
+                              static_cast<int16_t>(std::lrint(18000 * swell * std::sin(phase)))};
+        std::memcpy(block + 4 * j, s, 4);
+    }
+}
+
+class FormMainTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RemoveWorkFiles();
+        record::state = record::State{};
+        app::state = app::State{};
+        record::SetCaptureDevice(&device);
+        platform::SetDialogs(&dialogs);
+        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+        platform::SetProcessMessages([] {});
+        platform::SetLauncher([this](const QString& program, const QStringList& arguments) {
+            launches << (QStringList{program} + arguments).join(' ');
+            return launchSucceeds;
+        });
+        form = std::make_unique<TFormMain>();
+        // The test is the clock.
+        form->TimerRec->stop();
+        form->TimerStatus->stop();
+    }
+
+    void TearDown() override {
+        form.reset();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+        RemoveWorkFiles();
+        record::SetCaptureDevice(nullptr);
+        platform::SetDialogs(nullptr);
+        platform::SetFreeSpaceProvider(nullptr);
+        platform::SetProcessMessages({});
+        platform::SetLauncher(nullptr);
+        record::state = record::State{};
+        app::state = app::State{};
+    }
+
+    // Work files and settings of the test executable's own run.
+    static void RemoveWorkFiles() {
+        const QString exe = QCoreApplication::applicationFilePath();
+        const app::WorkPaths paths = app::WorkPathsFor(QFileInfo(exe).path() + "/Temp");
+        for (const QString& path : {paths.RecordingFilePath, paths.EditFilePath, paths.ClipFilePath,
+                                    app::SettingsFilePathFor(exe)}) {
+            QFile::remove(path);
+        }
+    }
+
+    // Real time: one block per recording tick, the status tick every fifth.
+    void Run(int blocks) {
+        for (int b = 0; b < blocks; ++b) {
+            device.DeliverBlocks(1);
+            form->TimerRecTimer();
+            if (++ticks % 5 == 0) {
+                form->TimerStatusTimer();
+            }
+        }
+    }
+
+    void Record(int blocks) {
+        QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
+        Run(blocks);
+    }
+
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    QStringList launches;
+    bool launchSucceeds = true;
+    std::unique_ptr<TFormMain> form;
+    int ticks = 0;
+};
+
+TEST_F(FormMainTest, FixedClientAreaMenusTimersAndColours) {
+    EXPECT_EQ(form->Client->size(), QSize(464, 323));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
+    EXPECT_EQ(Rgb(form->Client->palette().color(QPalette::Window)), Rgb(QColor(224, 224, 224)));
+    EXPECT_EQ(form->Client->font().pixelSize(), 11);
+    EXPECT_EQ(form->TimerRec->interval(), 100);
+    EXPECT_EQ(form->TimerStatus->interval(), 500);
+
+    QStringList menus;
+    for (QAction* menu : form->menuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            items << item->text();
+        }
+        menus << menu->text() + ": " + items.join(", ");
+    }
+    EXPECT_EQ(menus, QStringList({"File: Save As..., Output Folder, Exit",
+                                  "Options: Save Settings...", "Help: Help Contents, About"}));
+
+    QStringList items;
+    for (int i = 0; i < form->CmbBoxTime->count(); ++i) {
+        items << form->CmbBoxTime->itemText(i);
+    }
+    EXPECT_EQ(items, QStringList({"Continuous", "Loop 3 min", "Loop 5 min", "Loop10 min",
+                                  "Loop15 min", "Loop 20 min", "Loop 30 min", "Loop 60 min"}));
+    EXPECT_EQ(form->ChartWave->Series1Colour, QColor(0, 0, 150));
+    EXPECT_EQ(form->ChartWave->Series2Colour, QColor(180, 0, 0));
+}
+
+TEST_F(FormMainTest, ControlsSitAtTheirPlacesWithCaptionsAndHints) {
+    struct Row {
+        const char* name;
+        QRect place; // an empty size: only the position is fixed (labels size themselves)
+        const char* caption;
+        const char* hint;
+    };
+    const Row rows[] = {
+        {"Shape1", {2, 2, 461, 113}, "", ""},
+        {"LabAudioDeviceControl", {150, 2, 0, 0}, "A u d i o   D e v i c e   C o n t r o l", ""},
+        {"EditInDev", {18, 78, 123, 21}, "", "Active (working) Audio Device or Source"},
+        {"BtnVolume", {156, 77, 66, 23}, "Control", "Recording Control"},
+        {"ChBoxDC", {384, 80, 57, 17}, "Reduce", "Reduce DC Offset"},
+        {"Shape2", {2, 118, 461, 183}, "", ""},
+        {"LabRecordingControl", {158, 120, 0, 0}, "R e c o r d i n g   C o n t r o l", ""},
+        {"ChartWave", {18, 134, 425, 75}, "", ""}, // as the gauges lay it out
+        {"ImageTime", {18, 228, 425, 17}, "", ""}, // likewise
+        {"CmbBoxTime", {16, 270, 123, 21}, "", "Recording Duration"},
+        {"LabTime0", {159, 269, 0, 0}, "00:00:00", ""},
+        {"LabTime", {158, 268, 0, 0}, "00:00:00", ""},
+        {"BtnRecord", {244, 269, 59, 23}, "Record", ""},
+        {"BtnStop", {316, 269, 59, 23}, "Stop", ""},
+        {"BtnEdit", {388, 269, 59, 23}, "Edit", "Edit and save "},
+        {"StatusBar1", {0, 301, 464, 22}, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto* control = form->Client->findChild<QWidget*>(row.name);
+        ASSERT_NE(control, nullptr);
+        if (row.place.isEmpty()) {
+            EXPECT_EQ(control->pos(), row.place.topLeft());
+        } else {
+            EXPECT_EQ(control->geometry(), row.place);
+        }
+        QString caption;
+        if (auto* label = qobject_cast<QLabel*>(control))
+            caption = label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            caption = button->text();
+        EXPECT_EQ(caption, row.caption);
+        EXPECT_EQ(control->toolTip(), row.hint);
+    }
+    EXPECT_EQ(form->LabTime->height(), 19);
+    EXPECT_EQ(form->LabTime0->height(), 19);
+    EXPECT_FALSE(form->ChBoxDC->isChecked());
+    EXPECT_TRUE(form->EditInDev->isReadOnly());
+    const int widths[] = {200, 130, 120};
+    for (int i = 0, left = 0; i < 3; left += widths[i++]) {
+        auto* panel = form->StatusBar1->findChild<QLabel*>(QString("StatusPanel%1").arg(i));
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->x(), left);
+        EXPECT_EQ(panel->width(), widths[i]);
+    }
+}
+
+TEST_F(FormMainTest, StartUpOpensTheDeviceAndNamesIt) {
+    EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_EQ(form->EditInDev->text(), "Scripted Input");
+    EXPECT_EQ(form->StatusPanel(0), "Scripted Input");
+    EXPECT_EQ(form->ZoomLevel, 1);
+    EXPECT_GT(record::state.FreeSeconds, 100u);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) {
+    Run(10);
+    const int opens = device.OpenCalls();
+    const uint32_t fileBlocks = record::state.FileBlocks;
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    EXPECT_EQ(device.OpenCalls(), opens);
+    EXPECT_EQ(device.CloseCalls(), 0);
+    EXPECT_EQ(record::state.FileBlocks, fileBlocks);
+    EXPECT_EQ(form->StatusPanel(2), "");
+
+    Record(30);
+    const QString started = form->StatusPanel(1);
+    EXPECT_TRUE(started.startsWith("Start - "));
+    const int opensWhileRecording = device.OpenCalls();
+    QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
+    EXPECT_EQ(device.OpenCalls(), opensWhileRecording);
+    EXPECT_TRUE(record::state.Recording);
+    Run(10);
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    EXPECT_FALSE(record::state.Recording);
+    EXPECT_EQ(record::state.FileBlocks, 40u);
+    EXPECT_TRUE(form->StatusPanel(2).startsWith("End - "));
+    EXPECT_TRUE(record::state.DeviceOpen); // monitoring goes on
+}
+
+TEST_F(FormMainTest, RecordWithoutADeviceSaysSo) {
+    device.SetDevices(0, "");
+    form->TimerStatusTimer(); // the watch notices the device is gone
+    EXPECT_EQ(form->EditInDev->text(), "");
+    QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages, QStringList{"No Audio Device Selected"});
+    EXPECT_FALSE(record::state.Recording);
+}
+
+TEST_F(FormMainTest, SaveAsIsEnabledOnlyAfterAStoppedRecordingOfTwoBlocks) {
+    auto saveAsEnabled = [&] {
+        form->menuFileClick();
+        return form->menuSaveAs->isEnabled();
+    };
+    EXPECT_FALSE(saveAsEnabled()); // FileBlocks is 1 after the open
+    Record(1);
+    EXPECT_FALSE(saveAsEnabled());
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    EXPECT_EQ(record::state.FileBlocks, 1u);
+    EXPECT_FALSE(saveAsEnabled());
+    Record(25);
+    EXPECT_FALSE(saveAsEnabled());
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    EXPECT_TRUE(saveAsEnabled());
+    // Opening the menu runs the rule too.
+    Record(2);
+    emit form->menuFile->aboutToShow();
+    EXPECT_FALSE(form->menuSaveAs->isEnabled());
+}
+
+TEST_F(FormMainTest, EditDuringARecordingDoesNothing) {
+    form->show();
+    Record(20);
+    const int closes = device.CloseCalls();
+    QTest::mouseClick(form->BtnEdit, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(record::state.Recording);
+    EXPECT_EQ(device.CloseCalls(), closes);
+}
+
+TEST_F(FormMainTest, EditBeforeAnyRecordingDoesNothing) {
+    form->show();
+    QTest::mouseClick(form->BtnEdit, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(record::state.DeviceOpen);
+}
+
+TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
+    form->show();
+    Record(25);
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    bool editorShown = false, mainHidden = false, deviceClosed = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* editor = qobject_cast<TFormEdit*>(widget); editor && editor->isVisible()) {
+                editorShown = true;
+                mainHidden = !form->isVisible();
+                deviceClosed = !record::state.DeviceOpen;
+                editor->reject();
+            }
+        }
+    });
+    form->BtnEditClick();
+    EXPECT_TRUE(editorShown);
+    EXPECT_TRUE(mainHidden);
+    EXPECT_TRUE(deviceClosed);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(record::state.DeviceOpen);
+}
+
+TEST_F(FormMainTest, ChoosingAModeSetsItAndRedrawsTheTimeGauge) {
+    form->CmbBoxTime->setCurrentIndex(3);
+    emit form->CmbBoxTime->activated(3);
+    EXPECT_EQ(form->CmbBoxTime->currentText(), "Loop10 min");
+    EXPECT_TRUE(record::state.LoopMode);
+    EXPECT_EQ(record::state.HalvesPerLoop, 300);
+    EXPECT_EQ(record::state.TimeScaleMinutes, 10);
+    EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
+    EXPECT_FLOAT_EQ(form->Gauges.PixelsPerSecond, 422.0f / 600.0f);
+
+    // The gauge's scale now reads 0min .. 10: the 10-minute scale has 40 minor ticks, so a tick
+    // stands at 18 + round(424 * 1 / 40) = 29, which the 3-minute scale does not have.
+    QImage client = form->Client->grab().toImage();
+    EXPECT_EQ(Rgb(client.pixelColor(29, 246)), Rgb(QColor(80, 80, 80)));
+}
+
+TEST_F(FormMainTest, ModeChosenDuringARecordingWaitsForTheNextOne) {
+    Record(30);
+    form->CmbBoxTime->setCurrentIndex(1);
+    emit form->CmbBoxTime->activated(1);
+    EXPECT_EQ(form->CmbBoxTime->currentText(), "Loop 3 min"); // the list shows it at once
+    EXPECT_FALSE(record::state.LoopMode);
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    Record(5);
+    EXPECT_TRUE(record::state.LoopMode);
+    EXPECT_EQ(record::state.HalvesPerLoop, 90);
+}
+
+TEST_F(FormMainTest, RecordingDrawsLevelsChartTimeAndBar) {
+    // Full scale on the left around a mean of 0, silence on the right.
+    device.SetGenerator([](uint64_t, uint8_t* block) {
+        for (int j = 0; j < record::BlockFrames; ++j) {
+            const int16_t s[2] = {static_cast<int16_t>(j % 2 ? 32767 : -32767), 0};
+            std::memcpy(block + 4 * j, s, 4);
+        }
+    });
+    Record(50);
+    const QImage& level = form->Gauges.LevelBitmap;
+    EXPECT_EQ(Rgb(level.pixelColor(419, 3)), Rgb(QColor(249, 196, 0)));
+    EXPECT_EQ(Rgb(level.pixelColor(1, 12)), Rgb(gauges::BackBrush));  // right channel silent
+    EXPECT_EQ(Rgb(level.pixelColor(421, 3)), Rgb(QColor(255, 0, 0))); // clipped: hold 30
+    EXPECT_EQ(form->Gauges.ChartHistoryL[1], 75);
+    EXPECT_EQ(form->Gauges.ChartHistoryL[50], 75);
+    EXPECT_EQ(form->Gauges.ChartHistoryL[51], 0);
+    EXPECT_EQ(form->ChartWave->ShownColumns, 425);
+    EXPECT_EQ(form->LabTime->text(), "00:00:05");
+    EXPECT_EQ(form->LabTime0->text(), form->LabTime->text());
+    // 50 blocks at 422 / 180 pixels per second reach column 12; columns 3, 6, 9, 12 stay dark.
+    const QImage& bar = form->Gauges.TimePicture;
+    for (int x = 1; x <= 14; ++x) {
+        EXPECT_EQ(Rgb(bar.pixelColor(x, 8)),
+                  Rgb(x % 3 == 0 || x > 12 ? gauges::BackBrush : gauges::PassGreen))
+            << "column " << x;
+    }
+}
+
+TEST_F(FormMainTest, DcGaugeShowsTheBlockMeanUnlessReduceIsTicked) {
+    device.SetGenerator(testsupport::ScriptedCapture::Constant(-500, 100));
+    Run(3);
+    const QImage& dc = form->Gauges.DcBitmap;
+    EXPECT_EQ(Rgb(dc.pixelColor(13, 3)), Rgb(gauges::DcOrange));
+    EXPECT_EQ(Rgb(dc.pixelColor(14, 3)), Rgb(gauges::BackBrush));
+    EXPECT_EQ(Rgb(dc.pixelColor(2, 12)), Rgb(gauges::DcOrange)); // 100 units: 3 pixels
+    EXPECT_EQ(Rgb(dc.pixelColor(4, 12)), Rgb(gauges::BackBrush));
+
+    Run(60);
+    QTest::mouseClick(form->ChBoxDC, Qt::LeftButton);
+    EXPECT_TRUE(form->ChBoxDC->isChecked());
+    EXPECT_EQ(record::state.DcOffsetL, -500);
+    EXPECT_EQ(record::state.DcOffsetR, 100);
+    Run(10); // corrected blocks have mean 0; the gauge shows the averages of the history
+    EXPECT_NEAR(record::state.BlockMeanL, 0, 1e-9);
+    const int shown = std::abs(gauges::Round(form->Gauges.DcScale * record::state.ShownDcL));
+    EXPECT_EQ(shown, 14);
+    for (int x = 1; x < 94; ++x) {
+        if (x % 3 != 0) {
+            EXPECT_EQ(Rgb(dc.pixelColor(x, 3)),
+                      Rgb(x < shown ? gauges::DcOrange : gauges::BackBrush))
+                << "column " << x;
+        }
+    }
+
+    QTest::mouseClick(form->ChBoxDC, Qt::LeftButton);
+    EXPECT_EQ(record::state.DcOffsetL, 0);
+    EXPECT_EQ(record::state.DcOffsetR, 0);
+}
+
+TEST_F(FormMainTest, ClosingDuringARecordingAsksFirst) {
+    Record(30);
+    dialogs.confirmAnswers = {false};
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(dialogs.confirmations, QStringList{"Are you sure you want to interrupt recording?"});
+    EXPECT_TRUE(record::state.Recording);
+    EXPECT_TRUE(record::state.DeviceOpen);
+
+    dialogs.confirmAnswers = {true};
+    EXPECT_TRUE(form->FormCloseQuery());
+    EXPECT_FALSE(record::state.Recording);
+    EXPECT_FALSE(record::state.DeviceOpen);
+    EXPECT_FALSE(QFile::exists(app::state.paths.RecordingFilePath));
+    EXPECT_TRUE(QFile::exists(app::state.SettingsFilePath));
+}
+
+TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
+    device.SetGenerator(testsupport::ScriptedCapture::Constant(700, 0));
+    Record(5);
+    form->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(app::state.Minimized);
+    EXPECT_TRUE(record::state.Minimized);
+    Run(20);
+    EXPECT_EQ(form->windowTitle(), record::state.TimeText);
+    EXPECT_EQ(form->windowTitle(), "00:00:02");
+    EXPECT_EQ(form->windowIcon().pixmap(16, 16).toImage(),
+              form->LevelIcons[1].pixmap(16, 16).toImage());
+
+    form->setWindowState(Qt::WindowNoState);
+    EXPECT_FALSE(app::state.Minimized);
+    EXPECT_FALSE(record::state.Minimized);
+    EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
+    EXPECT_EQ(form->windowIcon().pixmap(16, 16).toImage(),
+              form->LevelIcons[17].pixmap(16, 16).toImage());
+    Run(10);
+    EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
+}
+
+TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
+    QTest::mouseClick(form->BtnVolume, Qt::LeftButton);
+    EXPECT_EQ(launches, QStringList{"pavucontrol --tab=4"});
+    launches.clear();
+    launchSucceeds = false;
+    form->BtnVolumeClick();
+    EXPECT_EQ(launches, QStringList({"pavucontrol --tab=4", "gnome-control-center sound"}));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+
+    launches.clear();
+    form->menuFolderClick();
+    form->VelmarRecorderHelpClick();
+    EXPECT_EQ(launches,
+              QStringList({"xdg-open " + app::state.settings.OutputFolder,
+                           "xdg-open " + QCoreApplication::applicationFilePath() + ".chm"}));
+}
+
+TEST_F(FormMainTest, Screenshot) {
+    device.SetGenerator(Swelling);
+    form->show();
+    form->CmbBoxTime->setCurrentIndex(1);
+    emit form->CmbBoxTime->activated(1);
+    Run(5);
+    Record(420);
+    QApplication::processEvents();
+    const QPixmap shot = form->grab();
+    EXPECT_EQ(shot.size(), form->size());
+    const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
+    EXPECT_TRUE(shot.save(QDir(dir).filePath("main-window.png")));
+}
+
+} // namespace
