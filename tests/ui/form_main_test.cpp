@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form_main.h"
 
+#include "app/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
+#include "export/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
@@ -241,9 +243,19 @@ TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) 
 }
 
 TEST_F(FormMainTest, RecordWithoutADeviceSaysSo) {
+    device.SetGenerator([](uint64_t, uint8_t* block) {
+        for (int j = 0; j < record::BlockFrames; ++j) {
+            const int16_t s[2] = {static_cast<int16_t>(j % 2 ? 20000 : -20000), 0};
+            std::memcpy(block + 4 * j, s, 4);
+        }
+    });
+    Run(2);
+    EXPECT_EQ(form->Gauges.LevelBitmap.pixelColor(1, 3), gauges::LevelGreen);
     device.SetDevices(0, "");
     form->TimerStatusTimer(); // the watch notices the device is gone
     EXPECT_EQ(form->EditInDev->text(), "");
+    EXPECT_EQ(form->StatusPanel(0), "");
+    EXPECT_EQ(form->Gauges.LevelBitmap.pixelColor(1, 3), gauges::BackBrush); // drawn empty
     QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
     EXPECT_EQ(dialogs.messages, QStringList{"No Audio Device Selected"});
     EXPECT_FALSE(record::state.Recording);
@@ -308,6 +320,30 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
     EXPECT_TRUE(deviceClosed);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(record::state.DeviceOpen);
+}
+
+// Closes the first visible top-level window of class Form once the modal loop runs; true in
+// `shown` if there was one.
+template <typename Form> void CloseWhenShown(bool& shown) {
+    QTimer::singleShot(0, [&shown] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* form = qobject_cast<Form*>(widget); form && form->isVisible()) {
+                shown = form->isModal();
+                form->reject();
+                return;
+            }
+        }
+    });
+}
+
+TEST_F(FormMainTest, SettingsAndAboutOpenModally) {
+    bool settingsShown = false, aboutShown = false;
+    CloseWhenShown<TFormSaveSettings>(settingsShown);
+    form->menuSaveSettings->trigger();
+    EXPECT_TRUE(settingsShown);
+    CloseWhenShown<TFormAbout>(aboutShown);
+    form->menuAbout->trigger();
+    EXPECT_TRUE(aboutShown);
 }
 
 TEST_F(FormMainTest, ChoosingAModeSetsItAndRedrawsTheTimeGauge) {
