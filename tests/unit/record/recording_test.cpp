@@ -123,9 +123,14 @@ std::vector<StopCase> StopCases() {
     for (int at : {1800, 1801, 1803, 1819, 1820, 1822}) { // full slots no tick has seen
         cases.push_back({1, at, 1, 3, 0});
     }
+    for (int tail : {1, 2, 5, 10, 19}) { // the pass's last half full but not yet consumed
+        cases.push_back({1, 1800 + tail, 1, tail + 1, 0});
+    }
     for (int at : {1801, 1802, 1821, 1850}) { // late ticks skip blocks around the wrap
         cases.push_back({1, at, 2, 1, 500});
         cases.push_back({1, at, 3, 0, 500});
+        cases.push_back({1, at, 7, 0, 500}); // the tick reaches the next pass first
+        cases.push_back({1, at, 11, 0, -500});
     }
     cases.push_back({2, 3000 + 7, 1, 2, -300}); // Loop 5 min
     return cases;

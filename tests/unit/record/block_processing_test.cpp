@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// DC correction, measurement, clip holds, level icon, recorded time and mode decoding.
+#include "support/record_harness.h"
+
+#include <cstring>
+
+using namespace testsupport;
+using record::state;
+
+namespace {
+
+class BlockProcessing : public RecordHarness {};
+
+TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
+    device.SetGenerator(ScriptedCapture::Constant(500, -300));
+    Run(50); // five seconds of monitoring fill the history
+    record::StatusTimerTick();
+    EXPECT_DOUBLE_EQ(state.ShownDcL, 500);
+    EXPECT_DOUBLE_EQ(state.ShownDcR, -300);
+
+    record::SetDcReduction(true);
+    EXPECT_EQ(state.DcOffsetL, 500);
+    EXPECT_EQ(state.DcOffsetR, -300);
+    EXPECT_EQ(state.DcHistoryL[1], 0) << "histories start afresh";
+
+    StartRecording(0);
+    Run(40);
+    EXPECT_DOUBLE_EQ(state.BlockMeanL, 0);
+    EXPECT_DOUBLE_EQ(state.BlockMeanR, 0);
+    record::StopRecording();
+    std::vector<uint8_t> block(record::BlockBytes, 0xFF);
+    state.RecordingStream.ReadBlock(state.FileBlocks, block.data());
+    EXPECT_EQ(block, std::vector<uint8_t>(record::BlockBytes, 0))
+        << "the file holds corrected samples";
+
+    record::SetDcReduction(false);
+    EXPECT_EQ(state.DcOffsetL, 0);
+    EXPECT_EQ(state.DcOffsetR, 0);
+}
+
+TEST_F(BlockProcessing, ReduceWithAnEmptyHistoryKeepsTheOffsets) {
+    state.DcOffsetL = 12;
+    record::SetDcReduction(true); // nothing measured yet: all entries 0
+    EXPECT_EQ(state.DcOffsetL, 12);
+}
+
+struct ClampCase {
+    int16_t sample;
+    int offset;
+    int16_t expected;
+};
+
+class CorrectionClamps : public BlockProcessing, public ::testing::WithParamInterface<ClampCase> {};
+
+TEST_P(CorrectionClamps, AtTheEndsOfTheRange) {
+    const ClampCase c = GetParam();
+    for (int j = 0; j < record::BlockFrames; ++j) {
+        int16_t s[2] = {c.sample, c.sample};
+        std::memcpy(state.CaptureBuffer.data() + 4 * j, s, 4);
+    }
+    state.DcOffsetL = c.offset;
+    state.DcOffsetR = c.offset;
+    state.CurrentSlot = 0;
+    record::CorrectBlock();
+    int16_t stored[2];
+    std::memcpy(stored, state.CaptureBuffer.data() + 4 * 4409, 4);
+    EXPECT_EQ(state.BlockLeft[4409], c.expected);
+    EXPECT_EQ(state.BlockRight[0], c.expected);
+    EXPECT_EQ(stored[0], c.expected);
+    EXPECT_EQ(stored[1], c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, CorrectionClamps,
+                         ::testing::Values(ClampCase{32767, -500, 32767},
+                                           ClampCase{32400, -500, 32767},
+                                           ClampCase{-32768, 500, -32768},
+                                           ClampCase{-32600, 300, -32768},
+                                           ClampCase{1000, 500, 500}, ClampCase{-1000, -500, -500},
+                                           ClampCase{32267, -500, 32767}));
+
+TEST_F(BlockProcessing, ClipHoldIsSetByAFullScaleSampleAndCountsDown) {
+    device.SetGenerator(ScriptedCapture::Constant(32766, -32767));
+    Run(1);
+    EXPECT_EQ(state.ClipHoldL, 0);
+    EXPECT_EQ(state.ClipHoldR, 0);
+    device.SetGenerator(ScriptedCapture::Constant(32767, -32768));
+    Run(1);
+    EXPECT_EQ(state.ClipHoldL, 30);
+    EXPECT_EQ(state.ClipHoldR, 30);
+    device.SetGenerator(ScriptedCapture::Constant(0, 0));
+    Run(10);
+    EXPECT_EQ(state.ClipHoldL, 20);
+    EXPECT_EQ(state.ClipHoldR, 20);
+}
+
+TEST_F(BlockProcessing, LevelIconFollowsTheLouderChannelWhileMinimized) {
+    state.Minimized = true;
+    device.SetGenerator(ScriptedCapture::Constant(700, 100));
+    Run(1);
+    EXPECT_EQ(events.levelIcon, 1);
+    EXPECT_EQ(events.meterUpdates, 0) << "gauges are not drawn while minimized";
+    device.SetGenerator(ScriptedCapture::Constant(0, -32768));
+    Run(1);
+    EXPECT_EQ(events.levelIcon, 0) << "the signed maximum decides: -32768 is below 0";
+    device.SetGenerator(ScriptedCapture::Constant(32767, 0));
+    Run(1);
+    EXPECT_EQ(events.levelIcon, 16);
+}
+
+TEST_F(BlockProcessing, RecordedTimeAndTitleWhileMinimized) {
+    struct {
+        uint32_t lastBlock;
+        bool wrapped;
+        const char* text;
+    } cases[] = {{0, false, "00:00:00"},     {9, false, "00:00:00"},      {10, false, "00:00:01"},
+                 {36000, false, "01:00:00"}, {359999, false, "09:59:59"}, {5, true, "01:00:00"}};
+    record::DecodeRecordingMode(7);
+    for (const auto& c : cases) {
+        state.LastBlock = c.lastBlock;
+        state.LoopWrapped = c.wrapped;
+        record::FormatRecordedTime();
+        EXPECT_EQ(state.TimeText, c.text) << c.lastBlock;
+    }
+    state.LoopWrapped = false;
+    StartRecording(0);
+    state.Minimized = true;
+    Run(50);
+    EXPECT_EQ(events.title, "00:00:05");
+    EXPECT_EQ(events.timeText, "00:00:05");
+    EXPECT_TRUE(events.panels[2].startsWith("Current - "));
+}
+
+TEST_F(BlockProcessing, ModeTable) {
+    struct {
+        int index;
+        bool loop;
+        int minutes, scale, halves;
+    } cases[] = {{1, true, 3, 3, 90},     {3, true, 10, 10, 300},  {4, true, 15, 15, 450},
+                 {7, true, 60, 60, 1800}, {0, false, 60, 3, 1800}, {9, false, 60, 3, 1800}};
+    for (const auto& c : cases) {
+        record::DecodeRecordingMode(c.index);
+        EXPECT_EQ(state.LoopMode, c.loop) << c.index;
+        EXPECT_EQ(state.LoopMinutes, c.minutes) << c.index;
+        EXPECT_EQ(state.TimeScaleMinutes, c.scale) << c.index;
+        EXPECT_EQ(state.HalvesPerLoop, c.halves) << c.index;
+    }
+    EXPECT_EQ(record::ModeItemText(3), "Loop10 min");
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Slot queue, block numbering and the device watch.
+#include "support/record_harness.h"
+
+using namespace testsupport;
+using record::state;
+
+namespace {
+
+class CaptureQueue : public RecordHarness {
+  protected:
+    void ExpectNumbers(int firstSlot, int lastSlot, uint32_t firstNumber) {
+        for (int i = firstSlot; i <= lastSlot; ++i) {
+            EXPECT_EQ(state.SlotHeaders[size_t(i)].user, firstNumber + uint32_t(i - firstSlot))
+                << "slot " << i;
+        }
+    }
+};
+
+TEST_F(CaptureQueue, OpenQueuesFortySlotsNumberedFromOneAndRequeuesAHalfAfterIt) {
+    EXPECT_TRUE(state.DeviceOpen);
+    EXPECT_EQ(state.DeviceName, "Scripted Input");
+    EXPECT_EQ(events.deviceName, "Scripted Input");
+    EXPECT_EQ(device.QueuedBuffers(), 40);
+    ExpectNumbers(0, 39, 1);
+
+    record::OpenDevice(); // already open: nothing restarts
+    EXPECT_EQ(device.OpenCalls(), 1);
+    ExpectNumbers(0, 39, 1);
+
+    Run(20);
+    ExpectNumbers(0, 19, 41);
+    ExpectNumbers(20, 39, 21);
+    EXPECT_EQ(device.QueuedBuffers(), 40);
+    Run(20);
+    ExpectNumbers(20, 39, 61);
+}
+
+TEST_F(CaptureQueue, EachTickProcessesOnlyTheNewestFullBlock) {
+    device.DeliverBlocks(3);
+    record::RecordTimerTick();
+    EXPECT_EQ(state.LastBlock, 3u);
+    EXPECT_EQ(state.SlotHeaders[2].user, 0u);
+    EXPECT_EQ(state.SlotHeaders[0].user, 1u) << "skipped blocks wait for their half";
+    EXPECT_EQ(events.meterUpdates, 1);
+    record::RecordTimerTick();
+    EXPECT_EQ(events.meterUpdates, 1) << "no new block, nothing measured";
+    EXPECT_EQ(events.chartPoints, 0) << "chart points only while recording";
+}
+
+TEST_F(CaptureQueue, BytesArrivingWithTheDeviceClosedAreDropped) {
+    record::CloseDevice();
+    EXPECT_EQ(device.DeliverBlocks(2), 0);
+    EXPECT_EQ(state.DeviceName, "Scripted Input") << "closing keeps the name";
+}
+
+TEST_F(CaptureQueue, WatchFollowsADeviceThatChangesVanishesAndReturns) {
+    device.SetDevices(1, "USB Microphone");
+    record::StatusTimerTick();
+    EXPECT_EQ(state.DeviceName, "USB Microphone");
+    EXPECT_EQ(device.OpenCalls(), 2);
+
+    device.SetDevices(0, "");
+    record::StatusTimerTick();
+    EXPECT_FALSE(state.DeviceOpen);
+    EXPECT_TRUE(state.DeviceName.isEmpty());
+    EXPECT_TRUE(events.deviceName.isEmpty());
+    EXPECT_EQ(events.gaugesCleared, 1);
+    record::RecordTimerTick(); // no device: the tick does nothing
+    EXPECT_EQ(state.DcHistoryPos, 0);
+
+    device.SetDevices(1, "USB Microphone");
+    record::StatusTimerTick();
+    EXPECT_TRUE(state.DeviceOpen);
+    EXPECT_EQ(events.deviceName, "USB Microphone");
+}
+
+TEST_F(CaptureQueue, DuringARecordingTheDeviceIsNotChanged) {
+    StartRecording(0);
+    device.SetDevices(1, "Another Input");
+    Run(10);
+    EXPECT_TRUE(state.Recording);
+    EXPECT_EQ(state.DeviceName, "Scripted Input");
+    record::StopRecording();
+    record::StatusTimerTick();
+    EXPECT_EQ(state.DeviceName, "Another Input");
+}
+
+TEST_F(CaptureQueue, OpenFailureIsReportedOncePerDistinctFailureAndRetried) {
+    record::CloseDevice();
+    device.SetOpenFailure(record::CaptureDeviceBusy);
+    device.SetDevices(1, "Busy Input");
+    for (int i = 0; i < 6; ++i) {
+        record::StatusTimerTick();
+    }
+    EXPECT_EQ(events.errors.size(), 1);
+    EXPECT_EQ(events.errors.value(0), record::CaptureErrorText(record::CaptureDeviceBusy));
+    EXPECT_GE(device.OpenCalls(), 7) << "retried at every watch";
+    EXPECT_TRUE(state.DeviceName.isEmpty());
+
+    device.SetOpenFailure(record::CaptureBadFormat);
+    record::StatusTimerTick();
+    record::StatusTimerTick();
+    EXPECT_EQ(events.errors.size(), 2);
+
+    device.SetOpenFailure(0);
+    record::StatusTimerTick();
+    EXPECT_TRUE(state.DeviceOpen);
+    EXPECT_EQ(state.DeviceName, "Busy Input");
+
+    // After a success the same failure is news again.
+    device.SetOpenFailure(record::CaptureBadFormat);
+    device.SetDevices(1, "Other Input");
+    record::StatusTimerTick();
+    EXPECT_EQ(events.errors.size(), 3);
+}
+
+TEST_F(CaptureQueue, RecordWithoutADeviceSaysSo) {
+    device.SetDevices(0, "");
+    record::StatusTimerTick();
+    record::StartRecording();
+    EXPECT_FALSE(state.Recording);
+    EXPECT_EQ(events.messages, QStringList{"No Audio Device Selected"});
+}
+
+} // namespace
