@@ -1,0 +1,255 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Shared harness of the end-to-end tests and the recorder benchmark, sourced by bash scripts.
+# Everything runs in a private scratch folder: a PulseAudio server of its own (pipe source as
+# the only input, fed by e2e_feeder), an Xvfb display of its own, and the real velmar-recorder
+# with a private HOME and XDG_DATA_HOME. e2e_cleanup (installed as the EXIT trap by e2e_init)
+# stops whatever was started, so tests can run in any order and side by side.
+#
+# The caller sets E2E_BIN (folder with e2e_feeder and e2e_verify_raw) and RECORDER (the
+# executable) before e2e_init.
+
+E2E_PIDS=()          # background processes to stop at exit, newest last
+E2E_DIR=""
+E2E_KEEP="${E2E_KEEP:-0}"   # 1: keep the scratch folder for a look afterwards
+
+e2e_log() { printf '[%s] %s\n' "$(date +%T.%3N)" "$*"; }
+e2e_fail() {
+    printf '[%s] FAIL: %s\n' "$(date +%T.%3N)" "$*" >&2
+    exit 1
+}
+
+# Milliseconds since the epoch.
+e2e_now_ms() { date +%s%3N; }
+
+e2e_require() {
+    local missing=()
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+    done
+    [ ${#missing[@]} -eq 0 ] ||
+        e2e_fail "missing tools: ${missing[*]} (scripts/install-deps.sh installs them)"
+}
+
+e2e_init() {
+    e2e_require pulseaudio pactl parec Xvfb xdotool
+    [ -x "$E2E_BIN/e2e_feeder" ] && [ -x "$E2E_BIN/e2e_verify_raw" ] ||
+        e2e_fail "e2e_feeder/e2e_verify_raw not built in $E2E_BIN"
+    E2E_DIR=$(mktemp -d /tmp/velmar-e2e.XXXXXX)
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+    e2e_log "scratch folder $E2E_DIR"
+}
+
+e2e_cleanup() {
+    local rc=$?
+    local i
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        kill "${E2E_PIDS[i]}" 2>/dev/null
+    done
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        # Give each a moment, then make sure.
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            kill -0 "${E2E_PIDS[i]}" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "${E2E_PIDS[i]}" 2>/dev/null
+        wait "${E2E_PIDS[i]}" 2>/dev/null
+    done
+    if [ $rc -ne 0 ] && [ -n "$E2E_DIR" ]; then
+        for log in "$E2E_DIR"/*.log; do
+            [ -s "$log" ] || continue
+            echo "---- tail of $log"
+            tail -n 15 "$log"
+        done
+    fi
+    if [ -n "$E2E_DIR" ] && [ "$E2E_KEEP" != 1 ]; then
+        rm -rf "$E2E_DIR"
+    fi
+    exit $rc
+}
+
+# Stops one process we started and forgets it.
+e2e_stop() {
+    local pid=$1
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    local keep=()
+    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$pid" ] || keep+=("$p"); done
+    E2E_PIDS=("${keep[@]}")
+}
+
+# Polls a command until it succeeds; fails the test after $1 seconds.
+e2e_wait_for() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(e2e_now_ms) + seconds * 1000))
+    until "$@" >/dev/null 2>&1; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "timed out after ${seconds}s waiting for $what"
+        sleep 0.05
+    done
+}
+
+# ---- PulseAudio ------------------------------------------------------------------------------
+
+E2E_SOURCE=e2e_in
+E2E_SINK=e2e_out
+
+# The pipe-source arguments, used at start-up and when a test loads the module again.
+e2e_source_args() {
+    echo "source_name=$E2E_SOURCE file=$E2E_DIR/source.fifo format=s16le rate=44100 channels=2"
+}
+
+e2e_start_pulse() {
+    # Private runtime, config and cookie locations: the server and every client of this test
+    # (pactl, parec, the recorder) meet only each other.
+    export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+    export PULSE_STATE_PATH="$E2E_DIR/pulse-state"
+    export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+    export HOME="$E2E_DIR/home"
+    unset PULSE_COOKIE PULSE_SINK PULSE_SOURCE
+    mkdir -p "$XDG_RUNTIME_DIR" "$PULSE_STATE_PATH" "$HOME"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    # module-pipe-source creates its FIFO itself and refuses one that already exists.
+    cat >"$E2E_DIR/server.pa" <<EOF
+load-module module-native-protocol-unix auth-anonymous=1 socket=$PULSE_RUNTIME_PATH/native
+load-module module-pipe-source $(e2e_source_args)
+load-module module-pipe-sink sink_name=$E2E_SINK file=$E2E_DIR/sink.fifo format=s16le rate=44100 channels=2
+set-default-source $E2E_SOURCE
+set-default-sink $E2E_SINK
+EOF
+    # As root --daemonize refuses to start, so the server runs as our own background job.
+    pulseaudio -n -F "$E2E_DIR/server.pa" --exit-idle-time=-1 --system=false --disallow-exit \
+        --disallow-module-loading=false --use-pid-file=false --log-target=stderr \
+        >"$E2E_DIR/pulseaudio.log" 2>&1 &
+    E2E_PIDS+=($!)
+    E2E_PULSE_PID=$!
+    local deadline=$(($(e2e_now_ms) + 15000))
+    until pactl info >/dev/null 2>&1; do
+        kill -0 $E2E_PULSE_PID 2>/dev/null || e2e_fail "pulseaudio exited at start-up"
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "pulseaudio did not answer within 15s"
+        sleep 0.1
+    done
+    pactl info | grep -q "^Default Source: $E2E_SOURCE\$" ||
+        e2e_fail "the pipe source is not the default input"
+    e2e_log "pulseaudio $E2E_PULSE_PID up, default source $E2E_SOURCE"
+}
+
+# Index of the loaded pipe-source module, empty when it is not loaded.
+e2e_source_module() {
+    pactl list modules short | awk -v s="source_name=$E2E_SOURCE " \
+        '$2 == "module-pipe-source" && index($0, s) { print $1 }'
+}
+
+# Starts the paced signal writer on the pipe source's FIFO.
+e2e_start_feeder() {
+    "$E2E_BIN/e2e_feeder" "$E2E_DIR/source.fifo" "$@" 2>"$E2E_DIR/feeder.log" &
+    E2E_PIDS+=($!)
+    E2E_FEEDER_PID=$!
+}
+
+# Source-output lines of process $1: "index source" per stream it has open, from the long
+# listing (the short one does not name the process).
+e2e_streams_of() {
+    pactl list source-outputs 2>/dev/null | awk -v pid="$1" '
+        /^Source Output #/ { idx = substr($3, 2) }
+        /^[ \t]*Source: / { src = $2 }
+        /application.process.id = / { gsub(/"/, "", $3); if ($3 == pid) print idx, src }'
+}
+
+# Index of our pipe source, empty while it is unloaded.
+e2e_source_index() {
+    pactl list sources short 2>/dev/null | awk -v n="$E2E_SOURCE" '$2 == n { print $1 }'
+}
+
+# True when process $1 has a stream open on the pipe source.
+e2e_has_stream_on_source() {
+    local src
+    src=$(e2e_source_index)
+    [ -n "$src" ] && e2e_streams_of "$1" | awk -v s="$src" '$2 == s { f = 1 } END { exit !f }'
+}
+
+# True when process $1 has no capture stream at all.
+e2e_has_no_stream() { [ -z "$(e2e_streams_of "$1")" ]; }
+
+# ---- X display and the program ------------------------------------------------------------------
+
+e2e_start_xvfb() {
+    # -displayfd lets the server pick a free display number itself, so parallel tests never race.
+    local fifo="$E2E_DIR/displayfd"
+    : >"$fifo"
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fifo" >"$E2E_DIR/xvfb.log" 2>&1 &
+    E2E_PIDS+=($!)
+    E2E_XVFB_PID=$!
+    local deadline=$(($(e2e_now_ms) + 15000))
+    until [ -s "$fifo" ] && grep -q '^[0-9]' "$fifo"; do
+        kill -0 $E2E_XVFB_PID 2>/dev/null || e2e_fail "Xvfb exited at start-up"
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "Xvfb did not start within 15s"
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$fifo" | tr -dc 0-9)"
+    e2e_log "Xvfb $E2E_XVFB_PID on $DISPLAY"
+}
+
+# Starts the recorder with a private work folder; sets E2E_PID, E2E_WID, E2E_WORK.
+e2e_start_recorder() {
+    [ -x "$RECORDER" ] || e2e_fail "recorder not found: $RECORDER"
+    export XDG_DATA_HOME="$E2E_DIR/data"
+    E2E_WORK="$XDG_DATA_HOME/Velmar Recorder"
+    mkdir -p "$E2E_WORK"
+    # E2E_WRAP (e.g. "gdb -batch -ex run -ex bt --args") runs the program under a tool, by hand.
+    QT_QPA_PLATFORM=xcb ${E2E_WRAP:-} "$RECORDER" >"$E2E_DIR/recorder.log" 2>&1 &
+    E2E_PIDS+=($!)
+    E2E_LAUNCH_PID=$!
+    local deadline=$(($(e2e_now_ms) + 20000))
+    E2E_WID=""
+    while [ -z "$E2E_WID" ]; do
+        kill -0 $E2E_LAUNCH_PID 2>/dev/null || e2e_fail "the recorder exited at start-up"
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "no 'Velmar Recorder' window within 20s"
+        E2E_WID=$(xdotool search --onlyvisible --name '^Velmar Recorder$' 2>/dev/null |
+            head -n1)
+        [ -n "$E2E_WID" ] || sleep 0.1
+    done
+    # The display is ours alone, so the window is the program's; its process id is the one
+    # PulseAudio lists with the program's streams (it differs from $! under E2E_WRAP).
+    E2E_PID=$(xdotool getwindowpid "$E2E_WID")
+    eval "$(xdotool getwindowgeometry --shell "$E2E_WID")"
+    E2E_WIN_W=$WIDTH
+    E2E_WIN_H=$HEIGHT
+    [ "$E2E_WIN_W" -eq 464 ] || e2e_fail "window is $E2E_WIN_W wide, expected 464"
+    [ "$E2E_WIN_H" -gt 323 ] || e2e_fail "window is $E2E_WIN_H high, expected the menu bar above 323"
+    e2e_log "recorder $E2E_PID, window $E2E_WID ${E2E_WIN_W}x$E2E_WIN_H"
+}
+
+# Clicks at a point of the client area (the window's bottom 464 x 323, below the menu bar).
+e2e_click_client() {
+    local x=$1 y=$(($2 + E2E_WIN_H - 323))
+    xdotool mousemove --window "$E2E_WID" "$x" "$y" click 1
+}
+
+# Button centres: BtnRecord at 244,269 and BtnStop at 316,269, both 59 x 23.
+e2e_click_record() { e2e_click_client $((244 + 29)) $((269 + 11)); }
+e2e_click_stop() { e2e_click_client $((316 + 29)) $((269 + 11)); }
+
+# Ends the program as a user does: File menu, then its last item "Exit". Waits for the exit.
+e2e_close_recorder() {
+    xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1
+    sleep 0.5
+    xdotool key Up Return
+    local deadline=$(($(e2e_now_ms) + 10000))
+    while kill -0 $E2E_LAUNCH_PID 2>/dev/null; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the recorder did not exit after File > Exit"
+        sleep 0.1
+    done
+    wait $E2E_LAUNCH_PID
+    local rc=$?
+    local keep=()
+    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$E2E_LAUNCH_PID" ] || keep+=("$p"); done
+    E2E_PIDS=("${keep[@]}")
+    return $rc
+}

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Unplugs the input (unloads the pipe-source module) in the middle of a recording: the recording
+# must stop with everything captured so far in Velmar.raw as an unbroken run of the signal. Then
+# plugs it in again: the program, only monitoring now, must reopen it within 1.5 s, and a new
+# recording on it must be exact again.
+#
+# usage: unplug_replug.sh RECORDER E2E_BIN
+set -uo pipefail
+RECORDER=$1
+E2E_BIN=$2
+source "$(dirname "$0")/e2e_lib.sh"
+
+e2e_init
+e2e_start_pulse
+e2e_start_feeder
+e2e_start_xvfb
+e2e_start_recorder
+
+e2e_wait_for 10 "the recorder to open the pipe source for monitoring" e2e_has_stream_on_source $E2E_PID
+RAW="$E2E_WORK/Velmar.raw"
+
+e2e_click_record
+t_record=$(e2e_now_ms)
+e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
+sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (5000 - t) / 1000 }')
+
+module=$(e2e_source_module)
+[ -n "$module" ] || e2e_fail "pipe-source module not found"
+pactl unload-module "$module" || e2e_fail "pactl unload-module $module failed"
+t_unplug=$(e2e_now_ms)
+recorded_ms=$((t_unplug - t_record))
+e2e_log "unplugged after $recorded_ms ms of recording"
+
+# PulseAudio moves the stream to the sink's monitor; the program must notice that its device is
+# gone and close it.
+e2e_wait_for 3 "the recorder to close its capture stream" e2e_has_no_stream $E2E_PID
+e2e_log "capture closed $(($(e2e_now_ms) - t_unplug)) ms after the unplug"
+kill -0 $E2E_PID 2>/dev/null || e2e_fail "the recorder died when the device vanished"
+size=$(stat -c %s "$RAW")
+sleep 1
+[ "$(stat -c %s "$RAW")" -eq "$size" ] || e2e_fail "Velmar.raw still grows after the unplug"
+expected=$((recorded_ms / 100))
+e2e_log "Velmar.raw $size bytes; expecting about $expected blocks"
+"$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $((expected - 10)) --max-blocks $((expected + 6)) ||
+    e2e_fail "the interrupted recording is not the signal that was fed"
+
+pactl load-module module-pipe-source $(e2e_source_args) >/dev/null ||
+    e2e_fail "pactl load-module failed"
+t_plug=$(e2e_now_ms)
+# The server remembers the configured default and returns to it; make sure it did.
+pactl info | grep -q "^Default Source: $E2E_SOURCE\$" || pactl set-default-source $E2E_SOURCE
+e2e_wait_for 5 "the recorder to reopen the pipe source" e2e_has_stream_on_source $E2E_PID
+reopen_ms=$(($(e2e_now_ms) - t_plug))
+e2e_log "device reopened $reopen_ms ms after the source came back"
+[ $reopen_ms -le 1500 ] || e2e_fail "reopening took $reopen_ms ms (at most 1500 allowed)"
+
+# The reopened device records exactly again.
+e2e_click_record
+t_record=$(e2e_now_ms)
+e2e_wait_for 5 "the first half of the second recording" test -s "$RAW"
+sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (3000 - t) / 1000 }')
+e2e_click_stop
+recorded_ms=$(($(e2e_now_ms) - t_record))
+sleep 1
+expected=$((recorded_ms / 100))
+"$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $((expected - 8)) --max-blocks $((expected + 8)) ||
+    e2e_fail "the recording after the replug is not the signal that was fed"
+
+e2e_close_recorder || e2e_fail "the recorder exited with an error"
+e2e_log "PASS"
