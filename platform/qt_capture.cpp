@@ -8,6 +8,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -121,12 +122,17 @@ void QtCapture::Reset() {
 
 void QtCapture::Close() {
     Reset();
-    if (source_) {
-        source_->stop();
-        delete source_; // also owns and deletes io_
+    // Forget the stream before taking it down: stopping and deleting a QAudioSource can run the
+    // event loop, and a timer that fires meanwhile must find the device closed.
+    QAudioSource* source = std::exchange(source_, nullptr);
+    QIODevice* io = std::exchange(io_, nullptr);
+    if (source) {
+        if (io) {
+            QObject::disconnect(io, nullptr, source, nullptr);
+        }
+        source->stop();
+        delete source; // also deletes the stream's QIODevice
     }
-    source_ = nullptr;
-    io_ = nullptr;
 }
 
 int QtCapture::StreamError() {

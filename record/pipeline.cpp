@@ -37,6 +37,16 @@ constexpr ModeRow modeTable[ModeCount] = {
 bool writeFailed = false;
 QString writeFailureText;
 
+// True while the device is being opened or closed. A backend may run the event loop inside
+// those calls; the timer steps that fire meanwhile are skipped rather than touching slots and
+// the file halfway through.
+bool inDeviceCall = false;
+
+struct DeviceCall {
+    DeviceCall() { inDeviceCall = true; }
+    ~DeviceCall() { inDeviceCall = false; }
+};
+
 // Rounds to nearest, ties to even (the default floating-point rounding mode).
 int RoundEven(double v) {
     return int(std::nearbyint(v));
@@ -403,7 +413,11 @@ void OpenDevice() {
     }
     CaptureDevice& device = CurrentCaptureDevice();
     const QString name = device.FirstDeviceName();
-    const int code = device.Open();
+    int code;
+    {
+        DeviceCall call;
+        code = device.Open();
+    }
     QString failure;
     if (code != CaptureOk) {
         state.DeviceOpen = false;
@@ -471,8 +485,11 @@ void CloseDevice() {
             WriteSlots(i, pos, 1);
         }
     }
-    device.Reset();
-    device.Close();
+    {
+        DeviceCall call;
+        device.Reset();
+        device.Close();
+    }
     for (auto& h : state.SlotHeaders) {
         h.flags = 0;
     }
@@ -493,7 +510,7 @@ void CloseDevice() {
 }
 
 void RecordTimerTick() {
-    if (state.DeviceName.isEmpty()) {
+    if (state.DeviceName.isEmpty() || inDeviceCall) {
         return;
     }
     RecordTick();
@@ -539,8 +556,11 @@ void WatchDevice() {
 }
 
 void StatusTimerTick() {
+    if (inDeviceCall) {
+        return;
+    }
     WatchDevice();
-    if (state.DeviceName.isEmpty()) {
+    if (state.DeviceName.isEmpty() || inDeviceCall) {
         events->ClearGauges();
         return;
     }
@@ -580,7 +600,7 @@ void StartRecording() {
     if (state.Recording) {
         return;
     }
-    if (state.DeviceName.isEmpty()) {
+    if (state.DeviceName.isEmpty() || inDeviceCall) {
         events->ShowMessage(QStringLiteral("No Audio Device Selected"));
         return;
     }

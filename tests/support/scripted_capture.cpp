@@ -50,6 +50,9 @@ void ScriptedCapture::SetDevices(int count, const QString& firstName) {
 int ScriptedCapture::Open() {
     ++openCalls_;
     Close();
+    if (insideOpenClose_) {
+        insideOpenClose_();
+    }
     if (deviceCount_ == 0) {
         return record::CaptureNoDevice;
     }
@@ -82,6 +85,9 @@ void ScriptedCapture::Reset() {
 void ScriptedCapture::Close() {
     if (open_) {
         ++closeCalls_;
+        if (insideOpenClose_) {
+            insideOpenClose_();
+        }
     }
     Reset();
     open_ = false;

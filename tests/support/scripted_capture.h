@@ -39,6 +39,10 @@ class ScriptedCapture : public record::CaptureDevice {
     // The open stream stops for good (StreamError() answers `code`), as an unplugged device.
     void LoseStream(int code = record::CaptureStreamLost) { streamError_ = code; }
 
+    // Runs inside every Open and Close, as a backend that spins the event loop there would run
+    // the application's timers.
+    void SetInsideOpenClose(std::function<void()> hook) { insideOpenClose_ = std::move(hook); }
+
     // Hands over `blocks` whole blocks of the stream. Returns how many landed in buffers.
     int DeliverBlocks(int blocks);
     // Hands over `bytes` bytes of the stream.
@@ -62,6 +66,7 @@ class ScriptedCapture : public record::CaptureDevice {
 
   private:
     Generator generator_;
+    std::function<void()> insideOpenClose_;
     std::vector<uint8_t> staging_; // the stream block being handed over
     uint64_t stagedIndex_ = UINT64_MAX;
     uint64_t streamBytes_ = 0;

@@ -106,6 +106,27 @@ TEST_F(ForcedStop, FailedWriteOfTheFinalBlocksAtStop) {
     EXPECT_TRUE(state.DeviceOpen);
 }
 
+TEST_F(ForcedStop, TimersFiringWhileTheDeviceClosesChangeNothing) {
+    StartRecording(0);
+    Run(37);
+    device.DeliverBlocks(3); // a full half no tick has consumed yet
+    bool touched = false;
+    device.SetInsideOpenClose([&] {
+        const uint32_t counter = state.BlockCounter;
+        const int halves = state.HalfCounter;
+        record::RecordTimerTick();
+        record::StatusTimerTick();
+        touched |= state.BlockCounter != counter || state.HalfCounter != halves;
+    });
+    device.SetDevices(0, "");
+    record::StatusTimerTick();
+    EXPECT_FALSE(state.Recording);
+    EXPECT_TRUE(TakeIs(firstRecorded, 40));
+    EXPECT_EQ(device.QueuedBuffers(), 0);
+    EXPECT_FALSE(touched) << "the slots were left alone while the device closed";
+    device.SetInsideOpenClose(nullptr);
+}
+
 TEST_F(ForcedStop, RecordingFileThatCannotBeCreatedIsReported) {
     state.RecordingFilePath = dir.file("missing/Velmar.raw");
     StartRecording(0);
