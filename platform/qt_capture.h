@@ -19,6 +19,8 @@ namespace platform {
 // through the event loop is copied into the oldest queued buffer, then the next, never
 // reordered. With no buffer queued the bytes are dropped, as a driver does. No thread of our
 // own: everything happens on the GUI thread inside readyRead and the pipeline's Collect().
+// Devices are what QMediaDevices::audioInputs() lists; Qt leaves out PulseAudio "monitor"
+// sources, so a system whose only sources are monitors has no input here.
 class QtCapture : public record::CaptureDevice {
   public:
     QtCapture();
