@@ -7,7 +7,9 @@
 #include "export/form_progress.h"
 #include "export/form_save_settings.h"
 #include "platform/process_messages.h"
+#include "platform/qt_capture.h"
 #include "platform/widget_dialogs.h"
+#include "record/capture_device.h"
 #include "recovery/form_info.h"
 
 #include <QApplication>
@@ -23,6 +25,11 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     platform::WidgetDialogs dialogs;
     platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);
     platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+    // The first sound input through Qt Multimedia, unless a test installed a device of its own.
+    platform::QtCapture capture;
+    if (!hooks.keepCaptureDevice) {
+        record::SetCaptureDevice(&capture);
+    }
 
     int result = 0;
     {
@@ -39,6 +46,9 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
             hooks.started(formMain);
         }
         result = QApplication::exec();
+    }
+    if (!hooks.keepCaptureDevice) {
+        record::SetCaptureDevice(nullptr);
     }
     platform::SetDialogs(nullptr);
     platform::SetProcessMessages({});

@@ -17,6 +17,8 @@ struct EntryHooks {
     std::function<void(TFormMain&)> started;
     // Message and input boxes to use instead of the widget ones (not owned).
     platform::Dialogs* dialogs = nullptr;
+    // Keep the capture device a test installed instead of the Qt Multimedia one.
+    bool keepCaptureDevice = false;
 };
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks = {});
 

@@ -421,8 +421,12 @@ void OpenDevice() {
     QString failure;
     if (code != CaptureOk) {
         state.DeviceOpen = false;
-        // A device that keeps failing the same way is retried silently by the device watch.
-        if (code != state.ReportedOpenFailure || name != state.ReportedOpenFailureName) {
+        // No input at all is not an error: the name field stays empty, Record says so, and the
+        // device watch opens one when it appears. A device that keeps failing the same way is
+        // retried silently by the device watch.
+        const bool nothingPresent = code == CaptureNoDevice && device.DeviceCount() == 0;
+        if (!nothingPresent &&
+            (code != state.ReportedOpenFailure || name != state.ReportedOpenFailureName)) {
             state.ReportedOpenFailure = code;
             state.ReportedOpenFailureName = name;
             failure = device.ErrorText(code).left(128);

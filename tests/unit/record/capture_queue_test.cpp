@@ -118,6 +118,9 @@ TEST_F(CaptureQueue, OpenFailureIsReportedOncePerDistinctFailureAndRetried) {
 TEST_F(CaptureQueue, RecordWithoutADeviceSaysSo) {
     device.SetDevices(0, "");
     record::StatusTimerTick();
+    record::CloseDevice();
+    record::OpenDevice();  // as at start-up with nothing plugged in
+    EXPECT_TRUE(events.errors.isEmpty()) << "no input is not an error until Record is pressed";
     record::StartRecording();
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages, QStringList{"No Audio Device Selected"});
