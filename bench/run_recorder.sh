@@ -14,6 +14,7 @@ cmake --build "$build" --target velmar-recorder e2e_feeder e2e_verify_raw -j2 >/
     { echo "building velmar-recorder and the e2e tools failed" >&2; exit 1; }
 RECORDER="$build/velmar-recorder"
 E2E_BIN="$build/tests/e2e"
+export E2E_MAX_SECONDS=$((3 * seconds + 120))
 source "$repo/tests/e2e/e2e_lib.sh"
 
 # utime + stime of a process, in clock ticks.

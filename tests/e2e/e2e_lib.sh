@@ -36,7 +36,17 @@ e2e_init() {
         e2e_fail "e2e_feeder/e2e_verify_raw not built in $E2E_BIN"
     E2E_DIR=$(mktemp -d /tmp/velmar-e2e.XXXXXX)
     trap e2e_cleanup EXIT
-    trap 'exit 130' INT TERM
+    trap 'e2e_fail "interrupted (or over E2E_MAX_SECONDS)"' INT TERM
+    # Watchdog: end the script through its traps before a harness such as ctest kills it
+    # outright, which would leave the servers behind.
+    local self=$$
+    (
+        trap 'kill $sp 2>/dev/null; exit 0' TERM
+        sleep "${E2E_MAX_SECONDS:-100}" &
+        sp=$!
+        wait $sp && kill -TERM $self
+    ) &
+    E2E_PIDS+=($!)
     e2e_log "scratch folder $E2E_DIR"
 }
 
@@ -95,6 +105,9 @@ e2e_wait_for() {
 }
 
 # ---- PulseAudio ------------------------------------------------------------------------------
+
+# A server that stops answering must fail the test, not hang it.
+pactl() { timeout 10 "$(type -P pactl)" "$@"; }
 
 E2E_SOURCE=e2e_in
 E2E_SINK=e2e_out
