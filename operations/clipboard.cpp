@@ -5,6 +5,8 @@
 #include "operations/operation_steps.h"
 #include "operations/undo_history.h"
 
+#include <algorithm>
+
 namespace operations {
 
 namespace {
@@ -15,12 +17,19 @@ void CopySelection() {
     }
     const uint32_t a = state.SelStart;
     const uint32_t b = state.SelEnd;
+    unsigned char* buffer = RunBuffer();
     try {
         uint32_t written = 0;
-        for (uint32_t p = a; p <= b; ++p) {
-            ReadPosition(p, state.ReadBuffer.data());
-            state.ClipStream.WriteBlock(++written, state.ReadBuffer.data());
-            ReportProgress(p - a, b - a);
+        for (uint32_t p = a; p <= b;) {
+            // A selection lies inside the sound, so every position has a segment.
+            const uint32_t run =
+                std::max(1u, ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer));
+            state.ClipStream.WriteBlocks(written + 1, buffer, run);
+            for (uint32_t i = 0; i < run; ++i) {
+                ReportProgress(p + i - a, b - a);
+            }
+            written += run;
+            p += run;
         }
         state.ClipBlocks = written;
     } catch (...) {
@@ -80,14 +89,21 @@ void Paste() {
         ThrowTooManySegments();
     }
     GrowEditPeaks(x + m + 2);
-    for (uint32_t t = x + 1; t <= x + m; ++t) {
+    unsigned char* buffer = RunBuffer();
+    for (uint32_t t = x + 1; t <= x + m;) {
         // The clip holds blocks as the edit list played them; they are appended unchanged.
-        state.ClipStream.ReadBlock(t - x, state.ReadBuffer.data());
-        SplitChannels(state.ReadBuffer.data());
-        ComputeBlockPeaks();
-        StoreEditPeaks(t);
-        state.EditStream.WriteBlock(t, state.ReadBuffer.data());
-        ReportProgress(t - x, m);
+        const uint32_t run = std::min(RunBlocks, x + m - t + 1);
+        state.ClipStream.ReadBlocks(t - x, buffer, run);
+        for (uint32_t i = 0; i < run; ++i) {
+            SplitChannels(buffer + size_t(i) * record::BlockBytes);
+            ComputeBlockPeaks();
+            StoreEditPeaks(t + i);
+        }
+        state.EditStream.WriteBlocks(t, buffer, run);
+        for (uint32_t i = 0; i < run; ++i) {
+            ReportProgress(t + i - x, m);
+        }
+        t += run;
     }
     PushLevel(built, runStart, m > 0 ? runStart + m - 1 : runStart);
 }

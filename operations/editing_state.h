@@ -65,6 +65,9 @@ struct State {
     std::array<int16_t, record::BlockFrames> BlockLeft{};
     std::array<int16_t, record::BlockFrames> BlockRight{};
     record::BlockPeaks BlockPeaks{};
+    // Copy and Paste move RunBlocks blocks per read and write through this buffer, sized on
+    // first use (operation_steps.h, RunBuffer).
+    std::vector<unsigned char> RunBuffer;
 };
 
 extern State state;

@@ -37,6 +37,13 @@ void ComputeBlockPeaks() {
     state.BlockPeaks = p;
 }
 
+unsigned char* RunBuffer() {
+    if (state.RunBuffer.size() < size_t(RunBlocks) * record::BlockBytes) {
+        state.RunBuffer.resize(size_t(RunBlocks) * record::BlockBytes);
+    }
+    return state.RunBuffer.data();
+}
+
 void ReportProgress(uint32_t done, uint32_t total) {
     state.ProgressPercent = float(double(done) * 100.0 / double(total));
     platform::ProcessMessages();

@@ -16,6 +16,12 @@ void SplitChannels(const unsigned char* block);
 // values of the recorder's block measurement: maxL -32767, maxR -32768, minimums 32767.
 void ComputeBlockPeaks();
 
+// Blocks Copy and Paste move per read and write (about 1 MB). One 17640-byte write per block
+// costs the file system more than twice as much: each one starts and ends inside a page.
+constexpr uint32_t RunBlocks = 60;
+// state.RunBuffer, sized to RunBlocks blocks the first time.
+unsigned char* RunBuffer();
+
 // Publishes done * 100 / total as ProgressPercent and lets pending messages run.
 void ReportProgress(uint32_t done, uint32_t total);
 

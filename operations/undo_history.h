@@ -36,6 +36,10 @@ std::optional<SourceBlock> LookupPosition(uint32_t position);
 // Reads the block at `position` into buf (BlockBytes bytes); returns the bytes read, 0 for a
 // position in no segment. A short read leaves the rest of buf as it was.
 size_t ReadPosition(uint32_t position, void* buf);
+// Reads the blocks at `position` and after, as many as continue in the same source file and at
+// most `count`, with one read into buf (count * BlockBytes bytes). Returns how many positions it
+// read, 0 for a position in no segment. A short read leaves the rest of buf as it was.
+uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf);
 // The block peaks of the block at `position`, or nullopt for a position in no segment.
 std::optional<record::BlockPeaks> LookupPeaks(uint32_t position);
 

@@ -3,6 +3,7 @@
 
 #include "operations/clipboard.h"
 #include "operations/insert_silence.h"
+#include "operations/operation_steps.h"
 #include "record/errors.h"
 
 using operations::state;
@@ -96,37 +97,49 @@ TEST_F(EditingTest, PasteAfterDeletingTheTailOrEverythingAppends) {
     EXPECT_EQ(Sound(), Range(1, 3));
 }
 
+// Copy and Paste write RunBlocks blocks at a time, so these sounds are longer than one run and
+// the disk fills after the first run has landed.
+static_assert(operations::RunBlocks < 100);
+
 TEST_F(EditingTest, AFullDiskDuringPasteAddsNoLevelAndTheNextPasteIsWhole) {
-    Select(1, 4);
+    Select(1, 60);
     operations::Copy();
+    state.CursorBlock = 60;
+    operations::Paste();
+    Select(1, 100);
+    operations::Copy();
+    const std::vector<int> clip = Range(1, 60) + Range(1, 40);
     int writes = 0;
     record::RawFile::SetWriteFault([&](const std::string& path, int64_t, size_t) {
-        return path == dir_.file("Edit.raw") && ++writes == 3;
+        return path == dir_.file("Edit.raw") && ++writes == 2;
     });
     Select(30, 30);
     EXPECT_THROW(operations::Paste(), record::StreamWriteError);
-    EXPECT_EQ(state.CurrentLevel, 0);
-    EXPECT_EQ(Sound(), Range(1, 60));
+    EXPECT_EQ(state.CurrentLevel, 1);
+    EXPECT_EQ(Sound(), Range(1, 60) + Range(1, 60));
     EXPECT_FALSE(state.Running);
 
     operations::Paste();
-    EXPECT_EQ(Sound(), Range(1, 30) + Range(1, 4) + Range(31, 60));
-    // The two blocks of the failed paste stay in the edit file, unreferenced.
-    EXPECT_EQ(operations::LookupPosition(31)->block, 3u);
+    EXPECT_EQ(Sound(), Range(1, 30) + clip + Range(31, 60) + Range(1, 60));
+    // The run that landed before the disk filled stays in the edit file, unreferenced.
+    EXPECT_EQ(operations::LookupPosition(31)->block, 60u + operations::RunBlocks + 1);
 }
 
 TEST_F(EditingTest, AFullDiskDuringCopyEmptiesTheHalfOverwrittenClip) {
-    Select(1, 4);
+    Select(1, 60);
     operations::Copy();
+    state.CursorBlock = 60;
+    operations::Paste();
+    const std::vector<int> sound = Sound();
     record::RawFile::SetWriteFault([&](const std::string& path, int64_t offset, size_t) {
         return path == dir_.file("Clp.raw") && offset > 0;
     });
-    Select(20, 29);
+    Select(11, 120);
     EXPECT_THROW(operations::Copy(), record::StreamWriteError);
     EXPECT_EQ(state.ClipBlocks, 0u);
     record::RawFile::SetWriteFault(nullptr);
     operations::Paste(); // pastes nothing rather than a mixture of two copies
-    EXPECT_EQ(Sound(), Range(1, 60));
+    EXPECT_EQ(Sound(), sound);
 }
 
 TEST_F(EditingTest, ACommandChosenWhileAnOperationRunsDoesNothing) {
