@@ -46,15 +46,13 @@ std::string MountPointOf(const std::string& path) {
     dev_t dev = st.st_dev;
     // Walk up while the parent still lies on the same device.
     while (p != "/") {
-        std::string parent = p.substr(0, p.find_last_of('/'));
-        if (parent.empty()) {
-            parent = "/";
-        }
+        size_t cut = p.find_last_of('/');
+        const std::string parent = cut == 0 ? std::string("/") : std::string(p, 0, cut);
         struct stat pst {};
         if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != dev) {
             break;
         }
-        p = parent;
+        p.resize(cut == 0 ? 1 : cut);
     }
     return p;
 }
