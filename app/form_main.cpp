@@ -269,6 +269,7 @@ void TFormMain::FormCreate() {
     if (!started.ok) {
         // Shown as an unhandled error would be; the window still opens, without work files,
         // settings or device.
+        startupError_ = started.error;
         platform::CurrentDialogs().ShowError(started.error);
         TimerRec->start();
         TimerStatus->start();
@@ -364,6 +365,10 @@ void TFormMain::TimerStatusTimer() {
 }
 
 void TFormMain::BtnRecordClick() {
+    if (!startupError_.isEmpty() && !record::state.Recording) {
+        platform::CurrentDialogs().ShowError(startupError_);  // nowhere to put a recording
+        return;
+    }
     record::StartRecording();
 }
 

@@ -130,5 +130,7 @@ class TFormMain : public QMainWindow, public record::Events {
 
     std::array<QLabel*, 3> statusPanels_{};
     bool shutDown_ = false;
+    // Why start-up found no work folder; Record repeats it instead of doing nothing.
+    QString startupError_;
     bool shown_ = false;
 };

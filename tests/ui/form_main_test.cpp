@@ -12,6 +12,7 @@
 #include "platform/shell.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
+#include "support/temp_dir.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -500,6 +502,46 @@ TEST_F(FormMainTest, Screenshot) {
     EXPECT_EQ(shot.size(), form->size());
     const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
     EXPECT_TRUE(shot.save(QDir(dir).filePath("main-window.png")));
+}
+
+} // namespace
+
+namespace {
+
+// Start-up that finds no usable work folder still opens the window; Record then repeats why
+// instead of silently doing nothing.
+TEST(FormMainWithoutWorkFolder, OpensAndRecordRepeatsTheStartupError) {
+    testsupport::TempDir data;
+    const QString own = QString::fromStdString(data.file("Velmar Recorder"));
+    QDir().mkdir(own);
+    // Immutable rather than read-only, because the tests may run as root.
+    if (std::system(("chattr +i '" + own.toStdString() + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "cannot make a folder unwritable here";
+    }
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    record::state = record::State{};
+    record::SetCaptureDevice(&device);
+    platform::SetDialogs(&dialogs);
+    {
+        TFormMain form;
+        form.TimerRec->stop();
+        form.TimerStatus->stop();
+        EXPECT_EQ(dialogs.errors, QStringList{"Can not create " + own});
+        EXPECT_TRUE(form.isEnabled());
+        QTest::mouseClick(form.BtnRecord, Qt::LeftButton);
+        EXPECT_FALSE(record::state.Recording);
+        EXPECT_EQ(dialogs.errors.size(), 2);
+        EXPECT_EQ(dialogs.errors.value(1), "Can not create " + own);
+        record::CloseDevice();
+    }
+    std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
+    unsetenv("XDG_DATA_HOME");
+    record::SetCaptureDevice(nullptr);
+    platform::SetDialogs(nullptr);
+    record::state = record::State{};
+    app::state = app::State{};
 }
 
 } // namespace
