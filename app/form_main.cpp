@@ -382,10 +382,19 @@ void TFormMain::BtnEditClick() {
         return;
     }
     record::CloseDevice();
+    // The device stays closed while the editor has the take: the device watch would otherwise
+    // reopen it (and capture into the slots) if the input changed meanwhile.
+    const bool ticking = TimerStatus->isActive();
+    TimerRec->stop();
+    TimerStatus->stop();
     hide();
     ShowModal<TFormEdit>();
     show();
     record::OpenDevice();
+    if (ticking) {
+        TimerRec->start();
+        TimerStatus->start();
+    }
 }
 
 void TFormMain::ChBoxDCClick() {

@@ -305,13 +305,19 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
     form->show();
     Record(25);
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);
-    bool editorShown = false, mainHidden = false, deviceClosed = false;
+    bool editorShown = false, mainHidden = false, deviceClosed = false, watchStopped = false;
+    // The timers run as in the program, so a changed input would be seen if the watch ran.
+    form->TimerRec->start();
+    form->TimerStatus->start();
+    device.SetDevices(1, "Another Input");
     QTimer::singleShot(0, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* editor = qobject_cast<TFormEdit*>(widget); editor && editor->isVisible()) {
                 editorShown = true;
                 mainHidden = !form->isVisible();
+                QTest::qWait(700);  // longer than the device watch's period
                 deviceClosed = !record::state.DeviceOpen;
+                watchStopped = !form->TimerStatus->isActive() && !form->TimerRec->isActive();
                 editor->reject();
             }
         }
@@ -319,9 +325,13 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
     form->BtnEditClick();
     EXPECT_TRUE(editorShown);
     EXPECT_TRUE(mainHidden);
-    EXPECT_TRUE(deviceClosed);
+    EXPECT_TRUE(deviceClosed) << "the device watch reopened the input under the editor";
+    EXPECT_TRUE(watchStopped);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_TRUE(form->TimerStatus->isActive());
+    form->TimerRec->stop();
+    form->TimerStatus->stop();
 }
 
 // Closes the first visible top-level window of class Form once the modal loop runs; true in
