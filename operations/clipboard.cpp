@@ -82,13 +82,9 @@ void Paste() {
         return;
     }
     const uint32_t m = state.ClipBlocks;
-    const uint32_t x = state.EditStream.Blocks();
     Level built;
     uint32_t runStart = 0;
-    if (!BuildInsertion(CurrentLevel(), state.CursorBlock, x + 1, m, built, &runStart)) {
-        ThrowTooManySegments();
-    }
-    GrowEditPeaks(x + m + 2);
+    const uint32_t x = PrepareInsertion(m, built, runStart);
     unsigned char* buffer = RunBuffer();
     for (uint32_t t = x + 1; t <= x + m;) {
         // The clip holds blocks as the edit list played them; they are appended unchanged.

@@ -13,13 +13,9 @@ void InsertSilence(int32_t blocks) {
         return;
     }
     const uint32_t m = uint32_t(blocks);
-    const uint32_t x = state.EditStream.Blocks();
     Level built;
     uint32_t runStart = 0;
-    if (!BuildInsertion(CurrentLevel(), state.CursorBlock, x + 1, m, built, &runStart)) {
-        ThrowTooManySegments();
-    }
-    GrowEditPeaks(x + m + 2);
+    const uint32_t x = PrepareInsertion(m, built, runStart);
     state.BlockBuffer.fill(0);
     state.BlockLeft.fill(0);
     state.BlockRight.fill(0);

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/operation_steps.h"
 
+#include "operations/edit_list.h"
 #include "operations/editing_state.h"
+#include "operations/undo_history.h"
 #include "platform/process_messages.h"
 #include "record/errors.h"
 
@@ -52,6 +54,15 @@ void ReportProgress(uint32_t done, uint32_t total) {
 void ThrowTooManySegments() {
     throw record::UserError(
         "This edit would split the sound into more than 100 pieces. Undo some edits first.");
+}
+
+uint32_t PrepareInsertion(uint32_t blocks, Level& built, uint32_t& runStart) {
+    const uint32_t x = state.EditStream.Blocks();
+    if (!BuildInsertion(CurrentLevel(), state.CursorBlock, x + 1, blocks, built, &runStart)) {
+        ThrowTooManySegments();
+    }
+    GrowEditPeaks(x + blocks + 2);
+    return x;
 }
 
 } // namespace operations

@@ -6,6 +6,8 @@
 // Steps the editing operations share. They work on operations::state.
 namespace operations {
 
+struct Level;
+
 // True when a range of at least two blocks inside the sound is selected. SelStart == SelEnd
 // means nothing is selected; a reversed or overlong selection is treated the same way.
 bool HasSelection();
@@ -24,6 +26,12 @@ unsigned char* RunBuffer();
 
 // Publishes done * 100 / total as ProgressPercent and lets pending messages run.
 void ReportProgress(uint32_t done, uint32_t total);
+
+// First step of Paste and Insert Silence: the list that puts a run of `blocks` new edit-file
+// blocks after CursorBlock into `built` (where the run starts in `runStart`), and the edit peak
+// tables grown for it. Returns the edit file's block count before the run. Throws, with nothing
+// written, when the list would not fit.
+uint32_t PrepareInsertion(uint32_t blocks, Level& built, uint32_t& runStart);
 
 // Raised when a new list would need more segments than a level holds, before anything is
 // written.
