@@ -239,6 +239,19 @@ e2e_start_recorder() {
     e2e_log "recorder $E2E_PID, window $E2E_WID ${E2E_WIN_W}x$E2E_WIN_H"
 }
 
+# Everything a test needs before its first click: PulseAudio with the fed pipe source, Xvfb,
+# the recorder, and the recorder monitoring that source.
+e2e_start_all() {
+    e2e_init
+    e2e_start_pulse
+    e2e_start_feeder
+    e2e_start_xvfb
+    e2e_start_recorder
+    e2e_wait_for 10 "the recorder to open the pipe source for monitoring" \
+        e2e_has_stream_on_source $E2E_PID
+    RAW="$E2E_WORK/Velmar.raw"
+}
+
 # Clicks at a point of the client area (the window's bottom 464 x 323, below the menu bar).
 e2e_click_client() {
     local x=$1 y=$(($2 + E2E_WIN_H - 323))

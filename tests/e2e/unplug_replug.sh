@@ -11,14 +11,7 @@ RECORDER=$1
 E2E_BIN=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
-e2e_init
-e2e_start_pulse
-e2e_start_feeder
-e2e_start_xvfb
-e2e_start_recorder
-
-e2e_wait_for 10 "the recorder to open the pipe source for monitoring" e2e_has_stream_on_source $E2E_PID
-RAW="$E2E_WORK/Velmar.raw"
+e2e_start_all
 
 e2e_click_record
 t_record=$(e2e_now_ms)
