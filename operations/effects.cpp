@@ -6,7 +6,9 @@
 #include "operations/undo_history.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,9 +18,11 @@ namespace {
 
 enum class Effect { FadeIn, FadeOut, Amplify, Normalize };
 
-// Rounds to nearest, halves to even (the default rounding mode), and keeps the low 16 bits.
+// Rounds to nearest, halves to even (the default rounding mode), then limits to full scale: a
+// result past it that kept only its low bits would jump to the opposite sign, a loud crack.
 int16_t Scale(int16_t sample, double factor) {
-    return int16_t(uint16_t(std::llrint(double(sample) * factor)));
+    const long long v = std::llrint(double(sample) * factor);
+    return int16_t(std::clamp<long long>(v, INT16_MIN, INT16_MAX));
 }
 
 // Runs one block from state.ReadBuffer into state.BlockBuffer, BlockLeft and BlockRight.

@@ -4,8 +4,8 @@
 // Fade In, Fade Out, Amplify and Normalize. Each reads the selected blocks through the edit
 // list, appends the processed blocks to the edit file with their peaks and makes a level that
 // plays them in place of the selection; the length of the sound and the selection stay. Results
-// are rounded to nearest (halves to even) and keep their low 16 bits: no saturation, so an
-// amplification past full scale wraps. Nothing selected, or another operation running: nothing
+// are rounded to nearest (halves to even) and limited to -32768..32767, so an amplification past
+// full scale clips instead of jumping to the opposite sign. Nothing selected, or another operation running: nothing
 // happens. A failing append throws record::StreamWriteError and publishes no level.
 namespace operations {
 

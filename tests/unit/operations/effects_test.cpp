@@ -3,8 +3,14 @@
 
 #include "operations/clipboard.h"
 #include "operations/effects.h"
+#include "operations/insert_silence.h"
 #include "record/errors.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 
 using operations::state;
@@ -16,38 +22,88 @@ namespace {
 
 struct AmplifyCase {
     int percent;
-    int16_t sample;
-    int16_t expected;
+    int16_t left, right;
+    int16_t leftAfter, rightAfter;
 };
 
 std::ostream& operator<<(std::ostream& os, const AmplifyCase& c) {
-    return os << c.percent << "% of " << c.sample;
+    return os << c.percent << "% of " << c.left << "/" << c.right;
 }
 
 class Amplify : public EditingTest, public ::testing::WithParamInterface<AmplifyCase> {};
 
-TEST_P(Amplify, RoundsHalvesToEvenAndWrapsPastFullScale) {
-    WriteConstantBlock(10, GetParam().sample, -GetParam().sample);
-    WriteConstantBlock(11, GetParam().sample, -GetParam().sample);
+TEST_P(Amplify, RoundsHalvesToEvenAndSaturatesAtFullScale) {
+    const AmplifyCase& c = GetParam();
+    WriteConstantBlock(10, c.left, c.right);
+    WriteConstantBlock(11, c.left, c.right);
     Select(10, 11);
-    operations::Amplify(GetParam().percent);
+    operations::Amplify(c.percent);
     EXPECT_EQ(state.CurrentLevel, 1);
     for (uint32_t p : {10u, 11u}) {
-        EXPECT_EQ(Sample(p, 0).first, GetParam().expected);
-        EXPECT_EQ(Sample(p, record::BlockFrames - 1).second, int16_t(-GetParam().expected));
+        EXPECT_EQ(Sample(p, 0), std::make_pair(c.leftAfter, c.rightAfter));
+        EXPECT_EQ(Sample(p, record::BlockFrames - 1), std::make_pair(c.leftAfter, c.rightAfter));
     }
     const record::BlockPeaks peaks = *operations::LookupPeaks(10);
-    EXPECT_EQ(peaks.maxL, GetParam().expected);
-    EXPECT_EQ(peaks.minR, int16_t(-GetParam().expected));
+    EXPECT_EQ(peaks.maxL, c.leftAfter);
+    EXPECT_EQ(peaks.minR, c.rightAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, Amplify,
-                         ::testing::Values(AmplifyCase{200, 20000, -25536}, // 40000 wraps
-                                           AmplifyCase{0, 1234, 0}, AmplifyCase{-100, 1234, -1234},
-                                           AmplifyCase{150, 3, 4},  // 4.5
-                                           AmplifyCase{150, 5, 8},  // 7.5
-                                           AmplifyCase{50, -3, -2}, // -1.5
-                                           AmplifyCase{1000, 100, 1000}));
+                         ::testing::Values(AmplifyCase{200, 20000, -20000, 32767, -32768},
+                                           AmplifyCase{-100, -32768, 32767, 32767, -32767},
+                                           AmplifyCase{1000, 100, -100, 1000, -1000},
+                                           AmplifyCase{0, 1234, -1234, 0, 0},
+                                           AmplifyCase{150, 3, 5, 4, 8},    // 4.5 and 7.5
+                                           AmplifyCase{50, -3, 3, -2, 2})); // -1.5 and 1.5
+
+// sox is an independent judge for whole-number factors only: it rounds halves away from zero
+// where we round them to even, and whole factors make no halves.
+TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
+    const std::string noise = dir_.file("noise.raw");
+    const std::string raw = " -t raw -r 44100 -e signed -b 16 -c 2 ";
+    ASSERT_EQ(std::system(("sox -D -n" + raw + noise + " synth 60 whitenoise norm -3").c_str()), 0);
+    std::ifstream in(noise, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+    const uint32_t blocks = uint32_t(bytes.size() / record::BlockBytes);
+    ASSERT_EQ(blocks, 600u);
+    std::vector<int16_t> maxL(record::PeakArrayLength + 1), minL(maxL), maxR(maxL), minR(maxL);
+    record::RawFile recording;
+    recording.Create(dir_.file("noise-recording.raw"));
+    for (uint32_t k = 1; k <= blocks; ++k) {
+        recording.WriteBlock(k, bytes.data() + size_t(k - 1) * record::BlockBytes);
+    }
+    operations::StartEditing(recording, {maxL.data(), minL.data(), maxR.data(), minR.data()},
+                             blocks, blocks, false);
+    for (int factor : {2, 3}) {
+        SCOPED_TRACE(factor);
+        const std::string expectedPath = dir_.file("sox-" + std::to_string(factor) + ".raw");
+        ASSERT_EQ(std::system(("sox -D" + raw + noise + raw + expectedPath + " vol " +
+                               std::to_string(factor) + " 2>/dev/null")
+                                  .c_str()),
+                  0);
+        std::ifstream expectedIn(expectedPath, std::ios::binary);
+        const std::vector<unsigned char> expected((std::istreambuf_iterator<char>(expectedIn)), {});
+        Select(1, blocks);
+        operations::Amplify(factor * 100);
+        std::vector<unsigned char> ours(bytes.size());
+        ASSERT_EQ(operations::ReadPositions(1, blocks, ours.data()), blocks);
+        operations::Undo();
+        ASSERT_EQ(ours.size(), expected.size());
+        // Both ends clip, so this also proves the saturation.
+        int16_t lowest = 0, highest = 0;
+        for (size_t i = 0; i + 1 < ours.size(); i += 2) {
+            int16_t v;
+            std::memcpy(&v, ours.data() + i, 2);
+            lowest = std::min(lowest, v);
+            highest = std::max(highest, v);
+        }
+        EXPECT_EQ(lowest, -32768);
+        EXPECT_EQ(highest, 32767);
+        EXPECT_TRUE(ours == expected)
+            << "first difference at byte "
+            << std::mismatch(ours.begin(), ours.end(), expected.begin()).first - ours.begin();
+    }
+}
 
 TEST_F(EditingTest, AmplifyBy100PercentOrWithNothingSelectedAddsNoLevel) {
     Select(10, 20);
@@ -154,5 +210,44 @@ TEST_F(EditingTest, AnEffectThatWouldOverfillTheListWritesNothing) {
     EXPECT_EQ(state.CurrentLevel, 0);
     EXPECT_EQ(state.EditStream.Blocks(), 0u);
 }
+
+// A disk that fills in the middle of an effect or an insertion must leave the sound, the level
+// and the selection as they were and hand the error to the caller.
+struct FailedWriteCase {
+    const char* name;
+    void (*command)();
+};
+
+class FailedWrite : public EditingTest, public ::testing::WithParamInterface<FailedWriteCase> {};
+
+TEST_P(FailedWrite, PublishesNothing) {
+    Select(5, 25);
+    int writes = 0;
+    record::RawFile::SetWriteFault([&](const std::string& path, int64_t, size_t) {
+        return path == dir_.file("Edit.raw") && ++writes == 3;
+    });
+    try {
+        GetParam().command();
+        ADD_FAILURE() << "no error";
+    } catch (const record::StreamWriteError& e) {
+        EXPECT_STREQ(e.what(), "Stream write error");
+    }
+    record::RawFile::SetWriteFault(nullptr);
+    EXPECT_EQ(state.CurrentLevel, 0);
+    EXPECT_EQ(state.TopLevel, 0);
+    EXPECT_EQ(state.SelStart, 5u);
+    EXPECT_EQ(state.SelEnd, 25u);
+    EXPECT_EQ(Sound(), Range(1, 60));
+    EXPECT_FALSE(state.Running);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Effects, FailedWrite,
+    ::testing::Values(FailedWriteCase{"Amplify", [] { operations::Amplify(50); }},
+                      FailedWriteCase{"Normalize", [] { operations::Normalize(); }},
+                      FailedWriteCase{"FadeIn", [] { operations::FadeIn(); }},
+                      FailedWriteCase{"FadeOut", [] { operations::FadeOut(); }},
+                      FailedWriteCase{"InsertSilence", [] { operations::InsertSilence(10); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
