@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using gauges::BackBrush;
@@ -151,6 +153,11 @@ struct TimeBarCase {
     int halvesPerLoop;
     int minutes;
 };
+
+std::ostream& operator<<(std::ostream& os, const TimeBarCase& c) {
+    return os << "block " << c.newestBlock << (c.wrapped ? " wrapped" : "") << ", "
+              << c.halvesPerLoop << " halves, " << c.minutes << " min";
+}
 
 class TimeBar : public ::testing::TestWithParam<TimeBarCase> {};
 

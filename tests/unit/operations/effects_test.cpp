@@ -218,6 +218,10 @@ struct FailedWriteCase {
     void (*command)();
 };
 
+std::ostream& operator<<(std::ostream& os, const FailedWriteCase& c) {
+    return os << c.name;
+}
+
 class FailedWrite : public EditingTest, public ::testing::WithParamInterface<FailedWriteCase> {};
 
 TEST_P(FailedWrite, PublishesNothing) {

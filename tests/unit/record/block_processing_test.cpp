@@ -3,6 +3,7 @@
 #include "support/record_harness.h"
 
 #include <cstring>
+#include <ostream>
 
 using namespace testsupport;
 using record::state;
@@ -49,6 +50,10 @@ struct ClampCase {
     int offset;
     int16_t expected;
 };
+
+std::ostream& operator<<(std::ostream& os, const ClampCase& c) {
+    return os << c.sample << " less " << c.offset;
+}
 
 class CorrectionClamps : public BlockProcessing, public ::testing::WithParamInterface<ClampCase> {};
 
