@@ -253,8 +253,6 @@ void TFormMain::BuildMenus() {
 void TFormMain::FormCreate() {
     // Minimize and restore arrive as window-state changes (changeEvent).
     record::SetEvents(this);
-    app::state.LevelIconIndex = 0;
-    record::state.LevelIconIndex = 0;
     for (int i = 0; i < gauges::LevelIconCount; ++i) {
         LevelIcons[i] = QIcon(QPixmap::fromImage(gauges::LevelIconImage(i)));
     }
@@ -288,9 +286,7 @@ void TFormMain::FormCreate() {
         gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
     record::OpenDevice();
     ZoomLevel = 1;
-    const int64_t freeBytes = platform::FreeBytes(app::state.WorkFolder.toStdString());
-    record::state.FreeSeconds =
-        freeBytes > 0 ? static_cast<uint32_t>(freeBytes / record::BytesPerSecond) : 0;
+    record::ComputeFreeTime();
     ChartWave->Series1Colour = QColor(0, 0, 150);
     ChartWave->Series2Colour = QColor(180, 0, 0);
 
@@ -526,26 +522,24 @@ void TFormMain::ShowError(const QString& text) {
 }
 
 void TFormMain::LevelIcon(int index) {
-    if (app::state.Minimized && index >= 0 && index <= 16) {
+    if (record::state.Minimized && index >= 0 && index <= 16) {
         setWindowIcon(LevelIcons[index]);
     }
 }
 
 void TFormMain::Title(const QString& text) {
-    if (app::state.Minimized) {
+    if (record::state.Minimized) {
         setWindowTitle(text);
     }
 }
 
 void TFormMain::Minimize() {
-    app::state.Minimized = true;
-    record::state.Minimized = true;
+    record::SetMinimized(true);
 }
 
 void TFormMain::Restore() {
     setWindowTitle(Caption);
-    app::state.Minimized = false;
-    record::state.Minimized = false;
+    record::SetMinimized(false);
     setWindowIcon(LevelIcons[17]);
 }
 
@@ -553,7 +547,7 @@ void TFormMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         if (isMinimized()) {
             Minimize();
-        } else if (app::state.Minimized) {
+        } else if (record::state.Minimized) {
             Restore();
         }
     }

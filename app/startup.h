@@ -16,8 +16,6 @@ struct State {
     QString ExeDrive;        // mount point of the work folder's file system: names the "drive"
     QString SettingsFilePath;
     Settings settings;
-    int LevelIconIndex = 0;
-    bool Minimized = false;
 };
 extern State state;
 

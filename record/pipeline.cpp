@@ -300,13 +300,6 @@ void ForcedStop(const QString& message) {
     events->ShowMessage(message);
 }
 
-void ComputeFreeTime() {
-    int64_t bytes = platform::FreeBytes(FolderOf(state.RecordingFilePath));
-    // Unknown free space never stops a recording.
-    state.FreeSeconds =
-        bytes < 0 ? UINT32_MAX : uint32_t(std::min<int64_t>(bytes / BytesPerSecond, UINT32_MAX));
-}
-
 void ShowRecordedTime() {
     FormatRecordedTime();
     events->TimeTextChanged(state.TimeText);
@@ -378,8 +371,6 @@ TakeOrder RecordedTakeOrder() {
 
 void AllocateBuffers() {
     state.CaptureBuffer.assign(size_t(SlotCount) * BlockBytes, 0);
-    state.ScratchBuffer.assign(size_t(SlotCount) * BlockBytes, 0);
-    state.BlockBuffer.assign(BlockBytes, 0);
     state.BlockLeft.assign(2 * BlockFrames, 0);
     state.BlockRight.assign(2 * BlockFrames, 0);
     for (auto* table : {&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR}) {
@@ -786,6 +777,17 @@ void FormatRecordedTime() {
 
 QString TimeOfDay() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+void ComputeFreeTime() {
+    int64_t bytes = platform::FreeBytes(FolderOf(state.RecordingFilePath));
+    // Unknown free space never stops a recording.
+    state.FreeSeconds =
+        bytes < 0 ? UINT32_MAX : uint32_t(std::min<int64_t>(bytes / BytesPerSecond, UINT32_MAX));
+}
+
+void SetMinimized(bool minimized) {
+    state.Minimized = minimized;
 }
 
 } // namespace record

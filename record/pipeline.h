@@ -88,11 +88,9 @@ TakeOrder RecordedTakeOrder();
 // The engine's state; one instance, record::state. A test resets it by assigning a fresh one
 // (with the device closed). Arrays are sized by AllocateBuffers and never reallocated.
 struct State {
-    // Shared buffers. CaptureBuffer holds the 40 slots (slot i at i * BlockBytes); paste and the
-    // effects also use slot 0 as their one-block read buffer.
+    // Capture buffers: the 40 slots, slot i at i * BlockBytes. Only the recorder uses them; the
+    // editing operations, playback and export keep buffers of their own.
     std::vector<uint8_t> CaptureBuffer; // SlotCount * BlockBytes
-    std::vector<uint8_t> ScratchBuffer; // SlotCount * BlockBytes
-    std::vector<uint8_t> BlockBuffer;   // BlockBytes
     std::vector<int16_t> BlockLeft;     // 2 * BlockFrames entries, the first BlockFrames used
     std::vector<int16_t> BlockRight;
     // Peaks per block number from 1 (entry 0 unused): PeakArrayLength + 1 entries. Filled only
@@ -135,7 +133,7 @@ struct State {
     uint32_t FreeSeconds = 0; // free space of the work folder's file system in seconds
     QString TimeText = "00:00:00";
     int LevelIconIndex = 0; // 0..16
-    bool Minimized = false; // set by the window on minimize and restore
+    bool Minimized = false; // SetMinimized
 
     // Capture slots and device.
     int CurrentSlot = -1; // slot being processed; -1 when none
@@ -188,10 +186,16 @@ void StopRecording();
 // Body of ChBoxDCClick: checked measures the offsets from the history; unchecked clears them.
 void SetDcReduction(bool checked);
 
+// FreeSeconds from the free space of the recording file's folder; unknown space counts as
+// unlimited, so it never stops a recording.
+void ComputeFreeTime();
+// The main window was minimized (true) or restored: gauges rest, the icon and title take over.
+void SetMinimized(bool minimized);
+
 // Device watch alone (first step of StatusTimerTick).
 void WatchDevice();
 
-// Block operations on slot CurrentSlot, also used by paste and the effects on slot 0.
+// Block operations on slot CurrentSlot.
 void CorrectBlock();
 void MeasureBlock();
 void MeanBlock();

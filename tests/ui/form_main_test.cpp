@@ -465,7 +465,6 @@ TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
     device.SetGenerator(testsupport::ScriptedCapture::Constant(700, 0));
     Record(5);
     form->setWindowState(Qt::WindowMinimized);
-    EXPECT_TRUE(app::state.Minimized);
     EXPECT_TRUE(record::state.Minimized);
     Run(20);
     EXPECT_EQ(form->windowTitle(), record::state.TimeText);
@@ -474,7 +473,6 @@ TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
               form->LevelIcons[1].pixmap(16, 16).toImage());
 
     form->setWindowState(Qt::WindowNoState);
-    EXPECT_FALSE(app::state.Minimized);
     EXPECT_FALSE(record::state.Minimized);
     EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
     EXPECT_EQ(form->windowIcon().pixmap(16, 16).toImage(),
