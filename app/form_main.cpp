@@ -110,7 +110,8 @@ template <typename Form> void ShowModal() {
 
 } // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
+    : QMainWindow(parent), executablePath_(executablePath) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -260,7 +261,7 @@ void TFormMain::FormCreate() {
     LayoutGauges(); // sizes the gauge bitmaps
     setWindowTitle(Caption);
 
-    app::StartupResult started = app::StartUp(QCoreApplication::applicationFilePath());
+    app::StartupResult started = app::StartUp(executablePath_);
     // Sized whatever the outcome: the device watch may open a device later and must find its
     // slots.
     record::AllocateBuffers();
@@ -428,7 +429,7 @@ void TFormMain::menuSaveSettingsClick() {
 }
 
 void TFormMain::VelmarRecorderHelpClick() {
-    QFileInfo executable(QCoreApplication::applicationFilePath());
+    QFileInfo executable(app::state.ExecutablePath);
     platform::OpenInDesktop(executable.path() + "/" + executable.completeBaseName() + ".chm");
 }
 

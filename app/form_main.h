@@ -32,7 +32,8 @@ class PictureBox;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    explicit TFormMain(QWidget* parent = nullptr);
+    // `executablePath` decides where the settings file and the Temp work folder lie.
+    explicit TFormMain(const QString& executablePath, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Start-up: work folder, settings, left-over work files, engine arrays, then the device.
@@ -132,5 +133,6 @@ class TFormMain : public QMainWindow, public record::Events {
     bool shutDown_ = false;
     // Why start-up found no work folder; Record repeats it instead of doing nothing.
     QString startupError_;
+    QString executablePath_;
     bool shown_ = false;
 };

@@ -35,7 +35,8 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain;
+        TFormMain formMain(hooks.executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                                          : hooks.executablePath);
         TFormEdit formEdit;
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <functional>
 
 class TFormMain;
@@ -19,6 +21,9 @@ struct EntryHooks {
     platform::Dialogs* dialogs = nullptr;
     // Keep the capture device a test installed instead of the Qt Multimedia one.
     bool keepCaptureDevice = false;
+    // The program's own path when empty; a test gives a path in a folder of its own, so its
+    // settings file and Temp folder are its own.
+    QString executablePath;
 };
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks = {});
 

@@ -58,6 +58,7 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
 StartupResult StartUp(const QString& executablePath) {
     state = State{};
     StartupResult result;
+    state.ExecutablePath = executablePath;
     state.SettingsFilePath = SettingsFilePathFor(executablePath);
     state.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
     state.WorkFolder = ChooseWorkFolder(state.AppDataFolder, QFileInfo(executablePath).path());

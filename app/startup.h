@@ -10,6 +10,7 @@ namespace app {
 
 // Application-wide values fixed at start-up; one instance, `app::state`.
 struct State {
+    QString ExecutablePath; // the settings file, the Temp folder and the help file lie beside it
     QString AppDataFolder;
     QString WorkFolder;      // empty when start-up could not make one
     WorkPaths paths;         // empty paths when there is no work folder

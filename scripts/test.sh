@@ -6,4 +6,6 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
 cd build
-ctest --output-on-failure --timeout 600 "$@"
+# Unit and widget tests run side by side on every core; the end-to-end tests are marked to run
+# alone.
+ctest --output-on-failure --timeout 600 -j "$(nproc)" "$@"

@@ -22,9 +22,7 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
     setenv("XDG_DATA_HOME", data.path().c_str(), 1);
     QDir().mkdir(QString::fromStdString(data.file("Velmar Recorder")));
 
-    QString exeDir = QString(VELMAR_BINARY_DIR) + "/tests";
-    QString ini = exeDir + "/test_program.INI";
-    QFile::remove(ini);
+    QString ini = QString::fromStdString(data.file("velmar-recorder.INI"));
 
     testsupport::RecordingDialogs dialogs;
     QString title, caption;
@@ -32,6 +30,7 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
     bool closedByHand = false;
     app::EntryHooks hooks;
     hooks.dialogs = &dialogs;
+    hooks.executablePath = QString::fromStdString(data.file("velmar-recorder"));
     hooks.started = [&](TFormMain& main) {
         QTimer::singleShot(300, [&] {
             title = QApplication::applicationDisplayName();

@@ -58,7 +58,10 @@ void Swelling(uint64_t index, uint8_t* block) {
 class FormMainTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        RemoveWorkFiles();
+        // A folder of the test's own stands for the executable's: settings file and Temp work
+        // folder land there, and no "Velmar Recorder" data folder is found.
+        setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
+        exe = QString::fromStdString(home.file("velmar-recorder"));
         record::state = record::State{};
         app::state = app::State{};
         record::SetCaptureDevice(&device);
@@ -69,7 +72,7 @@ class FormMainTest : public ::testing::Test {
             launches << (QStringList{program} + arguments).join(' ');
             return launchSucceeds;
         });
-        form = std::make_unique<TFormMain>();
+        form = std::make_unique<TFormMain>(exe);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -79,7 +82,7 @@ class FormMainTest : public ::testing::Test {
         form.reset();
         record::CloseDevice();
         record::state.RecordingStream.Release();
-        RemoveWorkFiles();
+        unsetenv("XDG_DATA_HOME");
         record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
         platform::SetFreeSpaceProvider(nullptr);
@@ -87,16 +90,6 @@ class FormMainTest : public ::testing::Test {
         platform::SetLauncher(nullptr);
         record::state = record::State{};
         app::state = app::State{};
-    }
-
-    // Work files and settings of the test executable's own run.
-    static void RemoveWorkFiles() {
-        const QString exe = QCoreApplication::applicationFilePath();
-        const app::WorkPaths paths = app::WorkPathsFor(QFileInfo(exe).path() + "/Temp");
-        for (const QString& path : {paths.RecordingFilePath, paths.EditFilePath, paths.ClipFilePath,
-                                    app::SettingsFilePathFor(exe)}) {
-            QFile::remove(path);
-        }
     }
 
     // Real time: one block per recording tick, the status tick every fifth.
@@ -115,6 +108,8 @@ class FormMainTest : public ::testing::Test {
         Run(blocks);
     }
 
+    testsupport::TempDir home;
+    QString exe;
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     QStringList launches;
@@ -216,6 +211,25 @@ TEST_F(FormMainTest, StartUpOpensTheDeviceAndNamesIt) {
     EXPECT_EQ(form->StatusPanel(0), "Scripted Input");
     EXPECT_EQ(form->ZoomLevel, 1);
     EXPECT_GT(record::state.FreeSeconds, 100u);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
+    form.reset();
+    record::CloseDevice();
+    const QString temp = QString::fromStdString(home.file("Temp"));
+    QFile leftover(temp + "/Velmar.raw");
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
+    leftover.close();
+    dialogs.messages.clear();
+    form = std::make_unique<TFormMain>(exe);
+    form->TimerRec->stop();
+    form->TimerStatus->stop();
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"A recording left by an earlier run that did not end normally was kept as " +
+                          temp + "/test."});
+    EXPECT_EQ(QFileInfo(temp + "/test").size(), 3 * record::BlockBytes);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -495,7 +509,7 @@ TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
     form->VelmarRecorderHelpClick();
     EXPECT_EQ(launches,
               QStringList({"xdg-open " + app::state.settings.OutputFolder,
-                           "xdg-open " + QCoreApplication::applicationFilePath() + ".chm"}));
+                           "xdg-open " + exe + ".chm"}));
 }
 
 TEST_F(FormMainTest, Screenshot) {
@@ -533,7 +547,7 @@ TEST(FormMainWithoutWorkFolder, OpensAndRecordRepeatsTheStartupError) {
     record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
     {
-        TFormMain form;
+        TFormMain form(QString::fromStdString(data.file("velmar-recorder")));
         form.TimerRec->stop();
         form.TimerStatus->stop();
         EXPECT_EQ(dialogs.errors, QStringList{"Can not create " + own});
