@@ -149,13 +149,15 @@ void TFormMain::BuildControls() {
     EditInDev->setFrame(false);
     EditInDev->setToolTip("Active (working) Audio Device or Source");
 
-    BtnVolume = Make<QPushButton>(Client, "BtnVolume", 156, 77, 66, 23);
+    // 70 px rather than 66: the icon and "Control" need that much in the window font.
+    BtnVolume = Make<QPushButton>(Client, "BtnVolume", 156, 77, 70, 23);
     BtnVolume->setText("Control");
     BtnVolume->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
     BtnVolume->setToolTip("Recording Control");
     connect(BtnVolume, &QPushButton::clicked, this, &TFormMain::BtnVolumeClick);
 
-    ChBoxDC = Make<QCheckBox>(Client, "ChBoxDC", 384, 80, 57, 17);
+    // 64 px rather than 57: "Reduce" with its box needs that much in the window font.
+    ChBoxDC = Make<QCheckBox>(Client, "ChBoxDC", 384, 80, 64, 17);
     ChBoxDC->setText("Reduce");
     ChBoxDC->setToolTip("Reduce DC Offset");
     ChBoxDC->setChecked(false);

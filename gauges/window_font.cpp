@@ -7,8 +7,9 @@ namespace gauges {
 
 QFont WindowFont() {
     QFont font;
-    // Narrow Helvetica-like faces come closest to the classic dialog look; any sans will do.
-    font.setFamilies({"Nimbus Sans", "Liberation Sans", "Arial", "DejaVu Sans"});
+    // The fixed layouts are measured for Liberation Sans, which the install script brings; the
+    // other Helvetica-like faces are about as wide.
+    font.setFamilies({"Liberation Sans", "Nimbus Sans", "Arial", "DejaVu Sans"});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     return font;

@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/process_messages.h"
 #include "platform/shell.h"
+#include "support/caption_fit.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/temp_dir.h"
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -161,8 +163,8 @@ TEST_F(FormMainTest, ControlsSitAtTheirPlacesWithCaptionsAndHints) {
         {"Shape1", {2, 2, 461, 113}, "", ""},
         {"LabAudioDeviceControl", {150, 2, 0, 0}, "A u d i o   D e v i c e   C o n t r o l", ""},
         {"EditInDev", {18, 78, 123, 21}, "", "Active (working) Audio Device or Source"},
-        {"BtnVolume", {156, 77, 66, 23}, "Control", "Recording Control"},
-        {"ChBoxDC", {384, 80, 57, 17}, "Reduce", "Reduce DC Offset"},
+        {"BtnVolume", {156, 77, 70, 23}, "Control", "Recording Control"},
+        {"ChBoxDC", {384, 80, 64, 17}, "Reduce", "Reduce DC Offset"},
         {"Shape2", {2, 118, 461, 183}, "", ""},
         {"LabRecordingControl", {158, 120, 0, 0}, "R e c o r d i n g   C o n t r o l", ""},
         {"ChartWave", {18, 134, 425, 75}, "", ""}, // as the gauges lay it out
@@ -203,6 +205,13 @@ TEST_F(FormMainTest, ControlsSitAtTheirPlacesWithCaptionsAndHints) {
         EXPECT_EQ(panel->x(), left);
         EXPECT_EQ(panel->width(), widths[i]);
     }
+}
+
+TEST_F(FormMainTest, EveryCaptionFitsItsControl) {
+    form->show();
+    EXPECT_EQ(QFontInfo(form->ChBoxDC->font()).family().toStdString(), "Liberation Sans")
+        << "the layout is measured for this face";
+    EXPECT_EQ(testsupport::CaptionsThatDoNotFit(form.get()).join("; ").toStdString(), "");
 }
 
 TEST_F(FormMainTest, StartUpOpensTheDeviceAndNamesIt) {
