@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 #include "record/blocks.h"
 
 #include <QDateTime>

@@ -7,7 +7,7 @@
 #include "operations/editing_state.h"
 #include "operations/effects.h"
 #include "operations/undo_history.h"
-#include "platform/process_messages.h"
+#include "platform/services/process_messages.h"
 #include "record/blocks.h"
 #include "record/raw_file.h"
 

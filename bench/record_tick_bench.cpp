@@ -3,7 +3,7 @@
 // two-second half written to the recording file. Usage: record_tick_bench <scratch dir> [blocks]
 // Prints microseconds per block for the tick with and without DC correction and for a plain
 // copy of the same bytes; the run script adds sox on the same block count as the reference.
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 #include "record/pipeline.h"
 
 #include <QString>

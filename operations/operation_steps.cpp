@@ -4,7 +4,7 @@
 #include "operations/edit_list.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
-#include "platform/process_messages.h"
+#include "platform/services/process_messages.h"
 #include "record/errors.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record/pipeline.h"
 
-#include "platform/file_system.h"
-#include "platform/process_messages.h"
+#include "platform/services/file_system.h"
+#include "platform/services/process_messages.h"
 #include "record/errors.h"
 
 #include <QTime>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/form_main.h"
-#include "app/program.h"
+#include "app/ui/form_main.h"
+#include "app/ui/program.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 

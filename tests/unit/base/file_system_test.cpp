@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
-#include "platform/process_messages.h"
+#include "platform/services/process_messages.h"
 #include "record/raw_file.h"
 #include "support/temp_dir.h"
 

@@ -3,7 +3,7 @@
 // going away, a failed write. Each must leave a complete take, as Stop does.
 #include "support/record_harness.h"
 
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 #include "record/raw_file.h"
 
 using namespace testsupport;

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/program.h"
+#include "app/ui/program.h"
 
-#include "app/form_about.h"
-#include "app/form_main.h"
+#include "app/ui/form_about.h"
+#include "app/ui/form_main.h"
 #include "editor/form_edit.h"
-#include "export/form_progress.h"
-#include "export/form_save_settings.h"
-#include "platform/process_messages.h"
+#include "export/ui/form_progress.h"
+#include "export/ui/form_save_settings.h"
+#include "platform/services/process_messages.h"
 #include "platform/qt_capture.h"
-#include "platform/widget_dialogs.h"
+#include "app/ui/widget_dialogs.h"
 #include "record/capture_device.h"
-#include "recovery/form_info.h"
+#include "recovery/ui/form_info.h"
 
 #include <QApplication>
 

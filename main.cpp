@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/program.h"
+#include "app/ui/program.h"
 
 int main(int argc, char** argv) { return app::ProgramEntry(argc, argv); }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/widget_dialogs.h"
+#include "app/ui/widget_dialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>

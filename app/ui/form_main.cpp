@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/form_main.h"
+#include "app/ui/form_main.h"
 
-#include "app/form_about.h"
+#include "app/ui/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
-#include "export/form_save_settings.h"
+#include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
-#include "platform/dialogs.h"
-#include "platform/file_system.h"
-#include "platform/process_messages.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/file_system.h"
+#include "platform/services/process_messages.h"
 #include "platform/shell.h"
 
 #include <QAction>

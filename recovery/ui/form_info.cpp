@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "recovery/form_info.h"
+#include "recovery/ui/form_info.h"
 
 TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Found Recording");

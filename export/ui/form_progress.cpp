@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/form_progress.h"
+#include "export/ui/form_progress.h"
 
 TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Progress");

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/form_about.h"
+#include "app/ui/form_about.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/process_messages.h"
+#include "platform/services/process_messages.h"
 
 #include <utility>
 
