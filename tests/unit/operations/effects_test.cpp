@@ -150,6 +150,14 @@ INSTANTIATE_TEST_SUITE_P(
                       NormalizeCase{"Silence", 0, 0, 32767.0f, 3276700, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(EditingTest, NormalizeFromStalePeaksClipsInsteadOfWrapping) {
+    WriteConstantBlock(5, 30000, -30000);
+    SetRecordingPeaks(5, 10000, 10000, -10000, -10000); // peaks of another recording
+    Select(5, 6);
+    operations::Normalize();
+    EXPECT_EQ(Sample(5), std::make_pair(int16_t(32767), int16_t(-32768)));
+}
+
 TEST_F(EditingTest, FadesAreLinearOverTheWholeSelection) {
     WriteConstantBlock(3, 8820, 8820);
     WriteConstantBlock(4, 8820, -8820);
