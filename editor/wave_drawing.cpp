@@ -101,25 +101,115 @@ bool ColumnIsSelected(uint64_t block) {
     return HasSelection(s.SelStart, s.SelEnd) && s.SelStart <= block && block <= s.SelEnd;
 }
 
-// One data column h: background, both channels' peak lines, then the zero-line pixels over them.
-void DrawColumn(const ViewState& v, Pixels& px, int h, uint32_t block, bool selected) {
-    const int x = v.WaveLeft + h;
-    px.VLine(x, v.WaveTop + 1, v.WaveBottom, (selected ? SelectedColumnBack : ColumnBack).rgb());
-    const std::optional<record::BlockPeaks> peaks = operations::LookupPeaks(block);
-    if (peaks) {
-        const QRgb pen = (selected ? SelectedWavePen : WavePen).rgb();
+// What one data column shows: its background, its pen and the rows [top, top + length) of each
+// channel's peak line (a line leaves out its end point, in whichever direction it runs).
+struct ColumnStroke {
+    QRgb back;
+    QRgb pen;
+    int top1, length1, top2, length2;
+};
+
+void LineRows(int y1, int y2, int& top, int& length) {
+    top = y1 < y2 ? y1 : y2 + 1;
+    length = y1 < y2 ? y2 - y1 : y1 - y2;
+}
+
+ColumnStroke StrokeFor(const ViewState& v, uint32_t block, bool selected) {
+    ColumnStroke s{(selected ? SelectedColumnBack : ColumnBack).rgb(),
+                   (selected ? SelectedWavePen : WavePen).rgb(),
+                   0,
+                   0,
+                   0,
+                   0};
+    if (const std::optional<record::BlockPeaks> peaks = operations::LookupPeaks(block)) {
         const double scale = v.VScale;
-        px.VLine(x, v.Ch1Centre - Round(peaks->maxL * scale),
-                 v.Ch1Centre - Round(peaks->minL * scale), pen);
-        px.VLine(x, v.Ch2Centre - Round(peaks->maxR * scale),
-                 v.Ch2Centre - Round(peaks->minR * scale), pen);
+        LineRows(v.Ch1Centre - Round(peaks->maxL * scale), v.Ch1Centre - Round(peaks->minL * scale),
+                 s.top1, s.length1);
+        LineRows(v.Ch2Centre - Round(peaks->maxR * scale), v.Ch2Centre - Round(peaks->minR * scale),
+                 s.top2, s.length2);
     }
+    return s;
+}
+
+// The zero-line pixels, drawn over the waveform.
+void ZeroLines(const ViewState& v, Pixels& px, int x) {
     const QRgb zero = ZeroLineColour.rgb();
     px.Set(x, v.Ch1Centre, zero);
     px.Set(x, v.Ch2Centre, zero);
     px.Set(x, v.MidLine, MidLineColour.rgb());
     px.Set(x, v.MidLine - 1, zero);
     px.Set(x, v.MidLine + 1, zero);
+}
+
+// One data column h, stroke by stroke: background, both channels' lines, zero-line pixels.
+void DrawColumn(const ViewState& v, Pixels& px, int h, const ColumnStroke& s) {
+    const int x = v.WaveLeft + h;
+    px.VLine(x, v.WaveTop + 1, v.WaveBottom, s.back);
+    px.VLine(x, s.top1, s.top1 + s.length1, s.pen);
+    px.VLine(x, s.top2, s.top2 + s.length2, s.pen);
+    ZeroLines(v, px, x);
+}
+
+// Columns 1..n at once, row by row, with the same result as DrawColumn on each: a column-wise
+// walk touches a new cache line with every pixel and costs several times a full-screen fill.
+// The strokes are kept between redraws, so a redraw allocates nothing once the width is known.
+struct Strokes {
+    std::vector<QRgb> back, pen;
+    std::vector<int> top1, length1, top2, length2;
+    void Resize(size_t n) {
+        for (auto* c : {&back, &pen}) {
+            c->resize(n);
+        }
+        for (auto* c : {&top1, &length1, &top2, &length2}) {
+            c->resize(n);
+        }
+    }
+};
+
+void DrawColumns(const ViewState& v, QImage& image, int n) {
+    static Strokes st;
+    st.Resize(size_t(n));
+    int highest = v.WaveTop + 1, lowest = v.WaveBottom;
+    for (int i = 0; i < n; ++i) {
+        const uint32_t block = uint32_t(ColumnBlock(v, i + 1));
+        const ColumnStroke s = StrokeFor(v, block, ColumnIsSelected(block));
+        st.back[i] = s.back, st.pen[i] = s.pen;
+        st.top1[i] = s.top1, st.length1[i] = s.length1;
+        st.top2[i] = s.top2, st.length2[i] = s.length2;
+        highest = std::min({highest, s.length1 ? s.top1 : highest, s.length2 ? s.top2 : highest});
+        lowest = std::max({lowest, s.top1 + s.length1, s.top2 + s.length2});
+    }
+    Pixels px(image);
+    if (highest < v.WaveTop + 1 || lowest > v.WaveBottom) {
+        // A line reaches past the band (peaks beyond full scale): draw stroke by stroke.
+        for (int i = 0; i < n; ++i) {
+            DrawColumn(v, px, i + 1,
+                       ColumnStroke{st.back[i], st.pen[i], st.top1[i], st.length1[i], st.top2[i],
+                                    st.length2[i]});
+        }
+        return;
+    }
+    const int first = std::max(v.WaveTop + 1, 0);
+    const int end = std::min(v.WaveBottom, image.height());
+    const int x0 = v.WaveLeft + 1;
+    n = std::min(n, image.width() - x0);
+    const QRgb* back = st.back.data();
+    const QRgb* pen = st.pen.data();
+    const int* top1 = st.top1.data();
+    const int* length1 = st.length1.data();
+    const int* top2 = st.top2.data();
+    const int* length2 = st.length2.data();
+    for (int y = first; y < end; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y)) + x0;
+        for (int i = 0; i < n; ++i) {
+            const bool onLine = unsigned(y - top1[i]) < unsigned(length1[i]) ||
+                                unsigned(y - top2[i]) < unsigned(length2[i]);
+            row[i] = onLine ? pen[i] : back[i];
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        ZeroLines(v, px, x0 + i);
+    }
 }
 
 void PlaceCursorMarkers(ViewState& v) {
@@ -242,14 +332,12 @@ void DrawWave(ViewState& v) {
         px.HLine(v.WaveLeft + 1, v.WaveRight + 1, v.WaveTop, black);
         DrawTimeRuler(v);
 
-        const uint32_t fileBlocks = operations::state.FileBlocks;
-        for (int h = 1; h < WaveWidth(v); ++h) {
-            const uint64_t block = ColumnBlock(v, h);
-            if (block > fileBlocks) {
-                break; // the rest of the area lies after the end of the sound
-            }
-            DrawColumn(v, px, h, uint32_t(block), ColumnIsSelected(block));
-        }
+        // Columns up to the end of the sound; the rest of the area stays empty.
+        const uint64_t zoom = ZoomFactor(v);
+        const uint64_t fileBlocks = operations::state.FileBlocks;
+        const uint64_t shown =
+            fileBlocks < v.ScrollBlock + zoom ? 0 : (fileBlocks - v.ScrollBlock) / zoom;
+        DrawColumns(v, v.WaveBitmap, int(std::min<uint64_t>(shown, std::max(WaveWidth(v) - 1, 0))));
     }
     PlaceCursorMarkers(v);
 }
@@ -275,7 +363,7 @@ void RedrawChangedColumns(ViewState& v) {
         if (selected != bool(v.ColumnSelected[h])) {
             v.ColumnSelected[h] = selected ? 1 : 0;
             if (block <= fileBlocks) {
-                DrawColumn(v, px, h, uint32_t(block), selected);
+                DrawColumn(v, px, h, StrokeFor(v, uint32_t(block), selected));
             }
         }
     }

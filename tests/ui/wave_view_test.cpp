@@ -121,6 +121,22 @@ TEST_F(WaveView, ColumnsShowPeaksInSelectedAndUnselectedColours) {
     }
 }
 
+// A drag redraws single columns; the release redraws the whole area row by row. Both must
+// leave the same picture.
+TEST_F(WaveView, ChangedColumnsMatchAFullRedraw) {
+    maxL[30] = 32767, minL[30] = -32768, maxR[31] = minR[31] = 0;
+    for (auto [from, to] : {std::pair{11u, 40u}, std::pair{25u, 35u}, std::pair{1u, 1u}}) {
+        DrawWave(view);
+        MarkSelectedColumns(view);
+        state.SelStart = from;
+        state.SelEnd = to;
+        RedrawChangedColumns(view);
+        const QImage dragged = view.WaveBitmap.copy();
+        DrawWave(view);
+        EXPECT_TRUE(dragged == view.WaveBitmap) << from << ".." << to;
+    }
+}
+
 TEST_F(WaveView, ColumnsFollowTheEditListIntoTheEditFile) {
     state.EditPeakMaxL = {0, 16000, 16000};
     state.EditPeakMinL = {0, 0, 0};
