@@ -27,6 +27,12 @@ PlaybackFacts WaveWidget::Facts() const {
     return facts_ ? facts_() : PlaybackFacts{};
 }
 
+void WaveWidget::ResetForOpening() {
+    view.ScrollBlock = 0;
+    view.Pressed = false;
+    LayoutAndRedraw();
+}
+
 void WaveWidget::LayoutAndRedraw() {
     LayoutView(view, width(), toolbarHeight_, height(), operations::state.FileBlocks);
     Redraw();
@@ -82,6 +88,8 @@ void WaveWidget::mousePressEvent(QMouseEvent* event) {
     Apply(MouseDown(view, event->button(), at.x(), at.y(), Facts()));
 }
 
+// Each move returns to the event loop, so timers run between the moves of a drag without the
+// handler having to let pending messages run itself.
 void WaveWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     Apply(MouseMove(view, event->buttons(), event->modifiers(), at.x(), at.y(), Facts()));

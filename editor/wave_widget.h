@@ -25,6 +25,9 @@ class WaveWidget : public QWidget {
     // Asked at every mouse event; without it playback counts as stopped.
     void SetPlaybackFacts(std::function<PlaybackFacts()> facts);
 
+    // Opening the editor: scroll to the start of the sound, forget any gesture, lay out and
+    // draw. The zoom level stays as it was last used.
+    void ResetForOpening();
     // LayoutView from the widget's size and FileBlocks, then DrawWave: resize, opening, and the
     // end of every editing command.
     void LayoutAndRedraw();

@@ -341,6 +341,22 @@ TEST_F(WaveView, PlaybackDecidesWhatPressesAndClicksRestart) {
     EXPECT_EQ(state.CursorBlock, 50u);
 }
 
+TEST_F(WaveView, WidgetAsksForPlaybackFactsAndHandsOnTheRestart) {
+    WaveWidget widget;
+    widget.resize(600, 412);
+    widget.show();
+    widget.SetPlaybackFacts([] { return PlaybackFacts{true, true, 30}; });
+    std::vector<MouseAction> actions;
+    QObject::connect(&widget, &WaveWidget::Action,
+                     [&](const MouseAction& a) { actions.push_back(a); });
+    QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(70, 200));
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_FALSE(actions[0].PlayAll); // the press only moves the cursor during Play All
+    EXPECT_TRUE(actions[1].PlayAll);
+    EXPECT_EQ(actions[1].PlayFrom, 50u);
+    EXPECT_TRUE(actions[1].UpdateStatus);
+}
+
 // Mouse gestures on the widget, sound of 300 blocks, selection 80..180 (pixels 100..200 at
 // zoom 1, 60..110 at zoom 2).
 enum class Do { Press, Move, ShiftMove, Release };
