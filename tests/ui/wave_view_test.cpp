@@ -6,12 +6,14 @@
 #include "operations/editing_state.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -488,6 +490,25 @@ TEST_F(WaveView, HoverOverAnEdgeShowsTheDoubleArrow) {
         QApplication::sendEvent(&widget, &move);
         EXPECT_EQ(widget.cursor().shape(), arrow ? Qt::SizeHorCursor : Qt::ArrowCursor) << x;
     }
+}
+
+TEST_F(WaveView, Screenshot) {
+    Build(3000);
+    for (uint32_t b = 1; b <= 3000; ++b) {
+        const double e = 20000 * std::fabs(std::sin(b / 40.0));
+        maxL[b] = int16_t(e), minL[b] = int16_t(-0.8 * e), maxR[b] = int16_t(e / 2);
+        minR[b] = int16_t(-e / 2);
+    }
+    state.SelStart = state.CursorBlock = 200;
+    state.SelEnd = 400;
+    WaveWidget widget;
+    widget.resize(872, 450);
+    widget.show();
+    widget.ShowPlayPosition(true, 500);
+    const QPixmap shot = widget.grab();
+    EXPECT_EQ(shot.size(), widget.size());
+    const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
+    EXPECT_TRUE(shot.save(QDir(dir).filePath("wave-view.png")));
 }
 
 } // namespace
