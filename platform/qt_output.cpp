@@ -20,8 +20,9 @@ namespace {
 // Two seconds in the server, as a plain client gets: the server asks for data seldom, and Reset
 // drops whatever it holds at once anyway.
 constexpr qsizetype SinkBufferBytes = 2 * record::BytesPerSecond;
-// The sink is topped up this often besides every engine tick; well inside what it holds.
-constexpr int FeedIntervalMs = 250;
+// The sink is topped up on every Write and PlayedBytes (the engine's 100 ms tick) and, so that
+// it plays on when those stop coming, this often; well inside the two seconds it holds.
+constexpr int FeedIntervalMs = 500;
 
 int OutputErrorFor(QAudio::Error error) {
     switch (error) {
@@ -66,12 +67,14 @@ int QtOutput::Open() {
         Close();
         return code == playback::OutputOk ? playback::OutputOpenFailed : code;
     }
+    // The stream was started only to learn that the server takes it. An idle sink still wakes
+    // its own timer 50 times a second, so it runs only while something plays.
+    StopStream();
     return playback::OutputOk;
 }
 
 bool QtOutput::StartStream() {
     io_ = sink_->start();
-    streamUsed_ = false;
     fed_ = 0;
     if (!io_ || sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
         io_ = nullptr;
@@ -112,7 +115,6 @@ void QtOutput::Feed() {
         if (got <= 0) {
             break;
         }
-        streamUsed_ = true;
         fed_ += uint64_t(got);
         headDone_ += uint32_t(got);
         if (headDone_ == c.bytes) {
@@ -148,9 +150,7 @@ uint64_t QtOutput::PlayedBytes() {
 }
 
 void QtOutput::Reset() {
-    if (streamUsed_) {
-        StopStream();
-    }
+    StopStream();
     head_ = 0;
     count_ = 0;
     headDone_ = 0;

@@ -15,11 +15,12 @@ namespace platform {
 
 // The output device over Qt Multimedia: the system's default output
 // (QMediaDevices::defaultAudioOutput) through a QAudioSink in push mode. Written buffers wait in
-// a small queue and are copied into the sink as it has room, from a timer and from every call,
-// all on the GUI thread. What has been played comes from the sink's processedUSecs (the server's
-// read position less its latency), never more than was handed over. Reset takes the stream down
-// at once, dropping what the server still holds; the next Write starts a new one, so the count
-// of played bytes starts again from 0.
+// a small queue and are copied into the sink as it has room, from every call and a timer, all on
+// the GUI thread. The stream runs from the first Write after Open or Reset until the next Reset.
+// What has been played comes from the sink's processedUSecs (the server's read position less its
+// latency), never more than was handed over. Reset takes the stream down at once, dropping what the
+// server still holds; the next Write starts a new one, so the count of played bytes starts again
+// from 0.
 //
 // Volume is the sink's linear volume scaled to 0..65535; a new stream plays at 65535, where the
 // sink passes the bytes to the server unchanged. Changes made to the stream's volume outside the
@@ -51,7 +52,6 @@ class QtOutput : public playback::OutputDevice {
     QAudioSink* sink_ = nullptr;
     QIODevice* io_ = nullptr; // the running stream; nullptr between Reset and the next Write
     QTimer feedTimer_;
-    bool streamUsed_ = false; // bytes went into the running stream
     // Chunks written and not yet wholly handed to the sink, oldest first. The engine has at most
     // its two halves out at a time; the ring is fixed so nothing is allocated while playing.
     std::array<Chunk, 8> queue_{};
