@@ -80,15 +80,25 @@ class PlaybackTest : public testsupport::EditingTest {
             const std::vector<uint8_t> block(out_.Sent().begin() + at,
                                              out_.Sent().begin() + at + B);
             const int16_t left = int16_t(block[0] | block[1] << 8);
-            out.push_back(left >= 1 && left <= int(Blocks) && RecordingBytes({left}) == block ? left
-                          : std::all_of(block.begin(), block.end(), [](uint8_t b) { return !b; })
-                              ? 0
-                              : -1);
+            if (left >= 1 && left <= int(Blocks) && RecordingBytes({left}) == block) {
+                out.push_back(left);
+            } else {
+                out.push_back(
+                    std::all_of(block.begin(), block.end(), [](uint8_t b) { return !b; }) ? 0 : -1);
+            }
         }
         return out;
     }
 
     ScriptedOutput out_;
+
+  public:
+    // For the cases' set-up: the editor reopened on the recording's first `fileBlocks` blocks
+    // (a wrapped loop when `loop` and newest < fileBlocks), or the recording file cut short.
+    void Reopen(uint32_t fileBlocks, uint32_t newest, bool loop) { Open(fileBlocks, newest, loop); }
+    void TruncateRecording(off_t bytes) {
+        ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), bytes), 0);
+    }
 };
 
 // One play command on one sound, and the recording blocks the output must receive for it.
@@ -104,13 +114,7 @@ void PrintTo(const PlayCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class PlayRanges : public PlaybackTest, public ::testing::WithParamInterface<PlayCase> {
-  public:
-    void Reopen(uint32_t fileBlocks, uint32_t newest, bool loop) { Open(fileBlocks, newest, loop); }
-    void TruncateRecording(off_t bytes) {
-        ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), bytes), 0);
-    }
-};
+class PlayRanges : public PlaybackTest, public ::testing::WithParamInterface<PlayCase> {};
 
 TEST_P(PlayRanges, SendsExactlyTheBlocksOfTheRangeInOrderAndEnds) {
     const PlayCase& c = GetParam();
@@ -140,45 +144,31 @@ void DeleteBlocks(uint32_t a, uint32_t b) {
     operations::Delete();
 }
 
+const std::vector<int> Nothing;
+
 const PlayCase playCases[] = {
     {"EditListWithBlocks11To20Deleted", [](PlaybackTest&) { DeleteBlocks(11, 20); }, true, 1,
      Range(1, 10) + Range(21, 100)},
-    {"WrappedLoopFromItsOldestBlock",
-     [](PlaybackTest& t) { static_cast<PlayRanges&>(t).Reopen(100, 30, true); }, true, 1,
+    {"WrappedLoopFromItsOldestBlock", [](PlaybackTest& t) { t.Reopen(100, 30, true); }, true, 1,
      Range(31, 100) + Range(1, 30)},
     {"PlayAllFromAClickedBlock", [](PlaybackTest&) {}, true, 58, Range(58, 100)},
-    {"OneBlockSound",
-     [](PlaybackTest& t) { static_cast<PlayRanges&>(t).Reopen(1, 1, false); },
-     true,
-     1,
-     {1}},
+    {"OneBlockSound", [](PlaybackTest& t) { t.Reopen(1, 1, false); }, true, 1, {1}},
     {"SelectionAcrossBothHalves", [](PlaybackTest&) { SelectAt(40, 62, 40); }, false, 0,
      Range(40, 62)},
     {"NothingSelectedPlaysFromTheCursorToTheEnd", [](PlaybackTest&) { SelectAt(7, 7, 95); }, false,
      0, Range(95, 100)},
     {"OneBlockSelection", [](PlaybackTest&) { SelectAt(50, 51, 51); }, false, 0, {51}},
-    {"CursorAfterTheSelectionEndsAtOnce",
-     [](PlaybackTest&) { SelectAt(10, 20, 70); },
-     false,
-     0,
-     {}},
-    {"PlayFromAfterADeletedTailEndsAtOnce",
-     [](PlaybackTest&) { DeleteBlocks(91, 100); },
-     true,
-     95,
-     {}},
-    {"EmptySoundPlaysNothing",
-     [](PlaybackTest& t) { static_cast<PlayRanges&>(t).Reopen(0, 0, false); },
-     true,
-     1,
-     {}},
+    {"CursorAfterTheSelectionEndsAtOnce", [](PlaybackTest&) { SelectAt(10, 20, 70); }, false, 0,
+     Nothing},
+    {"PlayFromAfterADeletedTailEndsAtOnce", [](PlaybackTest&) { DeleteBlocks(91, 100); }, true, 95,
+     Nothing},
+    {"EmptySoundPlaysNothing", [](PlaybackTest& t) { t.Reopen(0, 0, false); }, true, 1, Nothing},
     // The file ends 1000 bytes into block 81; blocks 81 and 82 reuse buffers that held blocks
     // 41 and 42, and must sound as the recording then silence.
     {"ShortReadPlaysSilenceNeverOldBuffers",
      [](PlaybackTest& t) {
-         auto& p = static_cast<PlayRanges&>(t);
-         p.TruncateRecording(off_t(80) * B + 1000);
-         p.Reopen(82, 82, false);
+         t.TruncateRecording(off_t(80) * B + 1000);
+         t.Reopen(82, 82, false);
      },
      true, 1, Range(1, 81) + std::vector<int>{0}},
 };
