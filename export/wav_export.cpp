@@ -8,7 +8,6 @@
 #include "export/wav_format.h"
 
 #include "operations/editing_state.h"
-#include "operations/operation_steps.h"
 #include "operations/undo_history.h"
 #include "platform/process_messages.h"
 #include "record/blocks.h"
