@@ -124,10 +124,15 @@ struct Job {
 
     bool EncodeChunk(const unsigned char* data, size_t bytes) {
         uint32_t used = 0;
-        // The encoder's error code tells nothing the bytes do not: a chunk it could not take
-        // yields none, and its flush reports the stream's state.
-        library.beEncodeChunk(stream, uint32_t(bytes / 2), reinterpret_cast<const int16_t*>(data),
-                              output.data(), &used);
+        // A chunk the encoder refused is sound missing from the file: the export fails rather
+        // than end with a file that looks complete.
+        const BeErr code =
+            library.beEncodeChunk(stream, uint32_t(bytes / 2),
+                                  reinterpret_cast<const int16_t*>(data), output.data(), &used);
+        if (code != BeErrSuccessful) {
+            error = EncoderErrorMessage(code);
+            return false;
+        }
         return used == 0 ||
                file.Write(output.data(), std::min<size_t>(used, output.size()), &error);
     }
@@ -135,15 +140,15 @@ struct Job {
     // Feeds positions run.first .. in chunks of chunkBytes, the last one short.
     Step Encode(const PositionRun& run) {
         uint32_t next = run.first;
-        const uint32_t end = run.first + run.blocks; // one past the run
-        size_t have = 0;                             // bytes read into `input`
-        size_t at = 0;                               // bytes of them already encoded
+        uint32_t left = run.blocks; // positions not read yet
+        size_t have = 0;            // bytes read into `input`
+        size_t at = 0;              // bytes of them already encoded
         for (;;) {
-            if (have - at < chunkBytes && next != end) {
+            if (have - at < chunkBytes && left > 0) {
                 std::memmove(input.data(), input.data() + at, have - at);
                 have -= at;
                 at = 0;
-                while (have < chunkBytes && next != end) {
+                while (have < chunkBytes && left > 0) {
                     if (operations::ReadPosition(next, input.data() + have) !=
                         size_t(record::BlockBytes)) {
                         error = QString::fromLatin1(StreamReadErrorText);
@@ -151,6 +156,7 @@ struct Job {
                     }
                     have += record::BlockBytes;
                     ++next;
+                    --left;
                 }
             }
             if (at == have) {
