@@ -91,19 +91,6 @@ class StreamScope {
     BeStream stream_;
 };
 
-// Sets state.Exporting for the export and restores it after: restored, not cleared, since the
-// save flow may hold the flag around the whole save.
-class ExportingScope {
-  public:
-    ExportingScope() : was_(state.Exporting) { state.Exporting = true; }
-    ~ExportingScope() { state.Exporting = was_; }
-    ExportingScope(const ExportingScope&) = delete;
-    ExportingScope& operator=(const ExportingScope&) = delete;
-
-  private:
-    bool was_;
-};
-
 Result Failed(const QString& error) {
     return {Outcome::Failed, error};
 }
@@ -116,8 +103,8 @@ struct Job {
     size_t chunkBytes;                // whole frames, at most what the encoder takes per call
     std::vector<unsigned char> input; // chunkBytes + one block: a read never splits a block
     std::vector<uint8_t> output;      // the size the encoder asked for
-    int64_t totalBytes = 0;
-    int64_t doneBytes = 0;
+    uint64_t totalBytes = 0;          // 64 bits: a long sound passes 4 GiB
+    uint64_t doneBytes = 0;
     QString error;
 
     enum class Step { Next, Cancelled, Failed };
@@ -162,15 +149,14 @@ struct Job {
             if (at == have) {
                 return Step::Next;
             }
-            operations::state.ProgressPercent =
-                float(double(doneBytes) / double(totalBytes) * 100.0);
+            operations::state.ProgressPercent = ExportPercent(doneBytes, totalBytes);
             platform::ProcessMessages();
             const size_t chunk = std::min(chunkBytes, have - at);
             if (!EncodeChunk(input.data() + at, chunk)) {
                 return Step::Failed;
             }
             at += chunk;
-            doneBytes += int64_t(chunk);
+            doneBytes += chunk;
             if (!state.ContinueExport) {
                 return Step::Cancelled;
             }
@@ -182,7 +168,6 @@ struct Job {
 
 Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
                  uint32_t last) {
-    const ExportingScope exporting;
     const platform::EncoderLibrary library;
     if (!library.IsLoaded()) {
         return Failed(QString::fromLatin1(EncoderMissingText));
@@ -212,7 +197,7 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
 
     const std::vector<PositionRun> runs = ExportRuns(operations::CurrentLevel(), first, last);
     for (const PositionRun& run : runs) {
-        job.totalBytes += int64_t(run.blocks) * record::BlockBytes;
+        job.totalBytes += uint64_t(run.blocks) * record::BlockBytes;
     }
     bool cancelled = false;
     for (const PositionRun& run : runs) {
@@ -249,6 +234,7 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
     if (!file.Commit(&job.error)) {
         return Failed(job.error);
     }
+    operations::state.ProgressPercent = ExportPercent(job.totalBytes, job.totalBytes);
     return {Outcome::Done, {}};
 }
 
