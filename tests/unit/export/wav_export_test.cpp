@@ -136,7 +136,7 @@ TEST_F(WavExport, CancelAtHalfLeavesTheEarlierFileAndNoTemporary) {
     WriteEarlier(target_);
     platform::SetProcessMessages([] {
         if (operations::state.ProgressPercent >= 50) {
-            exporting::state.ContinueExport = false;
+            exporting::CancelExport();
         }
     });
     EXPECT_EQ(exporting::ExportWav(target_, Wav(22050, 1, 8), 1, 60).outcome,
