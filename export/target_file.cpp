@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/target_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace exporting {
+
+namespace {
+TargetFile::WriteFault& FaultHook() {
+    static TargetFile::WriteFault hook;
+    return hook;
+}
+} // namespace
+
+void TargetFile::SetWriteFault(WriteFault fault) {
+    FaultHook() = std::move(fault);
+}
+
+TargetFile::TargetFile(const QString& target) : target_(target) {}
+
+TargetFile::~TargetFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    if (!committed_ && !temporary_.isEmpty()) {
+        ::unlink(QFile::encodeName(temporary_).constData());
+    }
+}
+
+QString TargetFile::TemporaryPath() const {
+    return temporary_;
+}
+
+bool TargetFile::Fail(QString* error, const char* what, int err) {
+    if (error) {
+        *error =
+            QString("%1 \"%2\". %3").arg(what, target_, QString::fromLocal8Bit(std::strerror(err)));
+    }
+    return false;
+}
+
+bool TargetFile::Open(QString* error) {
+    const QFileInfo info(target_);
+    // Hidden, and in the target's own folder so that the final rename stays on one file system.
+    QByteArray pattern =
+        QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".XXXXXX");
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        return Fail(error, "Cannot create file", errno);
+    }
+    // mkstemp makes the file private (0600); the export should get the mode a new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    fd_ = fd;
+    size_ = 0;
+    temporary_ = QFile::decodeName(pattern);
+    return true;
+}
+
+bool TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes, QString* error) {
+    if (fd_ < 0) {
+        return Fail(error, "Cannot write file", EBADF);
+    }
+    if (FaultHook() && FaultHook()(offset, bytes)) {
+        return Fail(error, "Cannot write file", ENOSPC);
+    }
+    const auto* in = static_cast<const char*>(data);
+    qint64 done = 0;
+    while (done < bytes) {
+        const ssize_t put = ::pwrite(fd_, in + done, size_t(bytes - done), off_t(offset + done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return Fail(error, "Cannot write file", put < 0 ? errno : ENOSPC);
+        }
+        done += put;
+    }
+    size_ = std::max(size_, offset + bytes);
+    return true;
+}
+
+bool TargetFile::Write(const void* data, qint64 bytes, QString* error) {
+    return WriteAt(size_, data, bytes, error);
+}
+
+bool TargetFile::Commit(QString* error) {
+    if (fd_ < 0) {
+        return Fail(error, "Cannot write file", EBADF);
+    }
+    // The data must be on disk before the rename makes it the target, or a crash could leave an
+    // empty file where the user's earlier one was.
+    if (::fsync(fd_) != 0) {
+        return Fail(error, "Cannot write file", errno);
+    }
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+        return Fail(error, "Cannot write file", errno);
+    }
+    if (::rename(QFile::encodeName(temporary_).constData(),
+                 QFile::encodeName(target_).constData()) != 0) {
+        return Fail(error, "Cannot create file", errno);
+    }
+    committed_ = true;
+    return true;
+}
+
+} // namespace exporting
