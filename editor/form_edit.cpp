@@ -47,7 +47,7 @@ namespace {
 
 const QColor FormColour(224, 224, 224);
 const char* const Caption = "Velmar Recorder";
-constexpr int ButtonWidth = 23;
+constexpr int ButtonWidth = 24;
 constexpr int ButtonHeight = 22;
 constexpr int StatusPanelWidth = 150;
 constexpr int ScaleBarMargin = 20; // CoolBarScale's distance from the right edge
@@ -670,11 +670,17 @@ void TFormEdit::menuExitClick() {
 }
 
 void TFormEdit::menuVelmarHelpClick() {
+    if (Refused()) {
+        return;
+    }
     QFileInfo executable(QCoreApplication::applicationFilePath());
     platform::OpenInDesktop(executable.path() + "/" + executable.completeBaseName() + ".chm");
 }
 
 void TFormEdit::menuAboutClick() {
+    if (Refused()) {
+        return;
+    }
     ShowModal<TFormAbout>();
 }
 

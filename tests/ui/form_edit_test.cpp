@@ -1,0 +1,513 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/form_edit.h"
+
+#include "app/form_main.h"
+#include "app/startup.h"
+#include "editor/export_hooks.h"
+#include "operations/clipboard.h"
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/process_messages.h"
+#include "record/pipeline.h"
+#include "support/recording_dialogs.h"
+#include "support/scripted_capture.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t TakeBlocks = 60;
+
+// Left sample of position p's first frame: the take's block k holds 100 * k in every frame.
+int16_t LeftAt(uint32_t position, int frame = 0) {
+    std::vector<unsigned char> block(record::BlockBytes);
+    operations::ReadPosition(position, block.data());
+    int16_t left;
+    std::memcpy(&left, block.data() + 4 * frame, 2);
+    return left;
+}
+
+void Select(uint32_t from, uint32_t to) {
+    operations::state.SelStart = from;
+    operations::state.SelEnd = to;
+    operations::state.CursorBlock = from;
+}
+
+// An editor over a stopped take of TakeBlocks blocks in a work folder of its own.
+class FormEditTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        record::state = record::State{};
+        operations::state = operations::State{};
+        app::state = app::State{};
+        app::state.WorkFolder = QString::fromStdString(dir.path());
+        app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
+        app::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
+        record::AllocateBuffers();
+        record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
+        WriteTake(TakeBlocks);
+        platform::SetDialogs(&dialogs);
+        platform::SetProcessMessages([this] {
+            if (pump) {
+                pump();
+            }
+        });
+        form = std::make_unique<TFormEdit>();
+        form->TimerPlay->stop(); // the test is the clock
+        form->show();
+    }
+
+    void TearDown() override {
+        form.reset();
+        operations::DeleteWorkFiles();
+        record::state.RecordingStream.Release();
+        platform::SetDialogs(nullptr);
+        platform::SetProcessMessages({});
+        editor::Exports() = {};
+        record::state = record::State{};
+        operations::state = operations::State{};
+        app::state = app::State{};
+    }
+
+    static void WriteTake(uint32_t blocks) {
+        record::State& r = record::state;
+        r.RecordingStream.Create(r.RecordingFilePath);
+        std::vector<unsigned char> block(record::BlockBytes);
+        for (uint32_t k = 1; k <= blocks; ++k) {
+            const int16_t left = int16_t(100 * k), right = int16_t(-100 * k);
+            for (int j = 0; j < record::BlockFrames; ++j) {
+                std::memcpy(block.data() + 4 * j, &left, 2);
+                std::memcpy(block.data() + 4 * j + 2, &right, 2);
+            }
+            r.RecordingStream.WriteBlock(k, block.data());
+            r.PeakMaxL[k] = r.PeakMinL[k] = left;
+            r.PeakMaxR[k] = r.PeakMinR[k] = right;
+        }
+        r.FileBlocks = r.NewestBlock = blocks;
+    }
+
+    // A fresh session over the same take, as when the editor opens again.
+    void Reopen() {
+        form->close();
+        WriteTake(TakeBlocks);
+        form->show();
+    }
+
+    testsupport::TempDir dir;
+    testsupport::RecordingDialogs dialogs;
+    std::function<void()> pump;
+    std::unique_ptr<TFormEdit> form;
+};
+
+// ---- every command reaches the engine, through its menu item, its button and its key --------
+
+struct CommandCase {
+    const char* name;
+    const char* action;
+    const char* button; // "" when the command has none
+    const char* key;    // "" when the command has no shortcut
+    const char* answer; // for the input box, "" when none is asked
+    std::function<void()> setUp;
+    std::function<bool()> done;
+};
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const operations::State& S() {
+    return operations::state;
+}
+
+const CommandCase Commands[] = {
+    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "", [] { Select(11, 20), operations::Delete(); },
+     [] { return S().FileBlocks == 60 && S().CurrentLevel == 0; }},
+    {"Redo", "menuRedo", "SBtnRedo", "Ctrl+Y", "",
+     [] { Select(11, 20), operations::Delete(), operations::Undo(); },
+     [] { return S().FileBlocks == 50 && S().CurrentLevel == 1; }},
+    {"Cut", "menuCut", "SBtnCut", "Ctrl+X", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 50 && S().ClipBlocks == 10 && LeftAt(11) == 2100; }},
+    {"Copy", "menuCopy", "SBtnCopy", "Ctrl+C", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 60 && S().ClipBlocks == 10 && S().CurrentLevel == 0; }},
+    {"Paste", "menuPaste", "SBtnPaste", "Ctrl+V", "",
+     [] { Select(11, 20), operations::Copy(), Select(30, 30); },
+     [] { return S().FileBlocks == 70 && LeftAt(31) == 1100 && LeftAt(41) == 3100; }},
+    {"Delete", "menuDelete", "SBtnDelete", "Del", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 50 && LeftAt(11) == 2100; }},
+    {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [] {},
+     [] { return S().SelStart == 1 && S().SelEnd == 60; }},
+    {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 0 && LeftAt(20, 4409) == 2000 && LeftAt(21) == 2100; }},
+    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 1100 && LeftAt(20, 4409) == 0; }},
+    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 2750 && LeftAt(21) == 2100; }},
+    {"Normalize", "menuNormalize", "SBtnNormalize", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(20) == 32767 && LeftAt(10) == 1000; }},
+    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2", [] { Select(5, 5); },
+     [] { return S().FileBlocks == 72 && LeftAt(6) == 0 && LeftAt(18) == 600; }},
+};
+
+class EditorCommand : public FormEditTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
+    const CommandCase& c = GetParam();
+    std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"menu", [&] { form->findChild<QAction*>(c.action)->trigger(); }}};
+    if (*c.button) {
+        ways.push_back(
+            {"button",
+             [&] { QTest::mouseClick(form->findChild<QToolButton*>(c.button), Qt::LeftButton); }});
+    }
+    if (*c.key) {
+        EXPECT_EQ(form->findChild<QAction*>(c.action)->shortcut(), QKeySequence(c.key));
+        ways.push_back({"key", [&] {
+                            form->activateWindow();
+                            ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+                            QTest::keySequence(form.get(), QKeySequence(c.key));
+                        }});
+    }
+    for (const auto& [way, run] : ways) {
+        SCOPED_TRACE(way);
+        Reopen();
+        c.setUp();
+        if (*c.answer) {
+            dialogs.inputAnswers = {c.answer};
+        }
+        run();
+        EXPECT_TRUE(c.done()) << "FileBlocks " << S().FileBlocks << ", level " << S().CurrentLevel;
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        EXPECT_FALSE(form->Busy());
+        EXPECT_FALSE(form->ProgressBar->isVisible());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EditorCommand, ::testing::ValuesIn(Commands),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the prompts, answered through the dialog double ------------------------------------------
+
+struct PromptCase {
+    const char* name;
+    const char* action;
+    std::vector<QString> answers; // none: the box is cancelled
+    QString asked;                // caption|prompt
+    QString error;                // "" when none is shown
+    uint32_t fileBlocks;
+    uint16_t level;
+};
+void PrintTo(const PromptCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const QString AmplifyAsked = "Amplify|Input Amplification Factor (1-1000%)\rOriginal Level - "
+                             "100%\rSound Clipping Level - 1560"; // 32767 / 2100 for 11..21
+const QString SilenceAsked = "Insert Silence|Insert Silence in seconds:";
+
+const PromptCase Prompts[] = {
+    {"AmplifyNotAWholeNumber",
+     "menuAmplify",
+     {"12.5"},
+     AmplifyAsked,
+     "'12.5' is not a valid integer value",
+     60,
+     0},
+    {"AmplifyDefaultRunsNothing", "menuAmplify", {}, AmplifyAsked, "", 60, 0},
+    {"AmplifyHalf", "menuAmplify", {"50"}, AmplifyAsked, "", 60, 1},
+    {"SilenceCancelledInsertsTheDefault", "menuSilence", {}, SilenceAsked, "", 65, 1},
+    {"SilenceRoundingToNothing", "menuSilence", {"0.04"}, SilenceAsked, "", 60, 0},
+    {"SilenceNotANumber",
+     "menuSilence",
+     {"abc"},
+     SilenceAsked,
+     "'abc' is not a valid floating point value",
+     60,
+     0},
+    {"SilenceNegative",
+     "menuSilence",
+     {"-1"},
+     SilenceAsked,
+     "Enter a length of silence from 0 to 36000 seconds.",
+     60,
+     0},
+};
+
+class EditorPrompt : public FormEditTest, public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(EditorPrompt, AsksAndEndsIdleWhateverTheAnswer) {
+    const PromptCase& c = GetParam();
+    Select(11, 21);
+    dialogs.inputAnswers.assign(c.answers.begin(), c.answers.end());
+    form->findChild<QAction*>(c.action)->trigger();
+    EXPECT_EQ(dialogs.inputs, QStringList{c.asked});
+    EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? QStringList() : QStringList{c.error});
+    EXPECT_EQ(S().FileBlocks, c.fileBlocks);
+    EXPECT_EQ(S().CurrentLevel, c.level);
+    EXPECT_FALSE(form->Busy());
+    EXPECT_FALSE(form->ProgressBar->isVisible());
+    // The next command runs normally.
+    form->menuCopyClick();
+    EXPECT_EQ(S().ClipBlocks, S().SelEnd - S().SelStart + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Prompts, EditorPrompt, ::testing::ValuesIn(Prompts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- mended faults ----------------------------------------------------------------------------
+
+TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
+    Select(1, 60);
+    operations::Copy();
+    Select(30, 30);
+    int pumps = 0;
+    bool closeRefused = false;
+    int exportsRun = 0;
+    editor::Exports() = {[&] { ++exportsRun; }, [&] { ++exportsRun; }, [&] { ++exportsRun; },
+                         [&] { ++exportsRun; }};
+    pump = [&] {
+        if (!operations::state.Running || pumps++ > 0) {
+            return;
+        }
+        EXPECT_TRUE(form->Busy());
+        EXPECT_TRUE(form->ProgressBar->isVisible());
+        form->TimerPlayTimer();
+        EXPECT_EQ(form->ProgressBar->value(), int(operations::state.ProgressPercent + 0.5));
+        const uint32_t selStart = S().SelStart, selEnd = S().SelEnd;
+        for (QAction* action : form->findChildren<QAction*>()) {
+            if (action->objectName().startsWith("menu") && !action->menu()) {
+                action->trigger();
+            }
+        }
+        for (QToolButton* button : form->findChildren<QToolButton*>()) {
+            if (button->objectName().startsWith("SBtn")) {
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        closeRefused = !form->close() && form->isVisible();
+        EXPECT_EQ(S().SelStart, selStart);
+        EXPECT_EQ(S().SelEnd, selEnd);
+    };
+    form->menuPasteClick();
+    EXPECT_GT(pumps, 0);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(dialogs.inputs.isEmpty()) << "a prompt was asked during the paste";
+    EXPECT_EQ(exportsRun, 0);
+    EXPECT_EQ(S().FileBlocks, 120u); // pasted once, nothing else done
+    EXPECT_EQ(S().CurrentLevel, 1);
+    EXPECT_EQ(S().ClipBlocks, 60u);
+    EXPECT_FALSE(form->ProgressBar->isVisible());
+    // The refused close follows once the paste is over.
+    EXPECT_TRUE(form->isVisible());
+    QTest::qWait(20);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+}
+
+TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
+    struct Row {
+        bool loopMode, wrapped;
+        uint32_t newest;
+        int16_t first, last; // left samples at positions 1 and 60
+    } rows[] = {
+        {false, true, 20, 2100, 2000}, // a wrapped ring, Continuous chosen afterwards
+        {true, true, 20, 2100, 2000},
+        {true, false, 20, 100, 6000}, // a loop that never wrapped
+        {false, false, 60, 100, 6000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.loopMode << row.wrapped << row.newest);
+        form->close();
+        WriteTake(TakeBlocks);
+        record::state.LoopMode = row.loopMode;
+        record::state.LoopWrapped = row.wrapped;
+        record::state.NewestBlock = row.newest;
+        form->show();
+        EXPECT_EQ(S().FileBlocks, TakeBlocks);
+        EXPECT_EQ(LeftAt(1), row.first);
+        EXPECT_EQ(LeftAt(60), row.last);
+    }
+}
+
+TEST_F(FormEditTest, EscapeDoesNotCloseTheEditorAndExitDoes) {
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(QFile::exists(app::state.paths.EditFilePath));
+    form->menuExit->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
+}
+
+TEST_F(FormEditTest, TheHistoryNoteIsShownOnceWhenTheOldestEditGoes) {
+    Select(1, 2);
+    for (int i = 0; i < operations::MaxUndoLevel; ++i) {
+        form->menuFadeOutClick();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    form->menuFadeOutClick();
+    form->menuFadeOutClick();
+    EXPECT_EQ(dialogs.messages, QStringList{operations::HistoryTrimmedText});
+}
+
+TEST_F(FormEditTest, CaptionsMenusAndFixedCaptionsFit) {
+    EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
+    EXPECT_EQ(form->minimumSize(), QSize(700, 450));
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->palette().color(QPalette::Window), QColor(224, 224, 224));
+    EXPECT_EQ(form->font().pixelSize(), 11);
+    EXPECT_EQ(form->TimerPlay->interval(), 100);
+    EXPECT_EQ(form->SBar->minimum(), 0);
+    EXPECT_EQ(form->SBar->maximum(), 10000);
+    EXPECT_EQ(form->PanelSBar->height(), 19);
+    EXPECT_EQ(form->StBar->height(), 27);
+    QStringList menus;
+    for (QAction* menu : form->Menu2->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            items << (item->isSeparator() ? "-" : item->text());
+        }
+        menus << menu->text() + ": " + items.join(", ");
+    }
+    EXPECT_EQ(menus,
+              QStringList({"File : Save All As..., Save Selection As..., -, Save Settings..., "
+                           "Output Folder, -, Exit",
+                           "Edit: Undo, Redo, -, Cut, Copy, Paste, Delete, -, Select All",
+                           "Effects: Fade In, Fade Out, -, Amplify +/- ..., Normalize, -, "
+                           "Insert Silence...",
+                           "Help: Help Contents, About"}));
+    QStringList hints;
+    for (const char* bar :
+         {"CoolBarFile", "CoolBarEdit", "CoolBar1", "CoolBarPlay", "CoolBarScale"}) {
+        QStringList names;
+        for (QToolButton* b : form->findChild<QWidget*>(bar)->findChildren<QToolButton*>()) {
+            names << b->objectName() + " " + b->toolTip();
+        }
+        hints << QString(bar) + ": " + names.join(", ");
+    }
+    EXPECT_EQ(hints, QStringList({
+                         "CoolBarFile: SBtnSaveAll Save All As, SBtnSaveSel Save Selection As, "
+                         "SBtnSettings Save Settings, SBtnFolder Output Folder",
+                         "CoolBarEdit: SBtnUndo Undo, SBtnRedo Redo, SBtnCut Cut, SBtnCopy "
+                         "Copy, SBtnPaste Paste, SBtnDelete Delete",
+                         "CoolBar1: SBtnFadeIn Fade In, SBtnFadeOut Fade Out, SBtnAmplify "
+                         "Amplify +/-, SBtnNormalize Normalize, SBtnSilence Insert Silence",
+                         "CoolBarPlay: SBtnPlayAll Play All, SBtnPlaySelection Play Selection, "
+                         "SBtnStop Stop",
+                         "CoolBarScale: SBtnInc Zoom In, SBtnDec Zoom Out",
+                     }));
+    EXPECT_EQ(form->TrackBarVolume->toolTip(), "Playback Volume");
+    EXPECT_EQ(form->TrackBarVolume->maximum(), 65535);
+    EXPECT_EQ(form->ImageVolumeBackground->size(), QSize(142, 28));
+    EXPECT_EQ(form->ProgressBar->geometry(),
+              QRect(450, 4, form->StBar->width() - 452, form->StBar->height() - 6));
+
+    // Widest texts the status panels show.
+    Select(1, 60);
+    form->TimerPlayTimer();
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)) {
+            continue;
+        }
+        if (w->minimumWidth() == w->maximumWidth() || w->parent() == form->StBar) {
+            EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
+        }
+    }
+}
+
+// ---- the take's length after the editor closes, seen from the main window ---------------------
+
+TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
+    testsupport::TempDir data;
+    QDir().mkdir(QString::fromStdString(data.file("Velmar Recorder")));
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    record::state = record::State{};
+    operations::state = operations::State{};
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    record::SetCaptureDevice(&device);
+    platform::SetDialogs(&dialogs);
+    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+    {
+        TFormMain main;
+        main.TimerRec->stop();
+        main.TimerStatus->stop();
+        auto record = [&](int blocks) {
+            main.BtnRecordClick();
+            for (int b = 0; b < blocks; ++b) {
+                device.DeliverBlocks(1);
+                main.TimerRecTimer();
+            }
+            main.BtnStopClick();
+        };
+        auto saveAsEnabled = [&] {
+            main.menuFileClick();
+            return main.menuSaveAs->isEnabled();
+        };
+        // Opens the editor from Edit; returns the sound length it opened with.
+        auto edit = [&] {
+            int64_t opened = -1;
+            QTimer::singleShot(0, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
+                        opened = operations::state.FileBlocks;
+                        editor->close();
+                    }
+                }
+            });
+            main.BtnEditClick();
+            return opened;
+        };
+        record(30);
+        EXPECT_TRUE(saveAsEnabled());
+        EXPECT_EQ(edit(), 30);
+        EXPECT_EQ(record::state.FileBlocks, 0u);
+        EXPECT_EQ(record::state.NewestBlock, 0u);
+        EXPECT_FALSE(record::state.LoopWrapped);
+        EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
+        EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+        EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+        EXPECT_TRUE(record::state.DeviceOpen); // monitoring again
+        EXPECT_FALSE(saveAsEnabled());
+        EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file
+        EXPECT_FALSE(saveAsEnabled());
+        record(1);
+        EXPECT_FALSE(saveAsEnabled());
+        record(2);
+        EXPECT_TRUE(saveAsEnabled());
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+    }
+    unsetenv("XDG_DATA_HOME");
+    record::SetCaptureDevice(nullptr);
+    platform::SetDialogs(nullptr);
+    platform::SetFreeSpaceProvider(nullptr);
+    record::state = record::State{};
+    operations::state = operations::State{};
+    app::state = app::State{};
+}
+
+} // namespace
