@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/selection.h"
+
+#include "editor/wave_drawing.h"
+#include "operations/editing_state.h"
+
+namespace editor {
+
+namespace {
+
+void EdgePixels(ViewState& v) {
+    v.SelStartX = WaveX(v, operations::state.SelStart);
+    v.SelEndX = WaveX(v, operations::state.SelEnd);
+}
+
+// Within 2 pixels outside or 1 pixel inside an edge.
+bool OnEdge(const ViewState& v, int x) {
+    return (v.SelStartX - 3 < x && x <= v.SelStartX + 1) ||
+           (v.SelEndX - 1 <= x && x < v.SelEndX + 3);
+}
+
+} // namespace
+
+MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
+                      const PlaybackFacts& playback) {
+    MouseAction action;
+    operations::State& s = operations::state;
+    if (button != Qt::LeftButton || !InWaveArea(v, x, y)) {
+        return action;
+    }
+    const int64_t b = BlockAt(v, x);
+    if (b < 1 || b > int64_t(s.FileBlocks)) {
+        return action; // after the end of the sound: not even DownX changes
+    }
+    const uint32_t block = uint32_t(b);
+    v.Pressed = true;
+    action.pointer = Pointer::SizeWE;
+    // The press is where the pointer was last seen, so a release without a move is a click
+    // even when no move event came before the press.
+    v.DownX = x;
+    v.LastMoveX = x;
+    s.CursorBlock = block;
+
+    if (playback.Playing) {
+        action.PlaySelection = !playback.PlayAllMode;
+        MarkSelectedColumns(v); // Play All lets the drag go on: the table must match the picture
+        return action;
+    }
+    if (!HasSelection(s.SelStart, s.SelEnd)) {
+        s.SelStart = s.SelEnd = block;
+    }
+    EdgePixels(v);
+    if (HasSelection(s.SelStart, s.SelEnd) && (x < v.SelStartX - 3 || x > v.SelEndX + 3)) {
+        s.SelStart = s.SelEnd = block;
+        action.RedrawWave = true;
+    }
+    v.ShapeSPoint.Visible = true;
+    v.ShapeSPoint.Left = x;
+    v.ShapePPlay.Left = OverviewX(v, s.CursorBlock);
+    action.Repaint = true;
+    MarkSelectedColumns(v);
+    return action;
+}
+
+MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                      int x, int y, const PlaybackFacts& playback) {
+    MouseAction action;
+    operations::State& s = operations::state;
+    if ((playback.Playing && !playback.PlayAllMode) || !InWaveArea(v, x, y)) {
+        return action;
+    }
+    EdgePixels(v);
+    v.LastMoveX = x;
+
+    // A drag needs the gesture's press: without it ColumnSelected does not mirror the picture.
+    const bool drag = v.Pressed && buttons == Qt::LeftButton && modifiers == Qt::NoModifier;
+    if (!drag) {
+        action.pointer =
+            HasSelection(s.SelStart, s.SelEnd) && OnEdge(v, x) ? Pointer::SizeWE : Pointer::Default;
+        return action;
+    }
+
+    action.pointer = Pointer::SizeWE;
+    const uint32_t block = uint32_t(BlockAt(v, x)); // x lies in the wave area: at least 1
+    if (x > v.SelEndX && s.SelEnd <= s.FileBlocks) {
+        s.SelEnd = block;
+    }
+    if (s.SelEnd > s.FileBlocks) {
+        s.SelEnd = s.FileBlocks;
+    }
+    if (x < v.SelStartX) {
+        s.SelStart = block;
+        // The first column stands for blocks 1..zoom factor: it snaps to the start of the sound.
+        if (x == v.WaveLeft + 1 && ZoomFactor(v) >= 2 && v.ScrollBlock == 0) {
+            s.SelStart = 1;
+        }
+    }
+    if (v.SelStartX < x && 2 * x < v.SelStartX + v.SelEndX) {
+        s.SelStart = block;
+    }
+    if (x < v.SelEndX && 2 * x > v.SelStartX + v.SelEndX) {
+        s.SelEnd = block;
+    }
+    action.RedrawColumns = true;
+    return action;
+}
+
+MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int /*y*/,
+                    const PlaybackFacts& playback) {
+    MouseAction action;
+    operations::State& s = operations::state;
+    bool click = false;
+    int64_t b = 0;
+    if (button == Qt::LeftButton && v.Pressed) {
+        v.Pressed = false;
+        b = BlockAt(v, x);
+        click = v.DownX == v.LastMoveX && b >= 1 && b <= int64_t(s.FileBlocks);
+    }
+    if (click) {
+        const uint32_t block = uint32_t(b);
+        if (playback.Playing && playback.PlayAllMode) {
+            s.CursorBlock = block;
+            action.PlayFrom = block;
+            // Past the selection's end the selection collapses to the clicked block, so the
+            // start never passes the end.
+            if (block <= s.SelEnd) {
+                s.SelStart = block;
+            } else {
+                s.SelStart = s.SelEnd = block;
+            }
+            action.PlayAll = true;
+        } else if (playback.Playing) {
+            if (s.SelStart < block && block < s.SelEnd) {
+                s.CursorBlock = block;
+                action.PlaySelection = true;
+            }
+        } else {
+            s.SelStart = s.SelEnd = block;
+            action.PlayFrom = block;
+            s.CursorBlock = block;
+        }
+    }
+    s.CursorBlock = s.SelStart;
+    action.pointer = Pointer::Default;
+    action.RedrawWave = true;
+    action.Repaint = true;
+    action.UpdateStatus = true;
+    return action;
+}
+
+MouseAction SelectAll() {
+    MouseAction action;
+    operations::State& s = operations::state;
+    if (s.FileBlocks < 1) {
+        return action;
+    }
+    s.SelStart = 1;
+    s.SelEnd = s.FileBlocks;
+    action.RedrawWave = true;
+    action.Repaint = true;
+    action.UpdateStatus = true;
+    return action;
+}
+
+std::array<QString, 3> UpdateSelectionStatus() {
+    const operations::State& s = operations::state;
+    // The start is when the first selected block begins, the end when the last one ends.
+    std::array<QString, 3> panels{
+        "Start - " + FormatStatusTime(s.SelStart > 0 ? s.SelStart - 1 : 0), "End - ", "Length - "};
+    if (HasSelection(s.SelStart, s.SelEnd)) {
+        panels[1] += FormatStatusTime(s.SelEnd);
+        panels[2] += FormatStatusTime(s.SelEnd - s.SelStart + 1);
+    }
+    return panels;
+}
+
+} // namespace editor

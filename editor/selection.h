@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "editor/view_state.h"
+
+#include <QString>
+#include <Qt>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+// Selection, cursor and mouse gestures in the wave area. The functions change
+// operations::state (SelStart, SelEnd, CursorBlock) and the view's gesture state, and return
+// what the window must do next; they never draw and never touch playback themselves.
+// Coordinates are form coordinates, as for the view.
+namespace editor {
+
+// What the mouse logic needs to know of playback.
+struct PlaybackFacts {
+    bool Playing = false;
+    bool PlayAllMode = false; // clear while playing: Play Selection runs
+    uint32_t PlayBlock = 1;
+};
+
+enum class Pointer { Unchanged, Default, SizeWE };
+
+struct MouseAction {
+    // Redraw only the columns whose selected state changed, then the overview (a drag).
+    bool RedrawColumns = false;
+    // Redraw the whole wave area and the overview.
+    bool RedrawWave = false;
+    // Markers moved: repaint.
+    bool Repaint = false;
+    // Set playback's PlayFrom to this block.
+    std::optional<uint32_t> PlayFrom;
+    bool PlayAll = false;       // restart Play All (from PlayFrom)
+    bool PlaySelection = false; // restart Play Selection (from CursorBlock)
+    bool UpdateStatus = false;  // the status panels (UpdateSelectionStatus)
+    Pointer pointer = Pointer::Unchanged;
+};
+
+// A left press in the wave area, on a block of the sound, places the cursor there; it keeps the
+// selection when it lies inside it or at most 3 pixels outside an edge, else starts a new one at
+// the pressed block. During Play Selection it restarts playback at the pressed block instead.
+MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
+                      const PlaybackFacts& playback);
+// Hover shows the double arrow over the 4-pixel hot zone of each edge; a drag with only the left
+// button held, after an accepted press, moves the edge nearer the pointer. Moves outside the wave
+// area, and all moves during Play Selection, are ignored.
+MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                      int x, int y, const PlaybackFacts& playback);
+// A left release is a click only after an accepted left press in the same gesture, with the
+// pointer back where it was pressed, on a block in 1..FileBlocks. Every release then puts the
+// cursor at SelStart and asks for a full redraw and the status panels.
+MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int y,
+                    const PlaybackFacts& playback);
+
+// Selects the whole sound; does nothing for an empty sound. CursorBlock stays.
+MouseAction SelectAll();
+
+// The texts of the status panels Start, End and Length for the current selection.
+std::array<QString, 3> UpdateSelectionStatus();
+
+} // namespace editor

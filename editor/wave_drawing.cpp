@@ -1,0 +1,413 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/wave_drawing.h"
+
+#include "gauges/window_font.h"
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace editor {
+
+namespace {
+
+// Canvas strokes on the form, through the painter.
+void HLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
+    if (x2 > x1) {
+        p.fillRect(QRect(x1, y, x2 - x1, 1), colour);
+    }
+}
+
+// A vertical line from y1 towards y2, y2 left out, in either direction.
+void VLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
+    if (y2 > y1) {
+        p.fillRect(QRect(x, y1, 1, y2 - y1), colour);
+    } else if (y1 > y2) {
+        p.fillRect(QRect(x, y2 + 1, 1, y1 - y2), colour);
+    }
+}
+
+// Rectangle outline with right and bottom edges exclusive.
+void Outline(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
+    if (x2 <= x1 || y2 <= y1) {
+        return;
+    }
+    HLine(p, x1, x2, y1, colour);
+    HLine(p, x1, x2, y2 - 1, colour);
+    VLine(p, x1, y1, y2, colour);
+    VLine(p, x2 - 1, y1, y2, colour);
+}
+
+void Labels(QPainter& p, const std::vector<RulerLabel>& labels) {
+    p.setFont(gauges::WindowFont());
+    p.setPen(Qt::black);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setBackground(FormColour);
+    for (const RulerLabel& label : labels) {
+        p.drawText(QRect(label.x, label.y, 200, 40),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label.text);
+    }
+    p.setBackgroundMode(Qt::TransparentMode);
+}
+
+// Direct pixel access to WaveBitmap: one column costs a few hundred stores, where a painter
+// call per stroke would cost more than the whole column.
+class Pixels {
+  public:
+    explicit Pixels(QImage& image)
+        : bits_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(image.bytesPerLine() / int(sizeof(QRgb))), width_(image.width()),
+          height_(image.height()) {}
+
+    void Set(int x, int y, QRgb colour) {
+        if (x >= 0 && x < width_ && y >= 0 && y < height_) {
+            bits_[y * stride_ + x] = colour;
+        }
+    }
+    // From y1 towards y2, y2 left out, in either direction; clipped to the image.
+    void VLine(int x, int y1, int y2, QRgb colour) {
+        if (x < 0 || x >= width_ || y1 == y2) {
+            return;
+        }
+        int top = y1 < y2 ? y1 : y2 + 1;
+        int end = y1 < y2 ? y2 : y1 + 1;
+        top = std::max(top, 0);
+        end = std::min(end, height_);
+        for (QRgb* p = bits_ + top * stride_ + x; top < end; ++top, p += stride_) {
+            *p = colour;
+        }
+    }
+    void HLine(int x1, int x2, int y, QRgb colour) {
+        if (y < 0 || y >= height_) {
+            return;
+        }
+        x1 = std::max(x1, 0);
+        x2 = std::min(x2, width_);
+        std::fill(bits_ + y * stride_ + std::max(x1, 0), bits_ + y * stride_ + std::max(x2, x1),
+                  colour);
+    }
+
+  private:
+    QRgb* bits_;
+    int stride_;
+    int width_;
+    int height_;
+};
+
+bool ColumnIsSelected(uint64_t block) {
+    const operations::State& s = operations::state;
+    return HasSelection(s.SelStart, s.SelEnd) && s.SelStart <= block && block <= s.SelEnd;
+}
+
+// What one data column shows: its background, its pen and the rows [top, top + length) of each
+// channel's peak line (a line leaves out its end point, in whichever direction it runs).
+struct ColumnStroke {
+    QRgb back;
+    QRgb pen;
+    int top1, length1, top2, length2;
+};
+
+void LineRows(int y1, int y2, int& top, int& length) {
+    top = y1 < y2 ? y1 : y2 + 1;
+    length = y1 < y2 ? y2 - y1 : y1 - y2;
+}
+
+ColumnStroke StrokeFor(const ViewState& v, uint32_t block, bool selected) {
+    ColumnStroke s{(selected ? SelectedColumnBack : ColumnBack).rgb(),
+                   (selected ? SelectedWavePen : WavePen).rgb(),
+                   0,
+                   0,
+                   0,
+                   0};
+    if (const std::optional<record::BlockPeaks> peaks = operations::LookupPeaks(block)) {
+        const double scale = v.VScale;
+        LineRows(v.Ch1Centre - Round(peaks->maxL * scale), v.Ch1Centre - Round(peaks->minL * scale),
+                 s.top1, s.length1);
+        LineRows(v.Ch2Centre - Round(peaks->maxR * scale), v.Ch2Centre - Round(peaks->minR * scale),
+                 s.top2, s.length2);
+    }
+    return s;
+}
+
+// The zero-line pixels, drawn over the waveform.
+void ZeroLines(const ViewState& v, Pixels& px, int x) {
+    const QRgb zero = ZeroLineColour.rgb();
+    px.Set(x, v.Ch1Centre, zero);
+    px.Set(x, v.Ch2Centre, zero);
+    px.Set(x, v.MidLine, MidLineColour.rgb());
+    px.Set(x, v.MidLine - 1, zero);
+    px.Set(x, v.MidLine + 1, zero);
+}
+
+// One data column h, stroke by stroke: background, both channels' lines, zero-line pixels.
+void DrawColumn(const ViewState& v, Pixels& px, int h, const ColumnStroke& s) {
+    const int x = v.WaveLeft + h;
+    px.VLine(x, v.WaveTop + 1, v.WaveBottom, s.back);
+    px.VLine(x, s.top1, s.top1 + s.length1, s.pen);
+    px.VLine(x, s.top2, s.top2 + s.length2, s.pen);
+    ZeroLines(v, px, x);
+}
+
+// Columns 1..n at once, row by row, with the same result as DrawColumn on each: a column-wise
+// walk touches a new cache line with every pixel and costs several times a full-screen fill.
+// The strokes are kept between redraws, so a redraw allocates nothing once the width is known.
+struct Strokes {
+    std::vector<QRgb> back, pen;
+    std::vector<int> top1, length1, top2, length2;
+    void Resize(size_t n) {
+        for (auto* c : {&back, &pen}) {
+            c->resize(n);
+        }
+        for (auto* c : {&top1, &length1, &top2, &length2}) {
+            c->resize(n);
+        }
+    }
+};
+
+void DrawColumns(const ViewState& v, QImage& image, int n) {
+    static Strokes st;
+    st.Resize(size_t(n));
+    int highest = v.WaveTop + 1, lowest = v.WaveBottom;
+    for (int i = 0; i < n; ++i) {
+        const uint32_t block = uint32_t(ColumnBlock(v, i + 1));
+        const ColumnStroke s = StrokeFor(v, block, ColumnIsSelected(block));
+        st.back[i] = s.back, st.pen[i] = s.pen;
+        st.top1[i] = s.top1, st.length1[i] = s.length1;
+        st.top2[i] = s.top2, st.length2[i] = s.length2;
+        highest = std::min({highest, s.length1 ? s.top1 : highest, s.length2 ? s.top2 : highest});
+        lowest = std::max({lowest, s.top1 + s.length1, s.top2 + s.length2});
+    }
+    Pixels px(image);
+    if (highest < v.WaveTop + 1 || lowest > v.WaveBottom) {
+        // A line reaches past the band (peaks beyond full scale): draw stroke by stroke.
+        for (int i = 0; i < n; ++i) {
+            DrawColumn(v, px, i + 1,
+                       ColumnStroke{st.back[i], st.pen[i], st.top1[i], st.length1[i], st.top2[i],
+                                    st.length2[i]});
+        }
+        return;
+    }
+    const int first = std::max(v.WaveTop + 1, 0);
+    const int end = std::min(v.WaveBottom, image.height());
+    const int x0 = v.WaveLeft + 1;
+    n = std::min(n, image.width() - x0);
+    const QRgb* back = st.back.data();
+    const QRgb* pen = st.pen.data();
+    const int* top1 = st.top1.data();
+    const int* length1 = st.length1.data();
+    const int* top2 = st.top2.data();
+    const int* length2 = st.length2.data();
+    for (int y = first; y < end; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y)) + x0;
+        for (int i = 0; i < n; ++i) {
+            const bool onLine = unsigned(y - top1[i]) < unsigned(length1[i]) ||
+                                unsigned(y - top2[i]) < unsigned(length2[i]);
+            row[i] = onLine ? pen[i] : back[i];
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        ZeroLines(v, px, x0 + i);
+    }
+}
+
+void PlaceCursorMarkers(ViewState& v) {
+    const uint32_t cursor = operations::state.CursorBlock;
+    v.ShapePPlay.Left = OverviewX(v, cursor);
+    const int x = WaveX(v, cursor);
+    v.ShapeSPoint.Visible = v.WaveLeft < x && x < v.WaveRight;
+    v.ShapeSPoint.Left = x;
+}
+
+} // namespace
+
+std::vector<RulerLabel> OverviewRulerLabels(const ViewState& v) {
+    std::vector<RulerLabel> labels;
+    const int w = v.OverviewRight - v.OverviewLeft;
+    for (int i = 0; i <= 9; ++i) {
+        const int x = Round(double(w) * i / 10);
+        labels.push_back({v.OverviewLeft + x, v.OverviewTop - 25,
+                          FormatRulerTime(Round(x / double(v.OverviewScale)))});
+    }
+    return labels;
+}
+
+std::vector<RulerLabel> TimeRulerLabels(const ViewState& v) {
+    std::vector<RulerLabel> labels;
+    const int64_t zoom = ZoomFactor(v);
+    const int64_t first = Round(double(v.ScrollBlock) / double(zoom));
+    for (int i = 0; i < WaveWidth(v); ++i) {
+        const int64_t e = first + i;
+        if (e % 100 == 0) {
+            labels.push_back({v.WaveLeft + i, v.WaveBottom + 10, FormatRulerTime(zoom * e)});
+        }
+    }
+    return labels;
+}
+
+void ClearTopBand(QPainter& p, const ViewState& v) {
+    if (v.ClientWidth > 0 && v.OverviewBottom > 0) {
+        p.fillRect(QRect(0, 0, v.ClientWidth, v.OverviewBottom), FormColour);
+    }
+}
+
+void DrawOverview(QPainter& p, const ViewState& v) {
+    const operations::State& s = operations::state;
+    const int left = v.OverviewLeft;
+    const int top = v.OverviewTop;
+    const int bottom = v.OverviewBottom;
+    if (v.OverviewRight > left && bottom > top) {
+        p.fillRect(QRect(left, top, v.OverviewRight - left, bottom - top), FormColour);
+    }
+    Outline(p, left, top, v.OverviewRight, bottom, Qt::black);
+
+    const double scale = v.OverviewScale;
+    const int m = Round((bottom - top) / 2.0) + top;
+    const int length = Round(double(s.FileBlocks) * scale);
+    for (int i = -3; i <= 3; ++i) {
+        HLine(p, left, left + length, m + i, LengthBarColour);
+    }
+
+    if (HasSelection(s.SelStart, s.SelEnd)) {
+        const int x1 = std::min(OverviewX(v, s.SelStart), v.WaveRight);
+        const int x2 = std::min(OverviewX(v, s.SelEnd), v.WaveRight);
+        for (int i = -5; i <= 5; ++i) {
+            HLine(p, x1, x2, m + i, SelectionBarColour);
+        }
+    }
+
+    // The part of the sound the wave area shows.
+    const int64_t last = int64_t(ZoomFactor(v)) * (WaveWidth(v) - 1) + int64_t(v.ScrollBlock);
+    int x1 = Round(double(v.ScrollBlock) * scale) + left;
+    int x2 = Round(double(last) * scale) + left;
+    x1 = x1 >= v.OverviewRight ? v.OverviewRight - 1 : x1;
+    x2 = x2 >= v.OverviewRight ? v.OverviewRight - 1 : x2;
+    Outline(p, x1, top + 2, x2, bottom - 2, FrameMarkColour);
+}
+
+void DrawOverviewRuler(QPainter& p, const ViewState& v) {
+    const int w = v.OverviewRight - v.OverviewLeft;
+    for (int i = 0; i <= 100; ++i) {
+        const int x = v.OverviewLeft + Round(double(w) * i / 100);
+        VLine(p, x, v.OverviewTop, v.OverviewTop - 4, Qt::black);
+    }
+    for (int i = 0; i <= 9; ++i) {
+        const int x = v.OverviewLeft + Round(double(w) * i / 10);
+        VLine(p, x, v.OverviewTop, v.OverviewTop - 10, Qt::black);
+    }
+    Labels(p, OverviewRulerLabels(v));
+}
+
+void DrawTimeRuler(ViewState& v) {
+    if (v.WaveBitmap.isNull()) {
+        return;
+    }
+    Pixels px(v.WaveBitmap);
+    const int64_t first = Round(double(v.ScrollBlock) / double(ZoomFactor(v)));
+    for (int i = 0; i < WaveWidth(v); ++i) {
+        const int64_t e = first + i;
+        const int x = v.WaveLeft + i;
+        if (e % 100 == 0) {
+            px.VLine(x, v.WaveBottom, v.WaveBottom + 10, qRgb(0, 0, 0));
+        } else if (e % 10 == 0) {
+            px.VLine(x, v.WaveBottom, v.WaveBottom + 4, MinorTickColour.rgb());
+        }
+    }
+    const std::vector<RulerLabel> labels = TimeRulerLabels(v);
+    if (!labels.empty()) {
+        QPainter p(&v.WaveBitmap);
+        Labels(p, labels);
+    }
+}
+
+void DrawWave(ViewState& v) {
+    if (!v.WaveBitmap.isNull()) {
+        v.WaveBitmap.fill(FormColour);
+        Pixels px(v.WaveBitmap);
+        const QRgb black = qRgb(0, 0, 0);
+        px.VLine(v.WaveLeft, v.WaveTop, v.WaveBottom, black);
+        px.HLine(v.WaveLeft, v.WaveRight, v.WaveBottom, black);
+        px.VLine(v.WaveRight, v.WaveBottom, v.WaveTop, black);
+        px.HLine(v.WaveLeft + 1, v.WaveRight + 1, v.WaveTop, black);
+        DrawTimeRuler(v);
+
+        // Columns up to the end of the sound; the rest of the area stays empty.
+        const uint64_t zoom = ZoomFactor(v);
+        const uint64_t fileBlocks = operations::state.FileBlocks;
+        const uint64_t shown =
+            fileBlocks < v.ScrollBlock + zoom ? 0 : (fileBlocks - v.ScrollBlock) / zoom;
+        DrawColumns(v, v.WaveBitmap, int(std::min<uint64_t>(shown, std::max(WaveWidth(v) - 1, 0))));
+    }
+    PlaceCursorMarkers(v);
+}
+
+void MarkSelectedColumns(ViewState& v) {
+    std::fill(v.ColumnSelected.begin(), v.ColumnSelected.end(), 0);
+    const int columns = std::min<int>(WaveWidth(v), int(v.ColumnSelected.size()));
+    for (int h = 1; h < columns; ++h) {
+        v.ColumnSelected[h] = ColumnIsSelected(ColumnBlock(v, h)) ? 1 : 0;
+    }
+}
+
+void RedrawChangedColumns(ViewState& v) {
+    if (v.WaveBitmap.isNull()) {
+        return;
+    }
+    Pixels px(v.WaveBitmap);
+    const uint32_t fileBlocks = operations::state.FileBlocks;
+    const int columns = std::min<int>(WaveWidth(v), int(v.ColumnSelected.size()));
+    for (int h = 1; h < columns; ++h) {
+        const uint64_t block = ColumnBlock(v, h);
+        const bool selected = ColumnIsSelected(block);
+        if (selected != bool(v.ColumnSelected[h])) {
+            v.ColumnSelected[h] = selected ? 1 : 0;
+            if (block <= fileBlocks) {
+                DrawColumn(v, px, h, StrokeFor(v, uint32_t(block), selected));
+            }
+        }
+    }
+}
+
+void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock) {
+    if (!playing) {
+        v.ShapeSPlay.Visible = false;
+        return;
+    }
+    v.ShapePPlay.Left = OverviewX(v, playBlock);
+    const int x = WaveX(v, playBlock);
+    v.ShapeSPlay.Visible = v.WaveLeft < x && x < v.WaveRight;
+    v.ShapeSPlay.Left = x;
+}
+
+void PaintMarkers(QPainter& p, const ViewState& v) {
+    const struct {
+        const Marker& marker;
+        const QColor& colour;
+    } markers[] = {{v.ShapeSPoint, CursorMarkColour},
+                   {v.ShapeSPlay, PlayMarkColour},
+                   {v.ShapePPlay, PlayMarkColour}};
+    // Dotted: the pen's colour on every other row from the top, white between.
+    for (const auto& [marker, colour] : markers) {
+        if (!marker.Visible) {
+            continue;
+        }
+        for (int r = 0; r < marker.Height; ++r) {
+            p.fillRect(QRect(marker.Left, marker.Top + r, 1, 1), r % 2 == 0 ? colour : Qt::white);
+        }
+    }
+}
+
+void PaintForm(QPainter& p, const ViewState& v) {
+    ClearTopBand(p, v);
+    if (v.ViewTop > v.OverviewBottom) {
+        p.fillRect(QRect(0, v.OverviewBottom, v.ClientWidth, v.ViewTop - v.OverviewBottom),
+                   FormColour);
+    }
+    DrawOverview(p, v);
+    DrawOverviewRuler(p, v);
+    p.drawImage(QPoint(0, v.ViewTop), v.WaveBitmap);
+    PaintMarkers(p, v);
+}
+
+} // namespace editor

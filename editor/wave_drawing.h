@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "editor/view_state.h"
+
+#include <QColor>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+// Drawing of the waveform view from the block peaks of the current edit list (never from
+// samples): the overview bar and its ruler on the form, the wave area and its ruler in
+// WaveBitmap, and the three markers. Lines follow pen-and-brush canvas rules: a line leaves out
+// its end point, a rectangle its right column and bottom row; nothing is antialiased except text.
+// The selection, FileBlocks and CursorBlock are read from operations::state.
+namespace editor {
+
+inline const QColor FormColour{224, 224, 224};
+inline const QColor LengthBarColour{0, 0, 100};
+inline const QColor SelectionBarColour{0, 0, 255};
+inline const QColor FrameMarkColour{0, 0, 255};
+inline const QColor ColumnBack{192, 192, 192};
+inline const QColor SelectedColumnBack{230, 240, 240};
+inline const QColor WavePen{0, 0, 100};
+inline const QColor SelectedWavePen{0, 0, 255};
+inline const QColor ZeroLineColour{130, 130, 130};
+inline const QColor MidLineColour{170, 170, 170};
+inline const QColor MinorTickColour{128, 128, 128};
+inline const QColor CursorMarkColour{0, 0, 255};
+inline const QColor PlayMarkColour{0, 128, 0};
+
+// A ruler label: the text's top-left corner and the text.
+struct RulerLabel {
+    int x = 0;
+    int y = 0;
+    QString text;
+};
+// Labels above the overview bar (form coordinates), left to right.
+std::vector<RulerLabel> OverviewRulerLabels(const ViewState& v);
+// Labels under the wave area (bitmap coordinates), left to right: one every 100 columns counted
+// from the start of the sound, so they move with it when scrolling.
+std::vector<RulerLabel> TimeRulerLabels(const ViewState& v);
+
+// Form canvas.
+void ClearTopBand(QPainter& painter, const ViewState& v);
+void DrawOverview(QPainter& painter, const ViewState& v);
+void DrawOverviewRuler(QPainter& painter, const ViewState& v);
+
+// Redraws all of WaveBitmap (background, frame, ruler, every column up to the end of the sound)
+// and places ShapePPlay and ShapeSPoint at the cursor.
+void DrawWave(ViewState& v);
+void DrawTimeRuler(ViewState& v);
+// During a drag: redraws only the columns whose selected state differs from ColumnSelected and
+// records their new state.
+void RedrawChangedColumns(ViewState& v);
+// Fills ColumnSelected from the selection, so that it matches what DrawWave drew.
+void MarkSelectedColumns(ViewState& v);
+
+// The play markers on a timer tick: stopped hides ShapeSPlay; playing puts ShapePPlay and
+// ShapeSPlay at playBlock, ShapeSPlay shown only inside the wave area.
+void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock);
+
+// The whole form picture: top band, overview and its ruler, WaveBitmap at (0, ViewTop), markers.
+// A plain repaint; it does not redraw WaveBitmap.
+void PaintForm(QPainter& painter, const ViewState& v);
+void PaintMarkers(QPainter& painter, const ViewState& v);
+
+} // namespace editor

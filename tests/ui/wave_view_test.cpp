@@ -1,0 +1,489 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/selection.h"
+#include "editor/view_state.h"
+#include "editor/wave_drawing.h"
+#include "editor/wave_widget.h"
+#include "operations/editing_state.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace editor;
+using operations::state;
+
+std::string Rgb(QRgb c) {
+    return "(" + std::to_string(qRed(c)) + "," + std::to_string(qGreen(c)) + "," +
+           std::to_string(qBlue(c)) + ")";
+}
+
+#define EXPECT_PIXEL(image, x, y, colour)                                                          \
+    EXPECT_EQ(Rgb((image).pixel((x), (y))), Rgb(QColor(colour).rgb()))                             \
+        << "at (" << (x) << ", " << (y) << ")"
+
+// A view 600 x 412: overview at 30..51, wave bitmap at y 67, 600 x 345, wave area 20..580 x
+// 20..320 (d = 300), zero lines at 95 and 245, channel separator at 170; column h shows block
+// h at zoom 1, pixel x = block + 20.
+class WaveView : public ::testing::Test {
+  protected:
+    void SetUp() override { Build(100); }
+
+    // A sound of `blocks` blocks from the recording file; every block peaks at +-8000 left and
+    // +-4000 right. Selection 11..20, cursor 1.
+    void Build(uint32_t blocks, int zoom = 1, int width = 600) {
+        state = operations::State{};
+        for (auto* table : {&maxL, &minL, &maxR, &minR}) {
+            table->assign(size_t(blocks) + 1, 0);
+        }
+        for (uint32_t b = 1; b <= blocks; ++b) {
+            maxL[b] = 8000, minL[b] = -8000, maxR[b] = 4000, minR[b] = -4000;
+        }
+        state.RecordingPeaks = {maxL.data(), minL.data(), maxR.data(), minR.data()};
+        operations::Level& level = state.Levels[0];
+        level.Segments[0] = {1, blocks, 1, 1};
+        level.SegmentCount = 1;
+        level.FileBlocks = state.FileBlocks = blocks;
+        state.SelStart = 11;
+        state.SelEnd = 20;
+        view = ViewState{};
+        view.ZoomLevel = zoom;
+        LayoutView(view, width, 0, 412, blocks);
+    }
+
+    QImage Form() {
+        QImage form(view.ClientWidth, view.ViewBottom, QImage::Format_RGB32);
+        QPainter p(&form);
+        PaintForm(p, view);
+        return form;
+    }
+
+    std::vector<int16_t> maxL, minL, maxR, minR;
+};
+
+TEST(ViewFormats, RulerAndStatusTimes) {
+    const std::pair<int64_t, const char*> ruler[] = {
+        {0, "00:00:00"}, {100, "00:00:10"}, {36600, "01:01:00"}, {359999, "09:59:59"}};
+    for (const auto& [n, text] : ruler) {
+        EXPECT_EQ(FormatRulerTime(n).toStdString(), text) << n;
+    }
+    const std::pair<uint32_t, const char*> status[] = {
+        {0, "00:00:00.0"}, {36011, "01:00:01.1"}, {10, "00:00:01.0"}, {359999, "09:59:59.9"}};
+    for (const auto& [n, text] : status) {
+        EXPECT_EQ(FormatStatusTime(n).toStdString(), text) << n;
+    }
+}
+
+TEST_F(WaveView, ColumnsShowPeaksInSelectedAndUnselectedColours) {
+    maxL[1] = 32767, minL[1] = -32768; // full scale: 73 pixels each way at d = 300
+    maxL[2] = minL[2] = 500;           // equal peaks: no line, only the zero-line pixels
+    DrawWave(view);
+    const QImage& img = view.WaveBitmap;
+    struct Row {
+        int y;
+        QColor unselected, selected;
+    };
+    // Block 5 (x 25) and block 15 (x 35, selected): +-8000 is 18 pixels, +-4000 is 9.
+    const Row rows[] = {
+        {76, ColumnBack, SelectedColumnBack},  {77, WavePen, SelectedWavePen},
+        {95, ZeroLineColour, ZeroLineColour},  {112, WavePen, SelectedWavePen},
+        {113, ColumnBack, SelectedColumnBack}, {169, ZeroLineColour, ZeroLineColour},
+        {170, MidLineColour, MidLineColour},   {171, ZeroLineColour, ZeroLineColour},
+        {236, WavePen, SelectedWavePen},       {253, WavePen, SelectedWavePen},
+        {254, ColumnBack, SelectedColumnBack}, {21, ColumnBack, SelectedColumnBack},
+        {319, ColumnBack, SelectedColumnBack}};
+    for (const Row& r : rows) {
+        EXPECT_PIXEL(img, 25, r.y, r.unselected);
+        EXPECT_PIXEL(img, 35, r.y, r.selected);
+    }
+    EXPECT_PIXEL(img, 30, 77, WavePen);         // block 10, before the selection
+    EXPECT_PIXEL(img, 40, 77, SelectedWavePen); // block 20, its last block
+    EXPECT_PIXEL(img, 41, 77, WavePen);
+    EXPECT_PIXEL(img, 21, 22, WavePen); // full scale: rows 22..167, the end pixel left out
+    EXPECT_PIXEL(img, 21, 21, ColumnBack);
+    EXPECT_PIXEL(img, 21, 167, WavePen);
+    EXPECT_PIXEL(img, 21, 168, ColumnBack);
+    EXPECT_PIXEL(img, 22, 94, ColumnBack);
+    EXPECT_PIXEL(img, 22, 95, ZeroLineColour);
+    // After the end of the sound the area stays in the form's colour; the frame is black.
+    EXPECT_PIXEL(img, 121, 95, FormColour);
+    EXPECT_PIXEL(img, 579, 200, FormColour);
+    for (const QPoint& p : {QPoint(20, 20), QPoint(20, 200), QPoint(300, 20), QPoint(580, 20),
+                            QPoint(580, 320), QPoint(121, 320)}) {
+        EXPECT_PIXEL(img, p.x(), p.y(), Qt::black);
+    }
+}
+
+// A drag redraws single columns; the release redraws the whole area row by row. Both must
+// leave the same picture.
+TEST_F(WaveView, ChangedColumnsMatchAFullRedraw) {
+    maxL[30] = 32767, minL[30] = -32768, maxR[31] = minR[31] = 0;
+    for (auto [from, to] : {std::pair{11u, 40u}, std::pair{25u, 35u}, std::pair{1u, 1u}}) {
+        DrawWave(view);
+        MarkSelectedColumns(view);
+        state.SelStart = from;
+        state.SelEnd = to;
+        RedrawChangedColumns(view);
+        const QImage dragged = view.WaveBitmap.copy();
+        DrawWave(view);
+        EXPECT_TRUE(dragged == view.WaveBitmap) << from << ".." << to;
+    }
+}
+
+TEST_F(WaveView, ColumnsFollowTheEditListIntoTheEditFile) {
+    state.EditPeakMaxL = {0, 16000, 16000};
+    state.EditPeakMinL = {0, 0, 0};
+    state.EditPeakMaxR = state.EditPeakMinR = {0, 0, 0};
+    operations::Level& level = state.Levels[0];
+    level.Segments[0] = {1, 50, 1, 1};
+    level.Segments[1] = {51, 2, 1, 0};
+    level.Segments[2] = {53, 48, 53, 1};
+    level.SegmentCount = 3;
+    DrawWave(view);
+    EXPECT_PIXEL(view.WaveBitmap, 71, 59, WavePen); // block 51: 16000 is 36 pixels up
+    EXPECT_PIXEL(view.WaveBitmap, 71, 58, ColumnBack);
+    EXPECT_PIXEL(view.WaveBitmap, 71, 100, ColumnBack); // nothing below zero
+    EXPECT_PIXEL(view.WaveBitmap, 73, 77, WavePen);     // block 53, recording again
+}
+
+TEST_F(WaveView, TimeRulerTicksAndLabelsAtZoomOneAndTen) {
+    DrawWave(view);
+    const QImage& img = view.WaveBitmap;
+    EXPECT_PIXEL(img, 30, 323, MinorTickColour); // every 10 columns, 4 pixels
+    EXPECT_PIXEL(img, 30, 324, FormColour);
+    EXPECT_PIXEL(img, 120, 329, Qt::black); // every 100 columns, 10 pixels and a label
+    EXPECT_PIXEL(img, 125, 329, FormColour);
+    std::vector<RulerLabel> labels = TimeRulerLabels(view);
+    ASSERT_EQ(labels.size(), 6u);
+    EXPECT_EQ(labels[1].x, 120);
+    EXPECT_EQ(labels[1].y, 330);
+    EXPECT_EQ(labels[5].text.toStdString(), "00:00:50");
+
+    Build(360000, 10);
+    view.ScrollBlock = 512 * 50; // the window starts half-way between two labels
+    DrawWave(view);
+    labels = TimeRulerLabels(view);
+    ASSERT_EQ(labels.size(), 6u); // columns 50, 150, ... 550
+    EXPECT_EQ(labels[0].x, 70);
+    EXPECT_EQ(labels[0].text.toStdString(), "01:25:20");
+    EXPECT_EQ(labels[1].text.toStdString(), "02:50:40");
+    EXPECT_PIXEL(view.WaveBitmap, 70, 329, Qt::black);
+    EXPECT_PIXEL(view.WaveBitmap, 20, 329, FormColour);
+    int ink = 0; // the label is drawn: dark pixels under its tick
+    for (int x = 70; x < 130; ++x) {
+        for (int y = 330; y < 345; ++y) {
+            ink += qGray(view.WaveBitmap.pixel(x, y)) < 100;
+        }
+    }
+    EXPECT_GT(ink, 20);
+}
+
+TEST_F(WaveView, OverviewBarShowsLengthSelectionAndVisibleWindow) {
+    DrawWave(view);
+    QImage form = Form();
+    EXPECT_PIXEL(form, 300, 30, Qt::black); // outline 20..579 x 30..50
+    EXPECT_PIXEL(form, 300, 50, Qt::black);
+    EXPECT_PIXEL(form, 579, 45, Qt::black);
+    EXPECT_PIXEL(form, 60, 37, LengthBarColour); // 100 blocks: 100 pixels, rows 37..43
+    EXPECT_PIXEL(form, 60, 36, FormColour);
+    EXPECT_PIXEL(form, 119, 43, LengthBarColour);
+    EXPECT_PIXEL(form, 120, 40, FormColour);
+    EXPECT_PIXEL(form, 31, 35, SelectionBarColour); // blocks 11..20: x 31..39, rows 35..45
+    EXPECT_PIXEL(form, 39, 45, SelectionBarColour);
+    EXPECT_PIXEL(form, 40, 35, FormColour);
+    EXPECT_PIXEL(form, 26, 27, Qt::black); // small ruler tick, rows 27..30
+    EXPECT_PIXEL(form, 26, 26, FormColour);
+    EXPECT_PIXEL(form, 76, 21, Qt::black); // labelled tick, rows 21..30
+    EXPECT_EQ(OverviewRulerLabels(view)[1].text.toStdString(), "00:00:05");
+
+    // 10000 blocks on 559 pixels; blocks 2000..2559 visible: frame columns 132 and 162.
+    Build(10000);
+    view.ScrollBlock = 2000;
+    DrawWave(view);
+    form = Form();
+    for (int y = 32; y <= 48; ++y) {
+        EXPECT_PIXEL(form, 132, y, FrameMarkColour);
+        EXPECT_PIXEL(form, 162, y, FrameMarkColour);
+    }
+    EXPECT_PIXEL(form, 147, 32, FrameMarkColour);
+    EXPECT_PIXEL(form, 147, 48, FrameMarkColour);
+    EXPECT_PIXEL(form, 163, 33, FormColour);
+    EXPECT_PIXEL(form, 147, 40, LengthBarColour);
+    EXPECT_PIXEL(form, 578, 40, LengthBarColour);
+}
+
+TEST_F(WaveView, PlayLineAndCursorMarkers) {
+    DrawWave(view);
+    ShowPlayPosition(view, true, 50);
+    QImage form = Form();
+    EXPECT_PIXEL(form, 70, 88, PlayMarkColour); // wave area from y 67 + 21, dotted
+    EXPECT_PIXEL(form, 70, 89, Qt::white);
+    EXPECT_PIXEL(form, 70, 90, PlayMarkColour);
+    EXPECT_PIXEL(form, 70, 31, PlayMarkColour); // overview, 19 rows from 31
+    EXPECT_PIXEL(form, 70, 49, PlayMarkColour);
+    EXPECT_PIXEL(form, 21, 88, CursorMarkColour);
+    // Out of the visible window, or exactly on its frame, the wave area's play line hides.
+    const std::pair<uint32_t, uint32_t> hidden[] = {{0, 0}, {50, 50}, {0, 560}, {0, 700}};
+    for (const auto& [scroll, block] : hidden) {
+        view.ScrollBlock = scroll;
+        ShowPlayPosition(view, true, block);
+        EXPECT_FALSE(view.ShapeSPlay.Visible) << scroll << " " << block;
+    }
+    ShowPlayPosition(view, true, 40);
+    ShowPlayPosition(view, false, 40);
+    EXPECT_FALSE(view.ShapeSPlay.Visible);
+}
+
+TEST_F(WaveView, StatusPanelsShowStartEndAndLength) {
+    auto panels = UpdateSelectionStatus();
+    EXPECT_EQ(panels[0].toStdString(), "Start - 00:00:01.0");
+    EXPECT_EQ(panels[1].toStdString(), "End - 00:00:02.0");
+    EXPECT_EQ(panels[2].toStdString(), "Length - 00:00:01.0");
+    state.SelStart = state.SelEnd = 1;
+    panels = UpdateSelectionStatus();
+    EXPECT_EQ(panels[0].toStdString(), "Start - 00:00:00.0");
+    EXPECT_EQ(panels[1].toStdString(), "End - ");
+    EXPECT_EQ(panels[2].toStdString(), "Length - ");
+}
+
+TEST_F(WaveView, ScrollBarAndZoomRules) {
+    Build(10000);
+    view.ScrollBlock = 2000;
+    ScrollBarSettings bar = UpdateScrollBar(view, state.FileBlocks);
+    EXPECT_EQ(bar.PageSize, 559); // 559 of 10000 blocks visible
+    EXPECT_EQ(bar.Position, 2000);
+    EXPECT_EQ(bar.Maximum, 10000 - 559);
+    ScrollToBar(view, 5000, state.FileBlocks);
+    EXPECT_EQ(view.ScrollBlock, 5000u);
+    EXPECT_FALSE(ZoomIn(view));
+    for (int level = 2; level <= 5; ++level) {
+        EXPECT_TRUE(ZoomOut(view, state.FileBlocks)) << level;
+    }
+    // 16 x 559 from block 5000 reaches past 10000: no further.
+    EXPECT_FALSE(ZoomOut(view, state.FileBlocks));
+    bar = UpdateScrollBar(view, state.FileBlocks);
+    EXPECT_EQ(bar.SmallChange, 16);
+    EXPECT_EQ(bar.LargeChange, 160);
+    EXPECT_EQ(bar.PageSize, 8944);
+}
+
+TEST_F(WaveView, EmptySoundDrawsAnEmptyViewAndIgnoresTheMouse) {
+    Build(0);
+    state.SelStart = state.SelEnd = 1;
+    DrawWave(view);
+    const QImage form = Form();
+    EXPECT_PIXEL(view.WaveBitmap, 21, 95, FormColour);
+    EXPECT_PIXEL(form, 22, 40, FormColour); // no length bar
+    const ScrollBarSettings bar = UpdateScrollBar(view, 0);
+    EXPECT_EQ(bar.PageSize, ScrollBarMax);
+    EXPECT_EQ(bar.Position, 0);
+    ScrollToBar(view, 300, 0);
+    EXPECT_EQ(view.ScrollBlock, 0u);
+    EXPECT_FALSE(ZoomOut(view, 0));
+    EXPECT_FALSE(SelectAll().RedrawWave);
+    EXPECT_EQ(state.SelEnd, 1u);
+    EXPECT_FALSE(MouseDown(view, Qt::LeftButton, 100, 200, {}).Repaint);
+    MouseUp(view, Qt::LeftButton, 100, 200, {});
+    EXPECT_EQ(state.SelStart, 1u);
+    EXPECT_EQ(state.CursorBlock, 1u);
+}
+
+TEST_F(WaveView, ReversedSelectionCountsAsNone) {
+    state.SelStart = 20;
+    state.SelEnd = 11;
+    DrawWave(view);
+    EXPECT_PIXEL(view.WaveBitmap, 35, 77, WavePen);
+    EXPECT_EQ(UpdateSelectionStatus()[2].toStdString(), "Length - ");
+    MouseDown(view, Qt::LeftButton, 60, 200, {});
+    EXPECT_EQ(state.SelStart, 40u);
+    EXPECT_EQ(state.SelEnd, 40u);
+}
+
+TEST_F(WaveView, ColumnTableCoversA3840PixelWindow) {
+    Build(5000, 1, 3840);
+    SelectAll();
+    DrawWave(view);
+    EXPECT_EQ(view.ColumnSelected.size(), 3801u); // columns 0..3800
+    MouseDown(view, Qt::LeftButton, 3810, 200, {});
+    EXPECT_EQ(view.ColumnSelected[3799], 1);
+    MouseMove(view, Qt::LeftButton, Qt::NoModifier, 3700, 200, {});
+    RedrawChangedColumns(view);
+    EXPECT_EQ(state.SelEnd, 3680u);
+    EXPECT_EQ(view.ColumnSelected[3799], 0);
+    EXPECT_PIXEL(view.WaveBitmap, 3819, 60, ColumnBack);
+    EXPECT_PIXEL(view.WaveBitmap, 3700, 60, SelectedColumnBack);
+}
+
+TEST_F(WaveView, PlaybackDecidesWhatPressesAndClicksRestart) {
+    const PlaybackFacts selection{true, false, 30};
+    const PlaybackFacts all{true, true, 30};
+    MouseAction a = MouseDown(view, Qt::LeftButton, 35, 200, selection);
+    EXPECT_TRUE(a.PlaySelection);
+    EXPECT_EQ(state.CursorBlock, 15u);
+    EXPECT_EQ(MouseMove(view, Qt::LeftButton, Qt::NoModifier, 80, 200, selection).pointer,
+              Pointer::Unchanged); // moves do nothing during Play Selection
+    MouseUp(view, Qt::LeftButton, 35, 200, selection);
+    EXPECT_EQ(state.SelStart, 11u);
+
+    MouseDown(view, Qt::LeftButton, 70, 200, all); // block 50, after the selection
+    a = MouseUp(view, Qt::LeftButton, 70, 200, all);
+    EXPECT_TRUE(a.PlayAll);
+    EXPECT_EQ(a.PlayFrom, 50u);
+    EXPECT_EQ(state.SelStart, 50u); // collapses rather than passing the end
+    EXPECT_EQ(state.SelEnd, 50u);
+    EXPECT_EQ(state.CursorBlock, 50u);
+}
+
+TEST_F(WaveView, WidgetAsksForPlaybackFactsAndHandsOnTheRestart) {
+    WaveWidget widget;
+    widget.resize(600, 412);
+    widget.show();
+    widget.SetPlaybackFacts([] { return PlaybackFacts{true, true, 30}; });
+    std::vector<MouseAction> actions;
+    QObject::connect(&widget, &WaveWidget::Action,
+                     [&](const MouseAction& a) { actions.push_back(a); });
+    QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(70, 200));
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_FALSE(actions[0].PlayAll); // the press only moves the cursor during Play All
+    EXPECT_TRUE(actions[1].PlayAll);
+    EXPECT_EQ(actions[1].PlayFrom, 50u);
+    EXPECT_TRUE(actions[1].UpdateStatus);
+}
+
+// Mouse gestures on the widget, sound of 300 blocks, selection 80..180 (pixels 100..200 at
+// zoom 1, 60..110 at zoom 2).
+enum class Do { Press, Move, ShiftMove, Release };
+struct Step {
+    Do what;
+    int x;
+    int y = 200;
+};
+struct Gesture {
+    const char* name;
+    int zoom;
+    std::vector<Step> steps;
+    uint32_t selStart, selEnd;
+};
+void PrintTo(const Gesture& g, std::ostream* os) {
+    *os << g.name;
+}
+
+class MouseGestures : public WaveView, public ::testing::WithParamInterface<Gesture> {};
+
+TEST_P(MouseGestures, LeaveTheSelectionAndCursor) {
+    const Gesture& g = GetParam();
+    Build(300, g.zoom);
+    state.SelStart = 80;
+    state.SelEnd = 180;
+    WaveWidget widget;
+    widget.resize(600, 412);
+    widget.show();
+    for (const Step& s : g.steps) {
+        const QPoint at(s.x, s.y);
+        if (s.what == Do::Press) {
+            QTest::mousePress(&widget, Qt::LeftButton, Qt::NoModifier, at);
+        } else if (s.what == Do::Release) {
+            QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, at);
+        } else {
+            QMouseEvent move(QEvent::MouseMove, at, widget.mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton,
+                             s.what == Do::ShiftMove ? Qt::ShiftModifier : Qt::NoModifier);
+            QApplication::sendEvent(&widget, &move);
+        }
+    }
+    EXPECT_EQ(state.SelStart, g.selStart);
+    EXPECT_EQ(state.SelEnd, g.selEnd);
+    EXPECT_EQ(state.CursorBlock, g.selStart); // after every release
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widget, MouseGestures,
+    ::testing::Values(
+        Gesture{"PressThreeOutsideStartDragsStart",
+                1,
+                {{Do::Press, 97}, {Do::Move, 90}, {Do::Release, 90}},
+                70,
+                180},
+        Gesture{"PressFourOutsideStartStartsNew",
+                1,
+                {{Do::Press, 96}, {Do::Move, 110}, {Do::Release, 110}},
+                76,
+                90},
+        Gesture{"PressThreeOutsideEndDragsEnd",
+                1,
+                {{Do::Press, 203}, {Do::Move, 210}, {Do::Release, 210}},
+                80,
+                190},
+        Gesture{"PressFourOutsideEndStartsNew",
+                1,
+                {{Do::Press, 204}, {Do::Move, 190}, {Do::Release, 190}},
+                170,
+                184},
+        Gesture{"ClickInsideCollapses", 1, {{Do::Press, 150}, {Do::Release, 150}}, 130, 130},
+        Gesture{"DragBackToThePressIsAClick",
+                1,
+                {{Do::Press, 150}, {Do::Move, 160}, {Do::Move, 150}, {Do::Release, 150}},
+                130,
+                130},
+        Gesture{"DragInLeftHalfMovesStart",
+                1,
+                {{Do::Press, 150}, {Do::Move, 120}, {Do::Release, 120}},
+                100,
+                180},
+        Gesture{"DragPastTheEndStopsThere",
+                1,
+                {{Do::Press, 200}, {Do::Move, 400}, {Do::Release, 400}},
+                80,
+                300},
+        Gesture{"DragOffTheWidgetFreezes",
+                1,
+                {{Do::Press, 200}, {Do::Move, 250}, {Do::Move, 700}, {Do::Release, 700}},
+                80,
+                230},
+        Gesture{"ShiftDragLeavesTheSelection",
+                1,
+                {{Do::Press, 150}, {Do::ShiftMove, 120}, {Do::Release, 120}},
+                80,
+                180},
+        Gesture{"PressPastTheEndIgnored", 1, {{Do::Press, 400}, {Do::Release, 400}}, 80, 180},
+        Gesture{"PressOutsideReleasedInsideIsNoClick",
+                1,
+                {{Do::Press, 150, 10}, {Do::Release, 150}},
+                80,
+                180},
+        Gesture{"PressOutsideReleasedOnTheLeftEdge",
+                1,
+                {{Do::Press, 5, 10}, {Do::Release, 20}},
+                80,
+                180},
+        Gesture{"FirstColumnSnapsToBlockOne",
+                2,
+                {{Do::Press, 60}, {Do::Move, 21}, {Do::Release, 21}},
+                1,
+                180}),
+    [](const ::testing::TestParamInfo<Gesture>& info) { return std::string(info.param.name); });
+
+TEST_F(WaveView, HoverOverAnEdgeShowsTheDoubleArrow) {
+    state.SelStart = 80;
+    state.SelEnd = 180; // edges at 100 and 200
+    WaveWidget widget;
+    widget.resize(600, 412);
+    widget.show();
+    const std::pair<int, bool> hover[] = {{97, false},  {98, true},  {101, true}, {102, false},
+                                          {198, false}, {199, true}, {202, true}, {203, false}};
+    for (const auto& [x, arrow] : hover) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, 200), QPointF(x, 200), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&widget, &move);
+        EXPECT_EQ(widget.cursor().shape(), arrow ? Qt::SizeHorCursor : Qt::ArrowCursor) << x;
+    }
+}
+
+} // namespace
