@@ -19,6 +19,8 @@ struct EntryHooks {
     platform::Dialogs* dialogs = nullptr;
     // Keep the capture device a test installed instead of the Qt Multimedia one.
     bool keepCaptureDevice = false;
+    // Keep the output device a test installed instead of the Qt Multimedia one.
+    bool keepOutputDevice = false;
 };
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks = {});
 

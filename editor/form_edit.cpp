@@ -4,6 +4,9 @@
 #include "app/form_about.h"
 #include "app/startup.h"
 #include "editor/export_hooks.h"
+#include "editor/selection.h"
+#include "editor/view_state.h"
+#include "editor/wave_widget.h"
 #include "gauges/window_font.h"
 #include "operations/clipboard.h"
 #include "operations/command_input.h"
@@ -14,6 +17,7 @@
 #include "platform/dialogs.h"
 #include "platform/process_messages.h"
 #include "platform/shell.h"
+#include "playback/playback.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
 
@@ -32,6 +36,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -387,9 +392,16 @@ void TFormEdit::BuildControls() {
         connect(button, &QToolButton::clicked, action, &QAction::trigger);
     }
 
-    WaveArea = new QWidget(this);
-    WaveArea->setObjectName("WaveArea");
-    column->addWidget(WaveArea, 1);
+    // Under the tool bars, so the view keeps no tool-bar band of its own at its top.
+    Wave = new editor::WaveWidget(this);
+    Wave->setObjectName("Wave");
+    Wave->installEventFilter(this);
+    Wave->SetPlaybackFacts([] {
+        const playback::State& p = playback::state;
+        return editor::PlaybackFacts{p.Playing, p.PlayAllMode, p.PlayBlock};
+    });
+    connect(Wave, &editor::WaveWidget::Action, this, &TFormEdit::WaveMouseAction);
+    column->addWidget(Wave, 1);
 
     PanelSBar = new QWidget(this);
     PanelSBar->setObjectName("PanelSBar");
@@ -478,13 +490,23 @@ void TFormEdit::FormShow() {
         r.RecordingStream,
         {r.PeakMaxL.data(), r.PeakMinL.data(), r.PeakMaxR.data(), r.PeakMinR.data()}, r.FileBlocks,
         r.NewestBlock, wrapped);
+    Wave->ResetForOpening();
+    UpdateScrollBar();
+    UpdateSelectionStatus();
+    QString error;
+    if (!playback::OpenOutput(&error) && !error.isEmpty()) {
+        platform::CurrentDialogs().ShowError(error); // the editor goes on without sound
+    }
+    {
+        const QSignalBlocker quiet(TrackBarVolume);
+        TrackBarVolume->setValue(playback::GetVolume());
+    }
     try {
         operations::CreateWorkFiles(app::state.paths.EditFilePath.toStdString(),
                                     app::state.paths.ClipFilePath.toStdString());
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
-    FormResize();
 }
 
 void TFormEdit::FormResize() {
@@ -492,6 +514,27 @@ void TFormEdit::FormResize() {
     CoolBarScale->move(PanelSBar->width() - CoolBarScale->width() - ScaleBarMargin,
                        (PanelControl->height() - CoolBarScale->height()) / 2);
     PlaceProgressBar();
+    Wave->LayoutAndRedraw();
+    UpdateScrollBar();
+}
+
+void TFormEdit::UpdateScrollBar() {
+    const editor::ScrollBarSettings bar =
+        editor::UpdateScrollBar(editor::view, operations::state.FileBlocks);
+    const QSignalBlocker quiet(SBar);
+    SBar->setRange(0, bar.Maximum);
+    SBar->setPageStep(bar.PageSize);
+    SBar->setSingleStep(bar.SmallChange);
+    SBar->setValue(bar.Position);
+    // Set from the view, not moved by the user: nothing for the timer to scroll to.
+    LastBarPosition = SBar->value();
+}
+
+void TFormEdit::UpdateSelectionStatus() {
+    const std::array<QString, 3> texts = editor::UpdateSelectionStatus();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        statusPanels_[i]->setText(texts[i]);
+    }
 }
 
 void TFormEdit::PlaceProgressBar() {
@@ -500,6 +543,8 @@ void TFormEdit::PlaceProgressBar() {
 }
 
 void TFormEdit::FormClose() {
+    // Playback first: no buffer may still be read from the files released below.
+    playback::CloseOutput();
     operations::DeleteWorkFiles();
     platform::ProcessMessages();
     try {
@@ -512,7 +557,20 @@ void TFormEdit::FormClose() {
 void TFormEdit::TimerPlayTimer() {
     if (Busy()) {
         ProgressBar->setValue(int(std::nearbyint(operations::state.ProgressPercent)));
+        return; // nothing else may act in the middle of an operation
     }
+    playback::PlayTick();
+    UpdateSelectionStatus();
+    if (!TrackBarVolume->isSliderDown()) {
+        // Follows the output's volume, 0 while it is closed.
+        const QSignalBlocker quiet(TrackBarVolume);
+        TrackBarVolume->setValue(playback::GetVolume());
+    }
+    if (SBar->value() != LastBarPosition) {
+        LastBarPosition = SBar->value();
+        Wave->ScrollToBar(LastBarPosition);
+    }
+    Wave->ShowPlayPosition(playback::state.Playing, playback::state.PlayBlock);
 }
 
 bool TFormEdit::Busy() const {
@@ -546,6 +604,7 @@ void TFormEdit::EditingCommand(bool withProgress, Operation operation) {
         return;
     }
     CommandSpan span(*this);
+    playback::StopForEdit();
     {
         std::optional<ProgressShown> progress;
         if (withProgress) {
@@ -632,6 +691,7 @@ void TFormEdit::menuSelectAllClick() {
     if (Refused()) {
         return;
     }
+    Wave->SelectAll();
 }
 
 void TFormEdit::menuSaveAllClick() {
@@ -640,6 +700,7 @@ void TFormEdit::menuSaveAllClick() {
     }
     CommandSpan span(*this);
     Run(editor::Exports().SaveAll);
+    Wave->Redraw();
 }
 
 void TFormEdit::menuSaveSelectionClick() {
@@ -688,25 +749,34 @@ void TFormEdit::SBtnPlayAllClick() {
     if (Refused()) {
         return;
     }
+    playback::state.PlayFrom = 1;
+    playback::PlayAll();
 }
 
 void TFormEdit::SBtnPlaySelectionClick() {
     if (Refused()) {
         return;
     }
+    playback::PlaySelection();
 }
 
 void TFormEdit::SBtnStopClick() {
     if (Refused()) {
         return;
     }
+    playback::StopPlay();
 }
 
-void TFormEdit::TrackBarVolume_Change() {}
+void TFormEdit::TrackBarVolume_Change() {
+    playback::SetVolume(uint16_t(TrackBarVolume->value()));
+}
 
 void TFormEdit::SBtnIncClick() {
     if (Refused()) {
         return;
+    }
+    if (Wave->ZoomIn()) {
+        UpdateScrollBar();
     }
 }
 
@@ -714,6 +784,38 @@ void TFormEdit::SBtnDecClick() {
     if (Refused()) {
         return;
     }
+    if (Wave->ZoomOut()) {
+        UpdateScrollBar();
+    }
+}
+
+void TFormEdit::WaveMouseAction(const editor::MouseAction& action) {
+    if (action.PlayFrom) {
+        playback::state.PlayFrom = *action.PlayFrom;
+    }
+    if (action.PlayAll) {
+        playback::PlayAll();
+    } else if (action.PlaySelection) {
+        playback::PlaySelection();
+    }
+    if (action.UpdateStatus) {
+        UpdateSelectionStatus();
+    }
+}
+
+bool TFormEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Wave && Refused()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormEdit::done(int result) {

@@ -17,6 +17,11 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
+namespace editor {
+class WaveWidget;
+struct MouseAction;
+} // namespace editor
+
 // The editor window: shown modally by the main window's Edit, it opens the stopped take as an
 // edit, plays it, runs the editing commands over it and discards it when it closes. Handlers
 // keep the names of the controls and events they serve and stay thin: the editing operations,
@@ -68,6 +73,9 @@ class TFormEdit : public QDialog {
     void SBtnPlaySelectionClick();
     void SBtnStopClick();
     void TrackBarVolume_Change();
+    // What a mouse gesture in the wave area leaves to the window: playback restarts and the
+    // status panels.
+    void WaveMouseAction(const editor::MouseAction& action);
     void SBtnIncClick();
     void SBtnDecClick();
 
@@ -121,7 +129,7 @@ class TFormEdit : public QDialog {
     QToolButton* SBtnNormalize = nullptr;
     QToolButton* SBtnSilence = nullptr;
 
-    QWidget* WaveArea = nullptr; // overview bar, wave area and their rulers
+    editor::WaveWidget* Wave = nullptr; // overview bar, wave area, their rulers and markers
     QWidget* PanelSBar = nullptr;
     QScrollBar* SBar = nullptr;
     QWidget* PanelControl = nullptr;
@@ -145,6 +153,8 @@ class TFormEdit : public QDialog {
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Mouse gestures in the wave area are dropped while commands are refused.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class CommandSpan;
@@ -159,8 +169,12 @@ class TFormEdit : public QDialog {
     template <typename Operation> void EditingCommand(bool withProgress, Operation operation);
     void ShowUserError(const std::exception& error);
     void ShowHistoryNote();
+    // SBar's range, thumb, steps and position from the view (UpdateScrollBar).
+    void UpdateScrollBar();
+    void UpdateSelectionStatus();
 
     std::array<QLabel*, 4> statusPanels_{};
+    int LastBarPosition = 0; // SBar position the timer acted on last
     int commandDepth_ = 0;
     bool closeRequested_ = false;
     bool historyNoteShown_ = false;

@@ -4,15 +4,19 @@
 #include "app/form_main.h"
 #include "app/startup.h"
 #include "editor/export_hooks.h"
+#include "editor/view_state.h"
+#include "editor/wave_widget.h"
 #include "operations/clipboard.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/process_messages.h"
+#include "playback/playback.h"
 #include "record/pipeline.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
+#include "support/scripted_output.h"
 #include "support/temp_dir.h"
 
 #include <QAction>
@@ -69,6 +73,8 @@ class FormEditTest : public ::testing::Test {
         record::AllocateBuffers();
         record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
         WriteTake(TakeBlocks);
+        playback::state = playback::State{};
+        playback::SetOutputDevice(&output);
         platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([this] {
             if (pump) {
@@ -82,6 +88,9 @@ class FormEditTest : public ::testing::Test {
 
     void TearDown() override {
         form.reset();
+        playback::CloseOutput();
+        playback::SetOutputDevice(nullptr);
+        playback::state = playback::State{};
         operations::DeleteWorkFiles();
         record::state.RecordingStream.Release();
         platform::SetDialogs(nullptr);
@@ -116,7 +125,17 @@ class FormEditTest : public ::testing::Test {
         form->show();
     }
 
+    // Starts Play All and lets the first tick queue its buffers.
+    void StartPlayAll() {
+        QTest::mouseClick(form->SBtnPlayAll, Qt::LeftButton);
+        form->TimerPlayTimer();
+    }
+
+    // Form y of a row inside the wave area.
+    static int WaveY() { return editor::view.ViewTop + editor::view.WaveTop + 10; }
+
     testsupport::TempDir dir;
+    testsupport::ScriptedOutput output;
     testsupport::RecordingDialogs dialogs;
     std::function<void()> pump;
     std::unique_ptr<TFormEdit> form;
@@ -132,6 +151,7 @@ struct CommandCase {
     const char* answer; // for the input box, "" when none is asked
     std::function<void()> setUp;
     std::function<bool()> done;
+    bool stopsPlayback = true; // every editing command does; Select All is none
 };
 void PrintTo(const CommandCase& c, std::ostream* os) {
     *os << c.name;
@@ -157,7 +177,7 @@ const CommandCase Commands[] = {
     {"Delete", "menuDelete", "SBtnDelete", "Del", "", [] { Select(11, 20); },
      [] { return S().FileBlocks == 50 && LeftAt(11) == 2100; }},
     {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [] {},
-     [] { return S().SelStart == 1 && S().SelEnd == 60; }},
+     [] { return S().SelStart == 1 && S().SelEnd == 60; }, false},
     {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [] { Select(11, 20); },
      [] { return LeftAt(11) == 0 && LeftAt(20, 4409) == 2000 && LeftAt(21) == 2100; }},
     {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "", [] { Select(11, 20); },
@@ -193,6 +213,9 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
         SCOPED_TRACE(way);
         Reopen();
         c.setUp();
+        StartPlayAll();
+        ASSERT_TRUE(playback::state.Playing);
+        const int resets = output.ResetCalls();
         if (*c.answer) {
             dialogs.inputAnswers = {c.answer};
         }
@@ -201,6 +224,8 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
         EXPECT_FALSE(form->Busy());
         EXPECT_FALSE(form->ProgressBar->isVisible());
+        EXPECT_EQ(playback::state.Playing, !c.stopsPlayback);
+        EXPECT_EQ(output.ResetCalls() > resets, c.stopsPlayback);
     }
 }
 
@@ -305,6 +330,10 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
                 QTest::mouseClick(button, Qt::LeftButton);
             }
         }
+        QTest::mousePress(form->Wave, Qt::LeftButton, {}, QPoint(40, WaveY()));
+        QTest::mouseMove(form->Wave, QPoint(60, WaveY()));
+        QTest::mouseRelease(form->Wave, Qt::LeftButton, {}, QPoint(60, WaveY()));
+        EXPECT_FALSE(playback::state.Playing);
         closeRefused = !form->close() && form->isVisible();
         EXPECT_EQ(S().SelStart, selStart);
         EXPECT_EQ(S().SelEnd, selEnd);
@@ -380,7 +409,7 @@ TEST_F(FormEditTest, CaptionsMenusAndFixedCaptionsFit) {
     EXPECT_EQ(form->font().pixelSize(), 11);
     EXPECT_EQ(form->TimerPlay->interval(), 100);
     EXPECT_EQ(form->SBar->minimum(), 0);
-    EXPECT_EQ(form->SBar->maximum(), 10000);
+    EXPECT_EQ(form->SBar->maximum() + form->SBar->pageStep(), 10000);
     EXPECT_EQ(form->PanelSBar->height(), 19);
     EXPECT_EQ(form->StBar->height(), 27);
     QStringList menus;
@@ -437,6 +466,64 @@ TEST_F(FormEditTest, CaptionsMenusAndFixedCaptionsFit) {
     }
 }
 
+TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
+    StartPlayAll();
+    output.Play(5 * record::BlockBytes);
+    form->TimerPlayTimer();
+    ASSERT_TRUE(playback::state.Playing);
+    struct Seen {
+        bool playing, editFile;
+        int64_t takeBytes;
+    };
+    std::vector<Seen> seen;
+    output.SetInsideResetClose([&] {
+        seen.push_back({playback::state.Playing, QFile::exists(app::state.paths.EditFilePath),
+                        QFileInfo(app::state.paths.RecordingFilePath).size()});
+    });
+    form->close();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_FALSE(seen[0].playing) << "the output was reset while still playing";
+    EXPECT_TRUE(seen[0].editFile) << "the edit file went before playback stopped";
+    EXPECT_EQ(seen[0].takeBytes, int64_t(TakeBlocks) * record::BlockBytes);
+    EXPECT_FALSE(output.IsOpen());
+    EXPECT_FALSE(playback::state.Playing);
+    const size_t sent = output.Sent().size();
+    form->TimerPlayTimer(); // the timer runs on while the window is hidden
+    EXPECT_EQ(output.Sent().size(), sent);
+}
+
+TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
+    EXPECT_EQ(form->TrackBarVolume->value(), 65535); // a new stream plays at full volume
+    form->TrackBarVolume->setValue(32768);
+    EXPECT_EQ(output.Volume(), 32768);
+
+    StartPlayAll();
+    while (playback::state.Playing) {
+        output.PlayQueued();
+        form->TimerPlayTimer();
+    }
+    std::vector<uint8_t> take(size_t(TakeBlocks) * record::BlockBytes);
+    record::state.RecordingStream.ReadBlocks(1, take.data(), TakeBlocks);
+    EXPECT_TRUE(output.Sent() == take) << "Play All did not send the take as recorded";
+
+    // A click in the wave area during Play All restarts it from the clicked block.
+    StartPlayAll();
+    const int x = editor::view.WaveLeft + 30;
+    QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(x, WaveY()));
+    EXPECT_TRUE(playback::state.Playing);
+    EXPECT_TRUE(playback::state.PlayAllMode);
+    EXPECT_EQ(playback::state.PlayFrom, uint32_t(editor::BlockAt(editor::view, x)));
+    QTest::mouseClick(form->SBtnStop, Qt::LeftButton);
+    EXPECT_FALSE(playback::state.Playing);
+
+    // Play Selection from the cursor to the end of the selection.
+    Select(11, 20);
+    QTest::mouseClick(form->SBtnPlaySelection, Qt::LeftButton);
+    EXPECT_FALSE(playback::state.PlayAllMode);
+    EXPECT_EQ(playback::state.PlayFrom, 11u);
+    EXPECT_EQ(playback::state.PlayTo, 20u);
+}
+
 // ---- the take's length after the editor closes, seen from the main window ---------------------
 
 TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
@@ -448,6 +535,8 @@ TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     record::SetCaptureDevice(&device);
+    testsupport::ScriptedOutput output;
+    playback::SetOutputDevice(&output);
     platform::SetDialogs(&dialogs);
     platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
     {
@@ -502,6 +591,7 @@ TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
         record::state.RecordingStream.Release();
     }
     unsetenv("XDG_DATA_HOME");
+    playback::SetOutputDevice(nullptr);
     record::SetCaptureDevice(nullptr);
     platform::SetDialogs(nullptr);
     platform::SetFreeSpaceProvider(nullptr);
