@@ -3,6 +3,8 @@
 // Multimedia output to the default sink, driven by a 100 ms timer as the editor drives it, and
 // prints the CPU time the process spent while playing (every thread, from getrusage).
 // Usage: playback_bench <recording.raw>
+//        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
+//        on the GUI thread by itself while a stream is open, for the same time.
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
 #include "platform/qt_output.h"
@@ -30,8 +32,19 @@ double CpuSeconds() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--timer-only") {
+        const double cpuStart = CpuSeconds();
+        QTimer sinkTick;
+        QObject::connect(&sinkTick, &QTimer::timeout, [] {});
+        sinkTick.start(20);
+        QTimer::singleShot(int(QByteArray(argv[2]).toDouble() * 1000), &app,
+                           &QCoreApplication::quit);
+        app.exec();
+        std::printf("timer_cpu_s %.4f\n", CpuSeconds() - cpuStart);
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: playback_bench <recording.raw>\n");
+        std::fprintf(stderr, "usage: playback_bench <recording.raw> | --timer-only <seconds>\n");
         return 2;
     }
     record::RawFile recording;
