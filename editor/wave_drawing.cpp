@@ -85,8 +85,9 @@ class Pixels {
         }
         x1 = std::max(x1, 0);
         x2 = std::min(x2, width_);
-        std::fill(bits_ + y * stride_ + std::max(x1, 0), bits_ + y * stride_ + std::max(x2, x1),
-                  colour);
+        if (x2 > x1) {
+            std::fill(bits_ + y * stride_ + x1, bits_ + y * stride_ + x2, colour);
+        }
     }
 
   private:
@@ -176,12 +177,19 @@ void DrawColumns(const ViewState& v, QImage& image, int n) {
         st.back[i] = s.back, st.pen[i] = s.pen;
         st.top1[i] = s.top1, st.length1[i] = s.length1;
         st.top2[i] = s.top2, st.length2[i] = s.length2;
-        highest = std::min({highest, s.length1 ? s.top1 : highest, s.length2 ? s.top2 : highest});
-        lowest = std::max({lowest, s.top1 + s.length1, s.top2 + s.length2});
+        if (s.length1) {
+            highest = std::min(highest, s.top1);
+            lowest = std::max(lowest, s.top1 + s.length1);
+        }
+        if (s.length2) {
+            highest = std::min(highest, s.top2);
+            lowest = std::max(lowest, s.top2 + s.length2);
+        }
     }
     Pixels px(image);
     if (highest < v.WaveTop + 1 || lowest > v.WaveBottom) {
-        // A line reaches past the band (peaks beyond full scale): draw stroke by stroke.
+        // A line reaches past the band, which only a wave area too low for full scale
+        // allows: draw stroke by stroke, as a drag would.
         for (int i = 0; i < n; ++i) {
             DrawColumn(v, px, i + 1,
                        ColumnStroke{st.back[i], st.pen[i], st.top1[i], st.length1[i], st.top2[i],

@@ -6,13 +6,16 @@
 #include "operations/editing_state.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -125,7 +128,10 @@ TEST_F(WaveView, ColumnsShowPeaksInSelectedAndUnselectedColours) {
 // leave the same picture.
 TEST_F(WaveView, ChangedColumnsMatchAFullRedraw) {
     maxL[30] = 32767, minL[30] = -32768, maxR[31] = minR[31] = 0;
-    for (auto [from, to] : {std::pair{11u, 40u}, std::pair{25u, 35u}, std::pair{1u, 1u}}) {
+    // The last height leaves no row between the frame lines, so the lines stick out of it.
+    for (auto [viewBottom, from, to] : {std::tuple{412, 11u, 40u}, std::tuple{412, 25u, 35u},
+                                        std::tuple{412, 1u, 1u}, std::tuple{112, 11u, 40u}}) {
+        LayoutView(view, 600, 0, viewBottom, state.FileBlocks);
         DrawWave(view);
         MarkSelectedColumns(view);
         state.SelStart = from;
@@ -133,7 +139,7 @@ TEST_F(WaveView, ChangedColumnsMatchAFullRedraw) {
         RedrawChangedColumns(view);
         const QImage dragged = view.WaveBitmap.copy();
         DrawWave(view);
-        EXPECT_TRUE(dragged == view.WaveBitmap) << from << ".." << to;
+        EXPECT_TRUE(dragged == view.WaveBitmap) << viewBottom << ": " << from << ".." << to;
     }
 }
 
@@ -484,6 +490,25 @@ TEST_F(WaveView, HoverOverAnEdgeShowsTheDoubleArrow) {
         QApplication::sendEvent(&widget, &move);
         EXPECT_EQ(widget.cursor().shape(), arrow ? Qt::SizeHorCursor : Qt::ArrowCursor) << x;
     }
+}
+
+TEST_F(WaveView, Screenshot) {
+    Build(3000);
+    for (uint32_t b = 1; b <= 3000; ++b) {
+        const double e = 20000 * std::fabs(std::sin(b / 40.0));
+        maxL[b] = int16_t(e), minL[b] = int16_t(-0.8 * e), maxR[b] = int16_t(e / 2);
+        minR[b] = int16_t(-e / 2);
+    }
+    state.SelStart = state.CursorBlock = 200;
+    state.SelEnd = 400;
+    WaveWidget widget;
+    widget.resize(872, 450);
+    widget.show();
+    widget.ShowPlayPosition(true, 500);
+    const QPixmap shot = widget.grab();
+    EXPECT_EQ(shot.size(), widget.size());
+    const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
+    EXPECT_TRUE(shot.save(QDir(dir).filePath("wave-view.png")));
 }
 
 } // namespace
