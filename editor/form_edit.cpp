@@ -581,10 +581,6 @@ bool TFormEdit::Refused() const {
     return Busy() || commandDepth_ > 0;
 }
 
-QString TFormEdit::StatusPanel(int panel) const {
-    return panel >= 0 && panel < 3 ? statusPanels_[size_t(panel)]->text() : QString();
-}
-
 void TFormEdit::ShowUserError(const std::exception& error) {
     platform::CurrentDialogs().ShowError(QString::fromUtf8(error.what()));
 }

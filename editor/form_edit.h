@@ -81,8 +81,6 @@ class TFormEdit : public QDialog {
 
     // An editing operation is running (operations' Running flag, not a copy of it).
     bool Busy() const;
-    // The text of status panel 0..2 (Start, End, Length).
-    QString StatusPanel(int panel) const;
 
     // Controls, named as in the window's layout.
     QMenuBar* Menu2 = nullptr;
