@@ -27,7 +27,7 @@ struct State {
     uint16_t CurrentLevel = 0;
     uint16_t TopLevel = 0;
     // Set when a new level pushed the oldest one out of a full history; the editor tells the
-    // user and clears it.
+    // user once (TakeHistoryTrimmed).
     bool HistoryTrimmed = false;
 
     // Sources. The recording file and its peak tables belong to the recorder; the editor
@@ -43,13 +43,11 @@ struct State {
     // Block peaks of the edit file, indexed by its block numbers from 1.
     std::vector<int16_t> EditPeakMaxL, EditPeakMinL, EditPeakMaxR, EditPeakMinR;
 
-    // Progress of a long operation. The editor sets Busy around an operation and its timer
-    // shows ProgressPercent meanwhile.
-    bool Busy = false;
+    // Progress of a long operation; the editor's timer shows it while Running is set.
     float ProgressPercent = 0;
-    // True while an operation runs. Operations let pending messages run between blocks, so a
-    // second command could otherwise start in the middle of the first and interleave its
-    // blocks in the edit file.
+    // True while an operation runs; the editor shows it as busy. Operations let pending
+    // messages run between blocks, so a second command could otherwise start in the middle of
+    // the first and interleave its blocks in the edit file.
     bool Running = false;
 
     // Effect parameters, kept between commands.

@@ -162,6 +162,12 @@ void PushLevel(const Level& built, uint32_t selStart, uint32_t selEnd) {
     state.TopLevel = state.CurrentLevel;
 }
 
+bool TakeHistoryTrimmed() {
+    const bool trimmed = state.HistoryTrimmed;
+    state.HistoryTrimmed = false;
+    return trimmed;
+}
+
 OperationScope::OperationScope() : started_(!state.Running) {
     state.Running = true;
 }

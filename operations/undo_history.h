@@ -51,6 +51,8 @@ bool Redo();
 
 // The text the editor shows once HistoryTrimmed is set.
 extern const char* const HistoryTrimmedText;
+// True once after a level was pushed out of a full history: clears HistoryTrimmed.
+bool TakeHistoryTrimmed();
 
 // For the operations: publishes `built` (a complete list with FileBlocks) as the level above
 // the current one with the selection it leaves, after saving the selection the operation was

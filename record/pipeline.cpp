@@ -399,9 +399,6 @@ void OpenDevice() {
     state.BlockCounter = 0;
     state.LastBlock = 0;
     state.HalfCounter = 0;
-    if (state.FileBlocks == 0) {
-        state.FileBlocks = 1;
-    }
     CaptureDevice& device = CurrentCaptureDevice();
     const QString name = device.FirstDeviceName();
     int code;
@@ -638,6 +635,22 @@ void StopRecording() {
     OpenDevice();
     events->StatusPanelText(2, "End - " + TimeOfDay());
     StopAfterWriteFailure();
+}
+
+void DiscardRecording(const std::string& path) {
+    if (state.Recording) {
+        return;
+    }
+    // FileBlocks stays 0 over an empty file (a device open no longer lifts it to 1): an empty
+    // take is opened by the editor as an empty sound and cannot be saved.
+    state.FileBlocks = 0;
+    state.NewestBlock = 0;
+    state.LastBlock = 0;
+    state.LastWritten = 0;
+    state.LoopWrapped = false;
+    state.RecordingStream.Release();
+    state.RecordingFilePath = path;
+    state.RecordingStream.Create(path);
 }
 
 void SetDcReduction(bool checked) {

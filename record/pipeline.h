@@ -183,6 +183,11 @@ void StartRecording();
 // Body of BtnStopClick: writes the full slots, takes NewestBlock and FileBlocks, monitoring
 // goes on.
 void StopRecording();
+// The editor closed: the take is discarded. The recording file is created anew, empty, at
+// `path` (the work folder's recording file, which a recovered take may have replaced), and
+// FileBlocks, NewestBlock and LoopWrapped drop to nothing, so neither a later Edit nor Save As
+// sees the old length over the empty file. Throws FileOpenError; the counts are dropped first.
+void DiscardRecording(const std::string& path);
 // Body of ChBoxDCClick: checked measures the offsets from the history; unchecked clears them.
 void SetDcReduction(bool checked);
 

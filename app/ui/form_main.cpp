@@ -389,6 +389,8 @@ void TFormMain::BtnEditClick() {
     hide();
     ShowModal<TFormEdit>();
     show();
+    // The editor discarded the take: the chart and the time bar start empty again.
+    ClearChart();
     record::OpenDevice();
     if (ticking) {
         TimerRec->start();
@@ -482,6 +484,10 @@ void TFormMain::DrawTimeBar() {
 }
 
 void TFormMain::RecordingStarted() {
+    ClearChart();
+}
+
+void TFormMain::ClearChart() {
     gauges::ClearChartHistory(Gauges);
     ChartWave->ShownColumns = 0;
     ChartWave->update();

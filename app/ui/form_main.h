@@ -126,6 +126,8 @@ class TFormMain : public QMainWindow, public record::Events {
     void BuildControls();
     void BuildMenus();
     void LayoutGauges();
+    // Empty chart history and series, time bar redrawn.
+    void ClearChart();
     void Minimize();
     void Restore();
 

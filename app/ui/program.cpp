@@ -3,12 +3,14 @@
 
 #include "app/ui/form_about.h"
 #include "app/ui/form_main.h"
+#include "app/ui/widget_dialogs.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "platform/services/process_messages.h"
 #include "platform/qt_capture.h"
-#include "app/ui/widget_dialogs.h"
+#include "platform/qt_output.h"
+#include "playback/output_device.h"
 #include "record/capture_device.h"
 #include "recovery/ui/form_info.h"
 
@@ -20,7 +22,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");
-    QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
+    QApplication::setQuitOnLastWindowClosed(false); // only the main window ends the run
 
     platform::WidgetDialogs dialogs;
     platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);
@@ -29,6 +31,11 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     platform::QtCapture capture;
     if (!hooks.keepCaptureDevice) {
         record::SetCaptureDevice(&capture);
+    }
+    // The default sound output for the editor's playback, likewise.
+    platform::QtOutput output;
+    if (!hooks.keepOutputDevice) {
+        playback::SetOutputDevice(&output);
     }
 
     int result = 0;
@@ -50,6 +57,9 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     }
     if (!hooks.keepCaptureDevice) {
         record::SetCaptureDevice(nullptr);
+    }
+    if (!hooks.keepOutputDevice) {
+        playback::SetOutputDevice(nullptr);
     }
     platform::SetDialogs(nullptr);
     platform::SetProcessMessages({});

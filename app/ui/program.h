@@ -21,6 +21,8 @@ struct EntryHooks {
     platform::Dialogs* dialogs = nullptr;
     // Keep the capture device a test installed instead of the Qt Multimedia one.
     bool keepCaptureDevice = false;
+    // Keep the output device a test installed instead of the Qt Multimedia one.
+    bool keepOutputDevice = false;
     // The program's own path when empty; a test gives a path in a folder of its own, so its
     // settings file and Temp folder are its own.
     QString executablePath;

@@ -4,7 +4,11 @@
 // for its left sample. Prints what it found; exits 1 on the first broken frame or a length outside
 // the limits given.
 //
-// usage: e2e_verify_raw FILE [--min-blocks N] [--max-blocks N] [--any-length]
+// --trim-silence drops the all-zero frames before and after the signal first (what a sound
+// server's sink plays around a stream); --same-as REF then also wants exactly REF's bytes.
+//
+// usage: e2e_verify_raw FILE [--min-blocks N] [--max-blocks N] [--any-length] [--trim-silence]
+//                      [--same-as REF]
 #include "test_signal.h"
 
 #include <cstdio>
@@ -24,7 +28,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     long long minBlocks = 1, maxBlocks = -1;
-    bool anyLength = false;
+    bool anyLength = false, trimSilence = false;
+    const char* sameAs = nullptr;
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--min-blocks" && i + 1 < argc)
@@ -33,6 +38,10 @@ int main(int argc, char** argv) {
             maxBlocks = std::atoll(argv[++i]);
         else if (a == "--any-length")
             anyLength = true;
+        else if (a == "--trim-silence")
+            trimSilence = true;
+        else if (a == "--same-as" && i + 1 < argc)
+            sameAs = argv[++i];
         else {
             std::fprintf(stderr, "unknown argument %s\n", a.c_str());
             return 2;
@@ -44,6 +53,33 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (trimSilence) {
+        auto silent = [&](size_t f) {
+            return bytes[4 * f] == 0 && bytes[4 * f + 1] == 0 && bytes[4 * f + 2] == 0 &&
+                   bytes[4 * f + 3] == 0;
+        };
+        size_t first = 0, end = bytes.size() / 4;
+        while (first < end && silent(first))
+            ++first;
+        while (end > first && silent(end - 1))
+            --end;
+        std::printf("trimmed %zu silent frames before, %zu after\n", first, bytes.size() / 4 - end);
+        bytes = std::vector<char>(bytes.begin() + 4 * first, bytes.begin() + 4 * end);
+    }
+    if (sameAs) {
+        std::ifstream ref(sameAs, std::ios::binary);
+        std::vector<char> want((std::istreambuf_iterator<char>(ref)),
+                               std::istreambuf_iterator<char>());
+        size_t at = 0;
+        while (at < bytes.size() && at < want.size() && bytes[at] == want[at])
+            ++at;
+        if (at != bytes.size() || at != want.size()) {
+            std::printf("FAIL differs from %s at byte %zu (block %zu): %zu bytes here, %zu there\n",
+                        sameAs, at, size_t(at / BlockBytes + 1), bytes.size(), want.size());
+            return 1;
+        }
+        std::printf("same %zu bytes as %s\n", want.size(), sameAs);
+    }
     const long long size = static_cast<long long>(bytes.size());
     const long long blocks = size / BlockBytes;
     std::printf("bytes %lld blocks %lld (%.1f s)\n", size, blocks, blocks * 0.1);

@@ -291,7 +291,7 @@ TEST_F(FormMainTest, SaveAsIsEnabledOnlyAfterAStoppedRecordingOfTwoBlocks) {
         form->menuFileClick();
         return form->menuSaveAs->isEnabled();
     };
-    EXPECT_FALSE(saveAsEnabled()); // FileBlocks is 1 after the open
+    EXPECT_FALSE(saveAsEnabled()); // nothing recorded yet
     Record(1);
     EXPECT_FALSE(saveAsEnabled());
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);

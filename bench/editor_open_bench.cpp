@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Opening the editor window on a one-hour take: from TFormEdit's show to the first paint of its
+// wave view, with the time spent opening the sound output (the Qt Multimedia output on the
+// running sound server) measured inside it. Beside it, in the same process, a plain dialog of
+// the same size shown to its first paint: the toolkit's own floor.
+//
+// Prints "name median_ms min_ms" lines; editor_open adds the first opening (the window's native
+// resources made then). usage: editor_open_bench WORKDIR [runs]
+#include "app/startup.h"
+#include "editor/form_edit.h"
+#include "editor/wave_widget.h"
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "platform/qt_output.h"
+#include "playback/playback.h"
+#include "record/pipeline.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t HourBlocks = 36000;
+
+// Times every Open of the real output.
+class TimedOutput : public platform::QtOutput {
+  public:
+    int Open() override {
+        QElapsedTimer t;
+        t.start();
+        const int code = QtOutput::Open();
+        lastOpenMs = t.nsecsElapsed() / 1e6;
+        return code;
+    }
+    double lastOpenMs = 0;
+};
+
+// Notes the first paint of a widget.
+class PaintWatch : public QObject {
+  public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted) {
+            painted = true;
+            ms = clock.nsecsElapsed() / 1e6;
+        }
+        return false;
+    }
+    QElapsedTimer clock;
+    bool painted = false;
+    double ms = 0;
+};
+
+// Shows `window` and runs the event loop until `watched` has been painted; returns the time.
+double ShowUntilPainted(QWidget& window, QWidget& watched) {
+    PaintWatch watch;
+    watched.installEventFilter(&watch);
+    watch.clock.start();
+    window.show();
+    while (!watch.painted && watch.clock.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    watched.removeEventFilter(&watch);
+    return watch.ms;
+}
+
+// A one-hour take: a sparse recording file (opening reads no sound) and peaks of a swelling tone.
+void PrepareTake(const std::string& path) {
+    if (::truncate(path.c_str(), int64_t(HourBlocks) * record::BlockBytes) != 0) {
+        std::perror("truncate");
+        std::exit(1);
+    }
+    record::State& r = record::state;
+    r.RecordingStream.OpenExisting(path);
+    for (uint32_t k = 1; k <= HourBlocks; ++k) {
+        const int16_t peak = int16_t(2000 + (k * 37) % 28000);
+        r.PeakMaxL[k] = r.PeakMaxR[k] = peak;
+        r.PeakMinL[k] = r.PeakMinR[k] = int16_t(-peak);
+    }
+    r.FileBlocks = r.NewestBlock = HourBlocks;
+}
+
+struct Stats {
+    double median, min;
+};
+Stats Summary(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front()};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s WORKDIR [runs]\n", argv[0]);
+        return 2;
+    }
+    const QString work = QString::fromLocal8Bit(argv[1]);
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
+    app::state.WorkFolder = work;
+    app::state.paths = app::WorkPathsFor(work);
+    record::AllocateBuffers();
+    const std::string take = app::state.paths.RecordingFilePath.toStdString();
+    record::state.RecordingStream.Create(take);
+    TimedOutput output;
+    playback::SetOutputDevice(&output);
+
+    TFormEdit form; // created once, as the program creates its windows
+    QDialog plain;
+    plain.resize(872, 575);
+    auto* child = new QWidget(&plain);
+    auto* layout = new QVBoxLayout(&plain);
+    layout->addWidget(child);
+
+    std::vector<double> open, outputOpen, reference;
+    for (int i = 0; i < runs; ++i) {
+        PrepareTake(take);
+        open.push_back(ShowUntilPainted(form, *form.Wave));
+        outputOpen.push_back(output.lastOpenMs);
+        if (operations::state.FileBlocks != HourBlocks || !playback::state.OutputOpen) {
+            std::fprintf(stderr, "the editor did not open the take with sound\n");
+            return 1;
+        }
+        form.close();
+        QCoreApplication::processEvents();
+
+        reference.push_back(ShowUntilPainted(plain, *child));
+        plain.hide();
+        QCoreApplication::processEvents();
+    }
+    const Stats o = Summary(open), p = Summary(outputOpen), r = Summary(reference);
+    std::printf("editor_open %.3f %.3f %.3f\n", o.median, o.min, open.front());
+    std::printf("output_open %.3f %.3f\n", p.median, p.min);
+    std::printf("plain_dialog %.3f %.3f\n", r.median, r.min);
+    playback::SetOutputDevice(nullptr);
+    return 0;
+}

@@ -1,0 +1,548 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/form_edit.h"
+
+#include "app/ui/form_main.h"
+#include "app/startup.h"
+#include "editor/export_hooks.h"
+#include "editor/view_state.h"
+#include "editor/wave_widget.h"
+#include "operations/clipboard.h"
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "platform/services/file_system.h"
+#include "platform/services/process_messages.h"
+#include "playback/playback.h"
+#include "record/pipeline.h"
+#include "support/recording_dialogs.h"
+#include "support/scripted_capture.h"
+#include "support/scripted_output.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t TakeBlocks = 60;
+
+// Left sample of position p's first frame: the take's block k holds 100 * k in every frame.
+int16_t LeftAt(uint32_t position, int frame = 0) {
+    std::vector<unsigned char> block(record::BlockBytes);
+    operations::ReadPosition(position, block.data());
+    int16_t left;
+    std::memcpy(&left, block.data() + 4 * frame, 2);
+    return left;
+}
+
+void Select(uint32_t from, uint32_t to) {
+    operations::state.SelStart = from;
+    operations::state.SelEnd = to;
+    operations::state.CursorBlock = from;
+}
+
+// An editor over a stopped take of TakeBlocks blocks in a work folder of its own.
+class FormEditTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        record::state = record::State{};
+        operations::state = operations::State{};
+        app::state = app::State{};
+        app::state.WorkFolder = QString::fromStdString(dir.path());
+        app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
+        app::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
+        record::AllocateBuffers();
+        record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
+        WriteTake(TakeBlocks);
+        playback::state = playback::State{};
+        playback::SetOutputDevice(&output);
+        platform::SetDialogs(&dialogs);
+        platform::SetProcessMessages([this] {
+            if (pump) {
+                pump();
+            }
+        });
+        form = std::make_unique<TFormEdit>();
+        form->TimerPlay->stop(); // the test is the clock
+        form->show();
+    }
+
+    void TearDown() override {
+        form.reset();
+        playback::CloseOutput();
+        playback::SetOutputDevice(nullptr);
+        playback::state = playback::State{};
+        operations::DeleteWorkFiles();
+        record::state.RecordingStream.Release();
+        platform::SetDialogs(nullptr);
+        platform::SetProcessMessages({});
+        editor::Exports() = {};
+        record::state = record::State{};
+        operations::state = operations::State{};
+        app::state = app::State{};
+    }
+
+    static void WriteTake(uint32_t blocks) {
+        record::State& r = record::state;
+        r.RecordingStream.Create(r.RecordingFilePath);
+        std::vector<unsigned char> block(record::BlockBytes);
+        for (uint32_t k = 1; k <= blocks; ++k) {
+            const int16_t left = int16_t(100 * k), right = int16_t(-100 * k);
+            for (int j = 0; j < record::BlockFrames; ++j) {
+                std::memcpy(block.data() + 4 * j, &left, 2);
+                std::memcpy(block.data() + 4 * j + 2, &right, 2);
+            }
+            r.RecordingStream.WriteBlock(k, block.data());
+            r.PeakMaxL[k] = r.PeakMinL[k] = left;
+            r.PeakMaxR[k] = r.PeakMinR[k] = right;
+        }
+        r.FileBlocks = r.NewestBlock = blocks;
+    }
+
+    // A fresh session over the same take, as when the editor opens again.
+    void Reopen() {
+        form->close();
+        WriteTake(TakeBlocks);
+        form->show();
+    }
+
+    // Starts Play All and lets the first tick queue its buffers.
+    void StartPlayAll() {
+        QTest::mouseClick(form->SBtnPlayAll, Qt::LeftButton);
+        form->TimerPlayTimer();
+    }
+
+    // Form y of a row inside the wave area.
+    static int WaveY() { return editor::view.ViewTop + editor::view.WaveTop + 10; }
+
+    testsupport::TempDir dir;
+    testsupport::ScriptedOutput output;
+    testsupport::RecordingDialogs dialogs;
+    std::function<void()> pump;
+    std::unique_ptr<TFormEdit> form;
+};
+
+// ---- every command reaches the engine, through its menu item, its button and its key --------
+
+struct CommandCase {
+    const char* name;
+    const char* action;
+    const char* button; // "" when the command has none
+    const char* key;    // "" when the command has no shortcut
+    const char* answer; // for the input box, "" when none is asked
+    std::function<void()> setUp;
+    std::function<bool()> done;
+    bool stopsPlayback = true; // every editing command does; Select All is none
+};
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const operations::State& S() {
+    return operations::state;
+}
+
+const CommandCase Commands[] = {
+    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "", [] { Select(11, 20), operations::Delete(); },
+     [] { return S().FileBlocks == 60 && S().CurrentLevel == 0; }},
+    {"Redo", "menuRedo", "SBtnRedo", "Ctrl+Y", "",
+     [] { Select(11, 20), operations::Delete(), operations::Undo(); },
+     [] { return S().FileBlocks == 50 && S().CurrentLevel == 1; }},
+    {"Cut", "menuCut", "SBtnCut", "Ctrl+X", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 50 && S().ClipBlocks == 10 && LeftAt(11) == 2100; }},
+    {"Copy", "menuCopy", "SBtnCopy", "Ctrl+C", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 60 && S().ClipBlocks == 10 && S().CurrentLevel == 0; }},
+    {"Paste", "menuPaste", "SBtnPaste", "Ctrl+V", "",
+     [] { Select(11, 20), operations::Copy(), Select(30, 30); },
+     [] { return S().FileBlocks == 70 && LeftAt(31) == 1100 && LeftAt(41) == 3100; }},
+    {"Delete", "menuDelete", "SBtnDelete", "Del", "", [] { Select(11, 20); },
+     [] { return S().FileBlocks == 50 && LeftAt(11) == 2100; }},
+    {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [] {},
+     [] { return S().SelStart == 1 && S().SelEnd == 60; }, false},
+    {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 0 && LeftAt(20, 4409) == 2000 && LeftAt(21) == 2100; }},
+    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 1100 && LeftAt(20, 4409) == 0; }},
+    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250", [] { Select(11, 20); },
+     [] { return LeftAt(11) == 2750 && LeftAt(21) == 2100; }},
+    {"Normalize", "menuNormalize", "SBtnNormalize", "", "", [] { Select(11, 20); },
+     [] { return LeftAt(20) == 32767 && LeftAt(10) == 1000; }},
+    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2", [] { Select(5, 5); },
+     [] { return S().FileBlocks == 72 && LeftAt(6) == 0 && LeftAt(18) == 600; }},
+};
+
+class EditorCommand : public FormEditTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
+    const CommandCase& c = GetParam();
+    std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"menu", [&] { form->findChild<QAction*>(c.action)->trigger(); }}};
+    if (*c.button) {
+        ways.push_back(
+            {"button",
+             [&] { QTest::mouseClick(form->findChild<QToolButton*>(c.button), Qt::LeftButton); }});
+    }
+    if (*c.key) {
+        EXPECT_EQ(form->findChild<QAction*>(c.action)->shortcut(), QKeySequence(c.key));
+        ways.push_back({"key", [&] {
+                            form->activateWindow();
+                            ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+                            QTest::keySequence(form.get(), QKeySequence(c.key));
+                        }});
+    }
+    for (const auto& [way, run] : ways) {
+        SCOPED_TRACE(way);
+        Reopen();
+        c.setUp();
+        StartPlayAll();
+        ASSERT_TRUE(playback::state.Playing);
+        const int resets = output.ResetCalls();
+        if (*c.answer) {
+            dialogs.inputAnswers = {c.answer};
+        }
+        run();
+        EXPECT_TRUE(c.done()) << "FileBlocks " << S().FileBlocks << ", level " << S().CurrentLevel;
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        EXPECT_FALSE(form->Busy());
+        EXPECT_FALSE(form->ProgressBar->isVisible());
+        EXPECT_EQ(playback::state.Playing, !c.stopsPlayback);
+        EXPECT_EQ(output.ResetCalls() > resets, c.stopsPlayback);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EditorCommand, ::testing::ValuesIn(Commands),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the prompts, answered through the dialog double ------------------------------------------
+
+struct PromptCase {
+    const char* name;
+    const char* action;
+    const char* answer; // nullptr: the box is cancelled
+    QString error;      // "" when none is shown
+    uint32_t fileBlocks;
+    uint16_t level;
+};
+void PrintTo(const PromptCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// clang-format off
+const PromptCase Prompts[] = {
+    {"AmplifyNotAWholeNumber", "menuAmplify", "12.5", "'12.5' is not a valid integer value", 60, 0},
+    {"AmplifyDefaultRunsNothing", "menuAmplify", nullptr, "", 60, 0},
+    {"AmplifyHalf", "menuAmplify", "50", "", 60, 1},
+    {"SilenceCancelledInsertsTheDefault", "menuSilence", nullptr, "", 65, 1},
+    {"SilenceRoundingToNothing", "menuSilence", "0.04", "", 60, 0},
+    {"SilenceNotANumber", "menuSilence", "abc", "'abc' is not a valid floating point value", 60, 0},
+    {"SilenceNegative", "menuSilence", "-1", "Enter a length of silence from 0 to 36000 seconds.",
+     60, 0},
+};
+// clang-format on
+
+class EditorPrompt : public FormEditTest, public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(EditorPrompt, AsksAndEndsIdleWhateverTheAnswer) {
+    const PromptCase& c = GetParam();
+    Select(11, 21);
+    if (c.answer) {
+        dialogs.inputAnswers = {c.answer};
+    }
+    form->findChild<QAction*>(c.action)->trigger();
+    // 1560: 32767 / 2100, the loudest block of 11..21, as a percentage.
+    EXPECT_EQ(dialogs.inputs,
+              QStringList{QString(c.action) == "menuAmplify"
+                              ? "Amplify|Input Amplification Factor (1-1000%)\rOriginal Level - "
+                                "100%\rSound Clipping Level - 1560"
+                              : "Insert Silence|Insert Silence in seconds:"});
+    EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? QStringList() : QStringList{c.error});
+    EXPECT_EQ(S().FileBlocks, c.fileBlocks);
+    EXPECT_EQ(S().CurrentLevel, c.level);
+    EXPECT_FALSE(form->Busy());
+    EXPECT_FALSE(form->ProgressBar->isVisible());
+    // The next command runs normally.
+    form->menuCopyClick();
+    EXPECT_EQ(S().ClipBlocks, S().SelEnd - S().SelStart + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Prompts, EditorPrompt, ::testing::ValuesIn(Prompts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- mended faults ----------------------------------------------------------------------------
+
+TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
+    Select(1, 60);
+    operations::Copy();
+    Select(30, 30);
+    int pumps = 0;
+    bool closeRefused = false;
+    int exportsRun = 0;
+    editor::Exports() = {[&] { ++exportsRun; }, [&] { ++exportsRun; }, [&] { ++exportsRun; },
+                         [&] { ++exportsRun; }};
+    pump = [&] {
+        if (!operations::state.Running || pumps++ > 0) {
+            return;
+        }
+        EXPECT_TRUE(form->Busy());
+        EXPECT_TRUE(form->ProgressBar->isVisible());
+        form->TimerPlayTimer();
+        EXPECT_EQ(form->ProgressBar->value(), int(operations::state.ProgressPercent + 0.5));
+        const uint32_t selStart = S().SelStart, selEnd = S().SelEnd;
+        for (QAction* action : form->findChildren<QAction*>()) {
+            if (action->objectName().startsWith("menu") && !action->menu()) {
+                action->trigger();
+            }
+        }
+        for (QToolButton* button : form->findChildren<QToolButton*>()) {
+            if (button->objectName().startsWith("SBtn")) {
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        QTest::mousePress(form->Wave, Qt::LeftButton, {}, QPoint(40, WaveY()));
+        QTest::mouseMove(form->Wave, QPoint(60, WaveY()));
+        QTest::mouseRelease(form->Wave, Qt::LeftButton, {}, QPoint(60, WaveY()));
+        EXPECT_FALSE(playback::state.Playing);
+        closeRefused = !form->close() && form->isVisible();
+        EXPECT_EQ(S().SelStart, selStart);
+        EXPECT_EQ(S().SelEnd, selEnd);
+    };
+    form->menuPasteClick();
+    EXPECT_GT(pumps, 0);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(dialogs.inputs.isEmpty()) << "a prompt was asked during the paste";
+    EXPECT_EQ(exportsRun, 0);
+    EXPECT_EQ(S().FileBlocks, 120u); // pasted once, nothing else done
+    EXPECT_EQ(S().CurrentLevel, 1);
+    EXPECT_EQ(S().ClipBlocks, 60u);
+    EXPECT_FALSE(form->ProgressBar->isVisible());
+    // The refused close follows once the paste is over.
+    EXPECT_TRUE(form->isVisible());
+    QTest::qWait(20);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+}
+
+TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
+    struct Row {
+        bool loopMode, wrapped;
+        uint32_t newest;
+        int16_t first, last; // left samples at positions 1 and 60
+    } rows[] = {
+        {false, true, 20, 2100, 2000}, // a wrapped ring, Continuous chosen afterwards
+        {true, true, 20, 2100, 2000},
+        {true, false, 20, 100, 6000}, // a loop that never wrapped
+        {false, false, 60, 100, 6000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.loopMode << row.wrapped << row.newest);
+        form->close();
+        WriteTake(TakeBlocks);
+        record::state.LoopMode = row.loopMode;
+        record::state.LoopWrapped = row.wrapped;
+        record::state.NewestBlock = row.newest;
+        form->show();
+        EXPECT_EQ(S().FileBlocks, TakeBlocks);
+        EXPECT_EQ(LeftAt(1), row.first);
+        EXPECT_EQ(LeftAt(60), row.last);
+    }
+}
+
+TEST_F(FormEditTest, TheHistoryNoteIsShownOnceWhenTheOldestEditGoes) {
+    Select(1, 2);
+    for (int i = 0; i < operations::MaxUndoLevel; ++i) {
+        form->menuFadeOutClick();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    form->menuFadeOutClick();
+    form->menuFadeOutClick();
+    EXPECT_EQ(dialogs.messages, QStringList{operations::HistoryTrimmedText});
+}
+
+TEST_F(FormEditTest, MenusWithSeparatorsAndFixedCaptionsFit) {
+    EXPECT_EQ(form->SBar->maximum() + form->SBar->pageStep(), 10000);
+    EXPECT_EQ(form->ProgressBar->geometry(),
+              QRect(450, 4, form->StBar->width() - 452, form->StBar->height() - 6));
+    QStringList menus;
+    for (QAction* menu : form->Menu2->actions()) {
+        QStringList items;
+        for (QAction* item : menu->menu()->actions()) {
+            items << (item->isSeparator() ? "-" : item->text());
+        }
+        menus << menu->text() + ": " + items.join(", ");
+    }
+    EXPECT_EQ(menus,
+              QStringList({"File : Save All As..., Save Selection As..., -, Save Settings..., "
+                           "Output Folder, -, Exit",
+                           "Edit: Undo, Redo, -, Cut, Copy, Paste, Delete, -, Select All",
+                           "Effects: Fade In, Fade Out, -, Amplify +/- ..., Normalize, -, "
+                           "Insert Silence...",
+                           "Help: Help Contents, About"}));
+    // Widest texts the status panels show.
+    Select(1, 60);
+    form->TimerPlayTimer();
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)) {
+            continue;
+        }
+        if (w->minimumWidth() == w->maximumWidth() || w->parentWidget() == form->StBar) {
+            EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
+    StartPlayAll();
+    output.Play(5 * record::BlockBytes);
+    form->TimerPlayTimer();
+    ASSERT_TRUE(playback::state.Playing);
+    struct Seen {
+        bool playing, editFile;
+        int64_t takeBytes;
+    };
+    std::vector<Seen> seen;
+    output.SetInsideResetClose([&] {
+        seen.push_back({playback::state.Playing, QFile::exists(app::state.paths.EditFilePath),
+                        QFileInfo(app::state.paths.RecordingFilePath).size()});
+    });
+    form->close();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_FALSE(seen[0].playing) << "the output was reset while still playing";
+    EXPECT_TRUE(seen[0].editFile) << "the edit file went before playback stopped";
+    EXPECT_EQ(seen[0].takeBytes, int64_t(TakeBlocks) * record::BlockBytes);
+    EXPECT_FALSE(output.IsOpen());
+    EXPECT_FALSE(playback::state.Playing);
+    const size_t sent = output.Sent().size();
+    form->TimerPlayTimer(); // the timer runs on while the window is hidden
+    EXPECT_EQ(output.Sent().size(), sent);
+}
+
+TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
+    EXPECT_EQ(form->TrackBarVolume->value(), 65535); // a new stream plays at full volume
+    form->TrackBarVolume->setValue(32768);
+    EXPECT_EQ(output.Volume(), 32768);
+
+    StartPlayAll();
+    while (playback::state.Playing) {
+        output.PlayQueued();
+        form->TimerPlayTimer();
+    }
+    std::vector<uint8_t> take(size_t(TakeBlocks) * record::BlockBytes);
+    record::state.RecordingStream.ReadBlocks(1, take.data(), TakeBlocks);
+    EXPECT_TRUE(output.Sent() == take) << "Play All did not send the take as recorded";
+
+    // A click in the wave area during Play All restarts it from the clicked block.
+    StartPlayAll();
+    const int x = editor::view.WaveLeft + 30;
+    QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(x, WaveY()));
+    EXPECT_TRUE(playback::state.Playing);
+    EXPECT_TRUE(playback::state.PlayAllMode);
+    EXPECT_EQ(playback::state.PlayFrom, uint32_t(editor::BlockAt(editor::view, x)));
+    QTest::mouseClick(form->SBtnStop, Qt::LeftButton);
+    EXPECT_FALSE(playback::state.Playing);
+
+    // Play Selection from the cursor to the end of the selection.
+    Select(11, 20);
+    QTest::mouseClick(form->SBtnPlaySelection, Qt::LeftButton);
+    EXPECT_FALSE(playback::state.PlayAllMode);
+    EXPECT_EQ(playback::state.PlayFrom, 11u);
+    EXPECT_EQ(playback::state.PlayTo, 20u);
+}
+
+// ---- the take's length after the editor closes, seen from the main window ---------------------
+
+TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
+    testsupport::TempDir data;
+    QDir().mkdir(QString::fromStdString(data.file("Velmar Recorder")));
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    record::state = record::State{};
+    operations::state = operations::State{};
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    record::SetCaptureDevice(&device);
+    testsupport::ScriptedOutput output;
+    playback::SetOutputDevice(&output);
+    platform::SetDialogs(&dialogs);
+    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+    {
+        TFormMain main;
+        main.TimerRec->stop();
+        main.TimerStatus->stop();
+        auto record = [&](int blocks) {
+            main.BtnRecordClick();
+            for (int b = 0; b < blocks; ++b) {
+                device.DeliverBlocks(1);
+                main.TimerRecTimer();
+            }
+            main.BtnStopClick();
+        };
+        auto saveAsEnabled = [&] {
+            main.menuFileClick();
+            return main.menuSaveAs->isEnabled();
+        };
+        // Opens the editor from Edit; returns the sound length it opened with.
+        auto edit = [&] {
+            int64_t opened = -1;
+            QTimer::singleShot(0, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
+                        opened = operations::state.FileBlocks;
+                        editor->close();
+                    }
+                }
+            });
+            main.BtnEditClick();
+            return opened;
+        };
+        main.CmbBoxTime->setCurrentIndex(1); // a three-minute loop, recorded round once
+        main.CmbBoxTimeChange();
+        record(1850);
+        EXPECT_TRUE(record::state.LoopWrapped);
+        EXPECT_TRUE(saveAsEnabled());
+        EXPECT_EQ(edit(), 1800);
+        EXPECT_EQ(record::state.FileBlocks, 0u);
+        EXPECT_EQ(record::state.NewestBlock, 0u);
+        EXPECT_FALSE(record::state.LoopWrapped);
+        EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
+        EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+        EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+        EXPECT_TRUE(record::state.DeviceOpen); // monitoring again
+        EXPECT_FALSE(saveAsEnabled());
+        EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file
+        EXPECT_FALSE(saveAsEnabled());
+        record(1);
+        EXPECT_FALSE(saveAsEnabled());
+        record(2);
+        EXPECT_TRUE(saveAsEnabled());
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+    }
+    unsetenv("XDG_DATA_HOME");
+    playback::SetOutputDevice(nullptr);
+    record::SetCaptureDevice(nullptr);
+    platform::SetDialogs(nullptr);
+    platform::SetFreeSpaceProvider(nullptr);
+    record::state = record::State{};
+    operations::state = operations::State{};
+    app::state = app::State{};
+}
+
+} // namespace
