@@ -15,7 +15,7 @@ namespace record {
 // trailing part-block is ignored. Writes either complete or throw StreamWriteError; reads never
 // throw: a short read leaves the rest of the caller's buffer as it was.
 class RawFile {
-public:
+  public:
     RawFile() = default;
     ~RawFile();
     RawFile(const RawFile&) = delete;
@@ -28,6 +28,9 @@ public:
     void Create(const std::string& path);
     // Opens an existing file for reading and writing without changing it.
     void OpenExisting(const std::string& path);
+    // Opens an existing file for reading only: every write to it throws StreamWriteError, so a
+    // file the program must never change stays as it is. Throws FileOpenError, also for a folder.
+    void OpenReadOnly(const std::string& path);
     // Closes the descriptor; harmless when not open.
     void Release();
 
@@ -58,8 +61,8 @@ public:
     using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
     static void SetWriteFault(WriteFault fault);
 
-private:
-    void Open(const std::string& path, bool truncate);
+  private:
+    void Open(const std::string& path, int flags);
     void WriteAt(int64_t offset, const void* buf, size_t bytes);
 
     int fd_ = -1;
