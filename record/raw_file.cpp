@@ -20,13 +20,9 @@ RawFile::WriteFault& FaultHook() {
 }
 } // namespace
 
-void RawFile::SetWriteFault(WriteFault fault) {
-    FaultHook() = std::move(fault);
-}
+void RawFile::SetWriteFault(WriteFault fault) { FaultHook() = std::move(fault); }
 
-RawFile::~RawFile() {
-    Release();
-}
+RawFile::~RawFile() { Release(); }
 
 RawFile::RawFile(RawFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)),
@@ -42,15 +38,9 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     return *this;
 }
 
-void RawFile::Create(const std::string& path) {
-    Open(path, O_RDWR | O_CREAT | O_TRUNC);
-}
-void RawFile::OpenExisting(const std::string& path) {
-    Open(path, O_RDWR);
-}
-void RawFile::OpenReadOnly(const std::string& path) {
-    Open(path, O_RDONLY);
-}
+void RawFile::Create(const std::string& path) { Open(path, O_RDWR | O_CREAT | O_TRUNC); }
+void RawFile::OpenExisting(const std::string& path) { Open(path, O_RDWR); }
+void RawFile::OpenReadOnly(const std::string& path) { Open(path, O_RDONLY); }
 
 void RawFile::Open(const std::string& path, int flags) {
     Release();
@@ -82,9 +72,7 @@ void RawFile::Release() {
     path_.clear();
 }
 
-size_t RawFile::ReadBlock(uint32_t n, void* buf) const {
-    return ReadBlocks(n, buf, 1);
-}
+size_t RawFile::ReadBlock(uint32_t n, void* buf) const { return ReadBlocks(n, buf, 1); }
 
 size_t RawFile::ReadBlocks(uint32_t n, void* buf, uint32_t count) const {
     if (fd_ < 0 || n == 0) {

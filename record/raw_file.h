@@ -15,7 +15,7 @@ namespace record {
 // trailing part-block is ignored. Writes either complete or throw StreamWriteError; reads never
 // throw: a short read leaves the rest of the caller's buffer as it was.
 class RawFile {
-  public:
+public:
     RawFile() = default;
     ~RawFile();
     RawFile(const RawFile&) = delete;
@@ -61,7 +61,7 @@ class RawFile {
     using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
     static void SetWriteFault(WriteFault fault);
 
-  private:
+private:
     void Open(const std::string& path, int flags);
     void WriteAt(int64_t offset, const void* buf, size_t bytes);
 
