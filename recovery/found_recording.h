@@ -5,9 +5,9 @@
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A raw recording named "test" in the work folder (the recovery file; start-up keeps a take
 // left by a crashed run under that name) can be loaded into the editor in place of the current
@@ -28,7 +28,7 @@ struct State {
     bool PeaksFromFile = false; // the last load took its peaks from the peak file
     uint32_t LoadedBlocks = 0;  // blocks of the last load (at most PeakArrayLength)
     uint32_t FoundBlocks = 0;   // whole blocks in the recovery file at the last load (capped)
-    std::array<uint8_t, record::BlockBytes> ReadBuffer{};
+    std::vector<uint8_t> ScratchBuffer; // the scan's reads; sized by the first scan
 };
 extern State state;
 
