@@ -10,6 +10,7 @@
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -69,13 +70,17 @@ TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
 }
 
 TEST_F(FormInfoTest, LoadShowsTheScanToOneHundredPercentAndCloses) {
-    bool shownDuringScan = false;
+    bool shownDuringScan = false, openDuringScan = true;
     platform::SetProcessMessages([&] {
         form.Timer1Timer();
         shownDuringScan = !form.ProgressBar1->isHidden() && !form.LabProgress->isHidden();
+        form.close(); // the close box and Escape wait for the load
+        QTest::keyClick(&form, Qt::Key_Escape);
+        openDuringScan = openDuringScan && form.isVisible() && !form.BtnDiscard->isEnabled();
     });
     QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
     EXPECT_TRUE(shownDuringScan);
+    EXPECT_TRUE(openDuringScan);
     EXPECT_EQ(form.LabProgress->text(), "Loading...100.0%");
     EXPECT_EQ(form.ProgressBar1->value(), 100);
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
@@ -103,6 +108,23 @@ TEST_F(FormInfoTest, ARecoveryFileGoneBeforeLoadIsReportedAndTheTakeKept) {
     EXPECT_TRUE(dialogs.errors[0].contains("No such file")) << dialogs.errors[0].toStdString();
     EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("Velmar.raw"));
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(FormInfoTest, OfferedModallyOnlyInContinuousMode) {
+    form.hide();
+    for (int mode : {1, 0}) {
+        record::state.ChosenModeIndex = mode;
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* info = qobject_cast<TFormInfo*>(QApplication::activeModalWidget())) {
+                shown = true;
+                QTest::mouseClick(info->BtnDiscard, Qt::LeftButton);
+            }
+        });
+        OfferFoundRecording();
+        QApplication::processEvents(); // a timer left unfired had no window to see
+        EXPECT_EQ(shown, mode == 0) << "mode " << mode;
+    }
 }
 
 TEST_F(FormInfoTest, PercentageHasOneDecimalAndTheBarRoundsHalvesToEven) {
