@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QProcess>
+#include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -218,6 +221,39 @@ TEST_F(FoundRecording, ScanWritesThePeakFileTheNextLoadReadsAndALoadInsideItIsRe
     EXPECT_TRUE(recovery::state.PeaksFromFile);
     EXPECT_EQ(messages, 4);
     EXPECT_EQ(record::state.PeakMinL[4], 4);
+}
+
+// sox measures each block of a noise burst; the scan must find the same extremes.
+TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
+    const QStringList raw = {"-t", "raw", "-r", "44100", "-c", "2", "-b", "16", "-e", "signed"};
+    const QString test = QString::fromStdString(Path("test"));
+    ASSERT_EQ(QProcess::execute(
+                  "sox", QStringList{"-n"} + raw +
+                             QStringList{test, "synth", "1", "whitenoise", "fade", "0", "1", "1"}),
+              0);
+    ASSERT_TRUE(recovery::Load().loaded);
+    ASSERT_EQ(record::state.FileBlocks, 10u);
+    const record::PeakTableRefs peaks = record::RecordingPeaks();
+    for (uint32_t n = 1; n <= 10; ++n) {
+        for (int channel : {1, 2}) {
+            QProcess sox;
+            sox.start("sox",
+                      raw + QStringList{test, "-n", "trim", QString("%1s").arg((n - 1) * 4410),
+                                        "4410s", "remix", QString::number(channel), "stat"});
+            ASSERT_TRUE(sox.waitForFinished());
+            const QString out = QString::fromUtf8(sox.readAllStandardError());
+            auto amplitude = [&](const char* name) {
+                const int at = out.indexOf(name) + int(std::strlen(name));
+                return std::lround(out.mid(at).section('\n', 0, 0).toDouble() * 32768);
+            };
+            const int16_t* max = channel == 1 ? peaks.maxL : peaks.maxR;
+            const int16_t* min = channel == 1 ? peaks.minL : peaks.minR;
+            EXPECT_EQ(max[n], amplitude("Maximum amplitude:"))
+                << "block " << n << " ch " << channel;
+            EXPECT_EQ(min[n], amplitude("Minimum amplitude:"))
+                << "block " << n << " ch " << channel;
+        }
+    }
 }
 
 TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw) {
