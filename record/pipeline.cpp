@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace record {
 
@@ -375,6 +376,32 @@ void AllocateBuffers() {
     state.BlockRight.assign(2 * BlockFrames, 0);
     for (auto* table : {&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR}) {
         table->assign(PeakArrayLength + 1, 0);
+    }
+}
+
+PeakTableRefs RecordingPeaks() {
+    return {state.PeakMaxL.data(), state.PeakMinL.data(), state.PeakMaxR.data(),
+            state.PeakMinR.data()};
+}
+
+void AdoptRecording(RawFile&& file, uint32_t blocks) {
+    state.RecordingStream = std::move(file);
+    state.FileBlocks = blocks;
+    state.LastBlock = blocks;
+    state.NewestBlock = blocks;
+    state.LastWritten = 0;
+    state.LoopWrapped = false;
+}
+
+void RecreateRecordingFile() {
+    state.RecordingStream.Release();
+    state.FileBlocks = 0;
+    state.LastBlock = 0;
+    state.NewestBlock = 0;
+    state.LastWritten = 0;
+    state.LoopWrapped = false;
+    if (!state.RecordingFilePath.empty()) {
+        state.RecordingStream.Create(state.RecordingFilePath);
     }
 }
 

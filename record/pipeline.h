@@ -3,6 +3,7 @@
 
 #include "record/blocks.h"
 #include "record/capture_device.h"
+#include "record/peak_file.h"
 #include "record/raw_file.h"
 
 #include <QString>
@@ -159,6 +160,17 @@ extern State state;
 
 // Sizes every buffer and table above, zero-filled. Once, at start-up.
 void AllocateBuffers();
+// The four peak tables of the recording file (PeakArrayLength + 1 entries each, entry 0 unused),
+// for a loader that fills them; AllocateBuffers must have run.
+PeakTableRefs RecordingPeaks();
+// Makes `file` (open) the take the editor works on, in place of the current recording, which is
+// released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts as
+// unwrapped, so it opens in file order whatever order the previous take had. RecordingFilePath
+// is kept: it names the file the next recording creates, which must never be the adopted one.
+void AdoptRecording(RawFile&& file, uint32_t blocks);
+// Releases the take and creates RecordingFilePath anew, empty, as RecordingStream; the block
+// counts return to 0. Throws FileOpenError (the stream then stays released).
+void RecreateRecordingFile();
 // Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken as
 // 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends (and
 // Events::DrawTimeGauge is raised then).

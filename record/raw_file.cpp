@@ -38,22 +38,25 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     return *this;
 }
 
-void RawFile::Create(const std::string& path) { Open(path, true); }
-void RawFile::OpenExisting(const std::string& path) { Open(path, false); }
+void RawFile::Create(const std::string& path) { Open(path, O_RDWR | O_CREAT | O_TRUNC); }
+void RawFile::OpenExisting(const std::string& path) { Open(path, O_RDWR); }
+void RawFile::OpenReadOnly(const std::string& path) { Open(path, O_RDONLY); }
 
-void RawFile::Open(const std::string& path, bool truncate) {
+void RawFile::Open(const std::string& path, int flags) {
     Release();
-    int flags = O_RDWR | O_CLOEXEC | (truncate ? O_CREAT | O_TRUNC : 0);
-    int fd = ::open(path.c_str(), flags, 0644);
+    const bool creating = (flags & O_CREAT) != 0;
+    const std::string failure =
+        std::string(creating ? "Cannot create file \"" : "Cannot open file \"") + path + "\". ";
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
-        throw FileOpenError(std::string(truncate ? "Cannot create file \"" : "Cannot open file \"") +
-                            path + "\". " + std::strerror(errno));
+        throw FileOpenError(failure + std::strerror(errno));
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        int err = errno;
+    // A folder opens for reading, but holds no blocks.
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (err != 0) {
         ::close(fd);
-        throw FileOpenError("Cannot open file \"" + path + "\". " + std::strerror(err));
+        throw FileOpenError(failure + std::strerror(err));
     }
     fd_ = fd;
     size_ = st.st_size;

@@ -28,6 +28,9 @@ public:
     void Create(const std::string& path);
     // Opens an existing file for reading and writing without changing it.
     void OpenExisting(const std::string& path);
+    // Opens an existing file for reading only: every write to it throws StreamWriteError, so a
+    // file the program must never change stays as it is. Throws FileOpenError, also for a folder.
+    void OpenReadOnly(const std::string& path);
     // Closes the descriptor; harmless when not open.
     void Release();
 
@@ -59,7 +62,7 @@ public:
     static void SetWriteFault(WriteFault fault);
 
 private:
-    void Open(const std::string& path, bool truncate);
+    void Open(const std::string& path, int flags);
     void WriteAt(int64_t offset, const void* buf, size_t bytes);
 
     int fd_ = -1;

@@ -3,9 +3,39 @@
 
 #include <QDialog>
 
-// The window that offers and loads a recording found in the work folder.
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The window that offers a recording found in the work folder and loads it. The load and its
+// rules are recovery::Load; this window only starts it and shows its progress.
 class TFormInfo : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormInfo(QWidget* parent = nullptr);
+
+    // Loads the recovery file (its errors and notices shown as boxes), then closes.
+    void BtnLoadClick();
+    // Closes; nothing changes.
+    void BtnDiscardClick();
+    // Every 100 ms: the scan's percentage on ProgressBar1 and LabProgress.
+    void Timer1Timer();
+
+    QLabel* LabMessage = nullptr;
+    QLabel* LabQuestion = nullptr;
+    QPushButton* BtnLoad = nullptr;
+    QPushButton* BtnDiscard = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* LabProgress = nullptr;
+    QTimer* Timer1 = nullptr;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
 };
+
+// The editor's opening calls this first: when recovery::ShouldOffer(), the program's TFormInfo
+// (a temporary one when none exists) is shown modally; otherwise nothing happens.
+void OfferFoundRecording();

@@ -482,7 +482,7 @@ TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     platform::SetDialogs(&dialogs);
     platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
     {
-        TFormMain main;
+        TFormMain main(QString::fromStdString(data.file("velmar-recorder")));
         main.TimerRec->stop();
         main.TimerStatus->stop();
         auto record = [&](int blocks) {

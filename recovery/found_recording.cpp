@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recovery/found_recording.h"
+
+#include "app/startup.h"
+#include "operations/undo_history.h"
+#include "platform/services/file_system.h"
+#include "platform/services/process_messages.h"
+#include "record/errors.h"
+#include "record/peak_file.h"
+#include "record/pipeline.h"
+#include "record/raw_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <utility>
+
+namespace recovery {
+
+State state;
+
+namespace {
+
+int16_t SampleAt(const uint8_t* p) {
+    return int16_t(uint16_t(p[0] | (p[1] << 8)));
+}
+
+// Reads per scan step. Reads of single blocks (17640 bytes, not a whole number of pages) run
+// several times slower than runs of 40 blocks, and the scan's results are the same.
+constexpr uint32_t ScanRunBlocks = 40;
+
+// Fills entries 1..blocks of the tables from the file, block by block, in runs of
+// ScanRunBlocks blocks per read.
+void ScanPeaks(const record::RawFile& file, uint32_t blocks, const record::PeakTableRefs& peaks) {
+    state.Scanning = true;
+    if (state.ScratchBuffer.empty()) {
+        state.ScratchBuffer.resize(size_t(ScanRunBlocks) * record::BlockBytes);
+    }
+    uint8_t* buf = state.ScratchBuffer.data();
+    for (uint32_t first = 1; first <= blocks; first += ScanRunBlocks) {
+        const uint32_t count = std::min(ScanRunBlocks, blocks - first + 1);
+        const size_t want = size_t(count) * record::BlockBytes;
+        const size_t got = file.ReadBlocks(first, buf, count);
+        if (got < want) {
+            // The file shrank under us: the rest counts as silence, not as earlier samples.
+            std::memset(buf + got, 0, want - got);
+        }
+        for (uint32_t k = 0; k < count; ++k) {
+            const uint32_t i = first + k;
+            const record::BlockPeaks p = ScanBlockPeaks(buf + size_t(k) * record::BlockBytes);
+            peaks.maxL[i] = p.maxL;
+            peaks.minL[i] = p.minL;
+            peaks.maxR[i] = p.maxR;
+            peaks.minR[i] = p.minR;
+            state.ProgressPercent = float(i) / float(blocks) * 100.0f;
+            platform::ProcessMessages();
+        }
+    }
+    state.Scanning = false;
+}
+
+QString TruncationNotice(const std::string& path) {
+    return QString("The found recording %1 is longer than %2 hours; only its first %2 hours were "
+                   "loaded. The file itself is unchanged.")
+        .arg(QString::fromStdString(path))
+        .arg(record::PeakArrayLength / (10 * 3600));
+}
+
+// Clears Loading however Load leaves.
+struct LoadingScope {
+    LoadingScope() { state.Loading = true; }
+    ~LoadingScope() {
+        state.Loading = false;
+        state.Scanning = false;
+    }
+};
+
+} // namespace
+
+bool ShouldOffer() {
+    return record::state.ChosenModeIndex == 0 && !state.Active &&
+           platform::FileExists(app::state.paths.RecoveryFilePath.toStdString());
+}
+
+uint32_t LoadableBlocks(int64_t sizeBytes) {
+    return uint32_t(
+        std::clamp<int64_t>(sizeBytes / record::BlockBytes, 0, record::PeakArrayLength));
+}
+
+record::BlockPeaks ScanBlockPeaks(const uint8_t* block) {
+    record::BlockPeaks p{-32767, 32767, -32768, 32767};
+    for (int f = 0; f < record::BlockFrames; ++f) {
+        const int16_t left = SampleAt(block + f * record::FrameBytes);
+        const int16_t right = SampleAt(block + f * record::FrameBytes + 2);
+        p.maxL = std::max(p.maxL, left);
+        p.minL = std::min(p.minL, left);
+        p.maxR = std::max(p.maxR, right);
+        p.minR = std::min(p.minR, right);
+    }
+    return p;
+}
+
+bool PeakFileBelongsTo(const std::string& peakPath, const std::string& recoveryPath) {
+    struct stat peak {
+    }, found{};
+    return ::stat(peakPath.c_str(), &peak) == 0 && ::stat(recoveryPath.c_str(), &found) == 0 &&
+           peak.st_mtim.tv_sec == found.st_mtim.tv_sec &&
+           peak.st_mtim.tv_nsec == found.st_mtim.tv_nsec;
+}
+
+bool MarkPeakFileAs(const std::string& peakPath, const std::string& recoveryPath) {
+    struct stat found {};
+    if (::stat(recoveryPath.c_str(), &found) != 0) {
+        return false;
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, found.st_mtim};
+    return ::utimensat(AT_FDCWD, peakPath.c_str(), times, 0) == 0;
+}
+
+LoadResult Load() {
+    LoadResult result;
+    if (state.Loading) {
+        return result;
+    }
+    const std::string recoveryPath = app::state.paths.RecoveryFilePath.toStdString();
+    const std::string peakPath = app::state.paths.PeakFilePath.toStdString();
+
+    // Open first: when it fails the current take must still be there to edit.
+    record::RawFile file;
+    try {
+        file.OpenReadOnly(recoveryPath);
+    } catch (const record::FileOpenError& error) {
+        result.error = QString::fromUtf8(error.what());
+        return result;
+    }
+
+    LoadingScope loading;
+    state.ProgressPercent = 0;
+    state.FoundBlocks =
+        uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
+    const uint32_t blocks = LoadableBlocks(file.SizeBytes());
+    const record::PeakTableRefs peaks = record::RecordingPeaks();
+
+    state.PeaksFromFile =
+        PeakFileBelongsTo(peakPath, recoveryPath) && record::ReadPeakFile(peakPath, peaks, blocks);
+    if (!state.PeaksFromFile) {
+        ScanPeaks(file, blocks, peaks);
+        // A cache that cannot be written only costs a scan next time.
+        if (record::WritePeakFile(peakPath, peaks, blocks)) {
+            MarkPeakFileAs(peakPath, recoveryPath);
+        }
+    }
+
+    record::AdoptRecording(std::move(file), blocks);
+    operations::StartEditing(record::state.RecordingStream, peaks, blocks, blocks, false);
+    state.LoadedBlocks = blocks;
+    state.Active = true;
+    result.loaded = true;
+    if (blocks < state.FoundBlocks) {
+        result.notice = TruncationNotice(recoveryPath);
+    }
+    return result;
+}
+
+QString EndRecovery() {
+    if (!state.Active) {
+        return {};
+    }
+    state.Active = false;
+    try {
+        record::RecreateRecordingFile();
+    } catch (const record::FileOpenError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+} // namespace recovery

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recovery/ui/form_info.h"
+
+#include "app/startup.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/process_messages.h"
+#include "record/pipeline.h"
+#include "recovery/found_recording.h"
+#include "support/caption_fit.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_dir.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FormInfoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app::state = app::State{};
+        app::state.paths = app::WorkPathsFor(QString::fromStdString(dir.path()));
+        record::state = record::State{};
+        record::AllocateBuffers();
+        record::state.RecordingFilePath = dir.file("Velmar.raw");
+        record::RecreateRecordingFile(); // the current take, empty
+        recovery::state = recovery::State{};
+        platform::SetDialogs(&dialogs);
+        std::ofstream(dir.file("test"), std::ios::binary) << std::string(3 * 17640, '\x40');
+        form.show();
+    }
+    void TearDown() override {
+        platform::SetDialogs(nullptr);
+        platform::SetProcessMessages({});
+        record::state = record::State{};
+    }
+
+    testsupport::TempDir dir;
+    testsupport::RecordingDialogs dialogs;
+    TFormInfo form;
+};
+
+TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
+    EXPECT_EQ(form.windowTitle(), "Velmar Recorder");
+    EXPECT_EQ(form.size(), QSize(341, 179));
+    EXPECT_EQ(form.LabMessage->text(), "Velmar Recorder has found the recorded waveform:");
+    EXPECT_EQ(form.LabQuestion->text(), "What do want to do with the recorded waveform?");
+    EXPECT_EQ(form.BtnLoad->text(), "Load");
+    EXPECT_EQ(form.BtnDiscard->text(), "Discard");
+    EXPECT_FALSE(form.BtnLoad->icon().isNull() || form.BtnDiscard->icon().isNull());
+    EXPECT_TRUE(form.ProgressBar1->isHidden() && form.LabProgress->isHidden());
+    EXPECT_EQ(form.LabProgress->text(), "");
+    EXPECT_EQ(form.ProgressBar1->maximum(), 100);
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 100);
+    EXPECT_EQ(QFontInfo(form.LabMessage->font()).family().toStdString(), "Liberation Sans");
+    EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
+    recovery::state.ProgressPercent = 42;
+    form.Timer1Timer();
+    EXPECT_EQ(form.LabProgress->text(), "Loading...42.0%");
+    EXPECT_TRUE(form.LabProgress->isHidden()) << "shown only by a scan";
+}
+
+TEST_F(FormInfoTest, LoadShowsTheScanToOneHundredPercentAndCloses) {
+    bool shownDuringScan = false, openDuringScan = true;
+    platform::SetProcessMessages([&] {
+        form.Timer1Timer();
+        shownDuringScan = !form.ProgressBar1->isHidden() && !form.LabProgress->isHidden();
+        form.close(); // the close box and Escape wait for the load
+        QTest::keyClick(&form, Qt::Key_Escape);
+        openDuringScan = openDuringScan && form.isVisible() && !form.BtnDiscard->isEnabled();
+    });
+    QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
+    EXPECT_TRUE(shownDuringScan);
+    EXPECT_TRUE(openDuringScan);
+    EXPECT_EQ(form.LabProgress->text(), "Loading...100.0%");
+    EXPECT_EQ(form.ProgressBar1->value(), 100);
+    EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("test"));
+    EXPECT_EQ(record::state.FileBlocks, 3u);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(FormInfoTest, DiscardAndTheCloseBoxChangeNothing) {
+    for (bool closeBox : {false, true}) {
+        form.show();
+        closeBox ? void(form.close()) : QTest::mouseClick(form.BtnDiscard, Qt::LeftButton);
+        EXPECT_FALSE(form.isVisible()) << closeBox;
+        EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("Velmar.raw")) << closeBox;
+        EXPECT_EQ(fs::file_size(dir.file("test")), 3u * 17640);
+        EXPECT_FALSE(fs::exists(dir.file("Velmar.spv")));
+    }
+}
+
+} // namespace
