@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/program.h"
 
+#include "app/ui/application_icon.h"
 #include "app/ui/form_about.h"
 #include "app/ui/form_main.h"
 #include "editor/form_edit.h"
@@ -20,6 +21,9 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Lets the desktop match the windows to the installed entry, velmar-recorder.desktop.
+    QGuiApplication::setDesktopFileName("velmar-recorder");
     QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
 
     platform::WidgetDialogs dialogs;

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/placement.h"
+
+#include "platform/services/file_system.h"
+
+#include <QFileInfo>
+
+namespace app {
+
+Placement PlacementOf(const QString& executablePath) {
+    return platform::DirectoryWritable(QFileInfo(executablePath).path().toStdString())
+               ? Placement::InPlace
+               : Placement::Installed;
+}
+
+} // namespace app
