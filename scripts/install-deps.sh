@@ -8,6 +8,7 @@ packages=(
   libgtest-dev
   pulseaudio pulseaudio-utils lame sox
   xvfb xdotool x11-utils
+  desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do
