@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace app {
 
@@ -15,5 +16,10 @@ enum class Placement { InPlace, Installed };
 // start-up with a real file, because permission bits alone do not tell (root, read-only mounts,
 // access lists).
 Placement PlacementOf(const QString& executablePath);
+
+// Where the MP3 encoder library "lame_enc.so" may lie, in the order to try: beside the executable
+// (the build folder), then in "<prefix>/lib/velmar-recorder/" of an installed program, the prefix
+// being the parent of the executable's folder.
+QStringList EncoderLibraryCandidates(const QString& executablePath);
 
 } // namespace app

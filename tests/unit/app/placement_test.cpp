@@ -70,6 +70,12 @@ TEST(Placement, InstalledExactlyWhenNothingCanBeWrittenBesideTheExecutable) {
     EXPECT_EQ(app::PlacementOf("/proc/velmar-recorder"), Placement::Installed);
 }
 
+TEST(Placement, EncoderLibraryIsLookedForBesideTheExecutableThenUnderThePrefix) {
+    EXPECT_EQ(
+        app::EncoderLibraryCandidates("/usr/local/bin/velmar-recorder"),
+        QStringList({"/usr/local/bin/lame_enc.so", "/usr/local/lib/velmar-recorder/lame_enc.so"}));
+}
+
 // A whole installed start and exit: the work folder is made with its missing parents, the
 // settings go to the config folder, and nothing is written beside the executable.
 TEST(Placement, InstalledStartUpAndShutDownUseTheXdgFolders) {
