@@ -257,7 +257,7 @@ void TFormMain::BuildMenus() {
 void TFormMain::FormCreate() {
     // Minimize and restore arrive as window-state changes (changeEvent).
     record::SetEvents(this);
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i + 1 < gauges::LevelIconCount; ++i) { // the level icons 0..16
         LevelIcons[i] = QIcon(QPixmap::fromImage(gauges::LevelIconImage(i)));
     }
     LevelIcons[17] = app::ApplicationIcon(); // the same picture as the installed icon
