@@ -80,6 +80,13 @@ TEST(Placement, EncoderLibraryIsLookedForBesideTheExecutableThenUnderThePrefix) 
 // settings go to the config folder, and nothing is written beside the executable.
 TEST(Placement, InstalledStartUpAndShutDownUseTheXdgFolders) {
     testsupport::TempDir root;
+    struct Restore {
+        ~Restore() {
+            unsetenv("XDG_DATA_HOME");
+            unsetenv("XDG_CONFIG_HOME");
+            app::state = app::State{};
+        }
+    } restore;
     setenv("XDG_DATA_HOME", root.file("home/.local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", root.file("home/.config").c_str(), 1);
     const QString exe = Q(root.file("usr/bin/velmar-recorder")); // folder missing: not writable
@@ -98,9 +105,6 @@ TEST(Placement, InstalledStartUpAndShutDownUseTheXdgFolders) {
     ASSERT_TRUE(app::StartUp(exe).ok);
     EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
     EXPECT_FALSE(QFileInfo::exists(Q(root.file("usr"))));
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("XDG_CONFIG_HOME");
-    app::state = app::State{};
 }
 
 // The user guide in a fake prefix tree: which files exist, and what Help opens.
