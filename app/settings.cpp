@@ -178,6 +178,15 @@ QString SettingsFilePathFor(const QString& executablePath) {
     return fi.path() + "/" + fi.completeBaseName() + ".INI";
 }
 
+QString SettingsFilePathFor(Placement placement, const QString& executablePath,
+                            const QString& configFolder) {
+    if (placement == Placement::InPlace) {
+        return SettingsFilePathFor(executablePath);
+    }
+    return configFolder.isEmpty() ? QString()
+                                  : configFolder + "/velmar-recorder/velmar-recorder.INI";
+}
+
 Settings LoadSettings(const QString& path) {
     Settings s;
     QFile file(path);
@@ -212,6 +221,12 @@ Settings LoadSettings(const QString& path) {
 }
 
 bool SaveSettings(const QString& path, const Settings& s, QString* error) {
+    if (path.isEmpty()) {
+        if (error) {
+            *error = "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.";
+        }
+        return false;
+    }
     IniDocument ini;
     QFile old(path);
     if (old.exists()) {
@@ -246,6 +261,7 @@ bool SaveSettings(const QString& path, const Settings& s, QString* error) {
     ini.Set(OutputFolderSection, "Name", folder);
     ini.Set(RecordingMode, "Index", QString::number(s.RecordingModeIndex));
 
+    QDir().mkpath(QFileInfo(path).path()); // a failure shows as the open's error below
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(ini.Serialize()) < 0 || !out.commit()) {
         if (error) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/placement.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -34,16 +36,23 @@ struct Settings {
     static QString DefaultOutputFolder();
 };
 
-// The settings file lies beside the executable: its full path with the extension replaced by
-// ".INI" ("/opt/velmar/velmar-recorder" -> "/opt/velmar/velmar-recorder.INI").
+// The settings file beside the executable: its full path with the extension replaced by
+// ".INI" ("/home/ann/velmar/velmar-recorder" -> "/home/ann/velmar/velmar-recorder.INI").
 QString SettingsFilePathFor(const QString& executablePath);
+
+// Where this run keeps its settings. In place: beside the executable, as above. Installed:
+// "<config folder>/velmar-recorder/velmar-recorder.INI", the config folder being
+// $XDG_CONFIG_HOME or ~/.config; empty when that is unknown.
+QString SettingsFilePathFor(Placement placement, const QString& executablePath,
+                            const QString& configFolder);
 
 // Reads every key; a missing, unreadable or malformed value falls back to its default and a
 // recording-mode index outside 0..7 becomes 0. Never fails.
 Settings LoadSettings(const QString& path);
 
 // Writes every key in table order, keeping whatever else a hand-edited file holds, and replaces
-// the file only once the new one is complete. On failure returns false with the reason in
+// the file only once the new one is complete. A missing folder is made first (the first exit of
+// an installed program). On failure returns false with the reason in
 // *error and leaves the old file as it was.
 bool SaveSettings(const QString& path, const Settings& settings, QString* error);
 

@@ -59,11 +59,20 @@ StartupResult StartUp(const QString& executablePath) {
     state = State{};
     StartupResult result;
     state.ExecutablePath = executablePath;
-    state.SettingsFilePath = SettingsFilePathFor(executablePath);
+    state.placement = PlacementOf(executablePath);
+    state.SettingsFilePath = SettingsFilePathFor(state.placement, executablePath,
+                                                 QString::fromStdString(platform::ConfigFolder()));
     state.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
-    state.WorkFolder = ChooseWorkFolder(state.AppDataFolder, QFileInfo(executablePath).path());
+    const QString own = OwnDataFolder(state.AppDataFolder);
+    state.WorkFolder =
+        ChooseWorkFolder(state.placement, state.AppDataFolder,
+                         !own.isEmpty() && platform::DirectoryExists(own.toStdString()),
+                         QFileInfo(executablePath).path());
     if (!PrepareWorkFolder(state.WorkFolder)) {
-        result.error = "Can not create " + state.WorkFolder;
+        result.error =
+            "Can not create " + (state.WorkFolder.isEmpty()
+                                     ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
+                                     : state.WorkFolder);
         state.WorkFolder.clear();
         return result;
     }

@@ -10,7 +10,8 @@ namespace app {
 
 // Application-wide values fixed at start-up; one instance, `app::state`.
 struct State {
-    QString ExecutablePath; // the settings file, the Temp folder and the help file lie beside it
+    QString ExecutablePath; // decides the placement, and where the help file is looked for
+    Placement placement = Placement::InPlace;
     QString AppDataFolder;
     QString WorkFolder;      // empty when start-up could not make one
     WorkPaths paths;         // empty paths when there is no work folder

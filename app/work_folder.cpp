@@ -7,17 +7,21 @@
 
 namespace app {
 
-QString ChooseWorkFolder(const QString& appDataFolder, const QString& executableDir) {
-    QString own = appDataFolder + "/Velmar Recorder";
-    if (platform::DirectoryExists(own.toStdString())) {
-        return own;
+QString OwnDataFolder(const QString& appDataFolder) {
+    return appDataFolder.isEmpty() ? QString() : appDataFolder + "/Velmar Recorder";
+}
+
+QString ChooseWorkFolder(Placement placement, const QString& appDataFolder, bool ownFolderExists,
+                         const QString& executableDir) {
+    if (placement == Placement::Installed || ownFolderExists) {
+        return OwnDataFolder(appDataFolder);
     }
     return executableDir + "/Temp";
 }
 
 bool PrepareWorkFolder(const QString& workFolder) {
     std::string path = workFolder.toStdString();
-    if (!platform::DirectoryExists(path) && !QDir().mkdir(workFolder)) {
+    if (workFolder.isEmpty() || (!platform::DirectoryExists(path) && !QDir().mkpath(workFolder))) {
         return false;
     }
     return platform::DirectoryWritable(path);

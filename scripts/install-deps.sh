@@ -8,6 +8,7 @@ packages=(
   libgtest-dev
   pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg
   xvfb xdotool x11-utils
+  desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

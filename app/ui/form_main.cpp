@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/form_main.h"
 
+#include "app/help_file.h"
+#include "app/ui/application_icon.h"
 #include "app/ui/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
@@ -18,7 +20,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -256,9 +257,10 @@ void TFormMain::BuildMenus() {
 void TFormMain::FormCreate() {
     // Minimize and restore arrive as window-state changes (changeEvent).
     record::SetEvents(this);
-    for (int i = 0; i < gauges::LevelIconCount; ++i) {
+    for (int i = 0; i + 1 < gauges::LevelIconCount; ++i) { // the level icons 0..16
         LevelIcons[i] = QIcon(QPixmap::fromImage(gauges::LevelIconImage(i)));
     }
+    LevelIcons[17] = app::ApplicationIcon(); // the same picture as the installed icon
     setWindowIcon(LevelIcons[17]);
     LayoutGauges(); // sizes the gauge bitmaps
     setWindowTitle(Caption);
@@ -433,8 +435,12 @@ void TFormMain::menuSaveSettingsClick() {
 }
 
 void TFormMain::VelmarRecorderHelpClick() {
-    QFileInfo executable(app::state.ExecutablePath);
-    platform::OpenInDesktop(executable.path() + "/" + executable.completeBaseName() + ".chm");
+    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    if (guide.isEmpty()) {
+        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        return;
+    }
+    platform::OpenInDesktop(guide);
 }
 
 void TFormMain::menuAboutClick() {

@@ -110,7 +110,7 @@ class TFormMain : public QMainWindow, public record::Events {
     QAction* VelmarRecorderHelp = nullptr;
     QAction* menuAbout = nullptr;
 
-    // Level icons 0..16 shown while minimized; 17 is the application icon.
+    // Level icons 0..16 shown while minimized; 17 is the application icon (app::ApplicationIcon).
     std::array<QIcon, gauges::LevelIconCount> LevelIcons;
     // The four displays' geometry, scales, bitmaps and chart history.
     gauges::State Gauges;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/program.h"
 
+#include "app/ui/application_icon.h"
 #include "app/ui/form_about.h"
 #include "app/ui/form_main.h"
 #include "app/ui/widget_dialogs.h"
@@ -22,7 +23,10 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");
-    QApplication::setQuitOnLastWindowClosed(false); // only the main window ends the run
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Lets the desktop match the windows to the installed entry, velmar-recorder.desktop.
+    QGuiApplication::setDesktopFileName("velmar-recorder");
+    QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
 
     platform::WidgetDialogs dialogs;
     platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);

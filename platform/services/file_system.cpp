@@ -57,16 +57,27 @@ std::string MountPointOf(const std::string& path) {
     return p;
 }
 
-std::string AppDataFolder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
+namespace {
+// An XDG base folder: the variable when set and not empty, else its default below $HOME.
+std::string XdgFolder(const char* variable, const char* belowHome) {
+    const char* xdg = std::getenv(variable);
     if (xdg && *xdg) {
         return xdg;
     }
     const char* home = std::getenv("HOME");
     if (home && *home) {
-        return std::string(home) + "/.local/share";
+        return std::string(home) + belowHome;
     }
     return {};
+}
+} // namespace
+
+std::string AppDataFolder() {
+    return XdgFolder("XDG_DATA_HOME", "/.local/share");
+}
+
+std::string ConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
 }
 
 bool DirectoryExists(const std::string& path) {

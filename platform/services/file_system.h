@@ -19,6 +19,9 @@ std::string MountPointOf(const std::string& path);
 // The user's application-data folder: $XDG_DATA_HOME, else ~/.local/share; empty when neither
 // can be told.
 std::string AppDataFolder();
+// The user's configuration folder: $XDG_CONFIG_HOME, else ~/.config; empty when neither can be
+// told.
+std::string ConfigFolder();
 
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);

@@ -28,12 +28,15 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
     QString title, caption;
     QStringList windows;
     bool closedByHand = false;
+    qsizetype iconSizes = 0;
     app::EntryHooks hooks;
     hooks.dialogs = &dialogs;
     hooks.executablePath = QString::fromStdString(data.file("velmar-recorder"));
     hooks.started = [&](TFormMain& main) {
         QTimer::singleShot(300, [&] {
             title = QApplication::applicationDisplayName();
+            // Windows without an icon of their own show the program's.
+            iconSizes = QApplication::windowIcon().availableSizes().size();
             caption = main.windowTitle();
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 windows << w->metaObject()->className();
@@ -51,6 +54,7 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
     EXPECT_TRUE(closedByHand);
     EXPECT_EQ(title, "Velmar Recorder");
     EXPECT_EQ(caption, "Velmar Recorder");
+    EXPECT_EQ(iconSizes, 4);
     for (const char* cls : {"TFormMain", "TFormEdit", "TFormSaveSettings", "TFormProgress",
                             "TFormAbout", "TFormInfo"}) {
         EXPECT_TRUE(windows.contains(cls)) << cls;

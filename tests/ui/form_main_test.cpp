@@ -498,8 +498,14 @@ TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
     form->setWindowState(Qt::WindowNoState);
     EXPECT_FALSE(record::state.Minimized);
     EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
-    EXPECT_EQ(form->windowIcon().pixmap(16, 16).toImage(),
-              form->LevelIcons[17].pixmap(16, 16).toImage());
+    // Restored, the window shows the program's icon, the installed picture at every size.
+    for (int size : {16, 48}) {
+        const auto format = QImage::Format_ARGB32_Premultiplied;
+        QImage installed(QString(VELMAR_SOURCE_DIR "/desktop/velmar-recorder-%1.png").arg(size));
+        ASSERT_FALSE(installed.isNull());
+        EXPECT_EQ(form->windowIcon().pixmap(size, size).toImage().convertToFormat(format),
+                  installed.convertToFormat(format));
+    }
     Run(10);
     EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
 }
@@ -515,10 +521,16 @@ TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
 
     launches.clear();
     form->menuFolderClick();
+    // No user guide anywhere: a message says where it was looked for, nothing is started.
     form->VelmarRecorderHelpClick();
-    EXPECT_EQ(launches,
-              QStringList({"xdg-open " + app::state.settings.OutputFolder,
-                           "xdg-open " + exe + ".chm"}));
+    EXPECT_EQ(launches, QStringList{"xdg-open " + app::state.settings.OutputFolder});
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].contains(exe + ".html")) << dialogs.messages[0].toStdString();
+
+    launches.clear();
+    QFile(exe + ".html").open(QIODevice::WriteOnly);
+    form->VelmarRecorderHelp->trigger();
+    EXPECT_EQ(launches, QStringList{"xdg-open " + exe + ".html"});
 }
 
 TEST_F(FormMainTest, Screenshot) {

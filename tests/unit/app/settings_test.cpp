@@ -176,11 +176,27 @@ TEST(SettingsFile, UnreadableValuesFallBackToTheirDefaults) {
     EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), app::Settings{}));
 }
 
+// The first exit of an installed program finds no velmar-recorder folder in ~/.config.
+TEST(SettingsFile, MissingFoldersAreMadeOnSave) {
+    testsupport::TempDir dir;
+    QString path = Q(dir.file("config/velmar-recorder/velmar-recorder.INI"));
+    app::Settings s;
+    s.BitRate = 192;
+    QString error;
+    ASSERT_TRUE(app::SaveSettings(path, s, &error)) << error.toStdString();
+    EXPECT_EQ(app::LoadSettings(path).BitRate, 192);
+}
+
 TEST(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
     testsupport::TempDir dir;
     QString error;
-    EXPECT_FALSE(app::SaveSettings(Q(dir.file("missing-folder/rec.INI")), app::Settings{}, &error));
-    EXPECT_FALSE(error.isEmpty());
+    // A folder that cannot be made (it would lie inside a plain file); an unknown path.
+    WriteFile(dir.file("plain"), "x");
+    EXPECT_FALSE(app::SaveSettings(Q(dir.file("plain/velmar/rec.INI")), app::Settings{}, &error));
+    EXPECT_TRUE(error.contains(Q(dir.file("plain/velmar/rec.INI")))) << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(app::SaveSettings(QString(), app::Settings{}, &error));
+    EXPECT_TRUE(error.contains("HOME")) << error.toStdString();
 
     // A settings path that is a folder cannot be written either; nothing there is touched.
     std::string folder = dir.file("rec.INI");

@@ -35,9 +35,12 @@ protected:
         QDir().mkpath(Q(root.file("data")));
         exe = Q(root.file("bin/velmar-recorder"));
         setenv("XDG_DATA_HOME", root.file("data").c_str(), 1);
+        // An installed run writes its settings there: never the real ~/.config.
+        setenv("XDG_CONFIG_HOME", root.file("config").c_str(), 1);
     }
     void TearDown() override {
         unsetenv("XDG_DATA_HOME");
+        unsetenv("XDG_CONFIG_HOME");
         app::state = app::State{};
     }
     testsupport::TempDir root;
@@ -73,15 +76,19 @@ TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOur
 }
 
 TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet) {
-    // Only one level is created: Temp inside a missing folder fails.
+    // An installed run (no file can be made beside the executable) whose data folder cannot
+    // be made: here it would have to be made inside a plain file.
+    WriteBytes(Q(root.file("plain")), 1);
+    setenv("XDG_DATA_HOME", root.file("plain/share").c_str(), 1);
     app::StartupResult r = app::StartUp(Q(root.file("missing/bin/velmar-recorder")));
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Can not create " + Q(root.file("missing/bin/Temp")));
+    EXPECT_EQ(r.error, "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
     EXPECT_TRUE(app::state.paths.RecordingFilePath.isEmpty());
     EXPECT_TRUE(app::state.WorkFolder.isEmpty());
 
     // A folder that exists but takes no files gets the same error. Made immutable rather than
     // read-only, because the tests may run as root.
+    setenv("XDG_DATA_HOME", root.file("data").c_str(), 1);
     QString own = Q(root.file("data/Velmar Recorder"));
     QDir().mkdir(own);
     if (std::system(("chattr +i '" + own.toStdString() + "' 2>/dev/null").c_str()) != 0) {
@@ -165,7 +172,9 @@ TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles
 }
 
 TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
-    std::string ini = root.file("missing/bin/velmar-recorder.INI");
+    std::string ini = root.file("config/velmar-recorder/velmar-recorder.INI");
+    WriteBytes(Q(root.file("plain")), 1);
+    setenv("XDG_DATA_HOME", root.file("plain").c_str(), 1);
     ASSERT_FALSE(app::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
     // The settings were never read, so writing them would replace the file with defaults.
     EXPECT_TRUE(app::ShutDown().isEmpty());
