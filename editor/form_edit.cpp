@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
+#include "app/help_file.h"
 #include "app/ui/form_about.h"
 #include "app/startup.h"
 #include "editor/export_hooks.h"
@@ -20,6 +21,8 @@
 #include "playback/playback.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
+#include "recovery/found_recording.h"
+#include "recovery/ui/form_info.h"
 
 #include <QAction>
 #include <QApplication>
@@ -482,14 +485,14 @@ void TFormEdit::FormShow() {
     historyNoteShown_ = false;
     closeRequested_ = false;
     PlaceProgressBar();
+    // A take kept from an earlier run may be loaded in place of the current one.
+    OfferFoundRecording();
     // Level 0 follows the take's real order: a ring that wrapped starts after its newest block,
     // whatever mode the list shows now.
     record::State& r = record::state;
     const bool wrapped = record::RecordedTakeOrder().runs == 2;
-    operations::StartEditing(
-        r.RecordingStream,
-        {r.PeakMaxL.data(), r.PeakMinL.data(), r.PeakMaxR.data(), r.PeakMinR.data()}, r.FileBlocks,
-        r.NewestBlock, wrapped);
+    operations::StartEditing(r.RecordingStream, record::RecordingPeaks(), r.FileBlocks,
+                             r.NewestBlock, wrapped);
     Wave->ResetForOpening();
     UpdateScrollBar();
     UpdateSelectionStatus();
@@ -547,8 +550,14 @@ void TFormEdit::FormClose() {
     playback::CloseOutput();
     operations::DeleteWorkFiles();
     platform::ProcessMessages();
+    // A recovered take is let go, and the work folder's recording file is the recording file
+    // again, created empty.
+    const QString recoveryError = recovery::EndRecovery();
+    if (!recoveryError.isEmpty()) {
+        platform::CurrentDialogs().ShowError(recoveryError);
+    }
     try {
-        record::DiscardRecording(app::state.paths.RecordingFilePath.toStdString());
+        record::DiscardRecording();
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
@@ -730,8 +739,12 @@ void TFormEdit::menuVelmarHelpClick() {
     if (Refused()) {
         return;
     }
-    QFileInfo executable(QCoreApplication::applicationFilePath());
-    platform::OpenInDesktop(executable.path() + "/" + executable.completeBaseName() + ".chm");
+    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    if (guide.isEmpty()) {
+        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        return;
+    }
+    platform::OpenInDesktop(guide);
 }
 
 void TFormEdit::menuAboutClick() {

@@ -393,18 +393,6 @@ void AdoptRecording(RawFile&& file, uint32_t blocks) {
     state.LoopWrapped = false;
 }
 
-void RecreateRecordingFile() {
-    state.RecordingStream.Release();
-    state.FileBlocks = 0;
-    state.LastBlock = 0;
-    state.NewestBlock = 0;
-    state.LastWritten = 0;
-    state.LoopWrapped = false;
-    if (!state.RecordingFilePath.empty()) {
-        state.RecordingStream.Create(state.RecordingFilePath);
-    }
-}
-
 void DecodeRecordingMode(int index) {
     if (index < 0 || index >= ModeCount) {
         index = 0;
@@ -664,7 +652,7 @@ void StopRecording() {
     StopAfterWriteFailure();
 }
 
-void DiscardRecording(const std::string& path) {
+void DiscardRecording() {
     if (state.Recording) {
         return;
     }
@@ -676,8 +664,9 @@ void DiscardRecording(const std::string& path) {
     state.LastWritten = 0;
     state.LoopWrapped = false;
     state.RecordingStream.Release();
-    state.RecordingFilePath = path;
-    state.RecordingStream.Create(path);
+    if (!state.RecordingFilePath.empty()) {
+        state.RecordingStream.Create(state.RecordingFilePath);
+    }
 }
 
 void SetDcReduction(bool checked) {

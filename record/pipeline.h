@@ -168,9 +168,6 @@ PeakTableRefs RecordingPeaks();
 // unwrapped, so it opens in file order whatever order the previous take had. RecordingFilePath
 // is kept: it names the file the next recording creates, which must never be the adopted one.
 void AdoptRecording(RawFile&& file, uint32_t blocks);
-// Releases the take and creates RecordingFilePath anew, empty, as RecordingStream; the block
-// counts return to 0. Throws FileOpenError (the stream then stays released).
-void RecreateRecordingFile();
 // Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken as
 // 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends (and
 // Events::DrawTimeGauge is raised then).
@@ -195,11 +192,12 @@ void StartRecording();
 // Body of BtnStopClick: writes the full slots, takes NewestBlock and FileBlocks, monitoring
 // goes on.
 void StopRecording();
-// The editor closed: the take is discarded. The recording file is created anew, empty, at
-// `path` (the work folder's recording file, which a recovered take may have replaced), and
-// FileBlocks, NewestBlock and LoopWrapped drop to nothing, so neither a later Edit nor Save As
-// sees the old length over the empty file. Throws FileOpenError; the counts are dropped first.
-void DiscardRecording(const std::string& path);
+// The editor closed: the take (or a recovered one adopted in its place) is released and
+// RecordingFilePath is created anew, empty, as RecordingStream; FileBlocks, NewestBlock and
+// LoopWrapped drop to nothing, so neither a later Edit nor Save As sees the old length over the
+// empty file. Nothing happens during a recording. Throws FileOpenError; the counts are dropped
+// first and the stream then stays released.
+void DiscardRecording();
 // Body of ChBoxDCClick: checked measures the offsets from the history; unchecked clears them.
 void SetDcReduction(bool checked);
 

@@ -169,7 +169,7 @@ QString EndRecovery() {
     }
     state.Active = false;
     try {
-        record::RecreateRecordingFile();
+        record::DiscardRecording();
     } catch (const record::FileOpenError& error) {
         return QString::fromUtf8(error.what());
     }

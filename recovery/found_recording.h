@@ -57,7 +57,7 @@ struct LoadResult {
 LoadResult Load();
 
 // The editor closes: when a recovery file was loaded it is released and Velmar.raw is created
-// empty as the recording file again (record::RecreateRecordingFile). Harmless otherwise.
+// empty as the recording file again (record::DiscardRecording). Harmless otherwise.
 // Returns the error text when Velmar.raw cannot be created, else an empty text.
 QString EndRecovery();
 

@@ -290,7 +290,6 @@ void TFormMain::FormCreate() {
     Gauges.PixelsPerSecond =
         gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
     record::OpenDevice();
-    ZoomLevel = 1;
     record::ComputeFreeTime();
     ChartWave->Series1Colour = QColor(0, 0, 150);
     ChartWave->Series2Colour = QColor(180, 0, 0);
@@ -378,8 +377,13 @@ void TFormMain::BtnStopClick() {
 }
 
 void TFormMain::BtnEditClick() {
-    if (record::state.Recording ||
-        !platform::FileExists(app::state.paths.RecordingFilePath.toStdString())) {
+    if (record::state.Recording) {
+        return;
+    }
+    // Without a take the editor still opens (on an empty sound), so a recording kept from a run
+    // that crashed can be offered; without a work folder there is nothing to edit in.
+    if (!startupError_.isEmpty()) {
+        platform::CurrentDialogs().ShowError(startupError_);
         return;
     }
     record::CloseDevice();

@@ -114,8 +114,6 @@ class TFormMain : public QMainWindow, public record::Events {
     std::array<QIcon, gauges::LevelIconCount> LevelIcons;
     // The four displays' geometry, scales, bitmaps and chart history.
     gauges::State Gauges;
-    // The editor's zoom level: set once here, never reset.
-    int ZoomLevel = 0;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -13,6 +13,7 @@
 #include "platform/services/process_messages.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
+#include "recovery/ui/form_info.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
@@ -467,6 +469,77 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
 }
 
 // ---- the take's length after the editor closes, seen from the main window ---------------------
+
+// After a crash the take is kept as "test"; Edit opens with no take of this run, the editor
+// offers the kept one, and Load makes it the sound (one segment, in file order). Closing gives the
+// work folder's recording file back, empty, and leaves the kept file as it was.
+TEST(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThisRun) {
+    testsupport::TempDir data;
+    const QString work = QString::fromStdString(data.file("Velmar Recorder"));
+    QDir().mkdir(work);
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    QFile leftover(work + "/Velmar.raw"); // what a killed run leaves
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.write(QByteArray(7 * record::BlockBytes + 100, '\x02'));
+    leftover.close();
+    record::state = record::State{};
+    operations::state = operations::State{};
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    record::SetCaptureDevice(&device);
+    testsupport::ScriptedOutput output;
+    playback::SetOutputDevice(&output);
+    platform::SetDialogs(&dialogs);
+    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+    {
+        TFormMain main(QString::fromStdString(data.file("velmar-recorder")));
+        main.TimerRec->stop();
+        main.TimerStatus->stop();
+        EXPECT_EQ(dialogs.messages.size(), 1); // where the take was kept
+        bool offered = false;
+        int64_t opened = -1, segments = -1;
+        // The offer comes from inside the editor's opening, so the editor is visible while the
+        // offer waits: answer the offer first.
+        std::function<void()> answer = [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* info = qobject_cast<TFormInfo*>(w); info && info->isVisible()) {
+                    offered = true;
+                    info->BtnLoad->click();
+                    QTimer::singleShot(0, answer);
+                    return;
+                }
+            }
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
+                    opened = operations::state.FileBlocks;
+                    segments = operations::CurrentLevel().SegmentCount;
+                    editor->close();
+                    return;
+                }
+            }
+            QTimer::singleShot(10, answer);
+        };
+        QTimer::singleShot(0, answer);
+        main.BtnEditClick();
+        EXPECT_TRUE(offered);
+        EXPECT_EQ(opened, 7);
+        EXPECT_EQ(segments, 1);
+        EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * record::BlockBytes + 100);
+        EXPECT_EQ(QFileInfo(work + "/Velmar.raw").size(), 0);
+        EXPECT_EQ(record::state.FileBlocks, 0u);
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+    }
+    unsetenv("XDG_DATA_HOME");
+    playback::SetOutputDevice(nullptr);
+    record::SetCaptureDevice(nullptr);
+    platform::SetDialogs(nullptr);
+    platform::SetFreeSpaceProvider(nullptr);
+    record::state = record::State{};
+    operations::state = operations::State{};
+    app::state = app::State{};
+}
 
 TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     testsupport::TempDir data;

@@ -34,7 +34,7 @@ class FormInfoTest : public ::testing::Test {
         record::state = record::State{};
         record::AllocateBuffers();
         record::state.RecordingFilePath = dir.file("Velmar.raw");
-        record::RecreateRecordingFile(); // the current take, empty
+        record::DiscardRecording(); // the current take, empty
         recovery::state = recovery::State{};
         platform::SetDialogs(&dialogs);
         std::ofstream(dir.file("test"), std::ios::binary) << std::string(3 * 17640, '\x40');

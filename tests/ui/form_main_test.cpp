@@ -6,6 +6,7 @@
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
+#include "operations/editing_state.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
@@ -218,7 +219,6 @@ TEST_F(FormMainTest, StartUpOpensTheDeviceAndNamesIt) {
     EXPECT_TRUE(record::state.DeviceOpen);
     EXPECT_EQ(form->EditInDev->text(), "Scripted Input");
     EXPECT_EQ(form->StatusPanel(0), "Scripted Input");
-    EXPECT_EQ(form->ZoomLevel, 1);
     EXPECT_GT(record::state.FreeSeconds, 100u);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
@@ -317,9 +317,19 @@ TEST_F(FormMainTest, EditDuringARecordingDoesNothing) {
     EXPECT_EQ(device.CloseCalls(), closes);
 }
 
-TEST_F(FormMainTest, EditBeforeAnyRecordingDoesNothing) {
+TEST_F(FormMainTest, EditBeforeAnyRecordingOpensAnEmptyEditor) {
     form->show();
+    int64_t opened = -1;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* editor = qobject_cast<TFormEdit*>(widget); editor && editor->isVisible()) {
+                opened = operations::state.FileBlocks;
+                editor->close();
+            }
+        }
+    });
     QTest::mouseClick(form->BtnEdit, Qt::LeftButton);
+    EXPECT_EQ(opened, 0);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(record::state.DeviceOpen);
 }

@@ -39,7 +39,7 @@ class FoundRecording : public ::testing::Test {
         recovery::state = recovery::State{};
         platform::SetProcessMessages([this] { ++messages; });
         // The current take: a wrapped loop of 10 blocks whose newest is block 3.
-        record::RecreateRecordingFile();
+        record::DiscardRecording();
         record::state.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
         record::state.FileBlocks = 10;
         record::state.NewestBlock = 3;
