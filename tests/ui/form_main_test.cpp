@@ -4,7 +4,7 @@
 #include "app/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
-#include "export/form_save_settings.h"
+#include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"

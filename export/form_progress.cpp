@@ -1,7 +1,0 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/form_progress.h"
-
-TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("Progress");
-    setModal(true);
-}
