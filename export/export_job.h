@@ -35,4 +35,8 @@ extern State state;
 Result ExportWav(const QString& target, const app::Settings& format, uint32_t first, uint32_t last);
 Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first, uint32_t last);
 
+// The percentage both exporters publish after `done` of `total` steps: 0..100, and 100 for an
+// export with nothing to write (never 0/0).
+float ExportPercent(uint64_t done, uint64_t total);
+
 } // namespace exporting

@@ -5,4 +5,8 @@ namespace exporting {
 
 State state;
 
+float ExportPercent(uint64_t done, uint64_t total) {
+    return total == 0 ? 100.0f : float(double(done) * 100.0 / double(total));
+}
+
 } // namespace exporting

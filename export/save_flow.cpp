@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/save_flow.h"
+
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "record/pipeline.h"
+
+#include <QFileInfo>
+
+namespace exporting {
+
+const char* const PleaseSelectWaveformText = "Please Select Waveform!";
+
+bool ExportsWav(const app::Settings& settings) {
+    return settings.Wav;
+}
+
+namespace {
+QString ModeWord(int32_t mode) {
+    switch (mode) {
+    case 0:
+        return "stereo ";
+    case 1:
+        return "joint stereo ";
+    case 3:
+        return "mono ";
+    default:
+        return "";
+    }
+}
+} // namespace
+
+SaveFilter SaveFilterFor(const app::Settings& s) {
+    if (ExportsWav(s)) {
+        const QString channels = s.Channels == 1 ? "mono " : "stereo ";
+        return {QString("%1Hz %2bit %3(*.wav)")
+                    .arg(s.SamplePerSecond)
+                    .arg(s.BitPerSample)
+                    .arg(channels),
+                "*.WAV", "wav"};
+    }
+    if (s.VBR) {
+        return {QString("VBR %1-%2 kbps %3(*.mp3)")
+                    .arg(s.MinBitRate)
+                    .arg(s.MaxBitRate)
+                    .arg(ModeWord(s.Mode)),
+                "*.MP3", "mp3"};
+    }
+    return {QString("%1 kbps %2(*.mp3)").arg(s.BitRate).arg(ModeWord(s.Mode)), "*.MP3", "mp3"};
+}
+
+bool IsExportRange(uint32_t first, uint32_t last, uint32_t fileBlocks) {
+    const bool inside = first >= 1 && first <= last && last <= fileBlocks;
+    return inside || (fileBlocks == 0 && first == 1 && last == 0);
+}
+
+ExportRange SaveAllRange(uint32_t fileBlocks) {
+    return {1, fileBlocks};
+}
+
+std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd,
+                                              uint32_t fileBlocks) {
+    if (selStart >= selEnd || !IsExportRange(selStart, selEnd, fileBlocks)) {
+        return std::nullopt;
+    }
+    return ExportRange{selStart, selEnd};
+}
+
+ExportRange LayOutRecordedTake() {
+    const record::TakeOrder order = record::RecordedTakeOrder();
+    const uint32_t fileBlocks = record::state.FileBlocks;
+    // StartEditing makes the wrapped layout from (newestBlock, loopMode); the take order is the
+    // recorder's own word on whether the ring wrapped and where its newest block lies.
+    const bool wrapped = order.runs == 2;
+    const uint32_t newest = wrapped ? order.run[1].count : fileBlocks;
+    auto table = [](std::vector<int16_t>& v) { return v.empty() ? nullptr : v.data(); };
+    operations::StartEditing(record::state.RecordingStream,
+                             {table(record::state.PeakMaxL), table(record::state.PeakMinL),
+                              table(record::state.PeakMaxR), table(record::state.PeakMinR)},
+                             fileBlocks, newest, wrapped);
+    return SaveAllRange(fileBlocks);
+}
+
+void PrepareExport(const QString& target) {
+    state.TargetName = QFileInfo(target).fileName();
+    state.ContinueExport = true;
+    operations::state.ProgressPercent = 0;
+}
+
+} // namespace exporting

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "export/export_job.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// The engine side of the save commands (main window Save As, editor Save All As and Save
+// Selection As): the save dialog's file-type entry, which exporter runs, the range to export and
+// the run itself. The windows ask for the target file and show the progress window.
+namespace exporting {
+
+extern const char* const PleaseSelectWaveformText; // "Please Select Waveform!"
+
+// `Wav` alone decides the output format, for the filter and the exporter alike: WAV when it is
+// true, MP3 otherwise. A hand-edited settings file can hold Wav and MP3 both true (WAV then) or
+// both false (MP3 then); either way the dialog offers the type that is then written.
+bool ExportsWav(const app::Settings& settings);
+
+// The save dialog's one file-type entry. Text() is "description|mask", for example
+// "44100Hz 16bit stereo (*.wav)|*.WAV" or "VBR 32-320 kbps stereo (*.mp3)|*.MP3".
+struct SaveFilter {
+    QString description;   // "44100Hz 16bit stereo (*.wav)"
+    QString mask;          // "*.WAV"
+    QString defaultSuffix; // "wav" or "mp3"
+    QString Text() const { return description + "|" + mask; }
+};
+// Rebuilt from the settings when a save starts and after the settings window closes.
+SaveFilter SaveFilterFor(const app::Settings& settings);
+
+// An export range: positions first..last of the current sound, inclusive, 1-based; 1..0 is the
+// range of an empty sound (a file with a header and no data).
+struct ExportRange {
+    uint32_t first = 1;
+    uint32_t last = 0;
+};
+// A range exports when 1 <= first <= last <= fileBlocks: inside the sound and never reversed. An
+// empty sound exports 1..0, so it still gives a valid file without data.
+bool IsExportRange(uint32_t first, uint32_t last, uint32_t fileBlocks);
+// Save All As: the whole sound, 1..fileBlocks.
+ExportRange SaveAllRange(uint32_t fileBlocks);
+// Save Selection As: selStart..selEnd, or nullopt (the window shows PleaseSelectWaveformText)
+// when nothing is selected (selStart == selEnd) or the selection is reversed or leaves the sound.
+std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd,
+                                              uint32_t fileBlocks);
+// Main window Save As: lays the finished recording out as level 0 of the edit list in the order
+// the recorder took it (record::RecordedTakeOrder: one run, or two when a loop ring wrapped, the
+// oldest block first), over the recorder's file and peaks, and returns its whole range. Resets the
+// editing history, so it is meant for when the editor is closed.
+ExportRange LayOutRecordedTake();
+
+// Sets what the progress window shows before it opens: TargetName from `target`, the continue
+// flag, a zero percentage. Export calls it too.
+void PrepareExport(const QString& target);
+
+// Runs the exporter ExportsWav chooses over first..last of the current level, with
+// state.Exporting set and the editing operations refused while it runs (they would change the
+// edit list under the export). Refuses, with an error, while another export or an editing
+// operation runs.
+Result Export(const QString& target, const app::Settings& settings, uint32_t first, uint32_t last);
+
+} // namespace exporting

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/export_job.h"
+#include "export/save_flow.h"
+#include "export/target_file.h"
+
+#include "record/pipeline.h"
+#include "tool_output.h"
+#include "unit/operations/editing_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+app::Settings Wav(int rate, int channels, int bits) {
+    app::Settings s;
+    s.Wav = true;
+    s.MP3 = false;
+    s.SamplePerSecond = rate;
+    s.Channels = int16_t(channels);
+    s.BitPerSample = int16_t(bits);
+    return s;
+}
+
+QByteArray Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class WavExport : public testsupport::EditingTest {
+  protected:
+    void SetUp() override {
+        EditingTest::SetUp();
+        exporting::state = exporting::State{};
+        target_ = QString::fromStdString(dir_.file("take1.wav"));
+    }
+    void TearDown() override {
+        exporting::TargetFile::SetWriteFault(nullptr);
+        if (!mounted_.isEmpty()) {
+            EXPECT_EQ(::umount(mounted_.toLocal8Bit().constData()), 0);
+        }
+        EditingTest::TearDown();
+    }
+
+    // Writes an earlier file at the target, as a user's previous export.
+    void WriteEarlier(const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(1000, 'e'));
+    }
+    // Hidden files left in a folder (the exporter's temporary files are hidden).
+    static QStringList Hidden(const QString& folder) {
+        return QDir(folder)
+            .entryList(QDir::Files | QDir::Hidden | QDir::System)
+            .filter(QRegularExpression("^\\."));
+    }
+    // The blocks of positions first..last, as the edit list plays them.
+    static QByteArray Sound(uint32_t first, uint32_t last) {
+        QByteArray out;
+        std::vector<unsigned char> block(record::BlockBytes);
+        for (uint32_t p = first; p <= last; ++p) {
+            operations::ReadPosition(p, block.data());
+            out.append(reinterpret_cast<const char*>(block.data()), record::BlockBytes);
+        }
+        return out;
+    }
+
+    QString target_;
+    QString mounted_; // a tmpfs this test mounted, unmounted when it ends
+};
+
+TEST_F(WavExport, StereoSixteenBitIsTheSoundBehindAPlainHeader) {
+    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 60).outcome,
+              exporting::Outcome::Done);
+    const QByteArray file = Contents(target_);
+    ASSERT_EQ(file.size(), 44 + 60 * record::BlockBytes);
+    EXPECT_TRUE(file.mid(44) == Sound(1, 60));
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-r", target_}), "44100");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-c", target_}), "2");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-b", target_}), "16");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "264600");
+    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 100.0f);
+    EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
+}
+
+TEST_F(WavExport, ElevenKilohertzKeepsEveryFourthFrameOfTheWholeExport) {
+    ASSERT_EQ(exporting::ExportWav(target_, Wav(11025, 2, 16), 3, 6).outcome,
+              exporting::Outcome::Done);
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "4410");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-r", target_}), "11025");
+    const QByteArray data = Contents(target_).mid(44);
+    ASSERT_EQ(data.size(), 4410 * 4);
+    for (int k = 0; k < 4410; ++k) {
+        const int n = 4 * k; // running index of the frame taken
+        int16_t left, right;
+        std::memcpy(&left, data.constData() + 4 * k, 2);
+        std::memcpy(&right, data.constData() + 4 * k + 2, 2);
+        ASSERT_EQ(left, 3 + n / record::BlockFrames) << k;
+        ASSERT_EQ(right, n % record::BlockFrames) << k;
+    }
+}
+
+TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
+    record::state = record::State{};
+    record::state.RecordingStream.OpenExisting(dir_.file("Velmar.raw"));
+    record::state.FileBlocks = 60;
+    record::state.NewestBlock = 20;
+    record::state.LoopWrapped = true;
+    const exporting::ExportRange take = exporting::LayOutRecordedTake();
+    EXPECT_EQ(take.first, 1u);
+    EXPECT_EQ(take.last, 60u);
+    // Positions 35..45 are recording blocks 55..60 and then 1..5; mono keeps the left sample,
+    // which is the block's number.
+    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 1, 16), 35, 45).outcome,
+              exporting::Outcome::Done);
+    const QByteArray data = Contents(target_).mid(44);
+    ASSERT_EQ(data.size(), 11 * record::BlockFrames * 2);
+    std::vector<int> blocks;
+    for (int b = 0; b < 11; ++b) {
+        int16_t left;
+        std::memcpy(&left, data.constData() + b * record::BlockFrames * 2, 2);
+        blocks.push_back(left);
+    }
+    using testsupport::operator+;
+    EXPECT_EQ(blocks, testsupport::Range(55, 60) + testsupport::Range(1, 5));
+    record::state = record::State{};
+}
+
+TEST_F(WavExport, CancelAtHalfLeavesTheEarlierFileAndNoTemporary) {
+    WriteEarlier(target_);
+    platform::SetProcessMessages([] {
+        if (operations::state.ProgressPercent >= 50) {
+            exporting::state.ContinueExport = false;
+        }
+    });
+    EXPECT_EQ(exporting::ExportWav(target_, Wav(22050, 1, 8), 1, 60).outcome,
+              exporting::Outcome::Cancelled);
+    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 50.0f);
+    EXPECT_EQ(Contents(target_), QByteArray(1000, 'e'));
+    EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
+}
+
+TEST_F(WavExport, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
+    // As root, a small tmpfs filled by the export; otherwise the write-fault seam.
+    const QString disk = QString::fromStdString(dir_.file("disk"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    if (::geteuid() == 0 &&
+        ::mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") == 0) {
+        mounted_ = disk;
+    } else {
+        exporting::TargetFile::SetWriteFault([](qint64 offset, qint64) { return offset > 0; });
+    }
+    const QString target = disk + "/take1.wav";
+    WriteEarlier(target);
+    const exporting::Result r = exporting::ExportWav(target, Wav(44100, 2, 16), 1, 60);
+    EXPECT_EQ(r.outcome, exporting::Outcome::Failed);
+    EXPECT_TRUE(r.error.contains("No space left on device")) << r.error.toStdString();
+    EXPECT_EQ(Contents(target), QByteArray(1000, 'e'));
+    EXPECT_TRUE(Hidden(disk).isEmpty());
+}
+
+TEST_F(WavExport, ShortReadStopsWithAnErrorAndLeavesTheTarget) {
+    WriteEarlier(target_);
+    // The recording file ends in the middle of block 31.
+    ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), 30 * record::BlockBytes + 100), 0);
+    const exporting::Result r = exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 60);
+    EXPECT_EQ(r.outcome, exporting::Outcome::Failed);
+    EXPECT_TRUE(r.error.contains("block 31")) << r.error.toStdString();
+    EXPECT_EQ(Contents(target_), QByteArray(1000, 'e'));
+    EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
+}
+
+TEST_F(WavExport, ReversedRangeWritesNothingAndEmptySoundGivesAPlainHeader) {
+    const exporting::Result reversed = exporting::ExportWav(target_, Wav(44100, 2, 16), 10, 5);
+    EXPECT_EQ(reversed.outcome, exporting::Outcome::Failed);
+    EXPECT_EQ(reversed.error, "Please Select Waveform!");
+    EXPECT_FALSE(QFile::exists(target_));
+
+    Open(0, 0, false);
+    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 0).outcome,
+              exporting::Outcome::Done);
+    const QByteArray file = Contents(target_);
+    ASSERT_EQ(file.size(), 44);
+    EXPECT_EQ(file.mid(4, 4), QByteArray("\x24\0\0\0", 4));
+    EXPECT_EQ(file.mid(40, 4), QByteArray(4, '\0'));
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "0");
+    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 100.0f);
+}
+
+} // namespace
