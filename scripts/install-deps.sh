@@ -5,7 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6multimedia6 libmp3lame-dev
   libgtest-dev
-  pulseaudio pulseaudio-utils lame sox
+  pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg
   xvfb xdotool x11-utils
 )
 missing=()

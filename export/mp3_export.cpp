@@ -1,0 +1,249 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/mp3_export.h"
+
+#include "export/export_job.h"
+#include "export/target_file.h"
+#include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "platform/encoder_library.h"
+#include "platform/process_messages.h"
+#include "record/blocks.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+
+namespace exporting {
+
+const char* const EncoderMissingText = "Lame_enc.dll did not found";
+const char* const EncoderErrorText = "BE_ERR code-";
+const char* const StreamReadErrorText =
+    "Stream read error: the sound is shorter than its edit list";
+
+QString EncoderErrorMessage(uint32_t code) {
+    return QString::fromLatin1(EncoderErrorText) + QString::number(code);
+}
+
+BeConfig Mp3Config(const app::Settings& format) {
+    BeConfig c;
+    c.kind = BeConfigLame;
+    c.version = BeConfigVersion;
+    c.size = sizeof(BeConfig);
+    c.sampleRate = record::SampleRate;
+    c.reSampleRate = 0;
+    c.mode = format.Mode;
+    // Negative settings become huge unsigned values, which the encoder refuses.
+    c.bitRate = uint32_t(format.VBR ? format.MinBitRate : format.BitRate);
+    c.maxBitRate = uint32_t(format.MaxBitRate);
+    c.preset = -1;
+    c.mpegVersion = 1;
+    c.psyModel = 0;
+    c.emphasis = 0;
+    c.privateBit = format.Private ? BeTrue : BeFalse;
+    c.crc = BeFalse;
+    c.copyright = format.Copyright ? BeTrue : BeFalse;
+    c.original = format.Original ? BeTrue : BeFalse;
+    c.writeVbrHeader = BeFalse;
+    c.enableVbr = format.VBR ? BeTrue : BeFalse;
+    c.vbrQuality = format.VBRQuality;
+    c.abrBitRate = 0;
+    c.vbrMethod = BeVbrMethodDefault;
+    c.noReservoir = BeTrue;
+    c.strictIso = BeFalse;
+    c.quality = BeQuality(2);
+    std::memset(c.reserved, 0, sizeof c.reserved);
+    return c;
+}
+
+std::vector<PositionRun> ExportRuns(const operations::Level& level, uint32_t first, uint32_t last) {
+    std::vector<PositionRun> runs;
+    for (int i = 0; i < level.SegmentCount && first <= last; ++i) {
+        const operations::Segment& s = level.Segments[i];
+        if (s.length == 0) {
+            continue;
+        }
+        // 64 bits: start + length can pass 2^32 in a damaged list.
+        const uint64_t end = uint64_t(s.start) + s.length - 1;
+        if (end < first || last < s.start) {
+            continue;
+        }
+        const uint32_t from = std::max(first, s.start);
+        const uint32_t to = uint32_t(std::min<uint64_t>(last, end));
+        runs.push_back({from, to - from + 1});
+    }
+    return runs;
+}
+
+namespace {
+
+// The open encoder stream, closed exactly once on every path.
+class StreamScope {
+  public:
+    StreamScope(const platform::EncoderLibrary& library, BeStream stream)
+        : library_(library), stream_(stream) {}
+    ~StreamScope() { library_.beCloseStream(stream_); }
+    StreamScope(const StreamScope&) = delete;
+    StreamScope& operator=(const StreamScope&) = delete;
+
+  private:
+    const platform::EncoderLibrary& library_;
+    BeStream stream_;
+};
+
+// Sets state.Exporting for the export and restores it after: restored, not cleared, since the
+// save flow may hold the flag around the whole save.
+class ExportingScope {
+  public:
+    ExportingScope() : was_(state.Exporting) { state.Exporting = true; }
+    ~ExportingScope() { state.Exporting = was_; }
+    ExportingScope(const ExportingScope&) = delete;
+    ExportingScope& operator=(const ExportingScope&) = delete;
+
+  private:
+    bool was_;
+};
+
+Result Failed(const QString& error) {
+    return {Outcome::Failed, error};
+}
+
+// One export's encoder, buffers and output; Encode feeds it run by run.
+struct Job {
+    const platform::EncoderLibrary& library;
+    BeStream stream;
+    TargetFile& file;
+    size_t chunkBytes;                // whole frames, at most what the encoder takes per call
+    std::vector<unsigned char> input; // chunkBytes + one block: a read never splits a block
+    std::vector<uint8_t> output;      // the size the encoder asked for
+    int64_t totalBytes = 0;
+    int64_t doneBytes = 0;
+    QString error;
+
+    enum class Step { Next, Cancelled, Failed };
+
+    bool EncodeChunk(const unsigned char* data, size_t bytes) {
+        uint32_t used = 0;
+        // The encoder's error code tells nothing the bytes do not: a chunk it could not take
+        // yields none, and its flush reports the stream's state.
+        library.beEncodeChunk(stream, uint32_t(bytes / 2), reinterpret_cast<const int16_t*>(data),
+                              output.data(), &used);
+        return used == 0 ||
+               file.Write(output.data(), std::min<size_t>(used, output.size()), &error);
+    }
+
+    // Feeds positions run.first .. in chunks of chunkBytes, the last one short.
+    Step Encode(const PositionRun& run) {
+        uint32_t next = run.first;
+        const uint32_t end = run.first + run.blocks; // one past the run
+        size_t have = 0;                             // bytes read into `input`
+        size_t at = 0;                               // bytes of them already encoded
+        for (;;) {
+            if (have - at < chunkBytes && next != end) {
+                std::memmove(input.data(), input.data() + at, have - at);
+                have -= at;
+                at = 0;
+                while (have < chunkBytes && next != end) {
+                    if (operations::ReadPosition(next, input.data() + have) !=
+                        size_t(record::BlockBytes)) {
+                        error = QString::fromLatin1(StreamReadErrorText);
+                        return Step::Failed;
+                    }
+                    have += record::BlockBytes;
+                    ++next;
+                }
+            }
+            if (at == have) {
+                return Step::Next;
+            }
+            operations::state.ProgressPercent =
+                float(double(doneBytes) / double(totalBytes) * 100.0);
+            platform::ProcessMessages();
+            const size_t chunk = std::min(chunkBytes, have - at);
+            if (!EncodeChunk(input.data() + at, chunk)) {
+                return Step::Failed;
+            }
+            at += chunk;
+            doneBytes += int64_t(chunk);
+            if (!state.ContinueExport) {
+                return Step::Cancelled;
+            }
+        }
+    }
+};
+
+} // namespace
+
+Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
+                 uint32_t last) {
+    const ExportingScope exporting;
+    const platform::EncoderLibrary library;
+    if (!library.IsLoaded()) {
+        return Failed(QString::fromLatin1(EncoderMissingText));
+    }
+    BeVersion version;
+    library.beVersion(&version);
+
+    const BeConfig config = Mp3Config(format);
+    uint32_t chunkValues = 0, outputBytes = 0;
+    BeStream stream = 0;
+    const BeErr initError = library.beInitStream(&config, &chunkValues, &outputBytes, &stream);
+    if (initError != BeErrSuccessful) {
+        return Failed(EncoderErrorMessage(initError));
+    }
+    const StreamScope streamScope(library, stream);
+    if (chunkValues < 2) {
+        return Failed(EncoderErrorMessage(BeErrInvalidFormatParameters));
+    }
+
+    TargetFile file(target);
+    Job job{library, stream, file, size_t(chunkValues / 2) * record::FrameBytes, {}, {}, 0, 0, {}};
+    job.input.resize(job.chunkBytes + record::BlockBytes);
+    job.output.resize(outputBytes);
+    if (!file.Open(&job.error)) {
+        return Failed(job.error);
+    }
+
+    const std::vector<PositionRun> runs = ExportRuns(operations::CurrentLevel(), first, last);
+    for (const PositionRun& run : runs) {
+        job.totalBytes += int64_t(run.blocks) * record::BlockBytes;
+    }
+    bool cancelled = false;
+    for (const PositionRun& run : runs) {
+        const Job::Step step = job.Encode(run);
+        if (step == Job::Step::Failed) {
+            return Failed(job.error);
+        }
+        if (step == Job::Step::Cancelled) {
+            cancelled = true;
+            break;
+        }
+    }
+
+    // The flush ends the stream also when cancelled; the temporary file then goes unused.
+    uint32_t used = 0;
+    const BeErr flushError = library.beDeinitStream(stream, job.output.data(), &used);
+    if (used > 0 && !cancelled &&
+        !file.Write(job.output.data(), std::min<size_t>(used, job.output.size()), &job.error)) {
+        return Failed(job.error);
+    }
+    if (cancelled) {
+        return {Outcome::Cancelled, {}};
+    }
+    // A stream that did not end cleanly may lack its last frames: the earlier file stays.
+    if (flushError != BeErrSuccessful) {
+        return Failed(EncoderErrorMessage(flushError));
+    }
+    // The first frame becomes the Xing/Info frame: length, seek table, delay and padding.
+    const BeErr tagError =
+        library.beWriteVBRHeader(QFile::encodeName(file.TemporaryPath()).constData());
+    if (tagError != BeErrSuccessful) {
+        return Failed(EncoderErrorMessage(tagError));
+    }
+    if (!file.Commit(&job.error)) {
+        return Failed(job.error);
+    }
+    return {Outcome::Done, {}};
+}
+
+} // namespace exporting

@@ -1,0 +1,286 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// MP3 export through the real lame_enc.so, judged by tools we did not write: mp3val for the
+// stream, mpg123 for the decoded sound (it honours the tag's delay and padding), ffprobe for the
+// duration a player shows. Frame headers are read here, four bytes at a time.
+
+#include "export/export_job.h"
+#include "export/mp3_export.h"
+#include "export/target_file.h"
+#include "platform/encoder_library.h"
+#include "unit/operations/editing_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+using exporting::Outcome;
+
+struct Tool {
+    QByteArray out, err;
+};
+Tool RunTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString() << " did not finish";
+    return {p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+struct Frame {
+    bool mpeg1;
+    int kbps, rate, mode, length;
+    bool privateBit, copyright, original;
+};
+// The Layer III frame header at h, or nullopt when h holds none.
+std::optional<Frame> ParseFrame(const unsigned char* h) {
+    static const int kbps1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const int kbps2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static const int rates[] = {44100, 48000, 32000};
+    const int version = (h[1] >> 3) & 3, bitIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0 || version == 1 || ((h[1] >> 1) & 3) != 1 ||
+        bitIndex == 0 || bitIndex == 15 || rateIndex == 3) {
+        return std::nullopt;
+    }
+    Frame f;
+    f.mpeg1 = version == 3;
+    f.kbps = (f.mpeg1 ? kbps1 : kbps2)[bitIndex];
+    f.rate = rates[rateIndex] / (f.mpeg1 ? 1 : version == 2 ? 2 : 4);
+    f.length = (f.mpeg1 ? 144000 : 72000) * f.kbps / f.rate + ((h[2] >> 1) & 1);
+    f.privateBit = h[2] & 1;
+    f.mode = h[3] >> 6;
+    f.copyright = (h[3] >> 3) & 1;
+    f.original = (h[3] >> 2) & 1;
+    return f;
+}
+
+double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b, long lag,
+                   size_t from, size_t count) {
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = from; i < from + count && i < a.size(); ++i) {
+        const long j = long(i) + lag;
+        const double x = a[i], y = (j >= 0 && size_t(j) < b.size()) ? b[size_t(j)] : 0.0;
+        ab += x * y, aa += x * x, bb += y * y;
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+struct Case {
+    const char* name;
+    int bitRate, mode;
+    bool vbr, copyright, original, privateBit;
+    uint32_t first, last; // over a wrapped loop: positions 1..35 play blocks 26..60
+};
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// The edit list of a wrapped loop over 6 s of tones: positions 1..35 play recording blocks
+// 26..60, positions 36..60 blocks 1..25.
+class Mp3Fixture : public testsupport::EditingTest {
+  protected:
+    void SetUp() override {
+        EditingTest::SetUp();
+        platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
+        exporting::state = exporting::State{};
+        // Tones, continuous over the recording: 440 Hz and 3 kHz left, 1 kHz right.
+        std::vector<int16_t> block(2 * record::BlockFrames);
+        for (uint32_t k = 1; k <= RecordingBlocks; ++k) {
+            for (int j = 0; j < record::BlockFrames; ++j) {
+                const double t = ((k - 1) * record::BlockFrames + j) / 44100.0;
+                block[2 * j] = int16_t(9000 * std::sin(2 * M_PI * 440 * t) +
+                                       5000 * std::sin(2 * M_PI * 3000 * t));
+                block[2 * j + 1] = int16_t(12000 * std::sin(2 * M_PI * 1000 * t));
+            }
+            recording_.WriteBlock(k, block.data());
+        }
+        Open(RecordingBlocks, 25, true);
+    }
+    void TearDown() override {
+        platform::SetEncoderLibraryPath({});
+        EditingTest::TearDown();
+    }
+    QString target_ = QString::fromStdString(dir_.file("take1.mp3"));
+};
+
+class Mp3ExportTest : public Mp3Fixture, public testing::WithParamInterface<Case> {
+  protected:
+    static app::Settings Settings(const Case& c) {
+        app::Settings s;
+        s.BitRate = c.bitRate, s.Mode = c.mode, s.VBR = c.vbr, s.VBRQuality = 2;
+        s.Copyright = c.copyright, s.Original = c.original, s.Private = c.privateBit;
+        return s;
+    }
+};
+
+TEST_P(Mp3ExportTest, ToolsAcceptTheFileAndItsSound) {
+    const Case& c = GetParam();
+    const exporting::Result r = exporting::ExportMp3(target_, Settings(c), c.first, c.last);
+    ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
+
+    const Tool check = RunTool("mp3val", {target_});
+    for (const QByteArray& line : check.out.split('\n')) {
+        if (!line.contains("No supported tags")) { // ID3/APE tags: none is right
+            EXPECT_FALSE(line.startsWith("WARNING") || line.startsWith("ERROR")) << line.data();
+        }
+    }
+
+    QFile file(target_);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    int frames = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++frames) {
+        const std::optional<Frame> f = ParseFrame(data + at);
+        ASSERT_TRUE(f && at + f->length <= bytes.size()) << "no frame at byte " << at;
+        EXPECT_TRUE(f->mpeg1 && f->rate == 44100) << "frame " << frames;
+        EXPECT_EQ(f->mode, c.mode) << "frame " << frames;
+        EXPECT_EQ(f->copyright, c.copyright) << "frame " << frames;
+        EXPECT_EQ(f->original, c.original) << "frame " << frames;
+        EXPECT_EQ(f->privateBit, c.privateBit) << "frame " << frames;
+        if (!c.vbr) {
+            EXPECT_EQ(f->kbps, c.bitRate) << "frame " << frames;
+        }
+        if (frames == 0) {
+            const QByteArray head = bytes.left(f->length);
+            EXPECT_TRUE(head.contains(c.vbr ? "Xing" : "Info")) << "first frame is not the tag";
+        }
+        at += f->length;
+    }
+
+    // The source as the edit list plays it; mono is the mean of both channels.
+    const size_t channels = c.mode == 3 ? 1 : 2;
+    std::vector<int16_t> source;
+    for (uint32_t p = c.first; p <= c.last; ++p) {
+        int16_t block[2 * record::BlockFrames];
+        ASSERT_EQ(operations::ReadPosition(p, block), size_t(record::BlockBytes));
+        for (int j = 0; j < record::BlockFrames; ++j) {
+            if (channels == 1) {
+                source.push_back(int16_t((block[2 * j] + block[2 * j + 1]) / 2));
+            } else {
+                source.insert(source.end(), {block[2 * j], block[2 * j + 1]});
+            }
+        }
+    }
+    const Tool decoded = RunTool("mpg123", {"-q", "-s", target_});
+    std::vector<int16_t> sound(size_t(decoded.out.size()) / 2);
+    std::memcpy(sound.data(), decoded.out.data(), sound.size() * 2);
+    const long sourceFrames = long(source.size() / channels);
+    EXPECT_LE(std::labs(long(sound.size() / channels) - sourceFrames), 1152)
+        << "decoded " << sound.size() / channels << " frames of " << sourceFrames;
+    long bestLag = 0;
+    double best = -1;
+    for (long lag = -1152; lag <= 1152; ++lag) {
+        const double r =
+            Correlation(source, sound, lag * long(channels), 44100 * channels, 4410 * channels);
+        if (r > best) {
+            best = r, bestLag = lag;
+        }
+    }
+    EXPECT_GE(Correlation(source, sound, bestLag * long(channels), 0, source.size()), 0.99)
+        << "lag " << bestLag;
+
+    // A player's duration comes from the tag, not from a guess on the first frame's bit rate.
+    const Tool probe = RunTool("ffprobe", {"-v", "warning", "-show_entries", "format=duration",
+                                           "-of", "csv=p=0", target_});
+    EXPECT_FALSE(probe.err.contains("Estimating duration")) << probe.err.data();
+    EXPECT_NEAR(probe.out.trimmed().toDouble(), sourceFrames / 44100.0, 2 * 1152 / 44100.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, Mp3ExportTest,
+    testing::Values(Case{"Cbr128StereoBitsClear", 128, 0, false, false, false, false, 1, 60},
+                    Case{"Cbr64MonoBitsSet", 64, 3, false, true, true, true, 1, 60},
+                    Case{"Vbr2JointCopyrightPrivate", 128, 1, true, true, false, true, 1, 60},
+                    Case{"Cbr128RangeOverTwoSegments", 128, 0, false, false, true, false, 10, 52}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Exports that must not produce a file: the user's earlier take stays byte for byte and no
+// temporary file is left beside it.
+enum class Trouble { MissingLibrary, BadBitRate, BadMode, ShortRead, DiskFull, Cancel };
+struct FailureCase {
+    const char* name;
+    Trouble trouble;
+    Outcome outcome;
+    const char* error; // the start of the user's text
+};
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Mp3ExportFailureTest : public Mp3Fixture, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
+    const FailureCase& c = GetParam();
+    app::Settings settings;
+    std::vector<float> progress;
+    switch (c.trouble) {
+    case Trouble::MissingLibrary:
+        platform::SetEncoderLibraryPath(QString::fromStdString(dir_.file("none/lame_enc.so")));
+        break;
+    case Trouble::BadBitRate:
+        settings.BitRate = 100;
+        break;
+    case Trouble::BadMode:
+        settings.Mode = 5;
+        break;
+    case Trouble::ShortRead:
+        Open(RecordingBlocks + 10, RecordingBlocks, false);
+        break;
+    case Trouble::DiskFull:
+        exporting::TargetFile::SetWriteFault([](qint64 offset, qint64) { return offset > 20000; });
+        break;
+    case Trouble::Cancel:
+        platform::SetProcessMessages([&progress] {
+            progress.push_back(operations::state.ProgressPercent);
+            exporting::state.ContinueExport = progress.size() < 20;
+        });
+        break;
+    }
+    QFile earlier(target_);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier take") == 12);
+    earlier.close();
+
+    const exporting::Result r =
+        exporting::ExportMp3(target_, settings, 1, operations::state.FileBlocks);
+    exporting::TargetFile::SetWriteFault(nullptr);
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_EQ(r.error.left(int(std::strlen(c.error))), c.error) << r.error.toStdString();
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier take");
+    EXPECT_EQ(QDir(QString::fromStdString(dir_.path()))
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .filter(QRegularExpression("mp3")),
+              QStringList{"take1.mp3"});
+    if (c.trouble == Trouble::Cancel) {
+        EXPECT_EQ(progress.size(), 20u) << "the export went on after Cancel";
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()) && progress.back() < 100);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Troubles, Mp3ExportFailureTest,
+    testing::Values(
+        FailureCase{"MissingLibrary", Trouble::MissingLibrary, Outcome::Failed,
+                    "Lame_enc.dll did not found"},
+        FailureCase{"BitRate100", Trouble::BadBitRate, Outcome::Failed, "BE_ERR code-2"},
+        FailureCase{"Mode5", Trouble::BadMode, Outcome::Failed, "BE_ERR code-2"},
+        FailureCase{"SoundShorterThanList", Trouble::ShortRead, Outcome::Failed,
+                    "Stream read error"},
+        FailureCase{"DiskFull", Trouble::DiskFull, Outcome::Failed, "Cannot write file"},
+        FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// A reversed range holds no sound: the file is a valid MP3 that decodes to nothing.
+TEST_F(Mp3Fixture, ReversedRangeExportsNoSound) {
+    const exporting::Result r = exporting::ExportMp3(target_, app::Settings{}, 30, 29);
+    ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
+    EXPECT_EQ(RunTool("mpg123", {"-q", "-s", target_}).out.size(), 0);
+}
+
+} // namespace
