@@ -1,17 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/form_main.h"
 #include "app/startup.h"
 #include "export/export_job.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
+#include "export/ui/save_flow_ui.h"
 #include "operations/editing_state.h"
+#include "platform/file_system.h"
+#include "platform/process_messages.h"
+#include "support/recording_dialogs.h"
+#include "support/scripted_capture.h"
 #include "support/temp_dir.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -308,6 +317,152 @@ TEST_F(ProgressTest, CancelTheCloseBoxAndEscapeEachCancel) {
         EXPECT_FALSE(exporting::state.ContinueExport);
         EXPECT_FALSE(form.isVisible());
     }
+}
+
+// The main window's Save As with a recording of the scripted device, in a work folder of its
+// own, the file dialog answered by the test double.
+class SaveAsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+        QDir(QString::fromStdString(dir.path())).mkpath("Velmar Recorder");
+        QDir(QString::fromStdString(dir.path())).mkpath("out");
+        record::state = record::State{};
+        app::state = app::State{};
+        exporting::state = exporting::State{};
+        record::SetCaptureDevice(&device);
+        platform::SetDialogs(&dialogs);
+        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+        platform::SetProcessMessages([this] {
+            if (during) {
+                during();
+            }
+        });
+        form = std::make_unique<TFormMain>();
+        form->TimerRec->stop();
+        form->TimerStatus->stop();
+        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+        app::Settings& s = app::state.settings;
+        s.Wav = true, s.MP3 = false, s.SamplePerSecond = 44100, s.BitPerSample = 16;
+        s.Channels = 2, s.OutputFolder = QString::fromStdString(dir.path());
+        // 25 blocks of the frame counter, stopped.
+        QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
+        for (int b = 0; b < 25; ++b) {
+            device.DeliverBlocks(1);
+            form->TimerRecTimer();
+        }
+        QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+        form->menuFileClick();
+    }
+    void TearDown() override {
+        form.reset();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+        record::SetCaptureDevice(nullptr);
+        platform::SetDialogs(nullptr);
+        platform::SetFreeSpaceProvider(nullptr);
+        platform::SetProcessMessages({});
+        unsetenv("XDG_DATA_HOME");
+        record::state = record::State{};
+        app::state = app::State{};
+        exporting::state = exporting::State{};
+    }
+    static TFormProgress* ShownProgress() {
+        return qobject_cast<TFormProgress*>(QApplication::activeModalWidget());
+    }
+    QString Out(const char* name) const { return QString::fromStdString(dir.file("out/")) + name; }
+
+    testsupport::TempDir dir;
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    std::unique_ptr<TFormMain> form;
+    std::function<void()> during; // runs at every pending-messages call of the export
+};
+
+TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherCommands) {
+    ASSERT_EQ(record::state.FileBlocks, 25u);
+    ASSERT_TRUE(form->menuSaveAs->isEnabled());
+    dialogs.saveAnswers = {Out("take1.wav")};
+    QString title;
+    bool closeRefused = false;
+    during = [&] {
+        if (TFormProgress* progress = ShownProgress(); progress && title.isEmpty()) {
+            title = progress->windowTitle();
+            form->menuSaveAsClick(); // nothing: no second dialog
+            closeRefused = !form->FormCloseQuery();
+        }
+    };
+    form->menuSaveAs->trigger();
+    EXPECT_EQ(dialogs.saveRequests, QStringList{"Save As|44100Hz 16bit stereo (*.wav)|*.WAV|" +
+                                                QString::fromStdString(dir.path()) + "|wav"});
+    EXPECT_EQ(title, "Saving...take1.wav");
+    EXPECT_TRUE(closeRefused);
+    EXPECT_EQ(ShownProgress(), nullptr);
+    EXPECT_FALSE(exporting::state.Exporting);
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(app::state.settings.OutputFolder, QString::fromStdString(dir.file("out")));
+
+    QFile wav(Out("take1.wav")), raw(app::state.paths.RecordingFilePath);
+    ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray data = wav.readAll().mid(44);
+    EXPECT_EQ(data.size(), 25 * record::BlockBytes);
+    EXPECT_TRUE(data == raw.readAll()) << "the WAV data is not the recording";
+    QStringList format;
+    for (const char* option : {"-r", "-c", "-b", "-s"}) {
+        QProcess soxi;
+        soxi.start("soxi", {option, Out("take1.wav")});
+        ASSERT_TRUE(soxi.waitForFinished());
+        format << soxi.readAllStandardOutput().trimmed();
+    }
+    EXPECT_EQ(format.join(" "), "44100 2 16 110250");
+}
+
+struct UnwrittenCase {
+    const char* name;
+    const char* answer; // the dialog's answer; empty: the user cancels it
+    bool cancelMidway;  // Cancel is pressed in the progress window
+    int errors;
+};
+void PrintTo(const UnwrittenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class UnwrittenSave : public SaveAsTest, public ::testing::WithParamInterface<UnwrittenCase> {};
+
+TEST_P(UnwrittenSave, LeavesNoFileAndClosesTheProgressWindow) {
+    const UnwrittenCase& c = GetParam();
+    if (*c.answer) {
+        dialogs.saveAnswers = {Out(c.answer)};
+    }
+    during = [&] {
+        if (TFormProgress* progress = ShownProgress(); progress && c.cancelMidway) {
+            QTest::mouseClick(progress->BtnCancel, Qt::LeftButton);
+        }
+    };
+    const QString folder = app::state.settings.OutputFolder;
+    EXPECT_FALSE(SaveFlow::Run(form.get(), false));
+    EXPECT_EQ(dialogs.errors.size(), c.errors) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(ShownProgress(), nullptr);
+    EXPECT_EQ(QDir(QString::fromStdString(dir.file("out"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{});
+    if (!*c.answer) {
+        EXPECT_EQ(app::state.settings.OutputFolder, folder);
+    }
+}
+
+const UnwrittenCase unwritten[] = {
+    {"DialogCancelled", "", false, 0},
+    {"CancelledMidway", "take1.wav", true, 0},
+    {"FolderMissing", "missing/take1.wav", false, 1},
+};
+INSTANTIATE_TEST_SUITE_P(SaveAs, UnwrittenSave, ::testing::ValuesIn(unwritten),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SaveAsTest, SelectionWithNothingSelectedAsksForOneAndOpensNoDialog) {
+    operations::state.SelStart = operations::state.SelEnd = 5;
+    EXPECT_FALSE(SaveFlow::Run(form.get(), true));
+    EXPECT_EQ(dialogs.messages, QStringList{"Please Select Waveform!"});
+    EXPECT_TRUE(dialogs.saveRequests.isEmpty());
 }
 
 } // namespace
