@@ -2,6 +2,7 @@
 #include "app/form_main.h"
 #include "app/startup.h"
 #include "export/export_job.h"
+#include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
@@ -330,6 +331,7 @@ class SaveAsTest : public ::testing::Test {
         record::state = record::State{};
         app::state = app::State{};
         exporting::state = exporting::State{};
+        operations::state = operations::State{};
         record::SetCaptureDevice(&device);
         platform::SetDialogs(&dialogs);
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
@@ -366,6 +368,7 @@ class SaveAsTest : public ::testing::Test {
         record::state = record::State{};
         app::state = app::State{};
         exporting::state = exporting::State{};
+        operations::state = operations::State{};
     }
     static TFormProgress* ShownProgress() {
         return qobject_cast<TFormProgress*>(QApplication::activeModalWidget());
@@ -440,6 +443,7 @@ TEST_P(UnwrittenSave, LeavesNoFileAndClosesTheProgressWindow) {
         }
     };
     const QString folder = app::state.settings.OutputFolder;
+    EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
     EXPECT_FALSE(SaveFlow::Run(form.get(), false));
     EXPECT_EQ(dialogs.errors.size(), c.errors) << dialogs.errors.join("; ").toStdString();
     EXPECT_EQ(ShownProgress(), nullptr);
