@@ -91,19 +91,6 @@ class StreamScope {
     BeStream stream_;
 };
 
-// Sets state.Exporting for the export and restores it after: restored, not cleared, since the
-// save flow may hold the flag around the whole save.
-class ExportingScope {
-  public:
-    ExportingScope() : was_(state.Exporting) { state.Exporting = true; }
-    ~ExportingScope() { state.Exporting = was_; }
-    ExportingScope(const ExportingScope&) = delete;
-    ExportingScope& operator=(const ExportingScope&) = delete;
-
-  private:
-    bool was_;
-};
-
 Result Failed(const QString& error) {
     return {Outcome::Failed, error};
 }
@@ -116,18 +103,23 @@ struct Job {
     size_t chunkBytes;                // whole frames, at most what the encoder takes per call
     std::vector<unsigned char> input; // chunkBytes + one block: a read never splits a block
     std::vector<uint8_t> output;      // the size the encoder asked for
-    int64_t totalBytes = 0;
-    int64_t doneBytes = 0;
+    uint64_t totalBytes = 0;          // 64 bits: a long sound passes 4 GiB
+    uint64_t doneBytes = 0;
     QString error;
 
     enum class Step { Next, Cancelled, Failed };
 
     bool EncodeChunk(const unsigned char* data, size_t bytes) {
         uint32_t used = 0;
-        // The encoder's error code tells nothing the bytes do not: a chunk it could not take
-        // yields none, and its flush reports the stream's state.
-        library.beEncodeChunk(stream, uint32_t(bytes / 2), reinterpret_cast<const int16_t*>(data),
-                              output.data(), &used);
+        // A chunk the encoder refused is sound missing from the file: the export fails rather
+        // than end with a file that looks complete.
+        const BeErr code =
+            library.beEncodeChunk(stream, uint32_t(bytes / 2),
+                                  reinterpret_cast<const int16_t*>(data), output.data(), &used);
+        if (code != BeErrSuccessful) {
+            error = EncoderErrorMessage(code);
+            return false;
+        }
         return used == 0 ||
                file.Write(output.data(), std::min<size_t>(used, output.size()), &error);
     }
@@ -135,15 +127,15 @@ struct Job {
     // Feeds positions run.first .. in chunks of chunkBytes, the last one short.
     Step Encode(const PositionRun& run) {
         uint32_t next = run.first;
-        const uint32_t end = run.first + run.blocks; // one past the run
-        size_t have = 0;                             // bytes read into `input`
-        size_t at = 0;                               // bytes of them already encoded
+        uint32_t left = run.blocks; // positions not read yet
+        size_t have = 0;            // bytes read into `input`
+        size_t at = 0;              // bytes of them already encoded
         for (;;) {
-            if (have - at < chunkBytes && next != end) {
+            if (have - at < chunkBytes && left > 0) {
                 std::memmove(input.data(), input.data() + at, have - at);
                 have -= at;
                 at = 0;
-                while (have < chunkBytes && next != end) {
+                while (have < chunkBytes && left > 0) {
                     if (operations::ReadPosition(next, input.data() + have) !=
                         size_t(record::BlockBytes)) {
                         error = QString::fromLatin1(StreamReadErrorText);
@@ -151,20 +143,20 @@ struct Job {
                     }
                     have += record::BlockBytes;
                     ++next;
+                    --left;
                 }
             }
             if (at == have) {
                 return Step::Next;
             }
-            operations::state.ProgressPercent =
-                float(double(doneBytes) / double(totalBytes) * 100.0);
+            operations::state.ProgressPercent = ExportPercent(doneBytes, totalBytes);
             platform::ProcessMessages();
             const size_t chunk = std::min(chunkBytes, have - at);
             if (!EncodeChunk(input.data() + at, chunk)) {
                 return Step::Failed;
             }
             at += chunk;
-            doneBytes += int64_t(chunk);
+            doneBytes += chunk;
             if (!state.ContinueExport) {
                 return Step::Cancelled;
             }
@@ -176,7 +168,6 @@ struct Job {
 
 Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
                  uint32_t last) {
-    const ExportingScope exporting;
     const platform::EncoderLibrary library;
     if (!library.IsLoaded()) {
         return Failed(QString::fromLatin1(EncoderMissingText));
@@ -206,7 +197,7 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
 
     const std::vector<PositionRun> runs = ExportRuns(operations::CurrentLevel(), first, last);
     for (const PositionRun& run : runs) {
-        job.totalBytes += int64_t(run.blocks) * record::BlockBytes;
+        job.totalBytes += uint64_t(run.blocks) * record::BlockBytes;
     }
     bool cancelled = false;
     for (const PositionRun& run : runs) {
@@ -243,6 +234,7 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
     if (!file.Commit(&job.error)) {
         return Failed(job.error);
     }
+    operations::state.ProgressPercent = ExportPercent(job.totalBytes, job.totalBytes);
     return {Outcome::Done, {}};
 }
 

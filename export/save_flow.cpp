@@ -87,4 +87,8 @@ void PrepareExport(const QString& target) {
     operations::state.ProgressPercent = 0;
 }
 
+void CancelExport() {
+    state.ContinueExport = false;
+}
+
 } // namespace exporting

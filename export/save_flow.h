@@ -56,6 +56,10 @@ ExportRange LayOutRecordedTake();
 // flag, a zero percentage. Export calls it too.
 void PrepareExport(const QString& target);
 
+// The progress window's Cancel: clears the continue flag; the running export stops after the block
+// or chunk in hand and leaves the target as it was.
+void CancelExport();
+
 // Runs the exporter ExportsWav chooses over first..last of the current level, with
 // state.Exporting set and the editing operations refused while it runs (they would change the
 // edit list under the export). Refuses, with an error, while another export or an editing

@@ -8,31 +8,36 @@
 #include "export/wav_format.h"
 
 #include "operations/editing_state.h"
-#include "operations/operation_steps.h"
 #include "operations/undo_history.h"
 #include "platform/process_messages.h"
 #include "record/blocks.h"
+#include "record/raw_file.h"
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace exporting {
 
 namespace {
 
+// Blocks per read and write. One read and one write per block costs more system calls than the
+// conversion; runs of about 1 MB leave the processor's cache between the read and the write and
+// measured two to three times slower than runs of 8 blocks (141 KB) for a one-hour export.
+constexpr uint32_t ExportRunBlocks = 8;
+
 // The exporter's own buffers, sized on first use and reused: converting from the recorder's or
 // the operations' buffers would let a command run between two blocks overwrite them.
 struct WavBuffers {
-    std::vector<uint8_t> source; // one source block
-    std::vector<uint8_t> out;    // converted blocks waiting to be written
+    std::vector<uint8_t> source; // a run of source blocks
+    std::vector<uint8_t> out;    // the run converted, waiting to be written
 };
 
 WavBuffers& Buffers() {
     static WavBuffers buffers;
     if (buffers.source.empty()) {
-        buffers.source.resize(record::BlockBytes);
-        // Written RunBlocks blocks at a time: one small write per block costs the file system
-        // more than twice as much (see operations/operation_steps.h).
-        buffers.out.resize(size_t(operations::RunBlocks) * record::BlockBytes);
+        buffers.source.resize(size_t(ExportRunBlocks) * record::BlockBytes);
+        buffers.out.resize(size_t(ExportRunBlocks) * record::BlockBytes);
     }
     return buffers;
 }
@@ -46,6 +51,31 @@ QString FormatText(const app::Settings& s) {
         .arg(s.SamplePerSecond)
         .arg(s.Channels)
         .arg(s.BitPerSample);
+}
+
+// Reads the positions from `position` on that continue in one source file, at most `count`, with
+// one read into buf. Returns how many positions that is (0 for a position in no segment) and in
+// *bytes the bytes read, fewer than asked when the file ends early or cannot be read.
+uint32_t ReadRun(uint32_t position, uint32_t count, uint8_t* buf, size_t* bytes) {
+    *bytes = 0;
+    const std::optional<operations::SourceBlock> head = operations::LookupPosition(position);
+    if (!head) {
+        return 0;
+    }
+    uint32_t run = 1;
+    while (run < count) {
+        const std::optional<operations::SourceBlock> next =
+            operations::LookupPosition(position + run);
+        if (!next || next->fromRecording != head->fromRecording ||
+            next->block != head->block + run) {
+            break;
+        }
+        ++run;
+    }
+    const record::RawFile* source =
+        head->fromRecording ? operations::state.RecordingStream : &operations::state.EditStream;
+    *bytes = source ? source->ReadBlocks(head->block, buf, run) : 0;
+    return run;
 }
 
 QString ShortReadText(uint32_t position, size_t got) {
@@ -86,35 +116,36 @@ Result ExportWav(const QString& target, const app::Settings& settings, uint32_t 
     }
 
     WavBuffers& buf = Buffers();
-    size_t pending = 0; // bytes in buf.out not yet written
     uint64_t frame = 0; // running index of the block's first frame in the exported sound
     uint64_t written = 0;
-    auto flush = [&]() {
-        const bool ok = file.Write(buf.out.data(), qint64(pending), &error);
-        written += pending;
-        pending = 0;
-        return ok;
-    };
-    for (uint64_t i = first; i <= last; ++i) {
-        if (pending + record::BlockBytes > buf.out.size() && !flush()) {
+    for (uint64_t i = first; i <= last;) {
+        // A run of blocks is read at once (one read per block would cost more than the
+        // conversion); progress, pending messages and Cancel still come block by block.
+        uint8_t* source = verbatim ? buf.out.data() : buf.source.data();
+        size_t got = 0;
+        const uint32_t run = ReadRun(
+            uint32_t(i), uint32_t(std::min<uint64_t>(ExportRunBlocks, last - i + 1)), source, &got);
+        if (run == 0 || got != size_t(run) * record::BlockBytes) {
+            return Failed(
+                ShortReadText(uint32_t(i + got / record::BlockBytes), got % record::BlockBytes));
+        }
+        size_t pending = 0; // bytes of buf.out to write
+        for (uint32_t k = 0; k < run; ++k) {
+            pending += verbatim ? size_t(record::BlockBytes)
+                                : ConvertBlock(*format, source + size_t(k) * record::BlockBytes,
+                                               frame, buf.out.data() + pending);
+            frame += record::BlockFrames;
+            operations::state.ProgressPercent = ExportPercent(i + k - first + 1, blocks);
+            platform::ProcessMessages();
+            if (!state.ContinueExport) {
+                return {Outcome::Cancelled, {}};
+            }
+        }
+        if (!file.Write(buf.out.data(), qint64(pending), &error)) {
             return Failed(error);
         }
-        uint8_t* dst = verbatim ? buf.out.data() + pending : buf.source.data();
-        const size_t got = operations::ReadPosition(uint32_t(i), dst);
-        if (got != size_t(record::BlockBytes)) {
-            return Failed(ShortReadText(uint32_t(i), got));
-        }
-        pending += verbatim ? size_t(record::BlockBytes)
-                            : ConvertBlock(*format, dst, frame, buf.out.data() + pending);
-        frame += record::BlockFrames;
-        operations::state.ProgressPercent = ExportPercent(i - first + 1, blocks);
-        platform::ProcessMessages();
-        if (!state.ContinueExport) {
-            return {Outcome::Cancelled, {}};
-        }
-    }
-    if (!flush()) {
-        return Failed(error);
+        written += pending;
+        i += run;
     }
     if (written != dataBytes) {
         return Failed(QString("Internal error: %1 bytes of sound written, %2 expected.")

@@ -24,7 +24,10 @@ struct Stream {
     lame_global_flags* gf = nullptr;
     uint32_t chunkValues = 0;
     uint32_t outputBytes = 0;
-    std::vector<uint8_t> tagFrame; // filled by beDeinitStream
+    bool flushed = false;
+    // Filled by beDeinitStream. Empty when no tag frame fits a frame of the stream's bit rate
+    // (CBR 32 kbps at 16000 Hz): libmp3lame then reserves none, and there is nothing to write.
+    std::vector<uint8_t> tagFrame;
 };
 
 // The table of open streams. Streams are independent, but the table and "the stream flushed
@@ -223,6 +226,7 @@ BE_EXPORT BeErr beDeinitStream(BeStream stream, uint8_t* output, uint32_t* outpu
     s->tagFrame.resize(lame_get_lametag_frame(s->gf, nullptr, 0));
     const size_t got = lame_get_lametag_frame(s->gf, s->tagFrame.data(), s->tagFrame.size());
     s->tagFrame.resize(got <= s->tagFrame.size() ? got : 0);
+    s->flushed = true;
     lastFlushed = stream;
     return BeErrSuccessful;
 }
@@ -269,10 +273,13 @@ BE_EXPORT BeErr beWriteVBRHeader(const char* fileName) {
     {
         std::lock_guard lock(tableMutex);
         Stream* s = Find(lastFlushed);
-        if (!s || s->tagFrame.empty()) {
+        if (!s || !s->flushed) {
             return BeErrNoTagFrame;
         }
         frame = s->tagFrame;
+    }
+    if (frame.empty()) {
+        return BeErrSuccessful;
     }
     if (!fileName) {
         return BeErrInvalidFormatParameters;

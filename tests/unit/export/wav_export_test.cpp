@@ -2,6 +2,7 @@
 #include "export/export_job.h"
 #include "export/save_flow.h"
 #include "export/target_file.h"
+#include "platform/encoder_library.h"
 
 #include "record/pipeline.h"
 #include "tool_output.h"
@@ -40,6 +41,7 @@ class WavExport : public testsupport::EditingTest {
     }
     void TearDown() override {
         exporting::TargetFile::SetWriteFault(nullptr);
+        platform::SetEncoderLibraryPath({});
         if (!mounted_.isEmpty()) {
             EXPECT_EQ(::umount(mounted_.toLocal8Bit().constData()), 0);
         }
@@ -134,7 +136,7 @@ TEST_F(WavExport, CancelAtHalfLeavesTheEarlierFileAndNoTemporary) {
     WriteEarlier(target_);
     platform::SetProcessMessages([] {
         if (operations::state.ProgressPercent >= 50) {
-            exporting::state.ContinueExport = false;
+            exporting::CancelExport();
         }
     });
     EXPECT_EQ(exporting::ExportWav(target_, Wav(22050, 1, 8), 1, 60).outcome,
@@ -189,6 +191,41 @@ TEST_F(WavExport, ReversedRangeWritesNothingAndEmptySoundGivesAPlainHeader) {
     EXPECT_EQ(file.mid(40, 4), QByteArray(4, '\0'));
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "0");
     EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 100.0f);
+}
+
+TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
+    operations::PushLevel(operations::CurrentLevel(), 11, 20); // something Undo could undo
+    const std::optional<exporting::ExportRange> range = exporting::SaveSelectionRange(
+        operations::state.SelStart, operations::state.SelEnd, operations::state.FileBlocks);
+    ASSERT_TRUE(range);
+    int steps = 0;
+    bool refused = true;
+    platform::SetProcessMessages([&] {
+        ++steps;
+        refused = refused && exporting::state.Exporting && !operations::Undo() &&
+                  exporting::Export(target_, Wav(44100, 2, 16), 1, 60).outcome ==
+                      exporting::Outcome::Failed;
+    });
+    exporting::state.ContinueExport = false; // as a Cancel of the previous export left it
+    const exporting::Result r =
+        exporting::Export(target_, Wav(44100, 1, 16), range->first, range->last);
+    ASSERT_EQ(r.outcome, exporting::Outcome::Done) << r.error.toStdString();
+    EXPECT_EQ(steps, 10);
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(exporting::state.Exporting);
+    EXPECT_EQ(exporting::state.TargetName, "take1.wav");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "44100");
+    EXPECT_TRUE(operations::Undo()); // commands work again once the export is over
+
+    // With Wav false the same call writes MP3.
+    platform::SetProcessMessages(nullptr);
+    platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
+    const QString mp3 = QString::fromStdString(dir_.file("take1.mp3"));
+    const exporting::Result m = exporting::Export(mp3, app::Settings{}, 1, 60);
+    ASSERT_EQ(m.outcome, exporting::Outcome::Done) << m.error.toStdString();
+    EXPECT_EQ(testsupport::ToolOutput("ffprobe", {"-v", "error", "-show_entries",
+                                                  "format=format_name", "-of", "csv=p=0", mp3}),
+              "mp3");
 }
 
 } // namespace
