@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/form_progress.h"
 
-#include "export/export_job.h"
+#include "export/save_flow.h"
 #include "gauges/window_font.h"
 #include "operations/editing_state.h"
 
@@ -73,12 +73,12 @@ void TFormProgress::Timer1Timer() {
 }
 
 void TFormProgress::BtnCancelClick() {
-    exporting::state.ContinueExport = false; // the export stops at its next test
+    exporting::CancelExport();
     close();
 }
 
 void TFormProgress::reject() {
-    exporting::state.ContinueExport = false; // the export stops at its next test
+    exporting::CancelExport();
     QDialog::reject();
 }
 
