@@ -5,7 +5,6 @@
 #include "app/startup.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
-#include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
@@ -438,7 +437,7 @@ void TFormMain::menuCloseClick() {
 }
 
 void TFormMain::menuSaveSettingsClick() {
-    ShowModal<TFormSaveSettings>();
+    SaveFlow::ShowSaveSettings();
 }
 
 void TFormMain::VelmarRecorderHelpClick() {

@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
+#include "export/ui/form_save_settings.h"
 #include "operations/editing_state.h"
 #include "platform/dialogs.h"
 
@@ -16,15 +17,15 @@ namespace SaveFlow {
 
 namespace {
 
-// The progress window the program entry created, or one of our own when none exists (a window
-// tested on its own).
-TFormProgress& ProgressWindow(std::unique_ptr<TFormProgress>& own) {
+// The window of type Form the program entry created, or one of our own when none exists (a
+// window tested on its own).
+template <typename Form> Form& Window(std::unique_ptr<Form>& own) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<TFormProgress*>(widget)) {
+        if (auto* form = qobject_cast<Form*>(widget)) {
             return *form;
         }
     }
-    own = std::make_unique<TFormProgress>();
+    own = std::make_unique<Form>();
     return *own;
 }
 
@@ -56,7 +57,7 @@ bool Run(QWidget* owner, bool selectionOnly) {
     settings.OutputFolder = QFileInfo(target).absolutePath();
 
     std::unique_ptr<TFormProgress> own;
-    TFormProgress& progress = ProgressWindow(own);
+    TFormProgress& progress = Window(own);
     exporting::PrepareExport(target);
     progress.Start(owner);
     const exporting::Result result = exporting::Export(target, settings, range.first, range.last);
@@ -65,6 +66,11 @@ bool Run(QWidget* owner, bool selectionOnly) {
         platform::CurrentDialogs().ShowError(result.error);
     }
     return result.outcome == exporting::Outcome::Done;
+}
+
+void ShowSaveSettings() {
+    std::unique_ptr<TFormSaveSettings> own;
+    Window(own).exec();
 }
 
 } // namespace SaveFlow

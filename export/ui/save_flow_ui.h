@@ -17,4 +17,8 @@ namespace SaveFlow {
 // was written.
 bool Run(QWidget* owner, bool selectionOnly);
 
+// Save Settings... of both windows: the save-format window, modal. The next save builds its
+// filter from what it stored.
+void ShowSaveSettings();
+
 } // namespace SaveFlow
