@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
