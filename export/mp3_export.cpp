@@ -103,7 +103,10 @@ struct Job {
     size_t chunkBytes;                // whole frames, at most what the encoder takes per call
     std::vector<unsigned char> input; // chunkBytes + one block: a read never splits a block
     std::vector<uint8_t> output;      // the size the encoder asked for
-    uint64_t totalBytes = 0;          // 64 bits: a long sound passes 4 GiB
+    // Encoded bytes not yet written. A chunk yields a few hundred bytes; one write each would
+    // cost more system calls than the encoding of small chunks can hide.
+    std::vector<uint8_t> pending;
+    uint64_t totalBytes = 0; // 64 bits: a long sound passes 4 GiB
     uint64_t doneBytes = 0;
     QString error;
 
@@ -120,8 +123,21 @@ struct Job {
             error = EncoderErrorMessage(code);
             return false;
         }
-        return used == 0 ||
-               file.Write(output.data(), std::min<size_t>(used, output.size()), &error);
+        return Put(output.data(), std::min<size_t>(used, output.size()));
+    }
+
+    static constexpr size_t WriteBytes = 64 * 1024;
+
+    bool Put(const uint8_t* data, size_t bytes) {
+        pending.insert(pending.end(), data, data + bytes);
+        return pending.size() < WriteBytes || Flush();
+    }
+
+    bool Flush() {
+        const bool written =
+            pending.empty() || file.Write(pending.data(), qint64(pending.size()), &error);
+        pending.clear();
+        return written;
     }
 
     // Feeds positions run.first .. in chunks of chunkBytes, the last one short.
@@ -188,9 +204,11 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
     }
 
     TargetFile file(target);
-    Job job{library, stream, file, size_t(chunkValues / 2) * record::FrameBytes, {}, {}, 0, 0, {}};
+    Job job{library, stream, file, size_t(chunkValues / 2) * record::FrameBytes, {}, {}, {},
+            0,       0,      {}};
     job.input.resize(job.chunkBytes + record::BlockBytes);
     job.output.resize(outputBytes);
+    job.pending.reserve(Job::WriteBytes + outputBytes);
     if (!file.Open(&job.error)) {
         return Failed(job.error);
     }
@@ -214,16 +232,15 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
     // The flush ends the stream also when cancelled; the temporary file then goes unused.
     uint32_t used = 0;
     const BeErr flushError = library.beDeinitStream(stream, job.output.data(), &used);
-    if (used > 0 && !cancelled &&
-        !file.Write(job.output.data(), std::min<size_t>(used, job.output.size()), &job.error)) {
-        return Failed(job.error);
-    }
     if (cancelled) {
         return {Outcome::Cancelled, {}};
     }
     // A stream that did not end cleanly may lack its last frames: the earlier file stays.
     if (flushError != BeErrSuccessful) {
         return Failed(EncoderErrorMessage(flushError));
+    }
+    if (!job.Put(job.output.data(), std::min<size_t>(used, job.output.size())) || !job.Flush()) {
+        return Failed(job.error);
     }
     // The first frame becomes the Xing/Info frame: length, seek table, delay and padding.
     const BeErr tagError =

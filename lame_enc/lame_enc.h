@@ -67,7 +67,7 @@ struct BeConfig {
     int32_t crc = BeFalse;        // a CRC after every frame header
     int32_t copyright = BeFalse;
     int32_t original = BeFalse;
-    int32_t writeVbrHeader = BeFalse; // ignored: the tag frame is always reserved and written
+    int32_t writeVbrHeader = BeFalse; // ignored: a tag frame is written whenever one fits
     int32_t enableVbr = BeFalse;
     int32_t vbrQuality = 4;  // 0 best .. 9 worst
     uint32_t abrBitRate = 0; // kbps with BeVbrMethodAbr

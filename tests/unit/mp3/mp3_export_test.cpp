@@ -240,7 +240,8 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
         Open(RecordingBlocks + 10, RecordingBlocks, false);
         break;
     case Trouble::DiskFull:
-        exporting::TargetFile::SetWriteFault([](qint64 offset, qint64) { return offset > 20000; });
+        exporting::TargetFile::SetWriteFault(
+            [](qint64 offset, qint64 bytes) { return offset + bytes > 20000; });
         break;
     case Trouble::Cancel:
         platform::SetProcessMessages([&progress] {
