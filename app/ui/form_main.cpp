@@ -6,7 +6,8 @@
 #include "app/ui/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
-#include "export/ui/form_save_settings.h"
+#include "export/save_flow.h"
+#include "export/ui/save_flow_ui.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
 #include "platform/services/dialogs.h"
@@ -335,6 +336,9 @@ void TFormMain::FormDestroy() {
 }
 
 bool TFormMain::FormCloseQuery() {
+    if (exporting::state.Exporting) {
+        return false; // the export reads the recording file that shutdown deletes
+    }
     if (record::state.Recording) {
         if (!platform::CurrentDialogs().Confirm("Are you sure you want to interrupt recording?")) {
             return false;
@@ -366,7 +370,7 @@ void TFormMain::TimerStatusTimer() {
 
 void TFormMain::BtnRecordClick() {
     if (!startupError_.isEmpty() && !record::state.Recording) {
-        platform::CurrentDialogs().ShowError(startupError_);  // nowhere to put a recording
+        platform::CurrentDialogs().ShowError(startupError_); // nowhere to put a recording
         return;
     }
     record::StartRecording();
@@ -423,7 +427,12 @@ void TFormMain::menuFileClick() {
 }
 
 void TFormMain::menuSaveAsClick() {
-    // Saving the recording from the main window arrives with the export commands.
+    const record::State& r = record::state;
+    if (exporting::state.Exporting || r.Recording || r.FileBlocks < 2) {
+        return;
+    }
+    exporting::LayOutRecordedTake(); // the editor is closed: no history of its own is lost
+    SaveFlow::Run(this, false);
 }
 
 void TFormMain::menuFolderClick() {
@@ -435,7 +444,7 @@ void TFormMain::menuCloseClick() {
 }
 
 void TFormMain::menuSaveSettingsClick() {
-    ShowModal<TFormSaveSettings>();
+    SaveFlow::ShowSaveSettings();
 }
 
 void TFormMain::VelmarRecorderHelpClick() {

@@ -2,13 +2,16 @@
 #include "app/ui/widget_dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
 namespace platform {
 
 namespace {
-QString Title() { return QApplication::applicationDisplayName(); }
+QString Title() {
+    return QApplication::applicationDisplayName();
+}
 } // namespace
 
 void WidgetDialogs::ShowMessage(const QString& text) {
@@ -30,6 +33,27 @@ QString WidgetDialogs::InputBox(const QString& caption, const QString& prompt,
     QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
                                          QLineEdit::Normal, defaultText, &ok);
     return ok ? text : defaultText;
+}
+
+QString WidgetDialogs::SaveFileName(const QString& caption, const QString& filter,
+                                    const QString& folder, const QString& defaultSuffix) {
+    // Qt reads the mask from the last parentheses of an entry: the description carries it
+    // already ("(*.wav)"), else the mask after the bar is added in parentheses.
+    QString description = filter.section('|', 0, 0).trimmed();
+    const QString mask = filter.section('|', 1);
+    if (!description.endsWith(')') && !mask.isEmpty()) {
+        description += " (" + mask + ")";
+    }
+    QFileDialog dialog(QApplication::activeWindow(), caption, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(description);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(QString());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace platform

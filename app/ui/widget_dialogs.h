@@ -13,6 +13,8 @@ public:
     bool Confirm(const QString& text) override;
     QString InputBox(const QString& caption, const QString& prompt,
                      const QString& defaultText) override;
+    QString SaveFileName(const QString& caption, const QString& filter, const QString& folder,
+                         const QString& defaultSuffix) override;
 };
 
 } // namespace platform

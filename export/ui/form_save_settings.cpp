@@ -1,7 +1,298 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/form_save_settings.h"
 
+#include "app/startup.h"
+#include "gauges/window_font.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The MP3 bit rates the encoder accepts, in kbps, in list order.
+const int BitRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr int BitRateCount = sizeof(BitRates) / sizeof(BitRates[0]);
+
+template <typename Control>
+Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* control = new Control(parent);
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items, int left, int top,
+                    int width) {
+    auto* list = Make<QComboBox>(parent, name, left, top, width, 21);
+    list->addItems(items); // not editable: selection only
+    return list;
+}
+
+QStringList BitRateItems() {
+    QStringList items;
+    for (int rate : BitRates) {
+        items << QString::number(rate);
+    }
+    return items;
+}
+
+// The item showing `rate`, or -1.
+int BitRateItem(int rate) {
+    for (int i = 0; i < BitRateCount; ++i) {
+        if (BitRates[i] == rate) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The pages' pictures: a plain wave for WAV, the same wave cut into steps for MP3.
+QPixmap FormatPicture(bool stepped) {
+    QPixmap picture(96, 64);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawRect(0, 0, picture.width() - 1, picture.height() - 1);
+    painter.drawLine(4, 32, 91, 32);
+    QPainterPath wave;
+    for (int x = 4; x <= 91; ++x) {
+        const int sample = stepped ? x - (x - 4) % 6 : x;
+        const double y = 32 - 24 * std::sin((sample - 4) * 2 * M_PI / 44) *
+                                  (0.4 + 0.6 * std::sin((sample - 4) * M_PI / 88));
+        if (x == 4) {
+            wave.moveTo(x, y);
+        } else {
+            wave.lineTo(x, y);
+        }
+    }
+    painter.setPen(QPen(stepped ? QColor(180, 0, 0) : QColor(0, 0, 150), 1.5));
+    painter.drawPath(wave);
+    return picture;
+}
+
+} // namespace
+
 TFormSaveSettings::TFormSaveSettings(QWidget* parent) : QDialog(parent) {
+    setObjectName("FormSaveSettings");
     setWindowTitle("Save Settings");
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setModal(true);
+    setFont(gauges::WindowFont());
+    setFixedSize(347, 266);
+
+    PControlFormat = Make<QTabWidget>(this, "PControlFormat", 8, 8, 331, 218);
+    TSheetWav = new QWidget;
+    TSheetWav->setObjectName("TSheetWav");
+    TSheetMP3 = new QWidget;
+    TSheetMP3->setObjectName("TSheetMP3");
+    PControlFormat->addTab(TSheetWav, "WAV");
+    PControlFormat->addTab(TSheetMP3, "MP3");
+    BuildWavPage();
+    BuildMp3Page();
+    // Only the user's switch counts; FormShow turns pages with the signal blocked.
+    connect(PControlFormat, &QTabWidget::currentChanged, this,
+            &TFormSaveSettings::PControlFormatChange);
+
+    BitBtnOK = Make<QPushButton>(this, "BitBtnOK", 133, 234, 81, 25);
+    BitBtnOK->setText("OK");
+    BitBtnOK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BitBtnOK->setDefault(true);
+    connect(BitBtnOK, &QPushButton::clicked, this, &TFormSaveSettings::BitBtnOKClick);
+
+    FormCreate();
+}
+
+void TFormSaveSettings::BuildWavPage() {
+    QWidget* page = TSheetWav;
+    MakeLabel(page, "LabSampleRate", "Sample Rate", 16, 12);
+    CBoxWavSpsIn =
+        MakeList(page, "CBoxWavSpsIn", {"44100 Hz", "22050 Hz ", "11025 Hz "}, 16, 28, 97);
+    MakeLabel(page, "LabChannel", "Channel", 16, 64);
+    CBoxWavChannel = MakeList(page, "CBoxWavChannel", {"stereo", "mono"}, 16, 80, 97);
+    MakeLabel(page, "LabBitPerSample", "Bit Per Sample", 16, 116);
+    CBoxWavBits = MakeList(page, "CBoxWavBits", {"16 bit", "8  bit"}, 16, 132, 97);
+    ImageWAV = Make<QLabel>(page, "ImageWAV", 168, 44, 96, 64);
+    ImageWAV->setPixmap(FormatPicture(false));
+}
+
+void TFormSaveSettings::BuildMp3Page() {
+    QWidget* page = TSheetMP3;
+    MakeLabel(page, "LabBitRate", "Bit rate, kbps", 8, 6);
+    CBoxMP3BitRate = MakeList(page, "CBoxMP3BitRate", BitRateItems(), 8, 22, 73);
+    MakeLabel(page, "LabChannelMode", "Channel mode", 96, 6);
+    CBoxMP3Mode = MakeList(page, "CBoxMP3Mode", {"stereo", "joint stereo", "mono"}, 96, 22, 105);
+    ImageMP3 = Make<QLabel>(page, "ImageMP3", 232, 6, 72, 40);
+    ImageMP3->setPixmap(
+        FormatPicture(true).scaled(72, 40, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+
+    GBoxVBR = Make<QGroupBox>(page, "GBoxVBR", 8, 50, 305, 106);
+    GBoxVBR->setTitle("VBR - Variable Bit Rate");
+    ChBoxEnableVBR = Make<QCheckBox>(GBoxVBR, "ChBoxEnableVBR", 8, 20, 97, 17);
+    ChBoxEnableVBR->setText("Enable VBR");
+    connect(ChBoxEnableVBR, &QCheckBox::toggled, this, &TFormSaveSettings::ChBoxEnableVBRClick);
+    MakeLabel(GBoxVBR, "LabMinBitRate", "Min Bit Rate", 8, 44);
+    CBoxMinBRate = MakeList(GBoxVBR, "CBoxMinBRate", BitRateItems(), 8, 60, 73);
+    MakeLabel(GBoxVBR, "LabMaxBitRate", "Max Bit Rate", 92, 44);
+    CBoxMaxBRate = MakeList(GBoxVBR, "CBoxMaxBRate", BitRateItems(), 92, 60, 73);
+    MakeLabel(GBoxVBR, "LabVBRQuality", "VBR Quality", 184, 20);
+    TBarVBRQuality = Make<QSlider>(GBoxVBR, "TBarVBRQuality", 180, 38, 113, 28);
+    TBarVBRQuality->setOrientation(Qt::Horizontal);
+    TBarVBRQuality->setRange(0, 9);
+    TBarVBRQuality->setPageStep(1);
+    TBarVBRQuality->setTickPosition(QSlider::TicksBelow);
+    TBarVBRQuality->setTickInterval(1);
+    MakeLabel(GBoxVBR, "LabBest", "best", 184, 70);
+    QLabel* worst = MakeLabel(GBoxVBR, "LabWorst", "worst", 0, 70);
+    worst->move(TBarVBRQuality->geometry().right() - 4 - worst->width(), 70);
+
+    ChBoxCopyright = Make<QCheckBox>(page, "ChBoxCopyright", 8, 164, 89, 17);
+    ChBoxCopyright->setText("Copyrighted");
+    ChBoxOriginal = Make<QCheckBox>(page, "ChBoxOriginal", 112, 164, 73, 17);
+    ChBoxOriginal->setText("Original");
+    ChBoxPrivate = Make<QCheckBox>(page, "ChBoxPrivate", 200, 164, 65, 17);
+    ChBoxPrivate->setText("Private");
+    ChBoxEnableVBRClick();
+}
+
+void TFormSaveSettings::FormCreate() {
+    CBoxWavSpsIn->setCurrentIndex(0);
+    CBoxWavChannel->setCurrentIndex(0);
+    CBoxWavBits->setCurrentIndex(0);
+    CBoxMP3BitRate->setCurrentIndex(8); // 128
+    CBoxMP3Mode->setCurrentIndex(0);
+    CBoxMinBRate->setCurrentIndex(0);
+    CBoxMaxBRate->setCurrentIndex(BitRateCount - 1);
+}
+
+void TFormSaveSettings::ShowPageCaptions(bool wavShowing) {
+    PControlFormat->setTabText(0, wavShowing ? "WAV" : "wav");
+    PControlFormat->setTabText(1, wavShowing ? "mp3" : "MP3");
+}
+
+void TFormSaveSettings::FormShow() {
+    const app::Settings& s = app::state.settings;
+    {
+        // With both flags set the MP3 page wins; with neither, the last page stays.
+        const QSignalBlocker quiet(PControlFormat);
+        if (s.Wav) {
+            PControlFormat->setCurrentWidget(TSheetWav);
+            ShowPageCaptions(true);
+        }
+        if (s.MP3) {
+            PControlFormat->setCurrentWidget(TSheetMP3);
+            ShowPageCaptions(false);
+        }
+    }
+    // Values no item matches leave the list as it was (sample rate, mode) or at a fixed item.
+    switch (s.SamplePerSecond) {
+    case 11025:
+        CBoxWavSpsIn->setCurrentIndex(2);
+        break;
+    case 22050:
+        CBoxWavSpsIn->setCurrentIndex(1);
+        break;
+    case 44100:
+        CBoxWavSpsIn->setCurrentIndex(0);
+        break;
+    }
+    CBoxWavChannel->setCurrentIndex(s.Channels == 1 ? 1 : 0);
+    CBoxWavBits->setCurrentIndex(s.BitPerSample == 8 ? 1 : 0);
+    CBoxMP3BitRate->setCurrentIndex(std::max(BitRateItem(s.BitRate), 0));
+    switch (s.Mode) {
+    case 0:
+        CBoxMP3Mode->setCurrentIndex(0);
+        break;
+    case 1:
+        CBoxMP3Mode->setCurrentIndex(1);
+        break;
+    case 3:
+        CBoxMP3Mode->setCurrentIndex(2);
+        break;
+    }
+    CBoxMinBRate->setCurrentIndex(std::max(BitRateItem(s.MinBitRate), 0));
+    const int maxItem = BitRateItem(s.MaxBitRate);
+    CBoxMaxBRate->setCurrentIndex(maxItem >= 0 ? maxItem : BitRateCount - 1);
+    TBarVBRQuality->setValue(s.VBRQuality);
+    ChBoxEnableVBR->setChecked(s.VBR);
+    ChBoxCopyright->setChecked(s.Copyright);
+    ChBoxOriginal->setChecked(s.Original);
+    ChBoxPrivate->setChecked(s.Private);
+}
+
+void TFormSaveSettings::PControlFormatChange() {
+    const bool wav = PControlFormat->currentWidget() == TSheetWav;
+    app::state.settings.Wav = wav;
+    app::state.settings.MP3 = !wav;
+    ShowPageCaptions(wav);
+}
+
+void TFormSaveSettings::ChBoxEnableVBRClick() {
+    const bool on = ChBoxEnableVBR->isChecked();
+    for (QWidget* control : GBoxVBR->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control != ChBoxEnableVBR) {
+            control->setEnabled(on);
+        }
+    }
+}
+
+void TFormSaveSettings::BitBtnOKClick() {
+    accept();
+}
+
+void TFormSaveSettings::FormClose() {
+    app::Settings& s = app::state.settings;
+    const bool wav = PControlFormat->currentWidget() == TSheetWav;
+    s.Wav = wav;
+    s.MP3 = !wav;
+    const int rates[] = {44100, 22050, 11025};
+    s.SamplePerSecond = rates[std::max(CBoxWavSpsIn->currentIndex(), 0)];
+    s.Channels = CBoxWavChannel->currentText() == "mono" ? 1 : 2;
+    s.BitPerSample = CBoxWavBits->currentIndex() == 1 ? 8 : 16;
+    s.BitRate = CBoxMP3BitRate->currentText().toInt();
+    const QString mode = CBoxMP3Mode->currentText();
+    s.Mode = mode == "joint stereo" ? 1 : mode == "mono" ? 3 : 0;
+    s.VBR = ChBoxEnableVBR->isChecked();
+    s.MinBitRate = CBoxMinBRate->currentText().toInt();
+    s.MaxBitRate = CBoxMaxBRate->currentText().toInt();
+    s.VBRQuality = TBarVBRQuality->value();
+    s.Copyright = ChBoxCopyright->isChecked();
+    s.Original = ChBoxOriginal->isChecked();
+    s.Private = ChBoxPrivate->isChecked();
+}
+
+void TFormSaveSettings::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+void TFormSaveSettings::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormShow();
 }

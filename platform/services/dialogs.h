@@ -19,6 +19,16 @@ public:
     // An input box: returns the entered text, or defaultText when the user cancels.
     virtual QString InputBox(const QString& caption, const QString& prompt,
                              const QString& defaultText) = 0;
+    // A file-save dialog opened in `folder` with an empty file name. `filter` is one entry,
+    // description and mask joined by a bar ("44100Hz 16bit stereo (*.wav)|*.WAV");
+    // `defaultSuffix` ("wav") is appended to a name typed without one. The dialog asks before
+    // replacing an existing file. Returns the chosen full path, or an empty text when the user
+    // cancels (as the silent implementation always does).
+    virtual QString SaveFileName(const QString& caption, const QString& filter,
+                                 const QString& folder, const QString& defaultSuffix) {
+        (void)caption, (void)filter, (void)folder, (void)defaultSuffix;
+        return {};
+    }
 };
 
 // The dialogs in use. Until the application installs its own (widget_dialogs.cpp), a silent

@@ -34,9 +34,22 @@ public:
         return answer;
     }
 
-    QStringList messages, errors, confirmations, inputs;
+    // Each request as "caption|filter|folder|suffix"; answers are full paths, an empty one (or
+    // none left) cancels.
+    QString SaveFileName(const QString& caption, const QString& filter, const QString& folder,
+                         const QString& defaultSuffix) override {
+        saveRequests << QStringList{caption, filter, folder, defaultSuffix}.join("|");
+        if (saveAnswers.empty()) {
+            return {};
+        }
+        QString answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+
+    QStringList messages, errors, confirmations, inputs, saveRequests;
     std::deque<bool> confirmAnswers;
-    std::deque<QString> inputAnswers;
+    std::deque<QString> inputAnswers, saveAnswers;
 };
 
 } // namespace testsupport

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+class QWidget;
+
+// The save commands' window side: asks for the target file with the filter of the settings in
+// force, remembers its folder as the output folder, shows the progress window and runs the
+// export over the current level of the edit list. Failures are shown as error boxes; a
+// cancelled dialog or a cancelled export shows nothing.
+namespace SaveFlow {
+
+// Save All As (selectionOnly false: positions 1..FileBlocks) and Save Selection As
+// (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when nothing is
+// selected). The main window's Save As lays the recording out first (exporting::
+// LayOutRecordedTake) and then runs the whole sound. The editor stops playback before the call
+// and redraws its wave after it. Does nothing while an export runs. Returns true when a file
+// was written.
+bool Run(QWidget* owner, bool selectionOnly);
+
+// Save Settings... of both windows: the save-format window, modal. The next save builds its
+// filter from what it stored.
+void ShowSaveSettings();
+
+} // namespace SaveFlow

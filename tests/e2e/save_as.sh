@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Records about 5 s of the counter/tone signal through the real program under Xvfb, stops, and
+# saves the take with File > Save As..., typing the file name into the save dialog. WAV: the
+# file's data must be the recording file, byte for byte, and the signal unbroken. MP3: the file
+# must pass mp3val and decode (mpg123) to exactly the recording's number of frames.
+#
+# usage: save_as.sh RECORDER E2E_BIN wav|mp3
+set -uo pipefail
+RECORDER=$1
+E2E_BIN=$2
+FORMAT=$3
+source "$(dirname "$0")/e2e_lib.sh"
+
+e2e_init
+if [ "$FORMAT" = mp3 ]; then
+    e2e_require mpg123 mp3val
+    wav=0 mp3=1
+else
+    e2e_require soxi
+    wav=1 mp3=0
+fi
+# A copy of the program, so its settings file (beside the executable) is this test's own; the
+# encoder library is looked up beside the executable as well.
+mkdir -p "$E2E_DIR/bin" "$E2E_DIR/out"
+cp "$RECORDER" "$E2E_DIR/bin/velmar-recorder"
+[ "$FORMAT" != mp3 ] || cp "$(dirname "$RECORDER")/lame_enc.so" "$E2E_DIR/bin/" ||
+    e2e_fail "lame_enc.so not built beside the recorder"
+RECORDER="$E2E_DIR/bin/velmar-recorder"
+cat >"$RECORDER.INI" <<INI
+[Save Format]
+Wav=$wav
+SamplePerSecond=44100
+BitPerSample=16
+Channels=2
+MP3=$mp3
+BitRate=128
+Mode=1
+VBR=0
+
+[Output Folder]
+Name=$E2E_DIR/out
+INI
+e2e_start_pulse
+e2e_start_feeder
+e2e_start_xvfb
+e2e_start_recorder
+e2e_wait_for 10 "the recorder to open the pipe source for monitoring" \
+    e2e_has_stream_on_source $E2E_PID
+RAW="$E2E_WORK/Velmar.raw"
+
+e2e_click_record
+t_record=$(e2e_now_ms)
+e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
+sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (5000 - t) / 1000 }')
+e2e_click_stop
+sleep 1
+blocks=$(($(stat -c %s "$RAW") / 17640))
+e2e_log "stopped: Velmar.raw holds $blocks blocks"
+[ "$blocks" -ge 40 ] || e2e_fail "too short a take: $blocks blocks"
+
+# File > Save As... is the File menu's first item.
+xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1
+sleep 0.5
+xdotool key Down Return
+e2e_wait_for 10 "the save dialog" xdotool search --onlyvisible --name '^Save As$'
+dialog=$(xdotool search --onlyvisible --name '^Save As$' | head -n1)
+sleep 0.5
+xdotool windowfocus --sync "$dialog" 2>/dev/null
+xdotool type --delay 30 take1
+xdotool key Return
+target="$E2E_DIR/out/take1.$FORMAT"
+e2e_wait_for 30 "$target to be written" test -f "$target"
+e2e_wait_for 10 "the progress window to close" \
+    bash -c "! xdotool search --onlyvisible --name '^Saving' >/dev/null"
+e2e_log "saved $(stat -c %s "$target") bytes"
+
+if [ "$FORMAT" = wav ]; then
+    [ "$(soxi -r "$target") $(soxi -c "$target") $(soxi -b "$target") $(soxi -s "$target")" = \
+        "44100 2 16 $((blocks * 4410))" ] || e2e_fail "soxi: $(soxi "$target")"
+    tail -c +45 "$target" >"$E2E_DIR/data.raw"
+    cmp "$E2E_DIR/data.raw" "$RAW" || e2e_fail "the WAV data is not the recording"
+    "$E2E_BIN/e2e_verify_raw" "$E2E_DIR/data.raw" --min-blocks "$blocks" --max-blocks "$blocks" ||
+        e2e_fail "the WAV data is not the signal that was fed"
+else
+    # A file without ID3 tags is what the encoder writes; any other remark is a fault.
+    mp3val "$target" | grep "^WARNING\|^ERROR" | grep -qv "No supported tags" &&
+        e2e_fail "mp3val: $(mp3val "$target")"
+    mpg123 -q -s "$target" >"$E2E_DIR/decoded.raw" 2>"$E2E_DIR/mpg123.log" ||
+        e2e_fail "mpg123 could not decode $target"
+    frames=$(($(stat -c %s "$E2E_DIR/decoded.raw") / 4))
+    [ "$frames" -eq $((blocks * 4410)) ] ||
+        e2e_fail "decoded $frames frames, the recording has $((blocks * 4410))"
+fi
+
+e2e_close_recorder || e2e_fail "the recorder exited with an error"
+grep -q "^Name=$E2E_DIR/out\$" "$RECORDER.INI" || e2e_fail "the output folder was not kept"
+e2e_log "PASS"

@@ -1,0 +1,363 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/ui/form_main.h"
+#include "app/startup.h"
+#include "export/save_flow.h"
+#include "export/ui/form_progress.h"
+#include "export/ui/form_save_settings.h"
+#include "export/ui/save_flow_ui.h"
+#include "operations/editing_state.h"
+#include "platform/services/file_system.h"
+#include "platform/services/process_messages.h"
+#include "support/recording_dialogs.h"
+#include "support/scripted_capture.h"
+#include "support/temp_dir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+// The settings the window stores, in one line that fails readably.
+std::string Stored(const app::Settings& s) {
+    std::ostringstream o;
+    o << "Wav=" << s.Wav << " MP3=" << s.MP3 << " " << s.SamplePerSecond << "Hz " << s.Channels
+      << "ch " << s.BitPerSample << "bit | " << s.BitRate << "kbps mode " << s.Mode
+      << " VBR=" << s.VBR << " " << s.MinBitRate << "-" << s.MaxBitRate << " q" << s.VBRQuality
+      << " c" << s.Copyright << "o" << s.Original << "p" << s.Private;
+    return o.str();
+}
+
+// What the window shows: tab captions (the showing page starred), then every list's text.
+std::string Shown(const TFormSaveSettings& f) {
+    QString shown;
+    for (int i = 0; i < 2; ++i) {
+        shown +=
+            f.PControlFormat->tabText(i) + (f.PControlFormat->currentIndex() == i ? "* " : " ");
+    }
+    for (QComboBox* list : {f.CBoxWavSpsIn, f.CBoxWavChannel, f.CBoxWavBits, f.CBoxMP3BitRate,
+                            f.CBoxMP3Mode, f.CBoxMinBRate, f.CBoxMaxBRate}) {
+        shown += "[" + list->currentText() + "]";
+    }
+    return shown.toStdString();
+}
+
+class SaveSettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app::state = app::State{};
+        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+    }
+    void TearDown() override { app::state = app::State{}; }
+    testsupport::TempDir dir;
+    TFormSaveSettings form;
+};
+
+struct OpeningCase {
+    const char* name;
+    std::function<void(app::Settings&)> file; // the settings as the file gave them
+    const char* shown;
+    const char* stored;
+};
+void PrintTo(const OpeningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class FirstOpening : public SaveSettingsTest, public ::testing::WithParamInterface<OpeningCase> {};
+
+TEST_P(FirstOpening, ShowsTheSettingsAndStoresWhatItShowed) {
+    GetParam().file(app::state.settings);
+    form.show();
+    EXPECT_EQ(Shown(form), GetParam().shown);
+    form.close();
+    EXPECT_EQ(Stored(app::state.settings), GetParam().stored);
+}
+
+const OpeningCase openings[] = {
+    {"BothFlagsSetShowMp3", [](app::Settings& s) { s.Wav = s.MP3 = true; },
+     "wav MP3* [44100 Hz][stereo][16 bit][128][stereo][32][320]",
+     "Wav=0 MP3=1 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
+    {"NeitherFlagKeepsTheWavPage", [](app::Settings& s) { s.Wav = s.MP3 = false; },
+     "WAV* MP3 [44100 Hz][stereo][16 bit][128][stereo][32][320]",
+     "Wav=1 MP3=0 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
+    {"Wav22050Mono8",
+     [](app::Settings& s) {
+         s.Wav = true, s.MP3 = false, s.SamplePerSecond = 22050, s.Channels = 1, s.Mode = 3,
+         s.Original = true, s.BitPerSample = 8;
+     },
+     "WAV* mp3 [22050 Hz ][mono][8  bit][128][mono][32][320]",
+     "Wav=1 MP3=0 22050Hz 1ch 8bit | 128kbps mode 3 VBR=0 32-320 q0 c0o1p0"},
+    {"UnknownValuesTakeTheirFallbacks",
+     [](app::Settings& s) {
+         s.SamplePerSecond = 48000, s.Channels = 5, s.BitPerSample = 24, s.BitRate = 100,
+         s.Mode = 2, s.MinBitRate = 100, s.MaxBitRate = 100;
+     },
+     "wav MP3* [44100 Hz][stereo][16 bit][32][stereo][32][320]",
+     "Wav=0 MP3=1 44100Hz 2ch 16bit | 32kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
+    {"VbrJointMinAboveMaxAndFlags",
+     [](app::Settings& s) {
+         s.SamplePerSecond = 11025, s.BitRate = 320, s.Mode = 1, s.VBR = true, s.MinBitRate = 256,
+         s.MaxBitRate = 40, s.VBRQuality = 7, s.Copyright = s.Private = true;
+     },
+     "wav MP3* [11025 Hz ][stereo][16 bit][320][joint stereo][256][40]",
+     "Wav=0 MP3=1 11025Hz 2ch 16bit | 320kbps mode 1 VBR=1 256-40 q7 c1o0p1"},
+};
+INSTANTIATE_TEST_SUITE_P(Settings, FirstOpening, ::testing::ValuesIn(openings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SaveSettingsTest, UnmatchedValuesKeepThePreviousItemsAtTheNextOpening) {
+    app::Settings& s = app::state.settings;
+    s.SamplePerSecond = 11025, s.Mode = 3;
+    form.show();
+    form.close();
+    s.Wav = s.MP3 = false, s.SamplePerSecond = 48000, s.Mode = 2;
+    form.show();
+    EXPECT_EQ(Shown(form), "wav MP3* [11025 Hz ][stereo][16 bit][128][mono][32][320]");
+}
+
+TEST_F(SaveSettingsTest, SwitchingPagesSetsTheFormatAndCaptionsAtOnce) {
+    form.show();
+    QTabBar* tabs = form.PControlFormat->tabBar();
+    for (int page : {0, 1}) {
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+        EXPECT_EQ(Shown(form).substr(0, 9), page == 0 ? "WAV* mp3 " : "wav MP3* ");
+        EXPECT_EQ(app::state.settings.Wav, page == 0);
+        EXPECT_EQ(app::state.settings.MP3, page == 1);
+    }
+}
+
+TEST_F(SaveSettingsTest, ListsOfferTheirItemsAndVbrLimitsAreEditableOnlyWithVbrOn) {
+    QString items;
+    for (QComboBox* list :
+         {form.CBoxWavSpsIn, form.CBoxWavChannel, form.CBoxWavBits, form.CBoxMP3BitRate,
+          form.CBoxMP3Mode, form.CBoxMinBRate, form.CBoxMaxBRate}) {
+        for (int i = 0; i < list->count(); ++i) {
+            items += (i ? "," : list->objectName() + ":") + list->itemText(i);
+        }
+        items += list->isEditable() ? " editable\n" : "\n";
+    }
+    const std::string rates = "32,40,48,56,64,80,96,112,128,160,192,224,256,320\n";
+    EXPECT_EQ(items.toStdString(),
+              "CBoxWavSpsIn:44100 Hz,22050 Hz ,11025 Hz \nCBoxWavChannel:stereo,mono\n"
+              "CBoxWavBits:16 bit,8  bit\nCBoxMP3BitRate:" +
+                  rates + "CBoxMP3Mode:stereo,joint stereo,mono\nCBoxMinBRate:" + rates +
+                  "CBoxMaxBRate:" + rates);
+    EXPECT_EQ(form.TBarVBRQuality->maximum(), 9);
+
+    auto editable = [&] {
+        return form.CBoxMinBRate->isEnabled() + form.CBoxMaxBRate->isEnabled() +
+               form.TBarVBRQuality->isEnabled();
+    };
+    form.show();
+    EXPECT_EQ(editable(), 0);
+    QTest::mouseClick(form.ChBoxEnableVBR, Qt::LeftButton);
+    EXPECT_EQ(editable(), 3);
+    form.close();
+    app::state.settings.VBR = false;
+    form.show(); // reloaded from the settings
+    EXPECT_EQ(editable(), 0);
+}
+
+TEST_F(SaveSettingsTest, EveryWayOfClosingStoresAndOnlyTheExitWritesTheFile) {
+    form.show();
+    form.CBoxWavBits->setCurrentIndex(1);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(app::state.settings.BitPerSample, 8);
+    form.show();
+    form.CBoxMP3BitRate->setCurrentIndex(13);
+    QTest::mouseClick(form.BitBtnOK, Qt::LeftButton);
+    EXPECT_EQ(app::state.settings.BitRate, 320);
+    EXPECT_FALSE(QFile::exists(app::state.SettingsFilePath));
+    ASSERT_TRUE(app::SaveSettings(app::state.SettingsFilePath, app::state.settings, nullptr));
+    EXPECT_EQ(Stored(app::LoadSettings(app::state.SettingsFilePath)), Stored(app::state.settings));
+}
+
+TEST(ExportWindows, CaptionsFitTheirControls) {
+    TFormSaveSettings settings;
+    TFormProgress progress;
+    EXPECT_EQ(settings.size(), QSize(347, 266));
+    EXPECT_EQ(progress.size(), QSize(321, 139));
+    for (QWidget* window : std::initializer_list<QWidget*>{&settings, &progress}) {
+        for (QWidget* c : window->findChildren<QWidget*>()) {
+            if ((qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) ||
+                 qobject_cast<QLabel*>(c)) &&
+                c != progress.Label1) {
+                EXPECT_LE(c->sizeHint().width(), c->width()) << c->objectName().toStdString();
+                EXPECT_TRUE(c->parentWidget()->rect().contains(c->geometry()))
+                    << c->objectName().toStdString();
+            }
+        }
+    }
+}
+
+TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
+    exporting::state = exporting::State{};
+    exporting::state.TargetName = "take1.wav";
+    operations::state.ProgressPercent = 50;
+    TFormProgress form;
+    const std::function<void()> ways[] = {
+        [&] { QTest::mouseClick(form.BtnCancel, Qt::LeftButton); }, [&] { form.close(); },
+        [&] { QTest::keyClick(&form, Qt::Key_Escape); }, [&] { form.Finish(); }};
+    for (const auto& end : ways) {
+        exporting::state.ContinueExport = true;
+        form.show();
+        EXPECT_EQ(form.windowTitle(), "Saving...take1.wav");
+        EXPECT_EQ(form.Label1->text(),
+                  "Saving...take1.wav   50" + QLocale::system().decimalPoint() + "0%");
+        EXPECT_EQ(form.ProgressBar1->value(), 50);
+        EXPECT_EQ(QApplication::activeModalWidget(), &form);
+        end();
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(exporting::state.ContinueExport, &end == &ways[3]); // only Finish goes on
+    }
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 100);
+    operations::state.ProgressPercent = 0;
+    exporting::state = exporting::State{};
+}
+
+TEST(ProgressWindow, PercentHasOneDecimalAndTheBarRoundsHalvesToEven) {
+    const struct {
+        float percent;
+        const char* text;
+        int position;
+    } rows[] = {{0, "0.0", 0},       {12.34f, "12.3", 12}, {49.5f, "49.5", 50}, {50.5f, "50.5", 50},
+                {100, "100.0", 100}, {NAN, "0.0", 0},      {250, "100.0", 100}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(ProgressPercentText(row.percent),
+                  QString(row.text).replace(".", QLocale::system().decimalPoint()));
+        EXPECT_EQ(ProgressPosition(row.percent), row.position) << row.percent;
+    }
+}
+
+// The main window's Save As over 25 blocks of the scripted device in a work folder of its own,
+// the file dialog answered by the test double.
+class SaveAsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+        QDir(QString::fromStdString(dir.path())).mkpath("Velmar Recorder");
+        QDir(QString::fromStdString(dir.path())).mkpath("out");
+        Reset();
+        record::SetCaptureDevice(&device);
+        platform::SetDialogs(&dialogs);
+        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+        platform::SetProcessMessages([this] { during ? during() : void(); });
+        form = std::make_unique<TFormMain>();
+        form->TimerRec->stop();
+        form->TimerStatus->stop();
+        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+        app::Settings& s = app::state.settings;
+        s.Wav = true, s.MP3 = false, s.OutputFolder = QString::fromStdString(dir.path());
+        QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
+        for (int b = 0; b < 25; ++b) {
+            device.DeliverBlocks(1);
+            form->TimerRecTimer();
+        }
+        QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    }
+    void TearDown() override {
+        form.reset();
+        record::CloseDevice();
+        record::state.RecordingStream.Release();
+        record::SetCaptureDevice(nullptr);
+        platform::SetDialogs(nullptr);
+        platform::SetFreeSpaceProvider(nullptr);
+        platform::SetProcessMessages({});
+        unsetenv("XDG_DATA_HOME");
+        Reset();
+    }
+    static void Reset() {
+        record::state = record::State{};
+        app::state = app::State{};
+        exporting::state = exporting::State{};
+        operations::state = operations::State{};
+    }
+    static TFormProgress* ShownProgress() {
+        return qobject_cast<TFormProgress*>(QApplication::activeModalWidget());
+    }
+    QString Out(const QString& name) const {
+        return QString::fromStdString(dir.file("out/")) + name;
+    }
+
+    testsupport::TempDir dir;
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    std::unique_ptr<TFormMain> form;
+    std::function<void()> during; // runs at every pending-messages call of the export
+};
+
+TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherCommands) {
+    form->menuFileClick();
+    ASSERT_TRUE(form->menuSaveAs->isEnabled());
+    dialogs.saveAnswers = {Out("take1.wav")};
+    QString title;
+    bool closeRefused = false;
+    during = [&] {
+        if (TFormProgress* progress = ShownProgress(); progress && title.isEmpty()) {
+            title = progress->windowTitle();
+            form->menuSaveAsClick(); // nothing: no second dialog
+            closeRefused = !form->FormCloseQuery();
+        }
+    };
+    form->menuSaveAs->trigger();
+    EXPECT_EQ(dialogs.saveRequests, QStringList{"Save As|44100Hz 16bit stereo (*.wav)|*.WAV|" +
+                                                QString::fromStdString(dir.path()) + "|wav"});
+    EXPECT_EQ(title, "Saving...take1.wav");
+    EXPECT_TRUE(closeRefused);
+    EXPECT_EQ(ShownProgress(), nullptr);
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(app::state.settings.OutputFolder, QString::fromStdString(dir.file("out")));
+
+    QFile wav(Out("take1.wav")), raw(app::state.paths.RecordingFilePath);
+    ASSERT_TRUE(wav.open(QIODevice::ReadOnly) && raw.open(QIODevice::ReadOnly));
+    const QByteArray data = wav.readAll().mid(44);
+    EXPECT_EQ(data.size(), 25 * record::BlockBytes);
+    EXPECT_TRUE(data == raw.readAll()) << "the WAV data is not the recording";
+}
+
+TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) {
+    const struct {
+        const char* answer; // the dialog's answer; empty: the user cancels it
+        bool cancelMidway;  // Cancel is pressed in the progress window
+        int errors;
+    } rows[] = {{"", false, 0}, {"take1.wav", true, 0}, {"missing/take1.wav", false, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.answer);
+        dialogs.errors.clear();
+        dialogs.saveAnswers = {*row.answer ? Out(row.answer) : QString()};
+        during = [&] {
+            if (TFormProgress* progress = ShownProgress(); progress && row.cancelMidway) {
+                QTest::mouseClick(progress->BtnCancel, Qt::LeftButton);
+            }
+        };
+        const QString folder = app::state.settings.OutputFolder;
+        EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
+        EXPECT_FALSE(SaveFlow::Run(form.get(), false));
+        EXPECT_EQ(dialogs.errors.size(), row.errors);
+        EXPECT_EQ(ShownProgress(), nullptr);
+        EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{});
+        if (!*row.answer) {
+            EXPECT_EQ(app::state.settings.OutputFolder, folder);
+        }
+    }
+    operations::state.SelStart = operations::state.SelEnd = 5; // nothing selected
+    EXPECT_FALSE(SaveFlow::Run(form.get(), true));
+    EXPECT_EQ(dialogs.messages, QStringList{"Please Select Waveform!"});
+    EXPECT_EQ(dialogs.saveRequests.size(), 3); // no dialog for it
+}
+
+} // namespace
