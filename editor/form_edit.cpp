@@ -4,10 +4,10 @@
 #include "app/help_file.h"
 #include "app/ui/form_about.h"
 #include "app/startup.h"
-#include "editor/export_hooks.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
+#include "export/ui/save_flow_ui.h"
 #include "gauges/window_font.h"
 #include "operations/clipboard.h"
 #include "operations/command_input.h"
@@ -205,12 +205,6 @@ template <typename Form> void ShowModal() {
     }
     Form form;
     form.exec();
-}
-
-void Run(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
 }
 
 } // namespace
@@ -704,7 +698,8 @@ void TFormEdit::menuSaveAllClick() {
         return;
     }
     CommandSpan span(*this);
-    Run(editor::Exports().SaveAll);
+    playback::StopForEdit();
+    SaveFlow::Run(this, false);
     Wave->Redraw();
 }
 
@@ -713,7 +708,8 @@ void TFormEdit::menuSaveSelectionClick() {
         return;
     }
     CommandSpan span(*this);
-    Run(editor::Exports().SaveSelection);
+    playback::StopForEdit();
+    SaveFlow::Run(this, true);
 }
 
 void TFormEdit::menuSaveSettingsClick() {
@@ -721,14 +717,14 @@ void TFormEdit::menuSaveSettingsClick() {
         return;
     }
     CommandSpan span(*this);
-    Run(editor::Exports().SaveSettings);
+    SaveFlow::ShowSaveSettings();
 }
 
 void TFormEdit::menuFolderClick() {
     if (Refused()) {
         return;
     }
-    Run(editor::Exports().OutputFolder);
+    platform::OpenInDesktop(app::state.settings.OutputFolder);
 }
 
 void TFormEdit::menuExitClick() {

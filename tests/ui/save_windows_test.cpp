@@ -256,7 +256,7 @@ class SaveAsTest : public ::testing::Test {
         platform::SetDialogs(&dialogs);
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
-        form = std::make_unique<TFormMain>();
+        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")));
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
