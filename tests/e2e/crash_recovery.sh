@@ -6,6 +6,7 @@
 # As... writes a WAV whose data is exactly the kept file, an unbroken run of the counter.
 #
 # usage: crash_recovery.sh RECORDER E2E_BIN
+# E2E_SCREENSHOT=FILE also saves a picture of the found-recording window.
 set -uo pipefail
 RECORDER=$1
 E2E_BIN=$2
@@ -73,6 +74,12 @@ info_window() {
 }
 e2e_wait_for 10 "the found-recording window" info_window
 INFO=$(info_window)
+if [ -n "${E2E_SCREENSHOT:-}" ]; then
+    sleep 0.3
+    eval "$(xdotool getwindowgeometry --shell "$INFO")"
+    import -window root -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$E2E_SCREENSHOT" ||
+        e2e_fail "screenshot failed"
+fi
 # Load: 97 x 29 at 56,80.
 xdotool mousemove --window "$INFO" $((56 + 48)) $((80 + 14)) click 1
 e2e_wait_for 20 "the found recording to load" bash -c "! xdotool search --onlyvisible --name '^Velmar Recorder$' | grep -qx '$INFO'"
