@@ -2,13 +2,14 @@
 #include "editor/form_edit.h"
 
 #include "app/help_file.h"
-#include "app/ui/form_about.h"
 #include "app/startup.h"
+#include "app/ui/form_about.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
 #include "export/ui/save_flow_ui.h"
 #include "gauges/window_font.h"
+#include "gauges/window_parts.h"
 #include "operations/clipboard.h"
 #include "operations/command_input.h"
 #include "operations/editing_state.h"
@@ -52,6 +53,8 @@
 #include <optional>
 
 namespace {
+
+using gauges::ShowModal;
 
 const QColor FormColour(224, 224, 224);
 const char* const Caption = "Velmar Recorder";
@@ -192,19 +195,6 @@ QToolButton* AddButton(QFrame* bar, const char* name, const char* hint, const QI
     bar->layout()->addWidget(button);
     bar->setFixedSize(bar->sizeHint());
     return button;
-}
-
-// The window of type Form created by the program entry; a temporary one when none exists (a
-// window tested on its own).
-template <typename Form> void ShowModal() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<Form*>(widget)) {
-            form->exec();
-            return;
-        }
-    }
-    Form form;
-    form.exec();
 }
 
 } // namespace

@@ -2,14 +2,15 @@
 #include "app/ui/form_main.h"
 
 #include "app/help_file.h"
+#include "app/startup.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/form_about.h"
-#include "app/startup.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
 #include "export/ui/save_flow_ui.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
+#include "gauges/window_parts.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
@@ -36,6 +37,9 @@
 #include <memory>
 
 namespace {
+
+using gauges::Make;
+using gauges::ShowModal;
 
 const QColor FormColour(224, 224, 224); // colour value 14737632, blue in the high byte
 const QColor Navy(0, 0, 128);
@@ -76,14 +80,6 @@ class OutlineShape : public QFrame {
     QColor colour_;
 };
 
-template <typename Control>
-Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new Control(parent);
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    return control;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
                   const QColor& colour) {
     auto* label = new QLabel(text, parent);
@@ -95,19 +91,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
     label->move(left, top);
     label->adjustSize();
     return label;
-}
-
-// The window of type Form created by the program entry; a temporary one when none exists (a
-// window tested on its own).
-template <typename Form> void ShowModal() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<Form*>(widget)) {
-            form->exec();
-            return;
-        }
-    }
-    Form form;
-    form.exec();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "app/startup.h"
 #include "gauges/window_font.h"
+#include "gauges/window_parts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,17 +22,11 @@
 
 namespace {
 
+using gauges::Make;
+
 // The MP3 bit rates the encoder accepts, in kbps, in list order.
 const int BitRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 constexpr int BitRateCount = sizeof(BitRates) / sizeof(BitRates[0]);
-
-template <typename Control>
-Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new Control(parent);
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    return control;
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);

@@ -2,6 +2,7 @@
 #include "recovery/ui/form_info.h"
 
 #include "gauges/window_font.h"
+#include "gauges/window_parts.h"
 #include "platform/services/dialogs.h"
 #include "recovery/found_recording.h"
 
@@ -19,13 +20,7 @@
 
 namespace {
 
-template <typename Control>
-Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new Control(parent);
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    return control;
-}
+using gauges::Make;
 
 } // namespace
 
@@ -125,12 +120,5 @@ void OfferFoundRecording() {
     if (!recovery::ShouldOffer()) {
         return;
     }
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<TFormInfo*>(widget)) {
-            form->exec();
-            return;
-        }
-    }
-    TFormInfo form;
-    form.exec();
+    gauges::ShowModal<TFormInfo>();
 }

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+
+// What every window of the program builds its fixed layout and its modal windows with.
+namespace gauges {
+
+// A control placed at fixed pixels, named as the window's tests and handlers know it.
+template <typename Control>
+Control* Make(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* control = new Control(parent);
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+// Runs the window of type Form that the program entry created, modally; a temporary one when
+// none exists (a window tested on its own).
+template <typename Form> void ShowModal() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<Form*>(widget)) {
+            form->exec();
+            return;
+        }
+    }
+    Form form;
+    form.exec();
+}
+
+} // namespace gauges
