@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -219,6 +220,10 @@ TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
                   "Saving...take1.wav   50" + QLocale::system().decimalPoint() + "0%");
         EXPECT_EQ(form.ProgressBar1->value(), 50);
         EXPECT_EQ(QApplication::activeModalWidget(), &form);
+        if (&end == &ways[0] && qEnvironmentVariableIsSet("VELMAR_SCREENSHOT_DIR")) {
+            form.grab().save(
+                QDir(qEnvironmentVariable("VELMAR_SCREENSHOT_DIR")).filePath("progress-window.png"));
+        }
         end();
         EXPECT_FALSE(form.isVisible());
         EXPECT_EQ(exporting::state.ContinueExport, &end == &ways[3]); // only Finish goes on
