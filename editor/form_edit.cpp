@@ -3,7 +3,7 @@
 
 #include "app/help_file.h"
 #include "app/startup.h"
-#include "app/ui/form_about.h"
+#include "about/form_about.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"

@@ -4,7 +4,7 @@
 #include "app/help_file.h"
 #include "app/startup.h"
 #include "app/ui/application_icon.h"
-#include "app/ui/form_about.h"
+#include "about/form_about.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
 #include "export/ui/save_flow_ui.h"

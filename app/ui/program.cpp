@@ -2,7 +2,7 @@
 #include "app/ui/program.h"
 
 #include "app/ui/application_icon.h"
-#include "app/ui/form_about.h"
+#include "about/form_about.h"
 #include "app/ui/form_main.h"
 #include "app/ui/widget_dialogs.h"
 #include "editor/form_edit.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/form_main.h"
 
-#include "app/ui/form_about.h"
+#include "about/form_about.h"
 #include "app/startup.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/form_about.h"
+#include "about/form_about.h"
 
 #include <QLabel>
 #include <QPushButton>
