@@ -51,3 +51,5 @@ first_ms=$(value editor_open 4)
 row "first opening (native window made)" "$first_ms" "$plain_ms" "plain dialog, same size"
 awk -v a="$open_ms" -v b="$output_ms" 'BEGIN {
     printf "output open share %.0f %%; target <= 300 ms: %s\n", 100 * b / a, (a <= 300 ? "met" : "MISSED") }'
+# The shared cleanup runs at exit and expects commands that may fail (a process already gone).
+set +e
