@@ -98,16 +98,8 @@ ED=$(editor_window)
 xdotool mousemove --window "$ED" 15 10 click 1
 sleep 0.5
 xdotool key Down Return
-e2e_wait_for 10 "the save dialog" xdotool search --onlyvisible --name '^Save As$'
-dialog=$(xdotool search --onlyvisible --name '^Save As$' | head -n1)
-sleep 0.5
-xdotool windowfocus --sync "$dialog" 2>/dev/null
-xdotool type --delay 30 recovered
-xdotool key Return
 target="$E2E_DIR/out/recovered.wav"
-e2e_wait_for 30 "$target to be written" test -f "$target"
-e2e_wait_for 10 "the progress window to close" \
-    bash -c "! xdotool search --onlyvisible --name '^Saving' >/dev/null"
+e2e_save_through_dialog recovered "$target"
 [ "$(soxi -r "$target") $(soxi -c "$target") $(soxi -b "$target") $(soxi -s "$target")" = \
     "44100 2 16 $((blocks * 4410))" ] || e2e_fail "soxi: $(soxi "$target")"
 tail -c +45 "$target" >"$E2E_DIR/data.raw"

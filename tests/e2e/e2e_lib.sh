@@ -273,6 +273,21 @@ e2e_click_client() {
 e2e_click_record() { e2e_click_client $((244 + 29)) $((269 + 11)); }
 e2e_click_stop() { e2e_click_client $((316 + 29)) $((269 + 11)); }
 
+# Answers the program's "Save As" file dialog with the file name $1, then waits until the file
+# $2 is written and the progress window has closed.
+e2e_save_through_dialog() {
+    local name=$1 target=$2 dialog
+    e2e_wait_for 10 "the save dialog" xdotool search --onlyvisible --name '^Save As$'
+    dialog=$(xdotool search --onlyvisible --name '^Save As$' | head -n1)
+    sleep 0.5
+    xdotool windowfocus --sync "$dialog" 2>/dev/null
+    xdotool type --delay 30 "$name"
+    xdotool key Return
+    e2e_wait_for 30 "$target to be written" test -f "$target"
+    e2e_wait_for 10 "the progress window to close" \
+        bash -c "! xdotool search --onlyvisible --name '^Saving' >/dev/null"
+}
+
 # Ends the program as a user does: File menu, then its last item "Exit". Waits for the exit.
 e2e_close_recorder() {
     xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1

@@ -63,16 +63,8 @@ e2e_log "stopped: Velmar.raw holds $blocks blocks"
 xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1
 sleep 0.5
 xdotool key Down Return
-e2e_wait_for 10 "the save dialog" xdotool search --onlyvisible --name '^Save As$'
-dialog=$(xdotool search --onlyvisible --name '^Save As$' | head -n1)
-sleep 0.5
-xdotool windowfocus --sync "$dialog" 2>/dev/null
-xdotool type --delay 30 take1
-xdotool key Return
 target="$E2E_DIR/out/take1.$FORMAT"
-e2e_wait_for 30 "$target to be written" test -f "$target"
-e2e_wait_for 10 "the progress window to close" \
-    bash -c "! xdotool search --onlyvisible --name '^Saving' >/dev/null"
+e2e_save_through_dialog take1 "$target"
 e2e_log "saved $(stat -c %s "$target") bytes"
 
 if [ "$FORMAT" = wav ]; then
