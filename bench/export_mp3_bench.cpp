@@ -4,6 +4,7 @@
 // Usage: export_mp3_bench <scratch folder> <lame_enc.so> [runs]
 // The folder must exist and hold about 70 MB; everything made there is removed at the end.
 
+#include "bench/bench_tools.h"
 #include "export/export_job.h"
 #include "operations/undo_history.h"
 #include "platform/services/encoder_library.h"
@@ -32,24 +33,11 @@ extern char** environ;
 
 namespace {
 
+using bench::CpuSeconds;
+using bench::Median;
+using bench::Seconds;
+
 constexpr uint32_t SixMinutes = 3600; // blocks
-
-double Seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double CpuSeconds(const rusage& r) {
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
-           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
 
 // Processor time this process spends in `work` (user + system).
 double OwnCpuSeconds(const std::function<void()>& work) {
@@ -65,29 +53,6 @@ void Check(bool ok, const std::string& what) {
         std::fprintf(stderr, "export_mp3_bench: %s\n", what.c_str());
         std::exit(1);
     }
-}
-
-// Runs lame to completion and returns the processor time it used; the time includes its
-// start-up, as a user would see it.
-double RunLame(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    // Its warning that libsndfile may ignore -r would only clutter the table.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    Check(failed == 0, "cannot start lame");
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "lame failed");
-    return CpuSeconds(usage);
 }
 
 // Tones that glide and swell over a bed of noise, different on each channel, so that the
@@ -210,7 +175,7 @@ int main(int argc, char** argv) {
             c.oursCpu.push_back(cpu);
             Check(result.outcome == exporting::Outcome::Done, result.error.toStdString());
             std::remove(reference.c_str());
-            c.lame.push_back(Seconds([&] { cpu = RunLame(args); }));
+            c.lame.push_back(Seconds([&] { cpu = bench::RunQuiet(args); }));
             c.lameCpu.push_back(cpu);
         }
         c.sameAudio = SameAudio(ours, reference);

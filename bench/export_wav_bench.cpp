@@ -4,6 +4,7 @@
 // Usage: export_wav_bench <scratch folder> [runs]. The folder must hold about 2 GB; everything
 // made there is removed at the end.
 
+#include "bench/bench_tools.h"
 #include "export/export_job.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
@@ -30,41 +31,11 @@ extern char** environ;
 
 namespace {
 
+using bench::Median;
+using bench::Seconds;
+
 using Clock = std::chrono::steady_clock;
 constexpr uint32_t HourBlocks = 36000;
-
-double Seconds(const std::function<void()>& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Runs a tool to completion; the time includes its start-up, as a user would see it.
-void RunTool(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (failed != 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", argv[0]);
-        std::exit(2);
-    }
-}
 
 // Forces a file's data to disk, as our export's commit does before its rename.
 void SyncFile(const std::string& path) {
@@ -165,12 +136,12 @@ int main(int argc, char** argv) {
             std::remove(ours.c_str());
             WarmUp(raw);
             ::sync();
-            soxTimes.push_back(Seconds([&] { RunTool(sox); }));
+            soxTimes.push_back(Seconds([&] { bench::RunQuiet(sox); }));
             std::remove(theirs.c_str());
             WarmUp(raw);
             ::sync();
             soxSyncTimes.push_back(Seconds([&] {
-                RunTool(sox);
+                bench::RunQuiet(sox);
                 SyncFile(theirs);
             }));
             std::remove(theirs.c_str());

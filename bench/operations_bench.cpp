@@ -3,6 +3,7 @@
 // same process, and prints one table of ratios. Usage: operations_bench <scratch folder> [runs]
 // The folder must exist and hold about 2.6 GB; everything made there is removed at the end.
 
+#include "bench/bench_tools.h"
 #include "operations/clipboard.h"
 #include "operations/editing_state.h"
 #include "operations/effects.h"
@@ -33,8 +34,11 @@ extern char** environ;
 // Every allocation of the process goes through here, so an operation's allocations can be
 // counted as the difference of the counter around it.
 namespace {
+
+using bench::Median;
+using bench::Seconds;
 std::atomic<uint64_t> allocationCount{0};
-}
+} // namespace
 
 void* operator new(std::size_t bytes) {
     allocationCount.fetch_add(1, std::memory_order_relaxed);
@@ -68,44 +72,6 @@ constexpr uint32_t HourBlocks = 36000;
 struct Paths {
     std::string recording, edit, clip, out;
 };
-
-double Seconds(const std::function<void()>& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Runs a reference tool to completion; the time includes its start-up, as a user would see it.
-void RunTool(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    // Their warnings (sox reports clipping) would only clutter the table.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        std::fprintf(stderr, "cannot start %s\n", argv[0]);
-        std::exit(2);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", argv[0]);
-        std::exit(2);
-    }
-}
 
 // Flushes what earlier runs left dirty so that every timed run starts from the same writeback
 // state; the timings themselves contain no sync, for ours and the tools alike.
@@ -206,7 +172,7 @@ Run TimeOurs(const std::function<void()>& op) {
 double TimeTool(const std::string& out, const std::vector<std::string>& args) {
     std::remove(out.c_str());
     Settle();
-    const double s = Seconds([&] { RunTool(args); });
+    const double s = Seconds([&] { bench::RunQuiet(args); });
     std::remove(out.c_str());
     return s;
 }
