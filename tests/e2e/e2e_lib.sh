@@ -196,7 +196,8 @@ e2e_start_xvfb() {
     # -displayfd lets the server pick a free display number itself, so parallel tests never race.
     local fifo="$E2E_DIR/displayfd"
     : >"$fifo"
-    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fifo" >"$E2E_DIR/xvfb.log" 2>&1 &
+    # -noreset: a program started just after the last client left must still connect.
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$fifo" >"$E2E_DIR/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     E2E_XVFB_PID=$!
     local deadline=$(($(e2e_now_ms) + 15000))

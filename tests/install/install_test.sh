@@ -95,7 +95,9 @@ find "$PREFIX" | sort >"$SCRATCH/prefix-before"
 
 fifo=$SCRATCH/displayfd
 : >"$fifo"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fifo" >"$SCRATCH/xvfb.log" 2>&1 &
+# -noreset: the server must not reset between the runs below, when its last client has gone
+# (a program starting during the reset cannot connect).
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$fifo" >"$SCRATCH/xvfb.log" 2>&1 &
 PIDS+=($!)
 for _ in $(seq 150); do
     grep -q '^[0-9]' "$fifo" && break
