@@ -32,13 +32,7 @@ Name=$E2E_DIR/out
 [Recording Mode]
 Index=0
 INI
-e2e_start_pulse
-e2e_start_feeder
-e2e_start_xvfb
-e2e_start_recorder
-e2e_wait_for 10 "the recorder to open the pipe source for monitoring" \
-    e2e_has_stream_on_source $E2E_PID
-RAW="$E2E_WORK/Velmar.raw"
+e2e_start_monitoring
 
 e2e_click_record
 e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
@@ -64,14 +58,16 @@ e2e_wait_for 10 "the recorder to monitor again" e2e_has_stream_on_source $E2E_PI
 
 # Edit: the editor opens and offers the found recording in a window of its own (341 wide).
 e2e_click_client $((388 + 29)) $((269 + 11))
-info_window() {
+# The program's windows all carry its title; they are told apart by width.
+window_of_width() {
     local w
     for w in $(xdotool search --onlyvisible --name '^Velmar Recorder$' 2>/dev/null); do
-        [ "$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=//p')" = 341 ] &&
+        [ "$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=//p')" = "$1" ] &&
             echo "$w" && return 0
     done
     return 1
 }
+info_window() { window_of_width 341; }
 e2e_wait_for 10 "the found-recording window" info_window
 INFO=$(info_window)
 if [ -n "${E2E_SCREENSHOT:-}" ]; then
@@ -83,14 +79,7 @@ fi
 # Load: 97 x 29 at 56,80.
 xdotool mousemove --window "$INFO" $((56 + 48)) $((80 + 14)) click 1
 e2e_wait_for 20 "the found recording to load" bash -c "! xdotool search --onlyvisible --name '^Velmar Recorder$' | grep -qx '$INFO'"
-editor_window() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '^Velmar Recorder$' 2>/dev/null); do
-        [ "$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=//p')" = 872 ] &&
-            echo "$w" && return 0
-    done
-    return 1
-}
+editor_window() { window_of_width 872; }
 e2e_wait_for 10 "the editor window" editor_window
 ED=$(editor_window)
 

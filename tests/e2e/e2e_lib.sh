@@ -255,6 +255,11 @@ e2e_start_recorder() {
 # the recorder, and the recorder monitoring that source.
 e2e_start_all() {
     e2e_init
+    e2e_start_monitoring
+}
+
+# The same after e2e_init, for a test that prepares its own program copy or settings first.
+e2e_start_monitoring() {
     e2e_start_pulse
     e2e_start_feeder
     e2e_start_xvfb

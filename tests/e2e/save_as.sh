@@ -41,13 +41,7 @@ VBR=0
 [Output Folder]
 Name=$E2E_DIR/out
 INI
-e2e_start_pulse
-e2e_start_feeder
-e2e_start_xvfb
-e2e_start_recorder
-e2e_wait_for 10 "the recorder to open the pipe source for monitoring" \
-    e2e_has_stream_on_source $E2E_PID
-RAW="$E2E_WORK/Velmar.raw"
+e2e_start_monitoring
 
 e2e_click_record
 t_record=$(e2e_now_ms)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
-#include "app/ui/form_main.h"
 #include "app/startup.h"
+#include "app/ui/form_main.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
 #include "operations/clipboard.h"
@@ -465,152 +465,143 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
 
 // ---- the take's length after the editor closes, seen from the main window ---------------------
 
+// The real main window over a work folder of the test's own, with scripted devices and dialogs.
+class FormEditFromMainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QDir().mkdir(work);
+        setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+        record::state = record::State{};
+        operations::state = operations::State{};
+        record::SetCaptureDevice(&device);
+        playback::SetOutputDevice(&output);
+        platform::SetDialogs(&dialogs);
+        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
+    }
+    void TearDown() override {
+        if (main) {
+            record::CloseDevice();
+            record::state.RecordingStream.Release();
+            main.reset();
+        }
+        unsetenv("XDG_DATA_HOME");
+        playback::SetOutputDevice(nullptr);
+        record::SetCaptureDevice(nullptr);
+        platform::SetDialogs(nullptr);
+        platform::SetFreeSpaceProvider(nullptr);
+        record::state = record::State{};
+        operations::state = operations::State{};
+        app::state = app::State{};
+    }
+    // Starts the program's main window; the test is the clock.
+    TFormMain& Start() {
+        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")));
+        main->TimerRec->stop();
+        main->TimerStatus->stop();
+        return *main;
+    }
+
+    testsupport::TempDir data;
+    const QString work = QString::fromStdString(data.file("Velmar Recorder"));
+    testsupport::ScriptedCapture device;
+    testsupport::RecordingDialogs dialogs;
+    testsupport::ScriptedOutput output;
+    std::unique_ptr<TFormMain> main;
+};
+
 // After a crash the take is kept as "test"; Edit opens with no take of this run, the editor
 // offers the kept one, and Load makes it the sound (one segment, in file order). Closing gives the
 // work folder's recording file back, empty, and leaves the kept file as it was.
-TEST(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThisRun) {
-    testsupport::TempDir data;
-    const QString work = QString::fromStdString(data.file("Velmar Recorder"));
-    QDir().mkdir(work);
-    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+TEST_F(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThisRun) {
     QFile leftover(work + "/Velmar.raw"); // what a killed run leaves
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     leftover.write(QByteArray(7 * record::BlockBytes + 100, '\x02'));
     leftover.close();
-    record::state = record::State{};
-    operations::state = operations::State{};
-    testsupport::ScriptedCapture device;
-    testsupport::RecordingDialogs dialogs;
-    record::SetCaptureDevice(&device);
-    testsupport::ScriptedOutput output;
-    playback::SetOutputDevice(&output);
-    platform::SetDialogs(&dialogs);
-    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
-    {
-        TFormMain main(QString::fromStdString(data.file("velmar-recorder")));
-        main.TimerRec->stop();
-        main.TimerStatus->stop();
-        EXPECT_EQ(dialogs.messages.size(), 1); // where the take was kept
-        bool offered = false;
-        int64_t opened = -1, segments = -1;
-        // The offer comes from inside the editor's opening, so the editor is visible while the
-        // offer waits: answer the offer first.
-        std::function<void()> answer = [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* info = qobject_cast<TFormInfo*>(w); info && info->isVisible()) {
-                    offered = true;
-                    info->BtnLoad->click();
-                    QTimer::singleShot(0, answer);
-                    return;
-                }
+    TFormMain& main = Start();
+    EXPECT_EQ(dialogs.messages.size(), 1); // where the take was kept
+    bool offered = false;
+    int64_t opened = -1, segments = -1;
+    // The offer comes from inside the editor's opening, so the editor is visible while the
+    // offer waits: answer the offer first.
+    std::function<void()> answer = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* info = qobject_cast<TFormInfo*>(w); info && info->isVisible()) {
+                offered = true;
+                info->BtnLoad->click();
+                QTimer::singleShot(0, answer);
+                return;
             }
+        }
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
+                opened = operations::state.FileBlocks;
+                segments = operations::CurrentLevel().SegmentCount;
+                editor->close();
+                return;
+            }
+        }
+        QTimer::singleShot(10, answer);
+    };
+    QTimer::singleShot(0, answer);
+    main.BtnEditClick();
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(opened, 7);
+    EXPECT_EQ(segments, 1);
+    EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * record::BlockBytes + 100);
+    EXPECT_EQ(QFileInfo(work + "/Velmar.raw").size(), 0);
+    EXPECT_EQ(record::state.FileBlocks, 0u);
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+}
+
+TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
+    TFormMain& main = Start();
+    auto record = [&](int blocks) {
+        main.BtnRecordClick();
+        for (int b = 0; b < blocks; ++b) {
+            device.DeliverBlocks(1);
+            main.TimerRecTimer();
+        }
+        main.BtnStopClick();
+    };
+    auto saveAsEnabled = [&] {
+        main.menuFileClick();
+        return main.menuSaveAs->isEnabled();
+    };
+    // Opens the editor from Edit; returns the sound length it opened with.
+    auto edit = [&] {
+        int64_t opened = -1;
+        QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
                     opened = operations::state.FileBlocks;
-                    segments = operations::CurrentLevel().SegmentCount;
                     editor->close();
-                    return;
                 }
             }
-            QTimer::singleShot(10, answer);
-        };
-        QTimer::singleShot(0, answer);
+        });
         main.BtnEditClick();
-        EXPECT_TRUE(offered);
-        EXPECT_EQ(opened, 7);
-        EXPECT_EQ(segments, 1);
-        EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * record::BlockBytes + 100);
-        EXPECT_EQ(QFileInfo(work + "/Velmar.raw").size(), 0);
-        EXPECT_EQ(record::state.FileBlocks, 0u);
-        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
-        record::CloseDevice();
-        record::state.RecordingStream.Release();
-    }
-    unsetenv("XDG_DATA_HOME");
-    playback::SetOutputDevice(nullptr);
-    record::SetCaptureDevice(nullptr);
-    platform::SetDialogs(nullptr);
-    platform::SetFreeSpaceProvider(nullptr);
-    record::state = record::State{};
-    operations::state = operations::State{};
-    app::state = app::State{};
-}
-
-TEST(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
-    testsupport::TempDir data;
-    QDir().mkdir(QString::fromStdString(data.file("Velmar Recorder")));
-    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-    record::state = record::State{};
-    operations::state = operations::State{};
-    testsupport::ScriptedCapture device;
-    testsupport::RecordingDialogs dialogs;
-    record::SetCaptureDevice(&device);
-    testsupport::ScriptedOutput output;
-    playback::SetOutputDevice(&output);
-    platform::SetDialogs(&dialogs);
-    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
-    {
-        TFormMain main(QString::fromStdString(data.file("velmar-recorder")));
-        main.TimerRec->stop();
-        main.TimerStatus->stop();
-        auto record = [&](int blocks) {
-            main.BtnRecordClick();
-            for (int b = 0; b < blocks; ++b) {
-                device.DeliverBlocks(1);
-                main.TimerRecTimer();
-            }
-            main.BtnStopClick();
-        };
-        auto saveAsEnabled = [&] {
-            main.menuFileClick();
-            return main.menuSaveAs->isEnabled();
-        };
-        // Opens the editor from Edit; returns the sound length it opened with.
-        auto edit = [&] {
-            int64_t opened = -1;
-            QTimer::singleShot(0, [&] {
-                for (QWidget* w : QApplication::topLevelWidgets()) {
-                    if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
-                        opened = operations::state.FileBlocks;
-                        editor->close();
-                    }
-                }
-            });
-            main.BtnEditClick();
-            return opened;
-        };
-        main.CmbBoxTime->setCurrentIndex(1); // a three-minute loop, recorded round once
-        main.CmbBoxTimeChange();
-        record(1850);
-        EXPECT_TRUE(record::state.LoopWrapped);
-        EXPECT_TRUE(saveAsEnabled());
-        EXPECT_EQ(edit(), 1800);
-        EXPECT_EQ(record::state.FileBlocks, 0u);
-        EXPECT_EQ(record::state.NewestBlock, 0u);
-        EXPECT_FALSE(record::state.LoopWrapped);
-        EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
-        EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
-        EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
-        EXPECT_TRUE(record::state.DeviceOpen); // monitoring again
-        EXPECT_FALSE(saveAsEnabled());
-        EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file
-        EXPECT_FALSE(saveAsEnabled());
-        record(1);
-        EXPECT_FALSE(saveAsEnabled());
-        record(2);
-        EXPECT_TRUE(saveAsEnabled());
-        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
-        record::CloseDevice();
-        record::state.RecordingStream.Release();
-    }
-    unsetenv("XDG_DATA_HOME");
-    playback::SetOutputDevice(nullptr);
-    record::SetCaptureDevice(nullptr);
-    platform::SetDialogs(nullptr);
-    platform::SetFreeSpaceProvider(nullptr);
-    record::state = record::State{};
-    operations::state = operations::State{};
-    app::state = app::State{};
+        return opened;
+    };
+    main.CmbBoxTime->setCurrentIndex(1); // a three-minute loop, recorded round once
+    main.CmbBoxTimeChange();
+    record(1850);
+    EXPECT_TRUE(record::state.LoopWrapped);
+    EXPECT_TRUE(saveAsEnabled());
+    EXPECT_EQ(edit(), 1800);
+    EXPECT_EQ(record::state.FileBlocks, 0u);
+    EXPECT_EQ(record::state.NewestBlock, 0u);
+    EXPECT_FALSE(record::state.LoopWrapped);
+    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+    EXPECT_TRUE(record::state.DeviceOpen); // monitoring again
+    EXPECT_FALSE(saveAsEnabled());
+    EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file
+    EXPECT_FALSE(saveAsEnabled());
+    record(1);
+    EXPECT_FALSE(saveAsEnabled());
+    record(2);
+    EXPECT_TRUE(saveAsEnabled());
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
 }
 
 } // namespace
