@@ -396,6 +396,7 @@ void TFormEdit::BuildControls() {
     SBar = new QScrollBar(Qt::Horizontal, PanelSBar);
     SBar->setObjectName("SBar");
     SBar->setRange(0, 10000);
+    connect(SBar, &QScrollBar::actionTriggered, this, &TFormEdit::SBarPageStep);
     column->addWidget(PanelSBar);
 
     PanelControl = new QWidget(this);
@@ -517,6 +518,19 @@ void TFormEdit::UpdateScrollBar() {
     LastBarPosition = SBar->value();
 }
 
+void TFormEdit::SBarPageStep(int action) {
+    if (action != QAbstractSlider::SliderPageStepAdd &&
+        action != QAbstractSlider::SliderPageStepSub) {
+        return;
+    }
+    // The bar has moved by its page step, which Qt also uses as the thumb's length; the value is
+    // not taken yet, so the large change can replace that move.
+    const int step =
+        editor::UpdateScrollBar(editor::view, operations::state.FileBlocks).LargeChange;
+    SBar->setSliderPosition(SBar->value() +
+                            (action == QAbstractSlider::SliderPageStepAdd ? step : -step));
+}
+
 void TFormEdit::UpdateSelectionStatus() {
     const std::array<QString, 3> texts = editor::UpdateSelectionStatus();
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -594,6 +608,10 @@ void TFormEdit::EditingCommand(bool withProgress, Operation operation) {
     }
     CommandSpan span(*this);
     playback::StopForEdit();
+    RunOperation(withProgress, operation);
+}
+
+template <typename Operation> void TFormEdit::RunOperation(bool withProgress, Operation operation) {
     {
         std::optional<ProgressShown> progress;
         if (withProgress) {
@@ -659,21 +677,21 @@ void TFormEdit::menuSilenceClick() {
     if (Refused()) {
         return;
     }
+    CommandSpan span(*this);
+    // Stopped before the question, so an answer that is refused has stopped it too.
+    playback::StopForEdit();
     int32_t blocks = 0;
-    {
-        CommandSpan asking(*this);
-        try {
-            blocks = operations::ParseSilenceBlocks(platform::CurrentDialogs().InputBox(
-                operations::SilenceCaption, operations::SilencePrompt, operations::SilenceDefault));
-        } catch (const record::UserError& error) {
-            ShowUserError(error);
-            return;
-        }
+    try {
+        blocks = operations::ParseSilenceBlocks(platform::CurrentDialogs().InputBox(
+            operations::SilenceCaption, operations::SilencePrompt, operations::SilenceDefault));
+    } catch (const record::UserError& error) {
+        ShowUserError(error);
+        return;
     }
     if (blocks == 0) {
         return; // no silence, no redraw
     }
-    EditingCommand(true, [blocks] { operations::InsertSilence(blocks); });
+    RunOperation(true, [blocks] { operations::InsertSilence(blocks); });
 }
 
 void TFormEdit::menuSelectAllClick() {
@@ -790,8 +808,8 @@ void TFormEdit::WaveMouseAction(const editor::MouseAction& action) {
     }
     if (action.PlayAll) {
         playback::PlayAll();
-    } else if (action.PlaySelection) {
-        playback::PlaySelection();
+    } else if (action.PlaySelection && action.PlayFrom) {
+        playback::PlaySelection(*action.PlayFrom);
     }
     if (action.UpdateStatus) {
         UpdateSelectionStatus();

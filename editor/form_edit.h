@@ -165,10 +165,15 @@ class TFormEdit : public QDialog {
     // The shared steps of an editing command around `operation`: stop playback, the progress
     // bar when `withProgress`, errors shown, the history note, the redraw.
     template <typename Operation> void EditingCommand(bool withProgress, Operation operation);
+    // The steps after playback has stopped: the operation with its progress bar, errors shown,
+    // the history note, the redraw.
+    template <typename Operation> void RunOperation(bool withProgress, Operation operation);
     void ShowUserError(const std::exception& error);
     void ShowHistoryNote();
     // SBar's range, thumb, steps and position from the view (UpdateScrollBar).
     void UpdateScrollBar();
+    // A click in SBar's trough (or Page Up/Down) moves the view's large change, not a page.
+    void SBarPageStep(int action);
     void UpdateSelectionStatus();
 
     std::array<QLabel*, 4> statusPanels_{};

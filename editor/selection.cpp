@@ -42,7 +42,10 @@ MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
     s.CursorBlock = block;
 
     if (playback.Playing) {
-        action.PlaySelection = !playback.PlayAllMode;
+        if (!playback.PlayAllMode) {
+            action.PlayFrom = block;
+            action.PlaySelection = true;
+        }
         MarkSelectedColumns(v); // Play All lets the drag go on: the table must match the picture
         return action;
     }
@@ -131,7 +134,9 @@ MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int /*y*/,
             action.PlayAll = true;
         } else if (playback.Playing) {
             if (s.SelStart < block && block < s.SelEnd) {
+                // The restart carries the clicked block: the cursor goes back to SelStart below.
                 s.CursorBlock = block;
+                action.PlayFrom = block;
                 action.PlaySelection = true;
             }
         } else {

@@ -32,10 +32,10 @@ struct MouseAction {
     bool RedrawWave = false;
     // Markers moved: repaint.
     bool Repaint = false;
-    // Set playback's PlayFrom to this block.
+    // Set playback's PlayFrom to this block; a restart below starts there.
     std::optional<uint32_t> PlayFrom;
     bool PlayAll = false;       // restart Play All (from PlayFrom)
-    bool PlaySelection = false; // restart Play Selection (from CursorBlock)
+    bool PlaySelection = false; // restart Play Selection (from PlayFrom)
     bool UpdateStatus = false;  // the status panels (UpdateSelectionStatus)
     Pointer pointer = Pointer::Unchanged;
 };

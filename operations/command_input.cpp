@@ -23,14 +23,30 @@ int ParseAmplifyPercent(const QString& text) {
     return value;
 }
 
+namespace {
+
+// A decimal number with either a point or the user's own decimal separator, so the offered
+// "0.5" reads in every locale. Group separators are refused: in a locale that groups with a
+// point, "1.000" is one, not a thousand, and "1.000,5" is nothing.
+double ReadDecimal(const QString& text, bool* ok) {
+    for (QLocale locale : {QLocale::c(), QLocale()}) {
+        locale.setNumberOptions(QLocale::RejectGroupSeparator);
+        const double value = locale.toDouble(text, ok);
+        if (*ok) {
+            return value;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int32_t ParseSilenceBlocks(const QString& text) {
     if (text.isEmpty()) {
         return 0;
     }
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const float seconds = float(locale.toDouble(text, &ok));
+    const float seconds = float(ReadDecimal(text, &ok));
     if (!ok || !std::isfinite(seconds)) {
         throw record::UserError(
             ("'" + text + "' is not a valid floating point value").toStdString());

@@ -21,10 +21,11 @@ inline const QString SilencePrompt = QStringLiteral("Insert Silence in seconds:"
 inline const QString SilenceDefault = QStringLiteral("0.5");
 // Longest silence accepted: ten hours, the longest recording.
 constexpr int32_t MaxSilenceBlocks = 360000;
-// The number of blocks for an answer in seconds, read with the system's decimal separator, held
-// in single precision and rounded to tenths (halves to even). An empty answer gives 0. Throws
-// record::UserError "'<text>' is not a valid floating point value" for a text that is not a
-// number, and rejects a negative length or one beyond MaxSilenceBlocks.
+// The number of blocks for an answer in seconds, read with a point or the default locale's
+// decimal separator (group separators refused), held in single precision and rounded to tenths
+// (halves to even). An empty answer gives 0. Throws record::UserError "'<text>' is not a valid
+// floating point value" for a text that is not a number (also infinity and not-a-number), and
+// rejects a negative length or one beyond MaxSilenceBlocks.
 int32_t ParseSilenceBlocks(const QString& text);
 
 } // namespace operations

@@ -130,15 +130,19 @@ void PlayAll() {
     StartPlayback(true);
 }
 
-void PlaySelection() {
+void PlaySelection(uint32_t from) {
     if (!state.OutputOpen) {
         return;
     }
     const operations::State& e = operations::state;
-    state.NextBlock = e.CursorBlock;
-    state.PlayFrom = e.CursorBlock;
+    state.NextBlock = from;
+    state.PlayFrom = from;
     state.PlayTo = e.SelStart == e.SelEnd ? e.FileBlocks : e.SelEnd;
     StartPlayback(false);
+}
+
+void PlaySelection() {
+    PlaySelection(operations::state.CursorBlock);
 }
 
 void StopPlay() {

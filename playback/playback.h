@@ -60,7 +60,11 @@ void SetVolume(uint16_t value);
 // Plays PlayFrom..FileBlocks (the window sets PlayFrom first) and sets PlayAllMode. Restarts
 // when already playing. Does nothing while the output is closed.
 void PlayAll();
-// Plays CursorBlock..SelEnd, or ..FileBlocks when nothing is selected; clears PlayAllMode.
+// Plays from..SelEnd, or ..FileBlocks when nothing is selected; clears PlayAllMode. A click
+// inside the selection restarts it at the clicked block, although the cursor then goes back to
+// the selection's start.
+void PlaySelection(uint32_t from);
+// Play Selection from the cursor.
 void PlaySelection();
 // Body of SBtnStopClick: stops and leaves PlayFrom at the play line, PlayTo at the end.
 void StopPlay();

@@ -60,12 +60,24 @@ void Select(uint32_t from, uint32_t to) {
     operations::state.CursorBlock = from;
 }
 
+// Also notes whether playback was running when each input box was asked.
+class PromptDialogs : public testsupport::RecordingDialogs {
+  public:
+    QString InputBox(const QString& caption, const QString& prompt,
+                     const QString& defaultText) override {
+        playingWhenAsked.push_back(playback::state.Playing);
+        return RecordingDialogs::InputBox(caption, prompt, defaultText);
+    }
+    std::vector<bool> playingWhenAsked;
+};
+
 // An editor over a stopped take of TakeBlocks blocks in a work folder of its own.
 class FormEditTest : public ::testing::Test {
   protected:
     void SetUp() override {
         record::state = record::State{};
         operations::state = operations::State{};
+        editor::view = editor::ViewState{}; // zoom level 1
         app::state = app::State{};
         app::state.WorkFolder = QString::fromStdString(dir.path());
         app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
@@ -100,17 +112,21 @@ class FormEditTest : public ::testing::Test {
         app::state = app::State{};
     }
 
-    static void WriteTake(uint32_t blocks) {
+    // Blocks after `written` (but the last) get their peaks and no sound: the file stays sparse,
+    // for a long take that is only viewed.
+    static void WriteTake(uint32_t blocks, uint32_t written = TakeBlocks) {
         record::State& r = record::state;
         r.RecordingStream.Create(r.RecordingFilePath);
         std::vector<unsigned char> block(record::BlockBytes);
         for (uint32_t k = 1; k <= blocks; ++k) {
             const int16_t left = int16_t(100 * k), right = int16_t(-100 * k);
-            for (int j = 0; j < record::BlockFrames; ++j) {
-                std::memcpy(block.data() + 4 * j, &left, 2);
-                std::memcpy(block.data() + 4 * j + 2, &right, 2);
+            if (k <= written || k == blocks) {
+                for (int j = 0; j < record::BlockFrames; ++j) {
+                    std::memcpy(block.data() + 4 * j, &left, 2);
+                    std::memcpy(block.data() + 4 * j + 2, &right, 2);
+                }
+                r.RecordingStream.WriteBlock(k, block.data());
             }
-            r.RecordingStream.WriteBlock(k, block.data());
             r.PeakMaxL[k] = r.PeakMinL[k] = left;
             r.PeakMaxR[k] = r.PeakMinR[k] = right;
         }
@@ -118,9 +134,9 @@ class FormEditTest : public ::testing::Test {
     }
 
     // A fresh session over the same take, as when the editor opens again.
-    void Reopen() {
+    void Reopen(uint32_t blocks = TakeBlocks) {
         form->close();
-        WriteTake(TakeBlocks);
+        WriteTake(blocks);
         form->show();
     }
 
@@ -135,7 +151,7 @@ class FormEditTest : public ::testing::Test {
 
     testsupport::TempDir dir;
     testsupport::ScriptedOutput output;
-    testsupport::RecordingDialogs dialogs;
+    PromptDialogs dialogs;
     std::function<void()> pump;
     std::unique_ptr<TFormEdit> form;
 };
@@ -260,13 +276,17 @@ const PromptCase Prompts[] = {
 
 class EditorPrompt : public FormEditTest, public ::testing::WithParamInterface<PromptCase> {};
 
-TEST_P(EditorPrompt, AsksAndEndsIdleWhateverTheAnswer) {
+TEST_P(EditorPrompt, AsksAfterStoppingPlaybackAndEndsIdleWhateverTheAnswer) {
     const PromptCase& c = GetParam();
     Select(11, 21);
+    StartPlayAll();
+    ASSERT_TRUE(playback::state.Playing);
     if (c.answer) {
         dialogs.inputAnswers = {c.answer};
     }
     form->findChild<QAction*>(c.action)->trigger();
+    EXPECT_EQ(dialogs.playingWhenAsked, std::vector<bool>{false});
+    EXPECT_FALSE(playback::state.Playing);
     // 1560: 32767 / 2100, the loudest block of 11..21, as a percentage.
     EXPECT_EQ(dialogs.inputs,
               QStringList{QString(c.action) == "menuAmplify"
@@ -456,11 +476,77 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     EXPECT_FALSE(playback::state.Playing);
 
     // Play Selection from the cursor to the end of the selection.
-    Select(11, 20);
+    Select(11, 40);
     QTest::mouseClick(form->SBtnPlaySelection, Qt::LeftButton);
     EXPECT_FALSE(playback::state.PlayAllMode);
     EXPECT_EQ(playback::state.PlayFrom, 11u);
-    EXPECT_EQ(playback::state.PlayTo, 20u);
+    EXPECT_EQ(playback::state.PlayTo, 40u);
+    form->TimerPlayTimer();
+
+    // A click inside the selection restarts it at the clicked block; the cursor then goes back
+    // to the selection's start.
+    const size_t before = output.Sent().size();
+    const int inside = editor::view.WaveLeft + 25;
+    ASSERT_EQ(editor::BlockAt(editor::view, inside), 25);
+    QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(inside, WaveY()));
+    form->TimerPlayTimer();
+    ASSERT_GT(output.Sent().size(), before);
+    int16_t first;
+    std::memcpy(&first, output.Sent().data() + before, 2);
+    EXPECT_EQ(first, 2500) << "the first buffer queued after the click holds block " << first / 100;
+    EXPECT_TRUE(playback::state.Playing);
+    EXPECT_FALSE(playback::state.PlayAllMode);
+    EXPECT_EQ(playback::state.PlayFrom, 25u);
+    EXPECT_EQ(playback::state.PlayTo, 40u);
+    EXPECT_EQ(S().CursorBlock, 11u);
+    EXPECT_EQ(S().SelStart, 11u);
+    EXPECT_EQ(S().SelEnd, 40u);
+}
+
+// Clicks in the scroll bar's trough, the zoom buttons, and the zoom kept when the editor opens
+// again, over an hour's take.
+TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSession) {
+    constexpr uint32_t Hour = 36000;
+    Reopen(Hour);
+    QScrollBar* bar = form->SBar;
+    auto clickTrough = [&](bool right) {
+        const int x = right ? bar->width() - 25 : 25; // inside the arrows, beside the thumb
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, bar->height() / 2));
+        form->TimerPlayTimer(); // the timer takes the new position
+    };
+    auto expectBar = [&](int value, int zoom, uint32_t scrollBlock) {
+        EXPECT_EQ(bar->value(), value);
+        EXPECT_EQ(editor::view.ZoomLevel, zoom);
+        EXPECT_EQ(editor::view.ScrollBlock, scrollBlock);
+        const editor::ScrollBarSettings settings = editor::UpdateScrollBar(editor::view, Hour);
+        EXPECT_EQ(bar->singleStep(), settings.SmallChange);
+        EXPECT_EQ(bar->pageStep(), settings.PageSize); // the thumb's length, not the step
+    };
+    clickTrough(true);
+    expectBar(10, 1, 36); // 10 units of 10000: 36 blocks of an hour
+    QTest::mouseClick(form->SBtnDec, Qt::LeftButton);
+    expectBar(10, 2, 36);
+    clickTrough(true);
+    expectBar(30, 2, 108);
+    bar->setValue(5000); // the thumb dragged to the middle
+    form->TimerPlayTimer();
+    clickTrough(false);
+    expectBar(4980, 2, 17928);
+    QTest::mouseClick(form->SBtnInc, Qt::LeftButton);
+    QTest::mouseClick(form->SBtnInc, Qt::LeftButton); // nothing closer than level 1
+    expectBar(4980, 1, 17928);
+    QTest::mouseClick(form->SBtnDec, Qt::LeftButton);
+    QTest::mouseClick(form->SBtnDec, Qt::LeftButton);
+    expectBar(4980, 3, 17928);
+    Select(100, 200);
+
+    Reopen(Hour);
+    expectBar(0, 3, 0);
+    EXPECT_EQ(S().SelStart, 1u);
+    EXPECT_EQ(S().SelEnd, 1u);
+    EXPECT_EQ(S().CursorBlock, 1u);
+    clickTrough(true);
+    expectBar(40, 3, 144);
 }
 
 // ---- the take's length after the editor closes, seen from the main window ---------------------

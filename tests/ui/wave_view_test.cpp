@@ -332,10 +332,14 @@ TEST_F(WaveView, PlaybackDecidesWhatPressesAndClicksRestart) {
     const PlaybackFacts all{true, true, 30};
     MouseAction a = MouseDown(view, Qt::LeftButton, 35, 200, selection);
     EXPECT_TRUE(a.PlaySelection);
+    EXPECT_EQ(a.PlayFrom, 15u);
     EXPECT_EQ(state.CursorBlock, 15u);
     EXPECT_EQ(MouseMove(view, Qt::LeftButton, Qt::NoModifier, 80, 200, selection).pointer,
               Pointer::Unchanged); // moves do nothing during Play Selection
-    MouseUp(view, Qt::LeftButton, 35, 200, selection);
+    a = MouseUp(view, Qt::LeftButton, 35, 200, selection);
+    EXPECT_TRUE(a.PlaySelection);
+    EXPECT_EQ(a.PlayFrom, 15u); // the restart starts at the click, the cursor at SelStart
+    EXPECT_EQ(state.CursorBlock, 11u);
     EXPECT_EQ(state.SelStart, 11u);
 
     MouseDown(view, Qt::LeftButton, 70, 200, all); // block 50, after the selection
@@ -467,6 +471,18 @@ INSTANTIATE_TEST_SUITE_P(
         Gesture{"PressOutsideReleasedOnTheLeftEdge",
                 1,
                 {{Do::Press, 5, 10}, {Do::Release, 20}},
+                80,
+                180},
+        // Only blocks 1..FileBlocks make a click: a release left of the wave area or past the
+        // end of the sound, after a press inside and a move outside, changes nothing.
+        Gesture{"ReleaseLeftOfTheWaveIsNoClick",
+                1,
+                {{Do::Press, 150}, {Do::Move, 5}, {Do::Release, 5}},
+                80,
+                180},
+        Gesture{"ReleasePastTheEndIsNoClick",
+                1,
+                {{Do::Press, 150}, {Do::Move, 400, 10}, {Do::Release, 400}},
                 80,
                 180},
         Gesture{"FirstColumnSnapsToBlockOne",

@@ -5,7 +5,11 @@
 #include "operations/insert_silence.h"
 #include "record/errors.h"
 
+#include <QLocale>
+
 #include <ostream>
+#include <string>
+#include <tuple>
 
 using operations::state;
 using testsupport::EditingTest;
@@ -41,44 +45,76 @@ TEST_F(EditingTest, SilenceAtTheLastBlockIsAddedAtTheEnd) {
     EXPECT_EQ(state.CurrentLevel, 1);
 }
 
+// Sets the default locale for the test's life and puts the earlier one back.
+class DefaultLocale {
+  public:
+    explicit DefaultLocale(const char* name) { QLocale::setDefault(QLocale(name)); }
+    ~DefaultLocale() { QLocale::setDefault(saved_); }
+    DefaultLocale(const DefaultLocale&) = delete;
+    DefaultLocale& operator=(const DefaultLocale&) = delete;
+
+  private:
+    QLocale saved_;
+};
+
+constexpr int32_t NotANumber = -1; // "'<text>' is not a valid floating point value"
+constexpr int32_t OutOfRange = -2;
+
+// An answer and the blocks it gives under the C locale and under German, whose decimal
+// separator is a comma and whose group separator is a point.
 struct SilenceAnswer {
     const char* text;
-    int32_t blocks;         // -1: rejected
-    const char* error = ""; // the message of a rejected answer
+    int32_t inC, inGerman;
 };
 
 std::ostream& operator<<(std::ostream& os, const SilenceAnswer& c) {
     return os << '"' << c.text << '"';
 }
 
-constexpr const char* kOutOfRange = "Enter a length of silence from 0 to 36000 seconds.";
+class SilenceAnswers : public ::testing::TestWithParam<std::tuple<const char*, SilenceAnswer>> {};
 
-class SilenceAnswers : public ::testing::TestWithParam<SilenceAnswer> {};
-
-TEST_P(SilenceAnswers, BecomeWholeBlocks) {
-    const QString text = QString::fromUtf8(GetParam().text);
-    if (GetParam().blocks >= 0) {
-        EXPECT_EQ(operations::ParseSilenceBlocks(text), GetParam().blocks);
-    } else {
-        try {
-            operations::ParseSilenceBlocks(text);
-            ADD_FAILURE() << "accepted";
-        } catch (const record::UserError& e) {
-            EXPECT_STREQ(e.what(), GetParam().error);
-        }
+TEST_P(SilenceAnswers, BecomeWholeBlocksWithAPointOrTheLocalesSeparator) {
+    const auto& [localeName, answer] = GetParam();
+    const DefaultLocale locale(localeName);
+    const QString text = QString::fromUtf8(answer.text);
+    const int32_t expected = QString(localeName) == "C" ? answer.inC : answer.inGerman;
+    std::string result;
+    try {
+        result = std::to_string(operations::ParseSilenceBlocks(text));
+    } catch (const record::UserError& e) {
+        result = e.what();
     }
+    EXPECT_EQ(result, expected == NotANumber
+                          ? "'" + text.toStdString() + "' is not a valid floating point value"
+                      : expected == OutOfRange
+                          ? "Enter a length of silence from 0 to 36000 seconds."
+                          : std::to_string(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CommandInput, SilenceAnswers,
-    ::testing::Values(SilenceAnswer{"0.5", 5}, SilenceAnswer{"2", 20},
-                      SilenceAnswer{"0.25", 2}, // 2.5 to even
-                      SilenceAnswer{"0.35", 3}, // just below 0.35
-                      SilenceAnswer{"0.04", 0}, SilenceAnswer{"", 0},
-                      SilenceAnswer{"36000", 360000}, SilenceAnswer{"36000.1", -1, kOutOfRange},
-                      SilenceAnswer{"-1", -1, kOutOfRange}, SilenceAnswer{"1e30", -1, kOutOfRange},
-                      SilenceAnswer{"inf", -1, "'inf' is not a valid floating point value"},
-                      SilenceAnswer{"abc", -1, "'abc' is not a valid floating point value"}));
+    ::testing::Combine(
+        ::testing::Values("C", "de_DE"),
+        ::testing::Values(SilenceAnswer{"0.5", 5, 5}, // the offered default, also after Cancel
+                          SilenceAnswer{"0,5", NotANumber, 5}, SilenceAnswer{"2", 20, 20},
+                          SilenceAnswer{"0.25", 2, 2}, // 2.5 to even
+                          SilenceAnswer{"0,25", NotANumber, 2},
+                          SilenceAnswer{"0.35", 3, 3}, // just below 0.35
+                          SilenceAnswer{"0.04", 0, 0}, SilenceAnswer{"", 0, 0},
+                          SilenceAnswer{"1.000", 10, 10}, // a point is always the decimal one
+                          SilenceAnswer{"1,000", NotANumber, 10},
+                          SilenceAnswer{"1.000,5", NotANumber, NotANumber},
+                          SilenceAnswer{"1,000.5", NotANumber, NotANumber},
+                          SilenceAnswer{"36000", 360000, 360000},
+                          SilenceAnswer{"36000.1", OutOfRange, OutOfRange},
+                          SilenceAnswer{"36000,1", NotANumber, OutOfRange},
+                          SilenceAnswer{"-1", OutOfRange, OutOfRange},
+                          SilenceAnswer{"-0,5", NotANumber, OutOfRange},
+                          SilenceAnswer{"1e30", OutOfRange, OutOfRange},
+                          SilenceAnswer{"inf", NotANumber, NotANumber},
+                          SilenceAnswer{"nan", NotANumber, NotANumber},
+                          SilenceAnswer{"abc", NotANumber, NotANumber},
+                          SilenceAnswer{"0.5s", NotANumber, NotANumber})));
 
 TEST(CommandInput, RejectedAnswersSayWhy) {
     auto message = [](auto parse, const char* text) {
@@ -91,11 +127,18 @@ TEST(CommandInput, RejectedAnswersSayWhy) {
     };
     EXPECT_EQ(message(operations::ParseSilenceBlocks, "half"),
               "'half' is not a valid floating point value");
-    EXPECT_EQ(message(operations::ParseAmplifyPercent, ""), "'' is not a valid integer value");
-    EXPECT_EQ(message(operations::ParseAmplifyPercent, "1.5"),
-              "'1.5' is not a valid integer value");
-    EXPECT_EQ(operations::ParseAmplifyPercent("-100"), -100);
-    EXPECT_EQ(operations::ParseAmplifyPercent("2500"), 2500);
+    // Whole numbers read the same in every locale.
+    for (const char* name : {"C", "de_DE"}) {
+        const DefaultLocale locale(name);
+        EXPECT_EQ(message(operations::ParseAmplifyPercent, ""), "'' is not a valid integer value");
+        EXPECT_EQ(message(operations::ParseAmplifyPercent, "1.5"),
+                  "'1.5' is not a valid integer value");
+        EXPECT_EQ(message(operations::ParseAmplifyPercent, "1,5"),
+                  "'1,5' is not a valid integer value");
+        EXPECT_EQ(operations::ParseAmplifyPercent("100"), 100);
+        EXPECT_EQ(operations::ParseAmplifyPercent("-100"), -100);
+        EXPECT_EQ(operations::ParseAmplifyPercent("2500"), 2500);
+    }
 }
 
 TEST(CommandInput, AmplifyPromptEndsWithTheClippingLevel) {
