@@ -65,7 +65,7 @@ SaveTarget SaveTargetFor(const QString& chosen, const app::Settings& settings) {
 
 QString SaveDialogFolder(const QString& outputFolder) {
     return !outputFolder.isEmpty() && QFileInfo(outputFolder).isDir() ? outputFolder
-                                                                       : QDir::homePath();
+                                                                      : QDir::homePath();
 }
 
 bool IsExportRange(uint32_t first, uint32_t last, uint32_t fileBlocks) {

@@ -167,7 +167,7 @@ void TFormSaveSettings::FormCreate() {
     CBoxWavSpsIn->setCurrentIndex(0);
     CBoxWavChannel->setCurrentIndex(0);
     CBoxWavBits->setCurrentIndex(0);
-    CBoxMP3BitRate->setCurrentIndex(OfferedIndex(app::OfferedBitRates, 128));
+    CBoxMP3BitRate->setCurrentIndex(OfferedIndex(app::OfferedBitRates, app::Settings{}.BitRate));
     CBoxMP3Mode->setCurrentIndex(0);
     CBoxMinBRate->setCurrentIndex(0);
     CBoxMaxBRate->setCurrentIndex(BitRateCount - 1);

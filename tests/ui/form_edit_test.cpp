@@ -510,8 +510,8 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         std::vector<uint8_t> take(size_t(blocks) * record::BlockBytes);
         record::state.RecordingStream.ReadBlocks(row.first, take.data(), blocks);
         const QByteArray data = wav.readAll().mid(44);
-        EXPECT_TRUE(data == QByteArray(reinterpret_cast<const char*>(take.data()),
-                                       qsizetype(take.size())))
+        EXPECT_TRUE(data ==
+                    QByteArray(reinterpret_cast<const char*>(take.data()), qsizetype(take.size())))
             << "the file is not blocks " << row.first << ".." << row.last << " of the take";
     }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/form_main.h"
 #include "app/startup.h"
+#include "app/ui/form_main.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
@@ -409,7 +409,8 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     } else {
         const QString report = testsupport::ToolOutput("mp3val", {path});
         EXPECT_FALSE(report.contains("ERROR")) << report.toStdString();
-        EXPECT_EQ(report.count("WARNING"), report.count("No supported tags")) << report.toStdString();
+        EXPECT_EQ(report.count("WARNING"), report.count("No supported tags"))
+            << report.toStdString();
     }
 
     // The same name again: with an extension added, the dialog asked about another file than

@@ -149,7 +149,9 @@ struct UnusableCase {
     const char* name;
     std::string file;
 };
-void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnusableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UnusableValue : public ::testing::TestWithParam<UnusableCase> {};
 
@@ -160,20 +162,22 @@ TEST_P(UnusableValue, FallsBackToItsDefault) {
     const app::Settings s = app::LoadSettings(Q(path));
     EXPECT_TRUE(SameSettings(s, app::Settings{}))
         << s.SamplePerSecond << "Hz " << s.BitPerSample << "bit " << s.Channels << "ch "
-        << s.BitRate << "kbps mode " << s.Mode << " " << s.MinBitRate << "-" << s.MaxBitRate
-        << " q" << s.VBRQuality << " Wav=" << s.Wav << " MP3=" << s.MP3 << " VBR=" << s.VBR
-        << " index " << s.RecordingModeIndex;
+        << s.BitRate << "kbps mode " << s.Mode << " " << s.MinBitRate << "-" << s.MaxBitRate << " q"
+        << s.VBRQuality << " Wav=" << s.Wav << " MP3=" << s.MP3 << " VBR=" << s.VBR << " index "
+        << s.RecordingModeIndex;
 }
 
-std::string SaveFormat(const std::string& lines) { return "[Save Format]\n" + lines; }
+std::string SaveFormat(const std::string& lines) {
+    return "[Save Format]\n" + lines;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UnusableValue,
     ::testing::Values(
         UnusableCase{"NotNumbers", SaveFormat("SamplePerSecond=fast\nBitRate=12x\nVBR=\n")},
         UnusableCase{"NotFlags", SaveFormat("Wav=yes\nMP3=2\n")},
-        UnusableCase{"OutOfItsType", SaveFormat("Channels=70000\nMinBitRate=" +
-                                                std::string(10000, '9') + "\n")},
+        UnusableCase{"OutOfItsType",
+                     SaveFormat("Channels=70000\nMinBitRate=" + std::string(10000, '9') + "\n")},
         UnusableCase{"ControlCharacters", SaveFormat(std::string("VBRQuality=\x01\x02\x03\n", 16))},
         UnusableCase{"WavFormatsNotOffered",
                      SaveFormat("SamplePerSecond=12345\nBitPerSample=0\nChannels=7\n")},
