@@ -160,6 +160,17 @@ template <typename T> void ReadInt(const IniDocument& ini, const char* section, 
     }
 }
 
+// A save-format value counts only when the save-settings window offers it; any other keeps the
+// default, as a missing key does, so that no save fails on a value nobody could choose.
+template <typename T, size_t N>
+void ReadOffered(const IniDocument& ini, const char* key, const T (&offered)[N], T& out) {
+    T value = out;
+    ReadInt(ini, SaveFormat, key, value);
+    if (OfferedIndex(offered, value) >= 0) {
+        out = value;
+    }
+}
+
 void ReadBool(const IniDocument& ini, const char* section, const char* key, bool& out) {
     auto text = ini.Get(section, key);
     if (text && (*text == "0" || *text == "1")) {
@@ -197,16 +208,18 @@ Settings LoadSettings(const QString& path) {
     ini.Parse(file.read(MaxFileBytes));
 
     ReadBool(ini, SaveFormat, "Wav", s.Wav);
-    ReadInt(ini, SaveFormat, "SamplePerSecond", s.SamplePerSecond);
-    ReadInt(ini, SaveFormat, "BitPerSample", s.BitPerSample);
-    ReadInt(ini, SaveFormat, "Channels", s.Channels);
+    ReadOffered(ini, "SamplePerSecond", OfferedSampleRates, s.SamplePerSecond);
+    ReadOffered(ini, "BitPerSample", OfferedBitsPerSample, s.BitPerSample);
+    ReadOffered(ini, "Channels", OfferedChannels, s.Channels);
     ReadBool(ini, SaveFormat, "MP3", s.MP3);
-    ReadInt(ini, SaveFormat, "BitRate", s.BitRate);
-    ReadInt(ini, SaveFormat, "Mode", s.Mode);
+    ReadOffered(ini, "BitRate", OfferedBitRates, s.BitRate);
+    ReadOffered(ini, "Mode", OfferedModes, s.Mode);
     ReadBool(ini, SaveFormat, "VBR", s.VBR);
-    ReadInt(ini, SaveFormat, "MinBitRate", s.MinBitRate);
-    ReadInt(ini, SaveFormat, "MaxBitRate", s.MaxBitRate);
-    ReadInt(ini, SaveFormat, "VBRQuality", s.VBRQuality);
+    ReadOffered(ini, "MinBitRate", OfferedBitRates, s.MinBitRate);
+    ReadOffered(ini, "MaxBitRate", OfferedBitRates, s.MaxBitRate);
+    if (auto quality = ToInteger(ini.Get(SaveFormat, "VBRQuality"), 0, MaxVBRQuality)) {
+        s.VBRQuality = int32_t(*quality);
+    }
     ReadBool(ini, SaveFormat, "Copyright", s.Copyright);
     ReadBool(ini, SaveFormat, "Original", s.Original);
     ReadBool(ini, SaveFormat, "Private", s.Private);

@@ -4,9 +4,33 @@
 #include "app/placement.h"
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 
 namespace app {
+
+// The save-format values the save-settings window offers, in the order of its lists. The
+// settings file is held to them when it is read, so the window, the save dialog's filter and the
+// exporters all meet the same values.
+inline constexpr int32_t OfferedSampleRates[] = {44100, 22050, 11025};
+inline constexpr int16_t OfferedChannels[] = {2, 1};
+inline constexpr int16_t OfferedBitsPerSample[] = {16, 8};
+// BitRate, MinBitRate and MaxBitRate, kbps.
+inline constexpr int32_t OfferedBitRates[] = {32,  40,  48,  56,  64,  80,  96,
+                                              112, 128, 160, 192, 224, 256, 320};
+// The encoder library's mode numbers for stereo, joint stereo and mono.
+inline constexpr int32_t OfferedModes[] = {0, 1, 3};
+inline constexpr int32_t MaxVBRQuality = 9; // 0 best .. 9 worst
+
+// The position of `value` in one of the lists above, or -1.
+template <typename T, size_t N> constexpr int OfferedIndex(const T (&list)[N], int64_t value) {
+    for (size_t i = 0; i < N; ++i) {
+        if (list[i] == value) {
+            return int(i);
+        }
+    }
+    return -1;
+}
 
 // The persisted settings, named by their keys in the settings file. Read once at start-up,
 // written once at exit; the save-settings window changes them in memory only.
@@ -46,8 +70,9 @@ QString SettingsFilePathFor(const QString& executablePath);
 QString SettingsFilePathFor(Placement placement, const QString& executablePath,
                             const QString& configFolder);
 
-// Reads every key; a missing, unreadable or malformed value falls back to its default and a
-// recording-mode index outside 0..7 becomes 0. Never fails.
+// Reads every key; a missing, unreadable or malformed value falls back to its default, and so
+// does a save-format value the save-settings window does not offer (the Offered lists above,
+// VBRQuality 0..MaxVBRQuality) and a recording-mode index outside 0..7. Never fails.
 Settings LoadSettings(const QString& path);
 
 // Writes every key in table order, keeping whatever else a hand-edited file holds, and replaces

@@ -718,6 +718,7 @@ void TFormEdit::menuSaveSelectionClick() {
     CommandSpan span(*this);
     playback::StopForEdit();
     SaveFlow::Run(this, true);
+    Wave->Redraw();
 }
 
 void TFormEdit::menuSaveSettingsClick() {

@@ -32,6 +32,8 @@ extern State state;
 // operations::state.ProgressPercent, call platform::ProcessMessages() after each block (WAV) or
 // chunk (MP3), stop when state.ContinueExport is false, and never touch `target` unless they
 // succeed (they write a temporary file beside it and rename it over the target on success only).
+// Both refuse a range that IsExportRange (export/save_flow.h) rejects with "Please Select
+// Waveform!", creating nothing.
 Result ExportWav(const QString& target, const app::Settings& format, uint32_t first, uint32_t last);
 Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first, uint32_t last);
 

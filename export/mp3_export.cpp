@@ -2,6 +2,7 @@
 #include "export/mp3_export.h"
 
 #include "export/export_job.h"
+#include "export/save_flow.h"
 #include "export/target_file.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
@@ -184,6 +185,11 @@ struct Job {
 
 Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
                  uint32_t last) {
+    // As the WAV exporter: a reversed range or one outside the sound is refused before anything
+    // is created, rather than replace the target with a file without sound.
+    if (!IsExportRange(first, last, operations::state.FileBlocks)) {
+        return Failed(PleaseSelectWaveformText);
+    }
     const platform::EncoderLibrary library;
     if (!library.IsLoaded()) {
         return Failed(QString::fromLatin1(EncoderMissingText));

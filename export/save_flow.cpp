@@ -5,6 +5,7 @@
 #include "operations/undo_history.h"
 #include "record/pipeline.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace exporting {
@@ -47,6 +48,24 @@ SaveFilter SaveFilterFor(const app::Settings& s) {
                 "*.MP3", "mp3"};
     }
     return {QString("%1 kbps %2(*.mp3)").arg(s.BitRate).arg(ModeWord(s.Mode)), "*.MP3", "mp3"};
+}
+
+SaveTarget SaveTargetFor(const QString& chosen, const app::Settings& settings) {
+    SaveTarget target{chosen, settings};
+    const bool typedWav = chosen.endsWith(".wav", Qt::CaseInsensitive);
+    const bool typedMp3 = chosen.endsWith(".mp3", Qt::CaseInsensitive);
+    if (!typedWav && !typedMp3) {
+        target.path += "." + SaveFilterFor(settings).defaultSuffix;
+    }
+    const bool wav = typedWav || (!typedMp3 && ExportsWav(settings));
+    target.settings.Wav = wav;
+    target.settings.MP3 = !wav;
+    return target;
+}
+
+QString SaveDialogFolder(const QString& outputFolder) {
+    return !outputFolder.isEmpty() && QFileInfo(outputFolder).isDir() ? outputFolder
+                                                                      : QDir::homePath();
 }
 
 bool IsExportRange(uint32_t first, uint32_t last, uint32_t fileBlocks) {

@@ -31,6 +31,20 @@ struct SaveFilter {
 // Rebuilt from the settings when a save starts and after the settings window closes.
 SaveFilter SaveFilterFor(const app::Settings& settings);
 
+// What a save writes once the dialog has answered. The typed name decides the format: a name
+// ending in ".wav" or ".mp3", in any case, is written in that format with that format's own
+// settings; any other name gets the chosen format's extension (SaveFilterFor's defaultSuffix)
+// added. So a file's contents always match its name, whatever the filter showed.
+struct SaveTarget {
+    QString path;
+    app::Settings settings; // the save settings, with Wav and MP3 set for the format written
+};
+SaveTarget SaveTargetFor(const QString& chosen, const app::Settings& settings);
+
+// The folder the save dialog opens in: `outputFolder` while it exists, else the user's home
+// folder (a dialog given a missing folder would open in the process's current folder).
+QString SaveDialogFolder(const QString& outputFolder);
+
 // An export range: positions first..last of the current sound, inclusive, 1-based; 1..0 is the
 // range of an empty sound (a file with a header and no data).
 struct ExportRange {

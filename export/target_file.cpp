@@ -52,8 +52,9 @@ bool TargetFile::Fail(QString* error, const char* what, int err) {
 bool TargetFile::Open(QString* error) {
     const QFileInfo info(target_);
     // Hidden, and in the target's own folder so that the final rename stays on one file system.
-    QByteArray pattern =
-        QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".XXXXXX");
+    // The name is short and not made from the target's: a target name of the longest length the
+    // file system allows must still leave room for the temporary one.
+    QByteArray pattern = QFile::encodeName(info.absolutePath() + "/.velmar-XXXXXX");
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         return Fail(error, "Cannot create file", errno);

@@ -6,12 +6,13 @@
 
 #include <functional>
 
-// The temporary file beside the target
+// The temporary file beside the target.
 namespace exporting {
 
-// Created in the target's folder under a unique hidden name; Commit() renames it over the target
-// (atomic on one file system); the destructor deletes it unless committed. So a cancelled or
-// failed export leaves the user's earlier file exactly as it was.
+// Created in the target's folder under a short unique hidden name (".velmar-" and six
+// characters); Commit() renames it over the target (atomic on one file system); the destructor
+// deletes it unless committed. So a cancelled or failed export leaves the user's earlier file
+// exactly as it was.
 class TargetFile {
   public:
     explicit TargetFile(const QString& target);

@@ -8,10 +8,9 @@
 namespace exporting {
 
 std::optional<WavFormat> WavFormatOf(const app::Settings& s) {
-    const bool rateOk =
-        s.SamplePerSecond == 44100 || s.SamplePerSecond == 22050 || s.SamplePerSecond == 11025;
-    const bool channelsOk = s.Channels == 1 || s.Channels == 2;
-    const bool bitsOk = s.BitPerSample == 8 || s.BitPerSample == 16;
+    const bool rateOk = app::OfferedIndex(app::OfferedSampleRates, s.SamplePerSecond) >= 0;
+    const bool channelsOk = app::OfferedIndex(app::OfferedChannels, s.Channels) >= 0;
+    const bool bitsOk = app::OfferedIndex(app::OfferedBitsPerSample, s.BitPerSample) >= 0;
     if (!rateOk || !channelsOk || !bitsOk) {
         return std::nullopt;
     }

@@ -101,8 +101,12 @@ bool Configure(lame_global_flags* gf, const BeConfig& c) {
         lame_set_brate(gf, int(c.bitRate));
         return true;
     }
-    if (c.vbrQuality < 0 || c.vbrQuality > 9 || !IsLayer3BitRate(c.bitRate) ||
-        !IsLayer3BitRate(c.maxBitRate) || c.bitRate > c.maxBitRate) {
+    // The two limits are a range whichever way round they come: a caller that lets the minimum
+    // be chosen above the maximum (the save settings do) still gets a stream.
+    const uint32_t minKbps = std::min(c.bitRate, c.maxBitRate);
+    const uint32_t maxKbps = std::max(c.bitRate, c.maxBitRate);
+    if (c.vbrQuality < 0 || c.vbrQuality > 9 || !IsLayer3BitRate(minKbps) ||
+        !IsLayer3BitRate(maxKbps)) {
         return false;
     }
     switch (c.vbrMethod) {
@@ -115,7 +119,7 @@ bool Configure(lame_global_flags* gf, const BeConfig& c) {
         lame_set_VBR(gf, vbr_rh);
         break;
     case BeVbrMethodAbr:
-        if (c.abrBitRate < c.bitRate || c.abrBitRate > c.maxBitRate) {
+        if (c.abrBitRate < minKbps || c.abrBitRate > maxKbps) {
             return false;
         }
         lame_set_VBR(gf, vbr_abr);
@@ -125,8 +129,8 @@ bool Configure(lame_global_flags* gf, const BeConfig& c) {
         return false;
     }
     lame_set_VBR_q(gf, c.vbrQuality);
-    lame_set_VBR_min_bitrate_kbps(gf, int(c.bitRate));
-    lame_set_VBR_max_bitrate_kbps(gf, int(c.maxBitRate));
+    lame_set_VBR_min_bitrate_kbps(gf, int(minKbps));
+    lame_set_VBR_max_bitrate_kbps(gf, int(maxKbps));
     return true;
 }
 

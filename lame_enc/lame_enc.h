@@ -57,7 +57,7 @@ struct BeConfig {
     uint32_t sampleRate = 44100; // input frames per second
     uint32_t reSampleRate = 0;   // output rate; 0: the encoder picks one for the bit rate
     int32_t mode = BeModeStereo;
-    uint32_t bitRate = 128;       // kbps; the minimum with VBR
+    uint32_t bitRate = 128;       // kbps; with VBR one limit of the range, maxBitRate the other
     uint32_t maxBitRate = 320;    // kbps, VBR only
     int32_t preset = -1;          // -1: none (the only value accepted)
     uint32_t mpegVersion = 1;     // informational: the output rate decides the MPEG version

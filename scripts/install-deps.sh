@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libqt6multimedia6 libmp3lame-dev
   fonts-liberation
   libgtest-dev
-  pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg
+  pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg file
   xvfb xdotool x11-utils
   desktop-file-utils
 )

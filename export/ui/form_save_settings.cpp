@@ -19,14 +19,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
 using gauges::Make;
 
-// The MP3 bit rates the encoder accepts, in kbps, in list order.
-const int BitRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-constexpr int BitRateCount = sizeof(BitRates) / sizeof(BitRates[0]);
+using app::OfferedIndex;
+
+// The lists' items stand, in order, for the values of app's Offered lists.
+constexpr int BitRateCount = int(std::size(app::OfferedBitRates));
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -45,20 +47,10 @@ QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items,
 
 QStringList BitRateItems() {
     QStringList items;
-    for (int rate : BitRates) {
+    for (int rate : app::OfferedBitRates) {
         items << QString::number(rate);
     }
     return items;
-}
-
-// The item showing `rate`, or -1.
-int BitRateItem(int rate) {
-    for (int i = 0; i < BitRateCount; ++i) {
-        if (BitRates[i] == rate) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 // The pages' pictures: a plain wave for WAV, the same wave cut into steps for MP3.
@@ -154,7 +146,7 @@ void TFormSaveSettings::BuildMp3Page() {
     MakeLabel(GBoxVBR, "LabVBRQuality", "VBR Quality", 184, 20);
     TBarVBRQuality = Make<QSlider>(GBoxVBR, "TBarVBRQuality", 180, 38, 113, 28);
     TBarVBRQuality->setOrientation(Qt::Horizontal);
-    TBarVBRQuality->setRange(0, 9);
+    TBarVBRQuality->setRange(0, app::MaxVBRQuality);
     TBarVBRQuality->setPageStep(1);
     TBarVBRQuality->setTickPosition(QSlider::TicksBelow);
     TBarVBRQuality->setTickInterval(1);
@@ -175,7 +167,7 @@ void TFormSaveSettings::FormCreate() {
     CBoxWavSpsIn->setCurrentIndex(0);
     CBoxWavChannel->setCurrentIndex(0);
     CBoxWavBits->setCurrentIndex(0);
-    CBoxMP3BitRate->setCurrentIndex(8); // 128
+    CBoxMP3BitRate->setCurrentIndex(OfferedIndex(app::OfferedBitRates, app::Settings{}.BitRate));
     CBoxMP3Mode->setCurrentIndex(0);
     CBoxMinBRate->setCurrentIndex(0);
     CBoxMaxBRate->setCurrentIndex(BitRateCount - 1);
@@ -201,33 +193,18 @@ void TFormSaveSettings::FormShow() {
         }
     }
     // Values no item matches leave the list as it was (sample rate, mode) or at a fixed item.
-    switch (s.SamplePerSecond) {
-    case 11025:
-        CBoxWavSpsIn->setCurrentIndex(2);
-        break;
-    case 22050:
-        CBoxWavSpsIn->setCurrentIndex(1);
-        break;
-    case 44100:
-        CBoxWavSpsIn->setCurrentIndex(0);
-        break;
+    if (const int rate = OfferedIndex(app::OfferedSampleRates, s.SamplePerSecond); rate >= 0) {
+        CBoxWavSpsIn->setCurrentIndex(rate);
     }
-    CBoxWavChannel->setCurrentIndex(s.Channels == 1 ? 1 : 0);
-    CBoxWavBits->setCurrentIndex(s.BitPerSample == 8 ? 1 : 0);
-    CBoxMP3BitRate->setCurrentIndex(std::max(BitRateItem(s.BitRate), 0));
-    switch (s.Mode) {
-    case 0:
-        CBoxMP3Mode->setCurrentIndex(0);
-        break;
-    case 1:
-        CBoxMP3Mode->setCurrentIndex(1);
-        break;
-    case 3:
-        CBoxMP3Mode->setCurrentIndex(2);
-        break;
+    CBoxWavChannel->setCurrentIndex(std::max(OfferedIndex(app::OfferedChannels, s.Channels), 0));
+    CBoxWavBits->setCurrentIndex(
+        std::max(OfferedIndex(app::OfferedBitsPerSample, s.BitPerSample), 0));
+    CBoxMP3BitRate->setCurrentIndex(std::max(OfferedIndex(app::OfferedBitRates, s.BitRate), 0));
+    if (const int mode = OfferedIndex(app::OfferedModes, s.Mode); mode >= 0) {
+        CBoxMP3Mode->setCurrentIndex(mode);
     }
-    CBoxMinBRate->setCurrentIndex(std::max(BitRateItem(s.MinBitRate), 0));
-    const int maxItem = BitRateItem(s.MaxBitRate);
+    CBoxMinBRate->setCurrentIndex(std::max(OfferedIndex(app::OfferedBitRates, s.MinBitRate), 0));
+    const int maxItem = OfferedIndex(app::OfferedBitRates, s.MaxBitRate);
     CBoxMaxBRate->setCurrentIndex(maxItem >= 0 ? maxItem : BitRateCount - 1);
     TBarVBRQuality->setValue(s.VBRQuality);
     ChBoxEnableVBR->setChecked(s.VBR);
@@ -261,16 +238,16 @@ void TFormSaveSettings::FormClose() {
     const bool wav = PControlFormat->currentWidget() == TSheetWav;
     s.Wav = wav;
     s.MP3 = !wav;
-    const int rates[] = {44100, 22050, 11025};
-    s.SamplePerSecond = rates[std::max(CBoxWavSpsIn->currentIndex(), 0)];
-    s.Channels = CBoxWavChannel->currentText() == "mono" ? 1 : 2;
-    s.BitPerSample = CBoxWavBits->currentIndex() == 1 ? 8 : 16;
-    s.BitRate = CBoxMP3BitRate->currentText().toInt();
-    const QString mode = CBoxMP3Mode->currentText();
-    s.Mode = mode == "joint stereo" ? 1 : mode == "mono" ? 3 : 0;
+    // Every list has an item chosen (FormCreate), so each index is in range.
+    auto item = [](QComboBox* list) { return size_t(std::max(list->currentIndex(), 0)); };
+    s.SamplePerSecond = app::OfferedSampleRates[item(CBoxWavSpsIn)];
+    s.Channels = app::OfferedChannels[item(CBoxWavChannel)];
+    s.BitPerSample = app::OfferedBitsPerSample[item(CBoxWavBits)];
+    s.BitRate = app::OfferedBitRates[item(CBoxMP3BitRate)];
+    s.Mode = app::OfferedModes[item(CBoxMP3Mode)];
     s.VBR = ChBoxEnableVBR->isChecked();
-    s.MinBitRate = CBoxMinBRate->currentText().toInt();
-    s.MaxBitRate = CBoxMaxBRate->currentText().toInt();
+    s.MinBitRate = app::OfferedBitRates[item(CBoxMinBRate)];
+    s.MaxBitRate = app::OfferedBitRates[item(CBoxMaxBRate)];
     s.VBRQuality = TBarVBRQuality->value();
     s.Copyright = ChBoxCopyright->isChecked();
     s.Original = ChBoxOriginal->isChecked();

@@ -49,22 +49,33 @@ bool Run(QWidget* owner, bool selectionOnly) {
 
     app::Settings& settings = app::state.settings;
     const exporting::SaveFilter filter = exporting::SaveFilterFor(settings);
-    const QString target = platform::CurrentDialogs().SaveFileName(
-        "Save As", filter.Text(), settings.OutputFolder, filter.defaultSuffix);
-    if (target.isEmpty()) {
+    const QString chosen = platform::CurrentDialogs().SaveFileName(
+        "Save As", filter.Text(), exporting::SaveDialogFolder(settings.OutputFolder),
+        filter.defaultSuffix);
+    if (chosen.isEmpty()) {
         return false;
     }
-    settings.OutputFolder = QFileInfo(target).absolutePath();
+    const exporting::SaveTarget target = exporting::SaveTargetFor(chosen, settings);
+    // The dialog asked about the name it returned; an extension added since names another file.
+    if (target.path != chosen && QFileInfo::exists(target.path) &&
+        !platform::CurrentDialogs().Confirm(
+            QString("%1 already exists.\nDo you want to replace it?").arg(target.path))) {
+        return false;
+    }
 
     std::unique_ptr<TFormProgress> own;
     TFormProgress& progress = Window(own);
-    exporting::PrepareExport(target);
+    exporting::PrepareExport(target.path);
     progress.Start(owner);
-    const exporting::Result result = exporting::Export(target, settings, range.first, range.last);
+    const exporting::Result result =
+        exporting::Export(target.path, target.settings, range.first, range.last);
     progress.Finish();
     if (result.outcome == exporting::Outcome::Failed) {
         platform::CurrentDialogs().ShowError(result.error);
+        return false;
     }
+    // Only a folder a save could write in becomes the next dialog's folder.
+    settings.OutputFolder = QFileInfo(target.path).absolutePath();
     return result.outcome == exporting::Outcome::Done;
 }
 

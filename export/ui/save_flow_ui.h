@@ -4,9 +4,11 @@
 class QWidget;
 
 // The save commands' window side: asks for the target file with the filter of the settings in
-// force, remembers its folder as the output folder, shows the progress window and runs the
-// export over the current level of the edit list. Failures are shown as error boxes; a
-// cancelled dialog or a cancelled export shows nothing.
+// force (opening in the output folder, or the home folder once that is gone), lets the typed
+// extension choose the format (exporting::SaveTargetFor), shows the progress window and runs the
+// export over the current level of the edit list. The target's folder becomes the output folder
+// unless the save failed. Failures are shown as error boxes; a cancelled dialog or a cancelled
+// export shows nothing.
 namespace SaveFlow {
 
 // Save All As (selectionOnly false: positions 1..FileBlocks) and Save Selection As

@@ -5,6 +5,8 @@
 #include "app/ui/form_main.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
+#include "export/save_flow.h"
+#include "export/ui/form_save_settings.h"
 #include "operations/clipboard.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
@@ -30,6 +32,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -547,6 +550,82 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
     EXPECT_EQ(S().CursorBlock, 1u);
     clickTrough(true);
     expectBar(40, 3, 144);
+}
+
+// ---- the save commands -----------------------------------------------------------------------
+
+// Each save stops playback before it writes, writes exactly its range of the take, and redraws
+// the wave afterwards (the test smears the drawing while the save runs).
+TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
+    app::Settings& settings = app::state.settings;
+    settings.Wav = true, settings.MP3 = false;
+    const struct {
+        const char* control;
+        uint32_t first, last;
+    } rows[] = {{"menuSaveSelection", 11, 20}, {"SBtnSaveSel", 11, 20}, {"SBtnSaveAll", 1, 60}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.control);
+        const QString target = QString::fromStdString(dir.file(row.control)) + ".wav";
+        Select(11, 20);
+        form->Wave->Redraw(); // Select() sets the engine's fields only
+        StartPlayAll();
+        ASSERT_TRUE(playback::state.Playing);
+        const QImage drawn = editor::view.WaveBitmap.copy();
+        bool playedDuringSave = false;
+        pump = [&] {
+            if (exporting::state.Exporting) {
+                playedDuringSave = playedDuringSave || playback::state.Playing;
+                editor::view.WaveBitmap.fill(Qt::magenta);
+            }
+        };
+        dialogs.saveAnswers = {target};
+        if (auto* action = form->findChild<QAction*>(row.control)) {
+            action->trigger();
+        } else {
+            QTest::mouseClick(form->findChild<QToolButton*>(row.control), Qt::LeftButton);
+        }
+        pump = nullptr;
+        EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
+        EXPECT_FALSE(playedDuringSave);
+        EXPECT_FALSE(playback::state.Playing);
+        EXPECT_TRUE(editor::view.WaveBitmap == drawn) << "the wave was not redrawn after the save";
+
+        QFile wav(target);
+        ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
+        const uint32_t blocks = row.last - row.first + 1;
+        std::vector<uint8_t> take(size_t(blocks) * record::BlockBytes);
+        record::state.RecordingStream.ReadBlocks(row.first, take.data(), blocks);
+        const QByteArray data = wav.readAll().mid(44);
+        EXPECT_TRUE(data ==
+                    QByteArray(reinterpret_cast<const char*>(take.data()), qsizetype(take.size())))
+            << "the file is not blocks " << row.first << ".." << row.last << " of the take";
+    }
+
+    // Without a selection the editor's own command says so and asks for no file.
+    Select(7, 7);
+    QTest::mouseClick(form->SBtnSaveSel, Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages, QStringList{exporting::PleaseSelectWaveformText});
+    EXPECT_EQ(dialogs.saveRequests.size(), 3);
+}
+
+TEST_F(FormEditTest, SaveSettingsLeadToTheNextSavesFilter) {
+    app::state.settings.Wav = true, app::state.settings.MP3 = false;
+    QTimer::singleShot(0, [] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* settings = qobject_cast<TFormSaveSettings*>(modal);
+        if (!settings) {
+            ADD_FAILURE() << "no save-settings window";
+            return modal ? void(modal->close()) : void();
+        }
+        settings->PControlFormat->setCurrentWidget(settings->TSheetMP3);
+        settings->CBoxMP3BitRate->setCurrentText("320");
+        settings->CBoxMP3Mode->setCurrentText("joint stereo");
+        settings->BitBtnOK->click();
+    });
+    QTest::mouseClick(form->SBtnSettings, Qt::LeftButton);
+    form->menuSaveAll->trigger(); // the dialog is cancelled
+    ASSERT_EQ(dialogs.saveRequests.size(), 1);
+    EXPECT_EQ(dialogs.saveRequests[0].section('|', 1, 2), "320 kbps joint stereo (*.mp3)|*.MP3");
 }
 
 // ---- the take's length after the editor closes, seen from the main window ---------------------

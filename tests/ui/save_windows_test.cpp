@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/form_main.h"
 #include "app/startup.h"
+#include "app/ui/form_main.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
 #include "operations/editing_state.h"
+#include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/temp_dir.h"
+#include "unit/export/tool_output.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -261,6 +263,7 @@ class SaveAsTest : public ::testing::Test {
         platform::SetDialogs(&dialogs);
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
+        platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
         form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")));
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -282,6 +285,7 @@ class SaveAsTest : public ::testing::Test {
         platform::SetDialogs(nullptr);
         platform::SetFreeSpaceProvider(nullptr);
         platform::SetProcessMessages({});
+        platform::SetEncoderLibraryPath({});
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
@@ -349,20 +353,88 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
                 QTest::mouseClick(progress->BtnCancel, Qt::LeftButton);
             }
         };
-        const QString folder = app::state.settings.OutputFolder;
+        // The output folder was deleted since it was chosen: the dialog opens at home, and only
+        // a save that did not fail makes its folder the next output folder.
+        app::state.settings.OutputFolder = Out("gone");
         EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
         EXPECT_FALSE(SaveFlow::Run(form.get(), false));
+        EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
+                  QDir::homePath().toStdString());
         EXPECT_EQ(dialogs.errors.size(), row.errors);
         EXPECT_EQ(ShownProgress(), nullptr);
         EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{});
-        if (!*row.answer) {
-            EXPECT_EQ(app::state.settings.OutputFolder, folder);
-        }
+        EXPECT_EQ(app::state.settings.OutputFolder.toStdString(),
+                  row.cancelMidway ? dir.file("out") : Out("gone").toStdString());
     }
     operations::state.SelStart = operations::state.SelEnd = 5; // nothing selected
     EXPECT_FALSE(SaveFlow::Run(form.get(), true));
     EXPECT_EQ(dialogs.messages, QStringList{"Please Select Waveform!"});
     EXPECT_EQ(dialogs.saveRequests.size(), 3); // no dialog for it
 }
+
+// The typed extension decides the format, with that format's own settings (WAV 22050 Hz mono 8
+// bits, MP3 64 kbps mono here); any other name gets the chosen format's extension. file(1),
+// soxi and mp3val judge what was written.
+struct TypedNameCase {
+    const char* name;
+    bool wavChosen;
+    const char* typed;    // what the save dialog returns
+    const char* written;  // the one file in the output folder afterwards
+    const char* fileSays; // the start of file(1)'s description of it
+};
+void PrintTo(const TypedNameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class TypedName : public SaveAsTest, public ::testing::WithParamInterface<TypedNameCase> {};
+
+TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
+    const TypedNameCase& c = GetParam();
+    app::Settings& s = app::state.settings;
+    s.Wav = c.wavChosen, s.MP3 = !c.wavChosen;
+    s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
+    s.BitRate = 64, s.Mode = 3;
+    dialogs.saveAnswers = {Out(c.typed)};
+    EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
+    EXPECT_TRUE(SaveFlow::Run(form.get(), false)) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{c.written});
+    const QString path = Out(c.written);
+    EXPECT_TRUE(testsupport::ToolOutput("file", {"-b", path}).startsWith(c.fileSays))
+        << testsupport::ToolOutput("file", {"-b", path}).toStdString();
+    if (QString(c.written).endsWith(".wav")) {
+        EXPECT_EQ(testsupport::ToolOutput("soxi", {"-r", path}) + " " +
+                      testsupport::ToolOutput("soxi", {"-c", path}) + " " +
+                      testsupport::ToolOutput("soxi", {"-b", path}) + " " +
+                      testsupport::ToolOutput("soxi", {"-s", path}),
+                  "22050 1 8 55125");
+    } else {
+        const QString report = testsupport::ToolOutput("mp3val", {path});
+        EXPECT_FALSE(report.contains("ERROR")) << report.toStdString();
+        EXPECT_EQ(report.count("WARNING"), report.count("No supported tags"))
+            << report.toStdString();
+    }
+
+    // The same name again: with an extension added, the dialog asked about another file than
+    // the one written, so the save asks itself (No here) and leaves the file alone.
+    const bool added = QString(c.typed) != c.written;
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    earlier.close();
+    dialogs.saveAnswers = {Out(c.typed)};
+    EXPECT_EQ(SaveFlow::Run(form.get(), false), !added);
+    EXPECT_EQ(dialogs.confirmations.size(), added ? 1 : 0);
+    EXPECT_EQ(QFileInfo(path).size() == 7, added);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TypedName,
+    ::testing::Values(
+        TypedNameCase{"WavTypedWithMp3Chosen", false, "take.wav", "take.wav",
+                      "RIFF (little-endian) data, WAVE audio, Microsoft PCM, 8 bit, mono 22050 Hz"},
+        TypedNameCase{"Mp3TypedWithWavChosen", true, "take.MP3", "take.MP3",
+                      "MPEG ADTS, layer III, v1, 64 kbps"},
+        TypedNameCase{"NoExtensionGetsTheChosenOne", true, "take", "take.wav", "RIFF"},
+        TypedNameCase{"OtherExtensionGetsTheChosenOne", false, "take.ogg", "take.ogg.mp3",
+                      "MPEG ADTS, layer III"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

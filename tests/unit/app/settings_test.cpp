@@ -141,40 +141,56 @@ TEST(SettingsFile, HandEditedFileIsReadAndItsOwnLinesKept) {
     EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), s));
 }
 
-TEST(SettingsFile, UnreadableValuesFallBackToTheirDefaults) {
+// Each row is a whole settings file; every value in it is one the program cannot use, so every
+// setting keeps its default: unreadable text, a number out of the key's type, and a save-format
+// value the save-settings window does not offer (which would fail every save or show a filter
+// no save matches).
+struct UnusableCase {
+    const char* name;
+    std::string file;
+};
+void PrintTo(const UnusableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UnusableValue : public ::testing::TestWithParam<UnusableCase> {};
+
+TEST_P(UnusableValue, FallsBackToItsDefault) {
     testsupport::TempDir dir;
     std::string path = dir.file("rec.INI");
-    std::string longLine = "MinBitRate=" + std::string(10000, '9');
-    WriteFile(path, "[Save Format]\n"
-                    "SamplePerSecond=fast\n"
-                    "BitRate=12x\n"
-                    "Channels=70000\n"      // does not fit the 16 bits it is held in
-                    "Wav=yes\n"
-                    "MP3=2\n"
-                    "VBR=\n"
-                    "Mode=2\n"              // out of its list but a number: kept for the dialog
-                    "MaxBitRate=100\n" +
-                        longLine + "\n" +
-                        std::string("VBRQuality=\x01\x02\x03\n", 16) +
-                        "[Recording Mode]\nIndex=8\n");
-    app::Settings s = app::LoadSettings(Q(path));
-    EXPECT_EQ(s.SamplePerSecond, 44100);
-    EXPECT_EQ(s.BitRate, 128);
-    EXPECT_EQ(s.Channels, 2);
-    EXPECT_FALSE(s.Wav);
-    EXPECT_TRUE(s.MP3);
-    EXPECT_FALSE(s.VBR);
-    EXPECT_EQ(s.Mode, 2);
-    EXPECT_EQ(s.MaxBitRate, 100);
-    EXPECT_EQ(s.MinBitRate, 32);
-    EXPECT_EQ(s.VBRQuality, 0);
-    EXPECT_EQ(s.RecordingModeIndex, 0);
-
-    WriteFile(path, "[Recording Mode]\nIndex=-1\n");
-    EXPECT_EQ(app::LoadSettings(Q(path)).RecordingModeIndex, 0);
-    WriteFile(path, std::string("\x00\xff\xfe binary \x00 junk", 18));
-    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), app::Settings{}));
+    WriteFile(path, GetParam().file);
+    const app::Settings s = app::LoadSettings(Q(path));
+    EXPECT_TRUE(SameSettings(s, app::Settings{}))
+        << s.SamplePerSecond << "Hz " << s.BitPerSample << "bit " << s.Channels << "ch "
+        << s.BitRate << "kbps mode " << s.Mode << " " << s.MinBitRate << "-" << s.MaxBitRate << " q"
+        << s.VBRQuality << " Wav=" << s.Wav << " MP3=" << s.MP3 << " VBR=" << s.VBR << " index "
+        << s.RecordingModeIndex;
 }
+
+std::string SaveFormat(const std::string& lines) {
+    return "[Save Format]\n" + lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnusableValue,
+    ::testing::Values(
+        UnusableCase{"NotNumbers", SaveFormat("SamplePerSecond=fast\nBitRate=12x\nVBR=\n")},
+        UnusableCase{"NotFlags", SaveFormat("Wav=yes\nMP3=2\n")},
+        UnusableCase{"OutOfItsType",
+                     SaveFormat("Channels=70000\nMinBitRate=" + std::string(10000, '9') + "\n")},
+        UnusableCase{"ControlCharacters", SaveFormat(std::string("VBRQuality=\x01\x02\x03\n", 16))},
+        UnusableCase{"WavFormatsNotOffered",
+                     SaveFormat("SamplePerSecond=12345\nBitPerSample=0\nChannels=7\n")},
+        UnusableCase{"WavFormatsOfOtherPrograms",
+                     SaveFormat("SamplePerSecond=48000\nBitPerSample=24\nChannels=0\n")},
+        UnusableCase{"BitRatesNotOffered",
+                     SaveFormat("BitRate=-5\nMinBitRate=99999\nMaxBitRate=100\n")},
+        UnusableCase{"DualChannelAndQualityTen", SaveFormat("Mode=2\nVBRQuality=10\n")},
+        UnusableCase{"NegativeQualityAndMode", SaveFormat("VBRQuality=-1\nMode=-1\n")},
+        UnusableCase{"RecordingModePastTheList", "[Recording Mode]\nIndex=8\n"},
+        UnusableCase{"RecordingModeNegative", "[Recording Mode]\nIndex=-1\n"},
+        UnusableCase{"Binary", std::string("\x00\xff\xfe binary \x00 junk", 18)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The first exit of an installed program finds no velmar-recorder folder in ~/.config.
 TEST(SettingsFile, MissingFoldersAreMadeOnSave) {

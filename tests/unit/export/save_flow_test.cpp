@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/save_flow.h"
+#include "support/temp_dir.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +57,50 @@ INSTANTIATE_TEST_SUITE_P(
                                  With([](auto& s) { s.Wav = false, s.MP3 = false; }),
                                  "128 kbps stereo (*.mp3)|*.MP3", "mp3"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The name typed decides the format; the settings' other values ride along unchanged.
+TEST(SaveTarget, TypedExtensionDecidesTheFormatAndOtherNamesGetTheChosenOne) {
+    const struct {
+        bool wavChosen;
+        const char* typed;
+        const char* written;
+        bool wav;
+    } rows[] = {
+        {false, "/out/take.wav", "/out/take.wav", true},
+        {false, "/out/take.WaV", "/out/take.WaV", true},
+        {true, "/out/take.mp3", "/out/take.mp3", false},
+        {true, "/out/take.MP3", "/out/take.MP3", false},
+        {true, "/out/take", "/out/take.wav", true},
+        {false, "/out/take", "/out/take.mp3", false},
+        {false, "/out/take.ogg", "/out/take.ogg.mp3", false},
+        {true, "/out/take.wav.bak", "/out/take.wav.bak.wav", true},
+        {false, "/out/takewav", "/out/takewav.mp3", false},
+    };
+    for (const auto& row : rows) {
+        app::Settings chosen = With([&](auto& s) {
+            s.Wav = row.wavChosen, s.MP3 = !row.wavChosen, s.SamplePerSecond = 22050,
+            s.BitRate = 64;
+        });
+        const exporting::SaveTarget t = exporting::SaveTargetFor(row.typed, chosen);
+        EXPECT_EQ(t.path.toStdString(), row.written) << row.typed;
+        EXPECT_EQ(t.settings.Wav, row.wav) << row.typed;
+        EXPECT_EQ(t.settings.MP3, !row.wav) << row.typed;
+        EXPECT_EQ(exporting::ExportsWav(t.settings), row.wav) << row.typed;
+        EXPECT_EQ(t.settings.SamplePerSecond, 22050);
+        EXPECT_EQ(t.settings.BitRate, 64);
+    }
+}
+
+TEST(SaveTarget, DialogOpensInTheOutputFolderOrHomeOnceItIsGone) {
+    testsupport::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path());
+    EXPECT_EQ(exporting::SaveDialogFolder(folder), folder);
+    EXPECT_EQ(exporting::SaveDialogFolder(folder + "/gone"), QDir::homePath());
+    QFile plain(QString::fromStdString(dir.file("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    EXPECT_EQ(exporting::SaveDialogFolder(plain.fileName()), QDir::homePath()); // not a folder
+    EXPECT_EQ(exporting::SaveDialogFolder(""), QDir::homePath());
+}
 
 TEST(ExportRange, SelectionMustBeInsideTheSoundAndNotReversed) {
     using R = std::optional<exporting::ExportRange>;

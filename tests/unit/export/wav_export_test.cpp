@@ -165,6 +165,18 @@ TEST_F(WavExport, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
     EXPECT_TRUE(Hidden(disk).isEmpty());
 }
 
+// A name of 255 bytes, the most a folder entry holds, saves: the temporary file beside it has a
+// short name of its own. Two-byte letters make the bytes count, not the characters.
+TEST_F(WavExport, LongestNameTheFileSystemTakesIsSaved) {
+    const QString name = QString("ü").repeated(120) + QString("a").repeated(11) + ".wav";
+    ASSERT_EQ(QFile::encodeName(name).size(), 255);
+    const QString target = QString::fromStdString(dir_.path()) + "/" + name;
+    const exporting::Result r = exporting::ExportWav(target, Wav(44100, 2, 16), 1, 60);
+    ASSERT_EQ(r.outcome, exporting::Outcome::Done) << r.error.toStdString();
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target}), "264600");
+    EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
+}
+
 TEST_F(WavExport, ShortReadStopsWithAnErrorAndLeavesTheTarget) {
     WriteEarlier(target_);
     // The recording file ends in the middle of block 31.

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -87,6 +89,7 @@ struct Case {
     int bitRate, mode;
     bool vbr, copyright, original, privateBit;
     uint32_t first, last; // over a wrapped loop: positions 1..35 play blocks 26..60
+    int minBitRate = 32, maxBitRate = 320;
 };
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
@@ -125,6 +128,7 @@ class Mp3ExportTest : public Mp3Fixture, public testing::WithParamInterface<Case
     static app::Settings Settings(const Case& c) {
         app::Settings s;
         s.BitRate = c.bitRate, s.Mode = c.mode, s.VBR = c.vbr, s.VBRQuality = 2;
+        s.MinBitRate = c.minBitRate, s.MaxBitRate = c.maxBitRate;
         s.Copyright = c.copyright, s.Original = c.original, s.Private = c.privateBit;
         return s;
     }
@@ -152,6 +156,9 @@ TEST_P(Mp3ExportTest, ToolsAcceptTheFileAndItsSound) {
         EXPECT_EQ(f->privateBit, c.privateBit) << "frame " << frames;
         if (!c.vbr) {
             EXPECT_EQ(f->kbps, c.bitRate) << "frame " << frames;
+        } else if (frames > 0) { // the tag frame's rate is the encoder's own
+            EXPECT_GE(f->kbps, std::min(c.minBitRate, c.maxBitRate)) << "frame " << frames;
+            EXPECT_LE(f->kbps, std::max(c.minBitRate, c.maxBitRate)) << "frame " << frames;
         }
         if (frames == 0) {
             const QByteArray head = bytes.left(f->length);
@@ -204,12 +211,23 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Case{"Cbr128StereoBitsClear", 128, 0, false, false, false, false, 1, 60},
                     Case{"Cbr64MonoBitsSet", 64, 3, false, true, true, true, 1, 60},
                     Case{"Vbr2JointCopyrightPrivate", 128, 1, true, true, false, true, 1, 60},
-                    Case{"Cbr128RangeOverTwoSegments", 128, 0, false, false, true, false, 10, 52}),
+                    Case{"Cbr128RangeOverTwoSegments", 128, 0, false, false, true, false, 10, 52},
+                    // The window lets the minimum be chosen above the maximum: still a range.
+                    Case{"VbrMinimumAboveMaximum", 128, 0, true, false, false, false, 1, 60, 256,
+                         64}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // Exports that must not produce a file: the user's earlier take stays byte for byte and no
 // temporary file is left beside it.
-enum class Trouble { MissingLibrary, BadBitRate, BadMode, ShortRead, DiskFull, Cancel };
+enum class Trouble {
+    MissingLibrary,
+    BadBitRate,
+    BadMode,
+    ShortRead,
+    DiskFull,
+    Cancel,
+    ReversedRange
+};
 struct FailureCase {
     const char* name;
     Trouble trouble;
@@ -226,6 +244,7 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     const FailureCase& c = GetParam();
     app::Settings settings;
     std::vector<float> progress;
+    uint32_t first = 1, last = 0; // last 0: to the end of the sound as the case leaves it
     switch (c.trouble) {
     case Trouble::MissingLibrary:
         platform::SetEncoderLibraryPath(QString::fromStdString(dir_.file("none/lame_enc.so")));
@@ -249,13 +268,16 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
             exporting::state.ContinueExport = progress.size() < 20;
         });
         break;
+    case Trouble::ReversedRange:
+        first = 30, last = 29;
+        break;
     }
     QFile earlier(target_);
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier take") == 12);
     earlier.close();
 
-    const exporting::Result r =
-        exporting::ExportMp3(target_, settings, 1, operations::state.FileBlocks);
+    last = last ? last : operations::state.FileBlocks;
+    const exporting::Result r = exporting::ExportMp3(target_, settings, first, last);
     exporting::TargetFile::SetWriteFault(nullptr);
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(r.error.left(int(std::strlen(c.error))), c.error) << r.error.toStdString();
@@ -263,7 +285,7 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     EXPECT_EQ(earlier.readAll(), "earlier take");
     EXPECT_EQ(QDir(QString::fromStdString(dir_.path()))
                   .entryList(QDir::Files | QDir::Hidden)
-                  .filter(QRegularExpression("mp3")),
+                  .filter(QRegularExpression("^\\.|mp3")),
               QStringList{"take1.mp3"});
     if (c.trouble == Trouble::Cancel) {
         EXPECT_EQ(progress.size(), 20u) << "the export went on after Cancel";
@@ -281,7 +303,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SoundShorterThanList", Trouble::ShortRead, Outcome::Failed,
                     "Stream read error"},
         FailureCase{"DiskFull", Trouble::DiskFull, Outcome::Failed, "Cannot write file"},
-        FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""}),
+        FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""},
+        // Refused as the WAV exporter refuses it, not written as a file without sound.
+        FailureCase{"ReversedRange", Trouble::ReversedRange, Outcome::Failed,
+                    "Please Select Waveform!"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // At 32 kbps the encoder picks a lower MPEG-2 rate, and no tag frame fits a frame that small.
@@ -299,12 +324,45 @@ TEST_F(Mp3Fixture, LowBitRateTakesALowerRate) {
     EXPECT_TRUE(!f->mpeg1 && f->rate == 16000 && f->kbps == 32);
 }
 
-// A reversed range holds no sound: the file is a valid MP3 that decodes to nothing.
-TEST_F(Mp3Fixture, ReversedRangeExportsNoSound) {
-    const exporting::Result r = exporting::ExportMp3(target_, app::Settings{}, 30, 29);
+// Every bit rate the save-settings window offers, in every channel mode the encoder library
+// takes (dual channel too, which the window does not offer): each frame header carries the
+// chosen rate and mode, and mp3val finds nothing wrong. The output rate is the encoder's choice.
+class Mp3FrameTest : public Mp3Fixture,
+                     public testing::WithParamInterface<std::tuple<int32_t, int32_t>> {};
+
+TEST_P(Mp3FrameTest, EveryFrameCarriesTheChosenRateAndMode) {
+    const auto [bitRate, mode] = GetParam();
+    app::Settings settings;
+    settings.BitRate = bitRate, settings.Mode = mode;
+    const exporting::Result r = exporting::ExportMp3(target_, settings, 1, 10);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
-    EXPECT_EQ(RunTool("mpg123", {"-q", "-s", target_}).out.size(), 0);
+    EXPECT_EQ(Mp3valComplaints(target_), QByteArrayList{});
+    QFile file(target_);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    int frames = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++frames) {
+        ASSERT_LE(at + 4, bytes.size()) << "a part of a frame header at the end";
+        const std::optional<Frame> f =
+            ParseFrame(reinterpret_cast<const unsigned char*>(bytes.data()) + at);
+        ASSERT_TRUE(f && at + f->length <= bytes.size()) << "no frame at byte " << at;
+        ASSERT_EQ(f->kbps, bitRate) << "frame " << frames;
+        ASSERT_EQ(f->mode, mode) << "frame " << frames;
+        at += f->length;
+    }
+    EXPECT_GE(frames, 10); // one second of sound
 }
+
+std::string FrameCaseName(const testing::TestParamInfo<std::tuple<int32_t, int32_t>>& info) {
+    static const char* const modes[] = {"Stereo", "Joint", "Dual", "Mono"};
+    return "Kbps" + std::to_string(std::get<0>(info.param)) + modes[std::get<1>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(OfferedRates, Mp3FrameTest,
+                         testing::Combine(testing::ValuesIn(app::OfferedBitRates),
+                                          testing::Values(BeModeStereo, BeModeJointStereo,
+                                                          BeModeDualChannel, BeModeMono)),
+                         FrameCaseName);
 
 TEST(EncoderLibrary, LooksBesideTheProgramThenInItsLibFolderThenOnTheLibraryPath) {
     EXPECT_EQ(platform::EncoderLibraryCandidates("/opt/velmar/bin/velmar-recorder"),
