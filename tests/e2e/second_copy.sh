@@ -57,7 +57,7 @@ e2e_has_stream_on_source $E2E_PID || e2e_fail "the first program lost its input"
 size=$(stat -c %s "$RAW")
 e2e_wait_for 5 "Velmar.raw to grow after the second start" \
     bash -c "[ \$(stat -c %s '$RAW') -gt $size ]"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { t = (9000 - t) / 1000; printf "%.3f", t > 0 ? t : 0 }')
+sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { t = (9000 - t) / 1000; printf "%.3f", (t > 0 ? t : 0) }')
 e2e_click_stop
 recorded_ms=$(($(e2e_now_ms) - t_record))
 sleep 1
