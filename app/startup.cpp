@@ -63,11 +63,8 @@ StartupResult StartUp(const QString& executablePath) {
     state.SettingsFilePath = SettingsFilePathFor(state.placement, executablePath,
                                                  QString::fromStdString(platform::ConfigFolder()));
     state.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
-    const QString own = OwnDataFolder(state.AppDataFolder);
-    state.WorkFolder =
-        ChooseWorkFolder(state.placement, state.AppDataFolder,
-                         !own.isEmpty() && platform::DirectoryExists(own.toStdString()),
-                         QFileInfo(executablePath).path());
+    // The same rule the program entry used to lock the folder.
+    state.WorkFolder = WorkFolderFor(executablePath);
     if (!PrepareWorkFolder(state.WorkFolder)) {
         result.error =
             "Can not create " + (state.WorkFolder.isEmpty()

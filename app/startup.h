@@ -21,6 +21,9 @@ struct State {
 };
 extern State state;
 
+// Said by a start that finds another running program on its work folder; it then ends.
+inline constexpr char AlreadyRunningMessage[] = "Velmar Recorder is already running.";
+
 struct StartupResult {
     bool ok = false;
     QString error;   // "Can not create " + the work folder, when !ok

@@ -4,6 +4,14 @@
 #include "platform/services/file_system.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace app {
 
@@ -30,6 +38,60 @@ bool PrepareWorkFolder(const QString& workFolder) {
 WorkPaths WorkPathsFor(const QString& workFolder) {
     return WorkPaths{workFolder + "/Velmar.raw", workFolder + "/Edit.raw", workFolder + "/Clp.raw",
                      workFolder + "/Velmar.spv", workFolder + "/test"};
+}
+
+QString WorkFolderFor(const QString& executablePath) {
+    const QString appData = QString::fromStdString(platform::AppDataFolder());
+    const QString own = OwnDataFolder(appData);
+    return ChooseWorkFolder(PlacementOf(executablePath), appData,
+                            !own.isEmpty() && platform::DirectoryExists(own.toStdString()),
+                            QFileInfo(executablePath).path());
+}
+
+WorkFolderLock::Result WorkFolderLock::Acquire(const QString& workFolder) {
+    Release();
+    const QByteArray path = QFile::encodeName(workFolder + "/" + LockFileName);
+    // A holder deletes the file as it exits; a lock taken on the file it just deleted would let
+    // a third start run beside the next one, so the lock counts only on the file still named so.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Close-on-exec: a program started from here (the help viewer) must not keep the lock.
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            return Result::Unavailable;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? Result::HeldByAnother : Result::Unavailable;
+        }
+        struct stat held {}, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            fd_ = fd;
+            path_ = QFile::decodeName(path);
+            return Result::Held;
+        }
+        ::close(fd);
+    }
+    return Result::Unavailable;
+}
+
+void WorkFolderLock::Release() {
+    if (fd_ < 0) {
+        return;
+    }
+    // Deleted while still held, so no other start can take a lock on it meanwhile.
+    ::unlink(QFile::encodeName(path_).constData());
+    ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}
+
+WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock& lock) {
+    if (!PrepareWorkFolder(workFolder)) {
+        return WorkFolderLock::Result::Unavailable;
+    }
+    return lock.Acquire(workFolder);
 }
 
 } // namespace app

@@ -32,4 +32,41 @@ struct WorkPaths {
 };
 WorkPaths WorkPathsFor(const QString& workFolder);
 
+// The work folder of a run of the program at `executablePath`: ChooseWorkFolder with the
+// program's placement and the user's application-data folder. Not made here.
+QString WorkFolderFor(const QString& executablePath);
+
+// The lock that makes a program the only one running on a work folder: an exclusive flock on
+// LockFileName in it, held from before start-up touches the folder until exit. The kernel drops
+// it when the process ends however it ends, so a killed program's lock is simply taken over and
+// its left-over take is kept as usual. Start-up and shutdown never delete the lock file; its
+// holder does, as it lets go.
+inline constexpr char LockFileName[] = "Velmar.lock";
+class WorkFolderLock {
+public:
+    enum class Result {
+        Held,          // this process holds the lock now
+        HeldByAnother, // another running program holds it: leave the folder alone
+        Unavailable,   // no lock file can be made there (start-up reports the folder unusable)
+    };
+    WorkFolderLock() = default;
+    ~WorkFolderLock() { Release(); }
+    WorkFolderLock(const WorkFolderLock&) = delete;
+    WorkFolderLock& operator=(const WorkFolderLock&) = delete;
+
+    // Takes the lock of an existing folder without waiting.
+    Result Acquire(const QString& workFolder);
+    bool IsHeld() const { return fd_ >= 0; }
+    // Deletes the lock file and lets go; harmless when not held.
+    void Release();
+
+private:
+    int fd_ = -1;
+    QString path_;
+};
+
+// Called by the program entry before start-up: makes the work folder when needed, as start-up
+// would, and takes its lock. HeldByAnother leaves everything in the folder as it was.
+WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock& lock);
+
 } // namespace app

@@ -3,7 +3,6 @@
 
 #include "app/startup.h"
 #include "operations/undo_history.h"
-#include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
 #include "record/errors.h"
 #include "record/peak_file.h"
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace recovery {
@@ -79,8 +79,19 @@ struct LoadingScope {
 } // namespace
 
 bool ShouldOffer() {
-    return record::state.ChosenModeIndex == 0 && !state.Active &&
-           platform::FileExists(app::state.paths.RecoveryFilePath.toStdString());
+    if (record::state.ChosenModeIndex != 0 || state.Active) {
+        return false;
+    }
+    const std::string path = app::state.paths.RecoveryFilePath.toStdString();
+    struct stat found {};
+    if (::stat(path.c_str(), &found) != 0) {
+        return false;
+    }
+    if (S_ISREG(found.st_mode) && found.st_size < record::BlockBytes) {
+        ::unlink(path.c_str()); // a failed deletion only means the same answer next time
+        return false;
+    }
+    return true;
 }
 
 uint32_t LoadableBlocks(int64_t sizeBytes) {

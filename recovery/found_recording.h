@@ -11,8 +11,9 @@
 
 // A raw recording named "test" in the work folder (the recovery file; start-up keeps a take
 // left by a crashed run under that name) can be loaded into the editor in place of the current
-// take. The program never creates, changes or deletes it: it is opened read-only, and the next
-// recording still goes to Velmar.raw. Its block peaks are cached in the peak file Velmar.spv.
+// take. The program never creates or changes it, and deletes it only when it holds no whole
+// block (ShouldOffer): it is opened read-only, and the next recording still goes to Velmar.raw.
+// Its block peaks are cached in the peak file Velmar.spv.
 //
 // The editor's opening calls ShouldOffer and, when it answers true, shows the found-recording
 // window, whose Load button calls Load; the editor's closing calls EndRecovery. Everything runs
@@ -34,7 +35,8 @@ extern State state;
 
 // True when the editor should offer the recovery file: the mode chosen in the recording-mode
 // list is "Continuous" (a loop's take is never replaced) and the work folder holds a file
-// "test".
+// "test" of at least one block. A shorter one holds no sound to load: it is deleted, as start-up
+// deletes a left-over recording that short, and never offered.
 bool ShouldOffer();
 
 struct LoadResult {

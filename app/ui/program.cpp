@@ -3,7 +3,9 @@
 
 #include "app/ui/application_icon.h"
 #include "about/form_about.h"
+#include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
@@ -17,7 +19,24 @@
 
 #include <QApplication>
 
+#include <memory>
+
 namespace app {
+
+namespace {
+// While a modal window is open (the editor, a message box) that is the one to see.
+void BringToFront(QWidget& mainWindow) {
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) {
+        window = &mainWindow;
+    }
+    if (window->isMinimized()) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
 
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication application(argc, argv);
@@ -31,6 +50,20 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     platform::WidgetDialogs dialogs;
     platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);
     platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+    const QString executablePath = hooks.executablePath.isEmpty()
+                                       ? QCoreApplication::applicationFilePath()
+                                       : hooks.executablePath;
+    // One running program per work folder, claimed before start-up touches the folder: a second
+    // start would set the first one's live take aside and delete its editor's files.
+    const QString workFolder = app::WorkFolderFor(executablePath);
+    app::WorkFolderLock lock;
+    if (app::ClaimWorkFolder(workFolder, lock) == app::WorkFolderLock::Result::HeldByAnother) {
+        app::InstanceChannel::AskToRaise(workFolder);
+        platform::CurrentDialogs().ShowMessage(app::AlreadyRunningMessage);
+        platform::SetDialogs(nullptr);
+        platform::SetProcessMessages({});
+        return 0;
+    }
     // The first sound input through Qt Multimedia, unless a test installed a device of its own.
     platform::QtCapture capture;
     if (!hooks.keepCaptureDevice) {
@@ -46,13 +79,18 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain(hooks.executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
-                                                          : hooks.executablePath);
+        TFormMain formMain(executablePath);
         TFormEdit formEdit;
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress;
         TFormAbout formAbout;
         TFormInfo formInfo;
+        // A later start on this work folder asks for the window the user should see.
+        std::unique_ptr<app::InstanceChannel> channel;
+        if (lock.IsHeld()) {
+            channel = std::make_unique<app::InstanceChannel>(
+                workFolder, [&formMain] { BringToFront(formMain); });
+        }
         formMain.show();
         if (hooks.started) {
             hooks.started(formMain);

@@ -13,7 +13,10 @@ class Dialogs;
 namespace app {
 
 // The program entry: initialises the application, titles it "Velmar Recorder", creates the six
-// windows in their fixed order and runs the message loop until the main window closes.
+// windows in their fixed order and runs the message loop until the main window closes. First it
+// takes the work folder's lock; when another running program holds it, it asks that one to come
+// to the front, says "Velmar Recorder is already running." and returns 0 without a window or a
+// change in the work folder.
 struct EntryHooks {
     // Runs once the main window is shown, before the message loop.
     std::function<void(TFormMain&)> started;

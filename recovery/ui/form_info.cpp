@@ -36,7 +36,7 @@ TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
     LabMessage = Make<QLabel>(this, "LabMessage", 16, 16, 309, 16);
     LabMessage->setText("Velmar Recorder has found the recorded waveform:");
     LabQuestion = Make<QLabel>(this, "LabQuestion", 16, 44, 309, 16);
-    LabQuestion->setText("What do want to do with the recorded waveform?");
+    LabQuestion->setText("What do you want to do with the recorded waveform?");
 
     BtnLoad = Make<QPushButton>(this, "BtnLoad", 56, 80, 97, 29);
     BtnLoad->setText("Load");

@@ -55,7 +55,7 @@ TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
     EXPECT_EQ(form.windowTitle(), "Velmar Recorder");
     EXPECT_EQ(form.size(), QSize(341, 179));
     EXPECT_EQ(form.LabMessage->text(), "Velmar Recorder has found the recorded waveform:");
-    EXPECT_EQ(form.LabQuestion->text(), "What do want to do with the recorded waveform?");
+    EXPECT_EQ(form.LabQuestion->text(), "What do you want to do with the recorded waveform?");
     EXPECT_EQ(form.BtnLoad->text(), "Load");
     EXPECT_EQ(form.BtnDiscard->text(), "Discard");
     EXPECT_FALSE(form.BtnLoad->icon().isNull() || form.BtnDiscard->icon().isNull());
@@ -103,5 +103,56 @@ TEST_F(FormInfoTest, DiscardAndTheCloseBoxChangeNothing) {
         EXPECT_FALSE(fs::exists(dir.file("Velmar.spv")));
     }
 }
+
+// What the window shows when the load cannot open the file, or loads only part of it; either
+// way the window closes and the editor goes on with what the load left.
+struct LoadOutcome {
+    const char* name;
+    void (*make)(const std::string& test, const std::string& peaks);
+    const char* error;  // a part of the one error box, or empty for none
+    const char* notice; // a part of the one message box, or empty for none
+    bool loaded;        // the found recording became the recording
+};
+class FormInfoLoad : public FormInfoTest, public ::testing::WithParamInterface<LoadOutcome> {};
+
+TEST_P(FormInfoLoad, ShowsWhatTheLoadSaysAndCloses) {
+    const LoadOutcome c = GetParam();
+    fs::remove(dir.file("test"));
+    c.make(dir.file("test"), dir.file("Velmar.spv"));
+    QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    auto shows = [](const QStringList& boxes, const char* part) {
+        return *part ? boxes.size() == 1 && boxes[0].contains(part) : boxes.isEmpty();
+    };
+    EXPECT_TRUE(shows(dialogs.errors, c.error)) << dialogs.errors.join("|").toStdString();
+    EXPECT_TRUE(shows(dialogs.messages, c.notice)) << dialogs.messages.join("|").toStdString();
+    for (const QStringList* boxes : {&dialogs.errors, &dialogs.messages}) {
+        for (const QString& box : *boxes) {
+            EXPECT_TRUE(box.contains(QString::fromStdString(dir.file("test"))))
+                << "names the file: " << box.toStdString();
+        }
+    }
+    EXPECT_EQ(record::state.RecordingStream.Path(), dir.file(c.loaded ? "test" : "Velmar.raw"));
+    EXPECT_EQ(record::state.FileBlocks, c.loaded ? uint32_t(record::PeakArrayLength) : 0u);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormInfoLoad,
+    ::testing::Values(
+        LoadOutcome{"AFolderCannotBeOpened",
+                    [](const std::string& test, const std::string&) {
+                        fs::create_directory(test);
+                    },
+                    "Is a directory", "", false},
+        // Longer than the peak tables hold; its peak file is there, so nothing is scanned.
+        LoadOutcome{"OverTenHoursLoadsTheFirstTen",
+                    [](const std::string& test, const std::string& peaks) {
+                        std::ofstream(test, std::ios::binary).flush();
+                        fs::resize_file(test, (uint64_t(record::PeakArrayLength) + 5) * 17640);
+                        std::ofstream(peaks, std::ios::binary)
+                            << std::string(8 * size_t(record::PeakArrayLength), '\0');
+                        recovery::MarkPeakFileAs(peaks, test);
+                    },
+                    "", "only its first 10 hours were loaded", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -561,40 +561,68 @@ TEST_F(FormMainTest, Screenshot) {
 
 namespace {
 
-// Start-up that finds no usable work folder still opens the window; Record then repeats why
-// instead of silently doing nothing.
-TEST(FormMainWithoutWorkFolder, OpensAndRecordRepeatsTheStartupError) {
-    testsupport::TempDir data;
-    const QString own = QString::fromStdString(data.file("Velmar Recorder"));
-    QDir().mkdir(own);
-    // Immutable rather than read-only, because the tests may run as root.
-    if (std::system(("chattr +i '" + own.toStdString() + "' 2>/dev/null").c_str()) != 0) {
-        GTEST_SKIP() << "cannot make a folder unwritable here";
+// Start-up that finds no usable work folder still opens the window; Record and Edit then
+// repeat why instead of silently doing nothing.
+struct UnusableFolder {
+    const char* name;
+    bool plainFile; // "Temp" beside the executable is a regular file; else a folder that takes
+                    // no files (immutable rather than read-only, because the tests may run as root)
+};
+class FormMainWithoutWorkFolder : public ::testing::TestWithParam<UnusableFolder> {};
+
+TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
+    testsupport::TempDir dir;
+    const QString temp = QString::fromStdString(dir.file("Temp"));
+    if (GetParam().plainFile) {
+        QFile(temp).open(QIODevice::WriteOnly);
+    } else {
+        QDir().mkdir(temp);
+        if (std::system(("chattr +i '" + temp.toStdString() + "' 2>/dev/null").c_str()) != 0) {
+            GTEST_SKIP() << "cannot make a folder unwritable here";
+        }
     }
-    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1); // holds no "Velmar Recorder"
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     record::state = record::State{};
     record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
     {
-        TFormMain form(QString::fromStdString(data.file("velmar-recorder")));
+        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")));
         form.TimerRec->stop();
         form.TimerStatus->stop();
-        EXPECT_EQ(dialogs.errors, QStringList{"Can not create " + own});
+        const QString error = "Can not create " + temp;
+        EXPECT_EQ(dialogs.errors, QStringList{error});
         EXPECT_TRUE(form.isEnabled());
         QTest::mouseClick(form.BtnRecord, Qt::LeftButton);
         EXPECT_FALSE(record::state.Recording);
-        EXPECT_EQ(dialogs.errors.size(), 2);
-        EXPECT_EQ(dialogs.errors.value(1), "Can not create " + own);
+        EXPECT_EQ(dialogs.errors, QStringList({error, error}));
+        bool editorOpened = false;
+        QTimer closeEditor; // ends an editor that should not have opened
+        closeEditor.setSingleShot(true);
+        QObject::connect(&closeEditor, &QTimer::timeout, [&] {
+            if (auto* editor = qobject_cast<TFormEdit*>(QApplication::activeModalWidget())) {
+                editorOpened = true;
+                editor->reject();
+            }
+        });
+        closeEditor.start(0);
+        QTest::mouseClick(form.BtnEdit, Qt::LeftButton);
+        QApplication::processEvents();
+        EXPECT_FALSE(editorOpened);
+        EXPECT_EQ(dialogs.errors, QStringList({error, error, error}));
         record::CloseDevice();
     }
-    std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
+    std::system(("chattr -i '" + temp.toStdString() + "' 2>/dev/null").c_str());
     unsetenv("XDG_DATA_HOME");
     record::SetCaptureDevice(nullptr);
     platform::SetDialogs(nullptr);
     record::state = record::State{};
     app::state = app::State{};
 }
+INSTANTIATE_TEST_SUITE_P(Cases, FormMainWithoutWorkFolder,
+                         ::testing::Values(UnusableFolder{"TempIsAFile", true},
+                                           UnusableFolder{"TempTakesNoFiles", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
@@ -179,6 +180,50 @@ TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
     // The settings were never read, so writing them would replace the file with defaults.
     EXPECT_TRUE(app::ShutDown().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(Q(ini)));
+}
+
+// One running program per work folder. Another holder here is flock(1) in a shell that then
+// becomes `sleep`, so killing it is killing the holding process, as a crash would.
+TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIsKept) {
+    const QString work = app::WorkFolderFor(exe);
+    ASSERT_EQ(work, Q(root.file("bin/Temp")));
+    const QString lockPath = work + "/" + app::LockFileName;
+    app::WorkFolderLock first, second;
+    ASSERT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
+    EXPECT_TRUE(QFileInfo(work).isDir()) << "made on the first start";
+    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    // The holder's own start-up and shutdown leave its lock file alone.
+    ASSERT_TRUE(app::StartUp(exe).ok);
+    app::ShutDown();
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{app::LockFileName});
+    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    first.Release();
+    EXPECT_FALSE(QFileInfo::exists(lockPath));
+    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::Held);
+    second.Release();
+
+    QProcess holder;
+    holder.start("bash", {"-c", "exec 9>>\"$1\" && flock -n 9 && echo held && exec sleep 60",
+                          "-", lockPath});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readAll(), "held\n");
+    EXPECT_EQ(first.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    WriteBytes(work + "/Velmar.raw", 2 * record::BlockBytes, 'k');
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
+    const app::StartupResult r = app::StartUp(exe);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * record::BlockBytes, 'k'));
+    EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(lockPath));
+
+    // No lock can be had where no file can be made.
+    WriteBytes(Q(root.file("plain")), 1);
+    app::WorkFolderLock none;
+    EXPECT_EQ(app::ClaimWorkFolder(Q(root.file("plain/Temp")), none),
+              app::WorkFolderLock::Result::Unavailable);
+    EXPECT_FALSE(none.IsHeld());
 }
 
 } // namespace

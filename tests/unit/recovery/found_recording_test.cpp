@@ -70,7 +70,7 @@ TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
     for (int mode = 0; mode < record::ModeCount; ++mode) {
         record::state.ChosenModeIndex = mode;
         EXPECT_FALSE(recovery::ShouldOffer()) << "no file, mode " << mode;
-        MakeRecovery(1);
+        MakeRecovery(BlockBytes);
         EXPECT_EQ(recovery::ShouldOffer(), mode == 0) << "mode " << mode;
         fs::remove(Path("test"));
     }
@@ -86,13 +86,21 @@ TEST(FoundRecordingScan, LeftMaximumStartsAtMinus32767) {
     }
 }
 
-// Whole blocks only, none included; level 0 is one segment over the recovery file although the
-// previous take was a wrapped loop.
+// Whole blocks only; level 0 is one segment over the recovery file although the previous take
+// was a wrapped loop. A file without a whole block is not offered but deleted, so no empty
+// sound is ever loaded in place of the take.
 class FoundRecordingLength : public FoundRecording, public ::testing::WithParamInterface<int> {};
 
-TEST_P(FoundRecordingLength, LoadsWholeBlocksAsOneSegment) {
+TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     MakeRecovery(GetParam());
     const uint32_t blocks = uint32_t(GetParam() / BlockBytes);
+    ASSERT_EQ(recovery::ShouldOffer(), blocks > 0);
+    if (blocks == 0) {
+        EXPECT_FALSE(fs::exists(Path("test")));
+        EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
+        EXPECT_EQ(record::state.FileBlocks, 10u);
+        return;
+    }
     ASSERT_TRUE(recovery::Load().loaded);
     EXPECT_EQ(record::state.RecordingStream.Path(), Path("test"));
     EXPECT_EQ(record::state.FileBlocks, blocks);
@@ -104,7 +112,7 @@ TEST_P(FoundRecordingLength, LoadsWholeBlocksAsOneSegment) {
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * blocks);
     EXPECT_EQ(record::state.PeakMaxL[blocks], int(blocks));
 }
-INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength, ::testing::Values(35281, 17639, 0, 88200));
+INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength, ::testing::Values(35281, 17640, 17639, 1, 0, 88200));
 
 // Where the peaks come from: a peak file counts only when it carries the recovery file's time.
 struct PeakCase {
