@@ -54,15 +54,28 @@ int QtCapture::Open() {
     source_ = new QAudioSource(device, format);
     // One block of buffering: data comes about ten times a second, as the pipeline polls.
     source_->setBufferSize(record::BlockBytes);
+    failed_ = false;
     io_ = source_->start();
     const QAudio::Error error = source_->error();
     if (!io_ || error != QAudio::NoError || source_->state() == QAudio::StoppedState) {
-        const int code = io_ ? CaptureErrorFor(error) : record::CaptureOpenFailed;
+        // A server that is gone refuses the start with FatalError and no stream.
+        const int code = CaptureErrorFor(error);
         Close();
         return code == record::CaptureOk ? record::CaptureOpenFailed : code;
     }
     QObject::connect(io_, &QIODevice::readyRead, source_, [this] { Collect(); });
+    stateWatch_ = QObject::connect(source_, &QAudioSource::stateChanged, source_,
+                                   [this](QAudio::State state) { SourceStateChanged(state); });
     return record::CaptureOk;
+}
+
+void QtCapture::SourceStateChanged(QAudio::State state) {
+    if (state == QAudio::StoppedState) {
+        // Only Close stops the source on purpose, and it disconnects first; Qt has already taken
+        // the stream down (and may have deleted its device), so whatever it held is gone.
+        failed_ = true;
+        io_ = nullptr;
+    }
 }
 
 void QtCapture::AddBuffer(record::SlotHeader* header) {
@@ -79,8 +92,8 @@ void QtCapture::Start() {
 }
 
 void QtCapture::Collect() {
-    if (!io_) {
-        return;
+    if (StreamError() != 0) {
+        return; // a failed stream is never read: Qt may have deleted it already
     }
     for (;;) {
         if (!running_ || count_ == 0) {
@@ -107,7 +120,8 @@ void QtCapture::Collect() {
 }
 
 void QtCapture::Drop() {
-    while (io_->read(reinterpret_cast<char*>(dropBuffer_.data()), qint64(dropBuffer_.size())) > 0) {
+    while (io_ &&
+           io_->read(reinterpret_cast<char*>(dropBuffer_.data()), qint64(dropBuffer_.size())) > 0) {
     }
 }
 
@@ -125,8 +139,11 @@ void QtCapture::Close() {
     // Forget the stream before taking it down: stopping and deleting a QAudioSource can run the
     // event loop, and a timer that fires meanwhile must find the device closed.
     QAudioSource* source = std::exchange(source_, nullptr);
-    QIODevice* io = std::exchange(io_, nullptr);
+    QIODevice* io = io_.data();
+    io_ = nullptr;
+    failed_ = false;
     if (source) {
+        QObject::disconnect(stateWatch_);
         if (io) {
             QObject::disconnect(io, nullptr, source, nullptr);
         }
@@ -140,8 +157,8 @@ int QtCapture::StreamError() {
         return 0;
     }
     const QAudio::Error error = source_->error();
-    if (error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError ||
-        source_->state() == QAudio::StoppedState) {
+    if (failed_ || !io_ || error == QAudio::OpenError || error == QAudio::IOError ||
+        error == QAudio::FatalError || source_->state() == QAudio::StoppedState) {
         return record::CaptureStreamLost;
     }
     return 0;

@@ -4,13 +4,14 @@
 #include "record/capture_device.h"
 
 #include <QAudio>
+#include <QIODevice>
+#include <QPointer>
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 class QAudioSource;
-class QIODevice;
 
 namespace platform {
 
@@ -21,6 +22,10 @@ namespace platform {
 // own: everything happens on the GUI thread inside readyRead and the pipeline's Collect().
 // Devices are what QMediaDevices::audioInputs() lists; Qt leaves out PulseAudio "monitor"
 // sources, so a system whose only sources are monitors has no input here.
+//
+// When the sound server goes away Qt stops the source and deletes the stream's QIODevice on its
+// own; from then on the stream is failed: nothing reads it again, and StreamError reports it so
+// that the device watch closes the device.
 class QtCapture : public record::CaptureDevice {
   public:
     QtCapture();
@@ -38,9 +43,14 @@ class QtCapture : public record::CaptureDevice {
 
   private:
     void Drop();
+    // The source stopped without being asked to (server or stream error): forget the stream.
+    void SourceStateChanged(QAudio::State state);
 
     QAudioSource* source_ = nullptr;
-    QIODevice* io_ = nullptr;
+    // Guarded: Qt deletes the stream's device itself when the server connection fails.
+    QPointer<QIODevice> io_;
+    bool failed_ = false; // the open stream stopped for good; never read again
+    QMetaObject::Connection stateWatch_;
     bool running_ = false;
     // Queued headers, oldest first: a fixed ring, nothing allocated while capturing.
     std::array<record::SlotHeader*, record::SlotCount> queue_{};

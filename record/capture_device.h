@@ -73,11 +73,13 @@ class CaptureDevice {
     virtual void Close() = 0;
 
     // Moves into the queued buffers whatever the backend has received but not yet handed over.
-    // The pipeline calls it before it looks at the headers; a device that hands over bytes as
-    // they come needs nothing here.
+    // The pipeline calls it before it looks at the headers, and never once StreamError() is not
+    // 0: a failed stream may already be gone. A device that hands over bytes as they come needs
+    // nothing here.
     virtual void Collect() {}
-    // Not 0 when the open stream has stopped for good (the device went away under it); the
-    // device watch then treats the device as vanished. 0 while closed.
+    // Not 0 when the open stream has stopped for good (the device went away under it, or the
+    // sound server failed or quit); the device watch then treats the device as vanished. The
+    // buffers filled before keep their bytes. 0 while closed.
     virtual int StreamError() { return 0; }
 };
 

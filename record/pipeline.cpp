@@ -8,6 +8,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
@@ -36,6 +37,7 @@ constexpr ModeRow modeTable[ModeCount] = {
 // Set when a write to the recording file failed; the recording is then stopped at the end of the
 // timer step that hit it, and the text shown once everything is consistent again.
 bool writeFailed = false;
+bool writeFailedNoSpace = false; // the disk was full: told as the disk-space stop tells it
 QString writeFailureText;
 
 // True while the device is being opened or closed. A backend may run the event loop inside
@@ -74,6 +76,12 @@ std::string FolderOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The disk-space stop's message: what happened and where.
+QString NoSpaceText() {
+    return "There is no space on drive " +
+           QString::fromStdString(platform::MountPointOf(FolderOf(state.RecordingFilePath)));
 }
 
 uint32_t RingBlocks() {
@@ -146,7 +154,8 @@ void WriteSlots(int slot, uint32_t pos, int count) {
         return;
     } catch (const StreamWriteError& error) {
         writeFailed = true;
-        writeFailureText = QString::fromUtf8(error.what());
+        writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
+        writeFailureText = writeFailedNoSpace ? NoSpaceText() : QString::fromUtf8(error.what());
     }
     uint32_t failedAt = pos;
     for (int k = 0; k < count; ++k) {
@@ -224,11 +233,20 @@ bool HalfFull(int first) {
     return true;
 }
 
+// Hands over what the backend holds, unless its stream has failed: then only the bytes already
+// in the slots count.
+void CollectFromDevice() {
+    CaptureDevice& device = CurrentCaptureDevice();
+    if (device.StreamError() == 0) {
+        device.Collect();
+    }
+}
+
 void RecordTick() {
     if (!state.DeviceOpen) {
         return;
     }
-    CurrentCaptureDevice().Collect();
+    CollectFromDevice();
     state.CurrentSlot = -1;
     bool found = false;
     for (int i = 0; i < SlotCount; ++i) {
@@ -280,7 +298,14 @@ void ResumeAfterForcedStop() {
     events->StatusPanelText(2, "End - " + TimeOfDay());
 }
 
-// A failed write marked during a timer step stops the recording like Stop and shows the error.
+void ClearWriteFailure() {
+    writeFailed = false;
+    writeFailedNoSpace = false;
+    writeFailureText.clear();
+}
+
+// A failed write marked during a timer step stops the recording like Stop and says why: a full
+// disk in the words of the disk-space stop, anything else as "Stream write error".
 void StopAfterWriteFailure() {
     if (!writeFailed) {
         return;
@@ -289,15 +314,24 @@ void StopAfterWriteFailure() {
         CloseDevice();
         ResumeAfterForcedStop();
     }
-    writeFailed = false;
-    QString text = writeFailureText;
-    writeFailureText.clear();
-    events->ShowError(text);
+    const bool noSpace = writeFailedNoSpace;
+    const QString text = writeFailureText;
+    ClearWriteFailure();
+    if (noSpace) {
+        events->ShowMessage(text);
+    } else {
+        events->ShowError(text);
+    }
 }
 
+// Ends the recording and shows `message`. A write of the last blocks that failed for the same
+// reason (the disk filling up under the disk-space stop) is not told a second time.
 void ForcedStop(const QString& message) {
     CloseDevice();
     ResumeAfterForcedStop();
+    if (writeFailed && writeFailureText == message) {
+        ClearWriteFailure();
+    }
     events->ShowMessage(message);
 }
 
@@ -455,7 +489,7 @@ void CloseDevice() {
         return;
     }
     CaptureDevice& device = CurrentCaptureDevice();
-    device.Collect();
+    CollectFromDevice();
     // Full slots in capture order, so that the file grows without holes and the last block
     // written is the newest one.
     std::array<int, SlotCount> order{};
@@ -581,9 +615,7 @@ void StatusTimerTick() {
         events->Title(state.TimeText);
     }
     if (state.FreeSeconds < FreeSecondsLimit) {
-        const std::string folder = FolderOf(state.RecordingFilePath);
-        ForcedStop("There is no space on drive " +
-                   QString::fromStdString(platform::MountPointOf(folder)));
+        ForcedStop(NoSpaceText());
         StopAfterWriteFailure();
         return;
     }
@@ -620,8 +652,7 @@ void StartRecording() {
     state.NewestBlock = 0;
     state.LoopWrapped = false;
     state.LastWritten = 0;
-    writeFailed = false;
-    writeFailureText.clear();
+    ClearWriteFailure();
     events->RecordingStarted();
     try {
         state.RecordingStream.Create(state.RecordingFilePath);

@@ -18,9 +18,13 @@ RawFile::WriteFault& FaultHook() {
     static RawFile::WriteFault hook;
     return hook;
 }
+int faultError = ENOSPC;
 } // namespace
 
-void RawFile::SetWriteFault(WriteFault fault) { FaultHook() = std::move(fault); }
+void RawFile::SetWriteFault(WriteFault fault, int error) {
+    FaultHook() = std::move(fault);
+    faultError = error;
+}
 
 RawFile::~RawFile() { Release(); }
 
@@ -100,7 +104,7 @@ void RawFile::WriteAt(int64_t offset, const void* buf, size_t bytes) {
         throw StreamWriteError(EBADF);
     }
     if (FaultHook() && FaultHook()(path_, offset, bytes)) {
-        throw StreamWriteError(ENOSPC);
+        throw StreamWriteError(faultError);
     }
     size_t done = 0;
     const auto* in = static_cast<const char*>(buf);

@@ -3,6 +3,7 @@
 
 #include "record/blocks.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -57,9 +58,9 @@ public:
     void TruncateBlocks(uint32_t count);
 
     // Test hook: when set, it is asked before every write (path, byte offset, byte count) and a
-    // true answer makes the write fail as a full disk would (ENOSPC).
+    // true answer makes the write fail with `error`: by default as a full disk would (ENOSPC).
     using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
-    static void SetWriteFault(WriteFault fault);
+    static void SetWriteFault(WriteFault fault, int error = ENOSPC);
 
 private:
     void Open(const std::string& path, int flags);

@@ -78,10 +78,11 @@ e2e_cleanup() {
     exit $rc
 }
 
-# Stops one process we started and forgets it.
+# Stops one process we started and forgets it; $2 names the signal (TERM unless given; KILL is
+# a crash).
 e2e_stop() {
     local pid=$1
-    kill "$pid" 2>/dev/null
+    kill -"${2:-TERM}" "$pid" 2>/dev/null
     for _ in $(seq 30); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1

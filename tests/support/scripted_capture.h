@@ -36,8 +36,11 @@ class ScriptedCapture : public record::CaptureDevice {
     void SetDevices(int count, const QString& firstName);
     // Every Open fails with `code` until SetOpenFailure(0).
     void SetOpenFailure(int code) { openFailure_ = code; }
-    // The open stream stops for good (StreamError() answers `code`), as an unplugged device.
+    // The open stream stops for good (StreamError() answers `code`), as when the device is
+    // unplugged or the sound server fails: nothing more arrives, what the slots hold stays.
     void LoseStream(int code = record::CaptureStreamLost) { streamError_ = code; }
+    // Collect calls made on a lost stream; a real backend may have freed it by then.
+    int ReadsAfterLoss() const { return readsAfterLoss_; }
 
     // Runs inside every Open and Close, as a backend that spins the event loop there would run
     // the application's timers.
@@ -63,6 +66,7 @@ class ScriptedCapture : public record::CaptureDevice {
     void Reset() override;
     void Close() override;
     int StreamError() override { return open_ ? streamError_ : 0; }
+    void Collect() override { readsAfterLoss_ += open_ && streamError_ != 0 ? 1 : 0; }
 
   private:
     Generator generator_;
@@ -75,6 +79,7 @@ class ScriptedCapture : public record::CaptureDevice {
     QString firstName_ = "Scripted Input";
     int openFailure_ = 0;
     int streamError_ = 0;
+    int readsAfterLoss_ = 0;
     bool open_ = false;
     bool running_ = false;
     int openCalls_ = 0;

@@ -6,12 +6,19 @@
 #include "platform/services/file_system.h"
 #include "record/raw_file.h"
 
+#include <cerrno>
+
 using namespace testsupport;
 using record::state;
 
 namespace {
 
 class ForcedStop : public RecordHarness {};
+
+// The texts of the boxes shown, one per line, for readable failures.
+std::string Boxes(const QStringList& texts) {
+    return texts.join('\n').toStdString();
+}
 
 TEST_F(ForcedStop, LowDiskSpaceStopsWithinHalfASecondNamingTheMountPoint) {
     int64_t freeBytes = 17640000; // exactly 100 seconds: still enough
@@ -49,62 +56,139 @@ TEST_F(ForcedStop, TenHoursOfBlocksStopTheRecording) {
     EXPECT_TRUE(state.DeviceOpen);
 }
 
-TEST_F(ForcedStop, DeviceVanishingDuringARecordingKeepsEverythingCaptured) {
-    StartRecording(1);
+// The input goes away while recording or monitoring: unplugged, its stream failed, or the sound
+// server gone (the stream fails and nothing opens until the server is back). Each counts as the
+// device lost: the lost stream is never read again, a recording stops with every block the slots
+// received, the name field is blank unless the device opens again at once, and monitoring
+// resumes once it opens.
+struct LossCase {
+    const char* name;
+    bool recording;
+    bool unplugged;        // the system lists no input any more; else only the stream fails
+    int reopenFailure;     // what opening answers until the device is back
+    const char* shownName; // the name field after the loss
+    QStringList errors;
+    friend void PrintTo(const LossCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DeviceLoss : public RecordHarness, public ::testing::WithParamInterface<LossCase> {};
+
+TEST_P(DeviceLoss, CountsAsTheDeviceGoneKeepingWhatWasReceived) {
+    const LossCase& c = GetParam();
+    if (c.recording) {
+        StartRecording(1);
+    }
     Run(57);
-    device.DeliverBlocks(2);
-    device.SetDevices(0, "");
+    device.DeliverBlocks(2); // in the slots, not yet seen by a tick
+    if (c.unplugged) {
+        device.SetDevices(0, "");
+    } else {
+        device.LoseStream();
+    }
+    device.SetOpenFailure(c.reopenFailure);
+    record::RecordTimerTick();
     record::StatusTimerTick();
+    record::StatusTimerTick(); // a device that still fails is not reported again
 
     EXPECT_FALSE(state.Recording);
-    EXPECT_FALSE(state.DeviceOpen);
-    EXPECT_TRUE(state.DeviceName.isEmpty());
-    EXPECT_TRUE(TakeIs(firstRecorded, 59));
-    EXPECT_EQ(state.NewestBlock, 59u);
+    EXPECT_EQ(device.ReadsAfterLoss(), 0);
+    if (c.recording) {
+        EXPECT_TRUE(TakeIs(firstRecorded, 59));
+        EXPECT_EQ(state.NewestBlock, 59u);
+        EXPECT_TRUE(events.panels[2].startsWith("End - "));
+    }
+    EXPECT_EQ(events.deviceName, c.shownName);
+    EXPECT_EQ(state.DeviceOpen, !events.deviceName.isEmpty());
+    EXPECT_EQ(Boxes(events.errors), Boxes(c.errors));
+    EXPECT_EQ(Boxes(events.messages), "");
 
     device.SetDevices(1, "Scripted Input");
+    device.SetOpenFailure(0);
     record::StatusTimerTick();
-    EXPECT_TRUE(state.DeviceOpen) << "the device returns while monitoring";
+    EXPECT_TRUE(state.DeviceOpen) << "monitoring resumes once the device opens";
+    EXPECT_EQ(events.deviceName, "Scripted Input");
 }
 
-TEST_F(ForcedStop, LostStreamWithADevicePresentStopsAndMonitorsAgain) {
-    StartRecording(0);
-    Run(45);
-    device.LoseStream();
-    record::StatusTimerTick();
-    EXPECT_FALSE(state.Recording);
-    EXPECT_TRUE(TakeIs(firstRecorded, 45));
-    EXPECT_TRUE(state.DeviceOpen);
-    EXPECT_EQ(state.DeviceName, "Scripted Input");
-}
+const QString noService = record::CaptureErrorText(record::CaptureNoDriver);
 
-TEST_F(ForcedStop, FailedHalfWriteKeepsTheBlocksThatLandedAndShowsTheError) {
-    // Room for 110 blocks: the half holding blocks 101..120 fails partway.
-    record::RawFile::SetWriteFault([](const std::string&, int64_t offset, size_t bytes) {
-        return offset + int64_t(bytes) > 110 * int64_t(record::BlockBytes);
-    });
+INSTANTIATE_TEST_SUITE_P(
+    ForcedStop, DeviceLoss,
+    ::testing::Values(
+        LossCase{"UnpluggedWhileRecording", true, true, 0, "", {}},
+        LossCase{"StreamFailsWhileRecording", true, false, 0, "Scripted Input", {}},
+        LossCase{"ServerGoneWhileRecording", true, false, record::CaptureNoDriver, "", {noService}},
+        LossCase{
+            "ServerGoneWhileMonitoring", false, false, record::CaptureNoDriver, "", {noService}}),
+    [](const ::testing::TestParamInfo<LossCase>& info) { return info.param.name; });
+
+// A write to the recording file fails: a half in the middle (room for 110 blocks), or the last
+// blocks at Stop or at the disk-space stop (room for 45). Whatever landed whole is kept, and the
+// stop is told once: a full disk in the words of the disk-space stop, which say what happened and
+// where; any other failure as "Stream write error".
+enum class StoppedBy { HalfWrite, StopButton, LowSpace };
+
+struct WriteFailureCase {
+    const char* name;
+    StoppedBy by;
+    int error;
+    bool noSpaceMessage;
+    bool writeError;
+    friend void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class WriteFailure : public RecordHarness,
+                     public ::testing::WithParamInterface<WriteFailureCase> {};
+
+TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
+    const WriteFailureCase& c = GetParam();
+    const uint32_t room = c.by == StoppedBy::HalfWrite ? 110 : 45;
+    record::RawFile::SetWriteFault(
+        [room](const std::string&, int64_t offset, size_t bytes) {
+            return offset + int64_t(bytes) > room * int64_t(record::BlockBytes);
+        },
+        c.error);
+    int64_t freeBytes = int64_t(1) << 40;
+    platform::SetFreeSpaceProvider([&](const std::string&) { return freeBytes; });
     StartRecording(0);
-    Run(125);
+    switch (c.by) {
+    case StoppedBy::HalfWrite:
+        Run(125);
+        break;
+    case StoppedBy::StopButton:
+        Run(50);
+        record::StopRecording();
+        break;
+    case StoppedBy::LowSpace:
+        Run(49);
+        freeBytes = 0; // another program fills the disk; the 50th tick has the status step
+        Run(1);
+        break;
+    }
 
     EXPECT_FALSE(state.Recording);
-    EXPECT_EQ(events.errors, QStringList{"Stream write error"});
-    EXPECT_TRUE(TakeIs(firstRecorded, 110));
-    EXPECT_EQ(state.NewestBlock, 110u);
-    EXPECT_TRUE(state.DeviceOpen);
+    EXPECT_TRUE(TakeIs(firstRecorded, room));
+    EXPECT_EQ(state.NewestBlock, room);
     EXPECT_TRUE(PeaksMatchFile());
+    EXPECT_TRUE(state.DeviceOpen);
+    const QString noSpace =
+        "There is no space on drive " + QString::fromStdString(platform::MountPointOf(dir.path()));
+    EXPECT_EQ(Boxes(events.messages),
+              Boxes(c.noSpaceMessage ? QStringList{noSpace} : QStringList{}));
+    EXPECT_EQ(Boxes(events.errors), c.writeError ? "Stream write error" : "");
 }
 
-TEST_F(ForcedStop, FailedWriteOfTheFinalBlocksAtStop) {
-    record::RawFile::SetWriteFault([](const std::string&, int64_t offset, size_t bytes) {
-        return offset + int64_t(bytes) > 45 * int64_t(record::BlockBytes);
-    });
-    StartRecording(0);
-    Run(50);
-    record::StopRecording();
-    EXPECT_EQ(events.errors, QStringList{"Stream write error"});
-    EXPECT_TRUE(TakeIs(firstRecorded, 45));
-    EXPECT_TRUE(state.DeviceOpen);
-}
+INSTANTIATE_TEST_SUITE_P(
+    ForcedStop, WriteFailure,
+    ::testing::Values(
+        WriteFailureCase{"DiskFullAtAHalf", StoppedBy::HalfWrite, ENOSPC, true, false},
+        WriteFailureCase{"DiskFullAtStop", StoppedBy::StopButton, ENOSPC, true, false},
+        WriteFailureCase{"DiskFullAtLowSpaceStop", StoppedBy::LowSpace, ENOSPC, true, false},
+        WriteFailureCase{"QuotaAtAHalf", StoppedBy::HalfWrite, EDQUOT, true, false},
+        WriteFailureCase{"IoErrorAtAHalf", StoppedBy::HalfWrite, EIO, false, true},
+        WriteFailureCase{"IoErrorAtStop", StoppedBy::StopButton, EIO, false, true},
+        // Two faults, each told: the disk ran low, and the last blocks failed.
+        WriteFailureCase{"IoErrorAtLowSpaceStop", StoppedBy::LowSpace, EIO, true, true}),
+    [](const ::testing::TestParamInfo<WriteFailureCase>& info) { return info.param.name; });
 
 TEST_F(ForcedStop, TimersFiringWhileTheDeviceClosesChangeNothing) {
     StartRecording(0);
