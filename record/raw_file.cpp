@@ -26,15 +26,18 @@ void RawFile::SetWriteFault(WriteFault fault, int error) {
     faultError = error;
 }
 
-RawFile::~RawFile() { Release(); }
+RawFile::~RawFile() {
+    Release();
+}
 
 RawFile::RawFile(RawFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)),
-      path_(std::move(other.path_)) {}
+    : fileSystem_(other.fileSystem_), fd_(std::exchange(other.fd_, -1)),
+      size_(std::exchange(other.size_, 0)), path_(std::move(other.path_)) {}
 
 RawFile& RawFile::operator=(RawFile&& other) noexcept {
     if (this != &other) {
         Release();
+        fileSystem_ = other.fileSystem_;
         fd_ = std::exchange(other.fd_, -1);
         size_ = std::exchange(other.size_, 0);
         path_ = std::move(other.path_);
@@ -42,9 +45,15 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     return *this;
 }
 
-void RawFile::Create(const std::string& path) { Open(path, O_RDWR | O_CREAT | O_TRUNC); }
-void RawFile::OpenExisting(const std::string& path) { Open(path, O_RDWR); }
-void RawFile::OpenReadOnly(const std::string& path) { Open(path, O_RDONLY); }
+void RawFile::Create(const std::string& path) {
+    Open(path, O_RDWR | O_CREAT | O_TRUNC);
+}
+void RawFile::OpenExisting(const std::string& path) {
+    Open(path, O_RDWR);
+}
+void RawFile::OpenReadOnly(const std::string& path) {
+    Open(path, O_RDONLY);
+}
 
 void RawFile::Open(const std::string& path, int flags) {
     Release();
@@ -76,7 +85,9 @@ void RawFile::Release() {
     path_.clear();
 }
 
-size_t RawFile::ReadBlock(uint32_t n, void* buf) const { return ReadBlocks(n, buf, 1); }
+size_t RawFile::ReadBlock(uint32_t n, void* buf) const {
+    return ReadBlocks(n, buf, 1);
+}
 
 size_t RawFile::ReadBlocks(uint32_t n, void* buf, uint32_t count) const {
     if (fd_ < 0 || n == 0) {
@@ -102,6 +113,11 @@ size_t RawFile::ReadBlocks(uint32_t n, void* buf, uint32_t count) const {
 void RawFile::WriteAt(int64_t offset, const void* buf, size_t bytes) {
     if (fd_ < 0) {
         throw StreamWriteError(EBADF);
+    }
+    if (fileSystem_) {
+        if (const int error = fileSystem_->WriteFault(path_, offset, int64_t(bytes))) {
+            throw StreamWriteError(error);
+        }
     }
     if (FaultHook() && FaultHook()(path_, offset, bytes)) {
         throw StreamWriteError(faultError);

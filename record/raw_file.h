@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/file_system.h"
 #include "record/blocks.h"
 
 #include <cerrno>
@@ -16,8 +17,10 @@ namespace record {
 // trailing part-block is ignored. Writes either complete or throw StreamWriteError; reads never
 // throw: a short read leaves the rest of the caller's buffer as it was.
 class RawFile {
-public:
+  public:
     RawFile() = default;
+    // A file whose writes ask `fileSystem` first (its WriteFault seam); it must outlive the file.
+    explicit RawFile(const base::FileSystem& fileSystem) : fileSystem_(&fileSystem) {}
     ~RawFile();
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
@@ -62,10 +65,11 @@ public:
     using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
     static void SetWriteFault(WriteFault fault, int error = ENOSPC);
 
-private:
+  private:
     void Open(const std::string& path, int flags);
     void WriteAt(int64_t offset, const void* buf, size_t bytes);
 
+    const base::FileSystem* fileSystem_ = nullptr;
     int fd_ = -1;
     int64_t size_ = 0;
     std::string path_;

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/services/file_system.h"
 
+#include "base/file_system.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -25,36 +26,11 @@ int64_t FreeBytes(const std::string& path) {
     if (Provider()) {
         return Provider()(path);
     }
-    struct statvfs vfs {};
-    if (::statvfs(path.c_str(), &vfs) != 0) {
-        return -1;
-    }
-    return int64_t(vfs.f_bavail) * int64_t(vfs.f_frsize);
+    return base::SystemFileSystem().FreeBytes(path);
 }
 
 std::string MountPointOf(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) {
-        return "/";
-    }
-    std::string p(real);
-    std::free(real);
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) {
-        return "/";
-    }
-    dev_t dev = st.st_dev;
-    // Walk up while the parent still lies on the same device.
-    while (p != "/") {
-        size_t cut = p.find_last_of('/');
-        const std::string parent = cut == 0 ? std::string("/") : std::string(p, 0, cut);
-        struct stat pst {};
-        if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != dev) {
-            break;
-        }
-        p.resize(cut == 0 ? 1 : cut);
-    }
-    return p;
+    return base::SystemFileSystem().MountPointOf(path);
 }
 
 namespace {

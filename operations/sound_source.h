@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/blocks.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace operations {
+
+// The edited sound as the player and the exporter read it: its length and its blocks by
+// position (1-based, the order of the edit list's current level), one read at a time. Reads
+// never throw: a position in no segment reads nothing, and a short read leaves the rest of the
+// caller's buffer as it was. Whoever holds a source must not change the sound under a reader
+// that is still reading it.
+class SoundSource {
+  public:
+    virtual ~SoundSource() = default;
+    // Blocks of the sound (FileBlocks).
+    virtual uint32_t Blocks() const = 0;
+    // Reads the block at `position` into buf (BlockBytes bytes); returns the bytes read, 0 for a
+    // position in no segment.
+    virtual size_t ReadPosition(uint32_t position, void* buf) const = 0;
+    // Reads the blocks at `position` and after, as many as continue in one source file and at
+    // most `count`, with one read into buf (count * BlockBytes bytes); returns how many
+    // positions it read, 0 for a position in no segment.
+    virtual uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
+    // The block peaks of the block at `position`, or nullopt for a position in no segment.
+    virtual std::optional<record::BlockPeaks> Peaks(uint32_t position) const = 0;
+};
+
+// The current undo level of the editing state, while that state is still process-wide.
+class CurrentLevelSource final : public SoundSource {
+  public:
+    uint32_t Blocks() const override;
+    size_t ReadPosition(uint32_t position, void* buf) const override;
+    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
+    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
+};
+
+} // namespace operations
