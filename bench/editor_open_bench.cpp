@@ -34,10 +34,10 @@ constexpr uint32_t HourBlocks = 36000;
 // Times every Open of the real output.
 class TimedOutput : public platform::QtOutput {
   public:
-    int Open() override {
+    playback::OutputError Open() override {
         QElapsedTimer t;
         t.start();
-        const int code = QtOutput::Open();
+        const playback::OutputError code = QtOutput::Open();
         lastOpenMs = t.nsecsElapsed() / 1e6;
         return code;
     }
@@ -112,9 +112,8 @@ int main(int argc, char** argv) {
     const std::string take = app::state.paths.RecordingFilePath.toStdString();
     record::state.RecordingStream.Create(take);
     TimedOutput output;
-    playback::SetOutputDevice(&output);
 
-    TFormEdit form; // created once, as the program creates its windows
+    TFormEdit form(output); // created once, as the program creates its windows
     QDialog plain;
     plain.resize(872, 575);
     auto* child = new QWidget(&plain);
@@ -126,7 +125,7 @@ int main(int argc, char** argv) {
         PrepareTake(take);
         open.push_back(ShowUntilPainted(form, *form.Wave));
         outputOpen.push_back(output.lastOpenMs);
-        if (operations::state.FileBlocks != HourBlocks || !playback::state.OutputOpen) {
+        if (operations::state.FileBlocks != HourBlocks || !form.Playback().OutputOpen()) {
             std::fprintf(stderr, "the editor did not open the take with sound\n");
             return 1;
         }
@@ -141,6 +140,5 @@ int main(int argc, char** argv) {
     std::printf("editor_open %.3f %.3f %.3f\n", o.median, o.min, open.front());
     std::printf("output_open %.3f %.3f\n", p.median, p.min);
     std::printf("plain_dialog %.3f %.3f\n", r.median, r.min);
-    playback::SetOutputDevice(nullptr);
     return 0;
 }

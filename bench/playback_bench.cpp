@@ -5,10 +5,13 @@
 // Usage: playback_bench <recording.raw>
 //        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
 //        on the GUI thread by itself while a stream is open, for the same time.
+#include "base/event_pump.h"
 #include "operations/editing_state.h"
+#include "operations/sound_source.h"
 #include "operations/undo_history.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
+#include "record/errors.h"
 #include "record/raw_file.h"
 
 #include <QCoreApplication>
@@ -54,22 +57,24 @@ int main(int argc, char** argv) {
                              false);
 
     platform::QtOutput output;
-    playback::SetOutputDevice(&output);
-    QString error;
-    if (!playback::OpenOutput(&error)) {
-        std::fprintf(stderr, "output: %s\n", qPrintable(error));
+    const operations::CurrentLevelSource sound;
+    base::IdleEventPump pump;
+    playback::Player player(output, sound, pump);
+    try {
+        player.Open();
+    } catch (const record::UserError& error) {
+        std::fprintf(stderr, "output: %s\n", error.what());
         return 1;
     }
     const double cpuStart = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    playback::state.PlayFrom = 1;
-    playback::PlayAll();
+    player.PlayAll(1);
 
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        playback::PlayTick();
-        if (!playback::state.Playing) {
+        player.Tick();
+        if (!player.Playing()) {
             app.quit();
         }
     });
@@ -78,7 +83,6 @@ int main(int argc, char** argv) {
 
     std::printf("blocks %u\nplay_wall_s %.3f\nplay_cpu_s %.4f\n", blocks,
                 double(wall.elapsed()) / 1000.0, CpuSeconds() - cpuStart);
-    playback::CloseOutput();
-    playback::SetOutputDevice(nullptr);
+    player.Close();
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "editor/form_edit.h"
 
 #include "app/help_file.h"
+#include "base/event_pump.h"
 #include "app/startup.h"
 #include "about/form_about.h"
 #include "editor/selection.h"
@@ -15,6 +16,8 @@
 #include "operations/editing_state.h"
 #include "operations/effects.h"
 #include "operations/insert_silence.h"
+#include "operations/selection.h"
+#include "operations/sound_source.h"
 #include "operations/undo_history.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/process_messages.h"
@@ -55,6 +58,18 @@
 namespace {
 
 using gauges::ShowModal;
+
+// The pending messages the rest of the editor runs, until the window is handed a pump of its own.
+class PendingMessagesPump final : public base::EventPump {
+  public:
+    void ProcessMessages() override { platform::ProcessMessages(); }
+};
+
+// The selection of the editing state, as the player takes it.
+operations::Selection CurrentSelection() {
+    const operations::State& s = operations::state;
+    return {s.SelStart, s.SelEnd, s.CursorBlock};
+}
 
 const QColor FormColour(224, 224, 224);
 const char* const Caption = "Velmar Recorder";
@@ -232,7 +247,10 @@ class TFormEdit::ProgressShown {
     QProgressBar* bar_;
 };
 
-TFormEdit::TFormEdit(QWidget* parent) : QDialog(parent) {
+TFormEdit::TFormEdit(playback::OutputDevice& output, QWidget* parent)
+    : QDialog(parent), sound_(std::make_unique<operations::CurrentLevelSource>()),
+      pump_(std::make_unique<PendingMessagesPump>()),
+      player_(std::make_unique<playback::Player>(output, *sound_, *pump_)) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
@@ -383,9 +401,9 @@ void TFormEdit::BuildControls() {
     Wave = new editor::WaveWidget(this);
     Wave->setObjectName("Wave");
     Wave->installEventFilter(this);
-    Wave->SetPlaybackFacts([] {
-        const playback::State& p = playback::state;
-        return editor::PlaybackFacts{p.Playing, p.PlayAllMode, p.PlayBlock};
+    Wave->SetPlaybackFacts([this] {
+        const playback::Player& p = *player_;
+        return editor::PlaybackFacts{p.Playing(), p.PlayAllMode(), p.PlayBlock()};
     });
     connect(Wave, &editor::WaveWidget::Action, this, &TFormEdit::WaveMouseAction);
     column->addWidget(Wave, 1);
@@ -481,13 +499,14 @@ void TFormEdit::FormShow() {
     Wave->ResetForOpening();
     UpdateScrollBar();
     UpdateSelectionStatus();
-    QString error;
-    if (!playback::OpenOutput(&error) && !error.isEmpty()) {
-        platform::CurrentDialogs().ShowError(error); // the editor goes on without sound
+    try {
+        player_->Open();
+    } catch (const record::UserError& error) {
+        ShowUserError(error); // the editor goes on without sound
     }
     {
         const QSignalBlocker quiet(TrackBarVolume);
-        TrackBarVolume->setValue(playback::GetVolume());
+        TrackBarVolume->setValue(player_->Volume());
     }
     try {
         operations::CreateWorkFiles(app::state.paths.EditFilePath.toStdString(),
@@ -545,7 +564,7 @@ void TFormEdit::PlaceProgressBar() {
 
 void TFormEdit::FormClose() {
     // Playback first: no buffer may still be read from the files released below.
-    playback::CloseOutput();
+    player_->Close();
     operations::DeleteWorkFiles();
     platform::ProcessMessages();
     // A recovered take is let go, and the work folder's recording file is the recording file
@@ -566,18 +585,18 @@ void TFormEdit::TimerPlayTimer() {
         ProgressBar->setValue(int(std::nearbyint(operations::state.ProgressPercent)));
         return; // nothing else may act in the middle of an operation
     }
-    playback::PlayTick();
+    player_->Tick();
     UpdateSelectionStatus();
     if (!TrackBarVolume->isSliderDown()) {
         // Follows the output's volume, 0 while it is closed.
         const QSignalBlocker quiet(TrackBarVolume);
-        TrackBarVolume->setValue(playback::GetVolume());
+        TrackBarVolume->setValue(player_->Volume());
     }
     if (SBar->value() != LastBarPosition) {
         LastBarPosition = SBar->value();
         Wave->ScrollToBar(LastBarPosition);
     }
-    Wave->ShowPlayPosition(playback::state.Playing, playback::state.PlayBlock);
+    Wave->ShowPlayPosition(player_->Playing(), player_->PlayBlock());
 }
 
 bool TFormEdit::Busy() const {
@@ -607,7 +626,7 @@ void TFormEdit::EditingCommand(bool withProgress, Operation operation) {
         return;
     }
     CommandSpan span(*this);
-    playback::StopForEdit();
+    player_->StopForEdit();
     RunOperation(withProgress, operation);
 }
 
@@ -679,7 +698,7 @@ void TFormEdit::menuSilenceClick() {
     }
     CommandSpan span(*this);
     // Stopped before the question, so an answer that is refused has stopped it too.
-    playback::StopForEdit();
+    player_->StopForEdit();
     int32_t blocks = 0;
     try {
         blocks = operations::ParseSilenceBlocks(platform::CurrentDialogs().InputBox(
@@ -706,7 +725,7 @@ void TFormEdit::menuSaveAllClick() {
         return;
     }
     CommandSpan span(*this);
-    playback::StopForEdit();
+    player_->StopForEdit();
     SaveFlow::Run(this, false);
     Wave->Redraw();
 }
@@ -716,7 +735,7 @@ void TFormEdit::menuSaveSelectionClick() {
         return;
     }
     CommandSpan span(*this);
-    playback::StopForEdit();
+    player_->StopForEdit();
     SaveFlow::Run(this, true);
     Wave->Redraw();
 }
@@ -763,26 +782,26 @@ void TFormEdit::SBtnPlayAllClick() {
     if (Refused()) {
         return;
     }
-    playback::state.PlayFrom = 1;
-    playback::PlayAll();
+    player_->PlayAll(1);
 }
 
 void TFormEdit::SBtnPlaySelectionClick() {
     if (Refused()) {
         return;
     }
-    playback::PlaySelection();
+    const operations::Selection selection = CurrentSelection();
+    player_->PlaySelection(selection.CursorBlock, selection);
 }
 
 void TFormEdit::SBtnStopClick() {
     if (Refused()) {
         return;
     }
-    playback::StopPlay();
+    player_->Stop();
 }
 
 void TFormEdit::TrackBarVolume_Change() {
-    playback::SetVolume(uint16_t(TrackBarVolume->value()));
+    player_->SetVolume(uint16_t(TrackBarVolume->value()));
 }
 
 void TFormEdit::SBtnIncClick() {
@@ -804,13 +823,10 @@ void TFormEdit::SBtnDecClick() {
 }
 
 void TFormEdit::WaveMouseAction(const editor::MouseAction& action) {
-    if (action.PlayFrom) {
-        playback::state.PlayFrom = *action.PlayFrom;
-    }
-    if (action.PlayAll) {
-        playback::PlayAll();
-    } else if (action.PlaySelection && action.PlayFrom) {
-        playback::PlaySelection(*action.PlayFrom);
+    if (action.PlayFrom && action.PlayAll) {
+        player_->PlayAll(*action.PlayFrom);
+    } else if (action.PlayFrom && action.PlaySelection) {
+        player_->PlaySelection(*action.PlayFrom, CurrentSelection());
     }
     if (action.UpdateStatus) {
         UpdateSelectionStatus();

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QFrame;
@@ -17,10 +18,20 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
+namespace base {
+class EventPump;
+}
 namespace editor {
 class WaveWidget;
 struct MouseAction;
 } // namespace editor
+namespace operations {
+class SoundSource;
+}
+namespace playback {
+class OutputDevice;
+class Player;
+} // namespace playback
 
 // The editor window: shown modally by the main window's Edit, it opens the stopped take as an
 // edit, plays it, runs the editing commands over it and discards it when it closes. Handlers
@@ -34,7 +45,8 @@ struct MouseAction;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormEdit(QWidget* parent = nullptr);
+    // Plays through `output` (not owned; it outlives the window).
+    explicit TFormEdit(playback::OutputDevice& output, QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
@@ -81,6 +93,8 @@ class TFormEdit : public QDialog {
 
     // An editing operation is running (operations' Running flag, not a copy of it).
     bool Busy() const;
+    // The editor's player, to read its play state.
+    const playback::Player& Playback() const { return *player_; }
 
     // Controls, named as in the window's layout.
     QMenuBar* Menu2 = nullptr;
@@ -176,6 +190,9 @@ class TFormEdit : public QDialog {
     void SBarPageStep(int action);
     void UpdateSelectionStatus();
 
+    std::unique_ptr<operations::SoundSource> sound_;
+    std::unique_ptr<base::EventPump> pump_;
+    std::unique_ptr<playback::Player> player_;
     std::array<QLabel*, 4> statusPanels_{};
     int LastBarPosition = 0; // SBar position the timer acted on last
     int commandDepth_ = 0;

@@ -32,7 +32,7 @@ struct MouseAction {
     bool RedrawWave = false;
     // Markers moved: repaint.
     bool Repaint = false;
-    // Set playback's PlayFrom to this block; a restart below starts there.
+    // The block a restart below starts at.
     std::optional<uint32_t> PlayFrom;
     bool PlayAll = false;       // restart Play All (from PlayFrom)
     bool PlaySelection = false; // restart Play Selection (from PlayFrom)

@@ -16,16 +16,16 @@ Control* Make(QWidget* parent, const char* name, int left, int top, int width, i
     return control;
 }
 
-// Runs the window of type Form that the program entry created, modally; a temporary one when
-// none exists (a window tested on its own).
-template <typename Form> void ShowModal() {
+// Runs the window of type Form that the program entry created, modally; a temporary one, made
+// from `args`, when none exists (a window tested on its own).
+template <typename Form, typename... Args> void ShowModal(Args&... args) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* form = qobject_cast<Form*>(widget)) {
             form->exec();
             return;
         }
     }
-    Form form;
+    Form form(args...);
     form.exec();
 }
 

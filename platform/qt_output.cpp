@@ -24,14 +24,14 @@ constexpr qsizetype SinkBufferBytes = 2 * record::BytesPerSecond;
 // it plays on when those stop coming, this often; well inside the two seconds it holds.
 constexpr int FeedIntervalMs = 500;
 
-int OutputErrorFor(QAudio::Error error) {
+playback::OutputError OutputErrorFor(QAudio::Error error) {
     switch (error) {
     case QAudio::NoError:
-        return playback::OutputOk;
+        return playback::OutputError::Ok;
     case QAudio::FatalError:
-        return playback::OutputNoDriver;
+        return playback::OutputError::NoDriver;
     default:
-        return playback::OutputOpenFailed;
+        return playback::OutputError::OpenFailed;
     }
 }
 
@@ -46,31 +46,31 @@ QtOutput::~QtOutput() {
     Close();
 }
 
-int QtOutput::Open() {
+playback::OutputError QtOutput::Open() {
     Close();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
-        return playback::OutputNoDevice;
+        return playback::OutputError::NoDevice;
     }
     QAudioFormat format;
     format.setSampleRate(record::SampleRate);
     format.setChannelCount(record::Channels);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format)) {
-        return playback::OutputBadFormat;
+        return playback::OutputError::BadFormat;
     }
     sink_ = new QAudioSink(device, format);
     sink_->setBufferSize(SinkBufferBytes);
     sink_->setVolume(1.0);
     if (!StartStream()) {
-        const int code = OutputErrorFor(sink_->error());
+        const playback::OutputError code = OutputErrorFor(sink_->error());
         Close();
-        return code == playback::OutputOk ? playback::OutputOpenFailed : code;
+        return code == playback::OutputError::Ok ? playback::OutputError::OpenFailed : code;
     }
     // The stream was started only to learn that the server takes it. An idle sink still wakes
     // its own timer 50 times a second, so it runs only while something plays.
     StopStream();
-    return playback::OutputOk;
+    return playback::OutputError::Ok;
 }
 
 bool QtOutput::StartStream() {

@@ -30,7 +30,7 @@ class QtOutput : public playback::OutputDevice {
     QtOutput();
     ~QtOutput() override;
 
-    int Open() override;
+    playback::OutputError Open() override;
     void Write(const uint8_t* data, uint32_t bytes) override;
     uint64_t PlayedBytes() override;
     void Reset() override;

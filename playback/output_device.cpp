@@ -3,51 +3,25 @@
 
 namespace playback {
 
-namespace {
-
-// What the engine sees before a real device is installed: a system without outputs.
-class NoOutputDevice : public OutputDevice {
-  public:
-    int Open() override { return OutputNoDevice; }
-    void Write(const uint8_t*, uint32_t) override {}
-    uint64_t PlayedBytes() override { return 0; }
-    void Reset() override {}
-    void Close() override {}
-    uint16_t Volume() override { return 0; }
-    void SetVolume(uint16_t) override {}
-};
-
-NoOutputDevice noDevice;
-OutputDevice* current = &noDevice;
-
-} // namespace
-
-QString OutputErrorText(int code) {
+QString OutputErrorText(OutputError code) {
     switch (code) {
-    case OutputOk:
+    case OutputError::Ok:
         return QStringLiteral("The command completed successfully.");
-    case OutputNoDevice:
+    case OutputError::NoDevice:
         return QStringLiteral("There is no sound output device.");
-    case OutputDeviceBusy:
+    case OutputError::DeviceBusy:
         return QStringLiteral("The sound output device is already in use by another program.");
-    case OutputNoDriver:
+    case OutputError::NoDriver:
         return QStringLiteral("The sound service is not available.");
-    case OutputNoMemory:
+    case OutputError::NoMemory:
         return QStringLiteral("Not enough memory to open the sound output device.");
-    case OutputBadFormat:
+    case OutputError::BadFormat:
         return QStringLiteral(
             "The sound output device does not support 44100 Hz, 16-bit stereo playback.");
-    default:
-        return QStringLiteral("The sound output device could not be opened.");
+    case OutputError::OpenFailed:
+        break;
     }
-}
-
-OutputDevice& CurrentOutputDevice() {
-    return *current;
-}
-
-void SetOutputDevice(OutputDevice* device) {
-    current = device ? device : &noDevice;
+    return QStringLiteral("The sound output device could not be opened.");
 }
 
 } // namespace playback

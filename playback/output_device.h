@@ -16,29 +16,28 @@
 // locked.
 namespace playback {
 
-// Error codes Open answers with; ErrorText turns one into the user's text.
-enum OutputError : int {
-    OutputOk = 0,
-    OutputNoDevice = 2,   // no output device
-    OutputDeviceBusy = 4, // the device is held by someone else
-    OutputNoDriver = 6,   // the sound service is not reachable
-    OutputNoMemory = 7,
-    OutputBadFormat = 32,   // the device does not take 44100 Hz, 2 channels, 16 bits
-    OutputOpenFailed = 100, // any other failure to start the stream
+// What Open answers, as the sound driver's codes; OutputErrorText turns one into the user's text.
+enum class OutputError : int {
+    Ok = 0,
+    NoDevice = 2,   // no output device
+    DeviceBusy = 4, // the device is held by someone else
+    NoDriver = 6,   // the sound service is not reachable
+    NoMemory = 7,
+    BadFormat = 32,   // the device does not take 44100 Hz, 2 channels, 16 bits
+    OpenFailed = 100, // any other failure to start the stream
 };
 
 // Standard text of an output error code (at most 128 characters).
-QString OutputErrorText(int code);
+QString OutputErrorText(OutputError code);
 
 class OutputDevice {
   public:
     virtual ~OutputDevice() = default;
 
-    // Opens the system's default output at the one internal format. Returns OutputOk or an
-    // error code; on error the device stays closed. A new stream plays at full volume (65535),
-    // so the bytes reach the sound server unchanged.
-    virtual int Open() = 0;
-    virtual QString ErrorText(int code) { return OutputErrorText(code); }
+    // Opens the system's default output at the one internal format. Returns OutputError::Ok or
+    // an error code; on error the device stays closed. A new stream plays at full volume
+    // (65535), so the bytes reach the sound server unchanged.
+    virtual OutputError Open() = 0;
 
     // Queues `bytes` bytes (a whole number of frames) behind everything written before; they
     // play after it. The device refers to `data` until those bytes are played or until Reset
@@ -58,12 +57,5 @@ class OutputDevice {
     virtual uint16_t Volume() = 0;
     virtual void SetVolume(uint16_t value) = 0;
 };
-
-// The device in use. Until the program (or a test) installs one, a device without outputs
-// answers: Open() fails with OutputNoDevice.
-OutputDevice& CurrentOutputDevice();
-// Installs `device` (not owned); nullptr returns to the empty device. Install it only while the
-// engine's output is closed.
-void SetOutputDevice(OutputDevice* device);
 
 } // namespace playback

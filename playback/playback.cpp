@@ -1,186 +1,175 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/playback.h"
 
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
-#include "platform/services/process_messages.h"
+#include "base/event_pump.h"
+#include "operations/sound_source.h"
+#include "record/errors.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace playback {
 
-State state;
+Player::Player(OutputDevice& device, const operations::SoundSource& sound, base::EventPump& pump)
+    : device_(device), sound_(sound), pump_(pump) {}
 
-namespace {
-
-OutputDevice& Device() {
-    return CurrentOutputDevice();
+Player::~Player() {
+    Close();
 }
 
-uint8_t* BufferData(int n) {
-    return state.Buffers.data() + size_t(n) * record::BlockBytes;
+uint8_t* Player::BufferData(int n) {
+    return buffers_.data() + size_t(n) * record::BlockBytes;
 }
 
 // Drops everything the device holds and every trace of the buffers it held, so that only
 // buffers queued from now on count as played.
-void ResetOutput() {
-    Device().Reset();
-    state.BufferBlock.fill(0);
-    state.BufferEnd.fill(0);
-    state.PlayDone.fill(0);
-    state.StreamBytes = 0;
+void Player::ResetOutput() {
+    device_.Reset();
+    bufferBlock_.fill(0);
+    bufferEnd_.fill(0);
+    playDone_.fill(0);
+    streamBytes_ = 0;
 }
 
-void EndPlayback() {
+void Player::EndPlayback() {
     // Playing goes first: the pending messages below may run a tick.
-    state.Playing = false;
+    playing_ = false;
     ResetOutput();
-    platform::ProcessMessages();
-    state.NextBlock = 0;
+    pump_.ProcessMessages();
+    nextBlock_ = 0;
 }
 
-// Common start of both play commands once NextBlock, PlayFrom and PlayTo are set.
-void StartPlayback(bool playAll) {
+// Common start of both play commands once nextBlock_, playFrom_ and playTo_ are set.
+void Player::StartPlayback(bool playAll) {
     ResetOutput();
-    state.PlayTo = std::min(state.PlayTo, operations::state.FileBlocks);
-    state.PlayBlock = state.PlayFrom;
-    state.PlayAllMode = playAll;
-    state.Playing = true;
-    if (state.PlayFrom == 0 || state.PlayFrom > state.PlayTo) {
+    playTo_ = std::min(playTo_, sound_.Blocks());
+    playBlock_ = playFrom_;
+    playAllMode_ = playAll;
+    playing_ = true;
+    if (playFrom_ == 0 || playFrom_ > playTo_) {
         EndPlayback(); // nothing to play: an empty sound, or a start after the end
     }
 }
 
-// Reads the next blocks, up to the half's 20 and up to PlayTo, into the half's buffers and
+// Reads the next blocks, up to the half's 20 and up to playTo_, into the half's buffers and
 // queues them in order.
-void FillHalf(int half) {
+void Player::FillHalf(int half) {
     const int first = half * HalfBuffers;
-    const uint32_t count = std::min<uint32_t>(HalfBuffers, state.PlayTo - state.NextBlock + 1);
+    const uint32_t count = std::min<uint32_t>(HalfBuffers, playTo_ - nextBlock_ + 1);
     uint8_t* base = BufferData(first);
     // A short read leaves the rest of its buffer alone: let that rest be silence, never an
     // older block.
     std::memset(base, 0, size_t(count) * record::BlockBytes);
     for (uint32_t k = 0; k < count;) {
-        const uint32_t run = operations::ReadPositions(state.NextBlock + k, count - k,
-                                                       base + size_t(k) * record::BlockBytes);
+        const uint32_t run =
+            sound_.ReadPositions(nextBlock_ + k, count - k, base + size_t(k) * record::BlockBytes);
         k += std::max<uint32_t>(run, 1); // a position in no segment stays silent
     }
-    Device().Write(base, count * uint32_t(record::BlockBytes));
+    device_.Write(base, count * uint32_t(record::BlockBytes));
     for (uint32_t k = 0; k < count; ++k) {
-        state.StreamBytes += record::BlockBytes;
-        state.BufferBlock[size_t(first) + k] = state.NextBlock++;
-        state.BufferEnd[size_t(first) + k] = state.StreamBytes;
+        streamBytes_ += record::BlockBytes;
+        bufferBlock_[size_t(first) + k] = nextBlock_++;
+        bufferEnd_[size_t(first) + k] = streamBytes_;
     }
 }
 
 // True when no buffer of the half holds a block still to be played.
-bool HalfFree(int half) {
+bool Player::HalfFree(int half) const {
     for (int n = half * HalfBuffers; n < (half + 1) * HalfBuffers; ++n) {
-        if (state.BufferBlock[size_t(n)] != 0 && state.PlayDone[size_t(n)] == 0) {
+        if (bufferBlock_[size_t(n)] != 0 && playDone_[size_t(n)] == 0) {
             return false;
         }
     }
     return true;
 }
 
-} // namespace
-
-bool OpenOutput(QString* error) {
-    if (state.OutputOpen) {
-        return true;
+void Player::Open() {
+    if (outputOpen_) {
+        return;
     }
-    const int code = Device().Open();
-    if (code != OutputOk) {
-        if (error) {
-            *error = Device().ErrorText(code);
-        }
-        return false;
+    const OutputError code = device_.Open();
+    if (code != OutputError::Ok) {
+        throw record::UserError(OutputErrorText(code).toStdString());
     }
-    state.OutputOpen = true;
-    return true;
+    outputOpen_ = true;
 }
 
-void CloseOutput() {
-    state.Playing = false;
-    if (!state.OutputOpen) {
+void Player::Close() {
+    playing_ = false;
+    if (!outputOpen_) {
         return;
     }
     ResetOutput();
-    state.OutputOpen = false;
-    Device().Close();
+    outputOpen_ = false;
+    device_.Close();
 }
 
-uint16_t GetVolume() {
-    return state.OutputOpen ? Device().Volume() : 0;
+uint16_t Player::Volume() const {
+    return outputOpen_ ? device_.Volume() : 0;
 }
 
-void SetVolume(uint16_t value) {
-    if (state.OutputOpen) {
-        Device().SetVolume(value);
+void Player::SetVolume(uint16_t value) {
+    if (outputOpen_) {
+        device_.SetVolume(value);
     }
 }
 
-void PlayAll() {
-    if (!state.OutputOpen) {
+void Player::PlayAll(uint32_t from) {
+    if (!outputOpen_) {
         return;
     }
-    state.NextBlock = state.PlayFrom;
-    state.PlayTo = operations::state.FileBlocks;
+    nextBlock_ = from;
+    playFrom_ = from;
+    playTo_ = sound_.Blocks();
     StartPlayback(true);
 }
 
-void PlaySelection(uint32_t from) {
-    if (!state.OutputOpen) {
+void Player::PlaySelection(uint32_t from, const operations::Selection& selection) {
+    if (!outputOpen_) {
         return;
     }
-    const operations::State& e = operations::state;
-    state.NextBlock = from;
-    state.PlayFrom = from;
-    state.PlayTo = e.SelStart == e.SelEnd ? e.FileBlocks : e.SelEnd;
+    nextBlock_ = from;
+    playFrom_ = from;
+    playTo_ = selection.SelStart == selection.SelEnd ? sound_.Blocks() : selection.SelEnd;
     StartPlayback(false);
 }
 
-void PlaySelection() {
-    PlaySelection(operations::state.CursorBlock);
-}
-
-void StopPlay() {
-    state.Playing = false;
-    if (state.OutputOpen) {
+void Player::Stop() {
+    playing_ = false;
+    if (outputOpen_) {
         ResetOutput();
     }
-    state.PlayTo = operations::state.FileBlocks;
-    state.PlayFrom = state.PlayBlock;
+    playTo_ = sound_.Blocks();
+    playFrom_ = playBlock_;
 }
 
-void StopForEdit() {
-    state.Playing = false;
-    if (state.OutputOpen) {
+void Player::StopForEdit() {
+    playing_ = false;
+    if (outputOpen_) {
         ResetOutput();
     }
-    platform::ProcessMessages();
+    pump_.ProcessMessages();
 }
 
-void PlayTick() {
-    if (!state.OutputOpen || !state.Playing) {
+void Player::Tick() {
+    if (!outputOpen_ || !playing_) {
         return;
     }
-    const uint64_t played = Device().PlayedBytes();
+    const uint64_t played = device_.PlayedBytes();
     uint32_t finished = 0; // highest position played in this playback
     for (size_t n = 0; n < BufferCount; ++n) {
-        state.PlayDone[n] = state.BufferBlock[n] != 0 && played >= state.BufferEnd[n] ? 1 : 0;
-        if (state.PlayDone[n]) {
-            finished = std::max(finished, state.BufferBlock[n]);
+        playDone_[n] = bufferBlock_[n] != 0 && played >= bufferEnd_[n] ? 1 : 0;
+        if (playDone_[n]) {
+            finished = std::max(finished, bufferBlock_[n]);
         }
     }
-    state.PlayBlock = std::max(state.PlayBlock, finished);
-    if (finished >= state.PlayTo) {
+    playBlock_ = std::max(playBlock_, finished);
+    if (finished >= playTo_) {
         EndPlayback();
         return;
     }
     for (int half = 0; half < 2; ++half) {
-        if (state.NextBlock <= state.PlayTo && HalfFree(half)) {
+        if (nextBlock_ <= playTo_ && HalfFree(half)) {
             FillHalf(half);
         }
     }

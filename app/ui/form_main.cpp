@@ -95,8 +95,9 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
-    : QMainWindow(parent), executablePath_(executablePath) {
+TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output,
+                     QWidget* parent)
+    : QMainWindow(parent), executablePath_(executablePath), output_(output) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -380,7 +381,7 @@ void TFormMain::BtnEditClick() {
     TimerRec->stop();
     TimerStatus->stop();
     hide();
-    ShowModal<TFormEdit>();
+    ShowModal<TFormEdit>(output_);
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();

@@ -25,6 +25,9 @@ namespace gauges {
 class ChartView;
 class PictureBox;
 } // namespace gauges
+namespace playback {
+class OutputDevice;
+}
 
 // The main window: the recorder's face and the application's main form; closing it ends the
 // program. Handlers keep the names of the controls and events they serve and stay thin: the
@@ -32,8 +35,10 @@ class PictureBox;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    // `executablePath` decides where the settings file and the Temp work folder lie.
-    explicit TFormMain(const QString& executablePath, QWidget* parent = nullptr);
+    // `executablePath` decides where the settings file and the Temp work folder lie; the editor
+    // plays through `output` (not owned; it outlives the window).
+    TFormMain(const QString& executablePath, playback::OutputDevice& output,
+              QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Start-up: work folder, settings, left-over work files, engine arrays, then the device.
@@ -134,5 +139,6 @@ class TFormMain : public QMainWindow, public record::Events {
     // Why start-up found no work folder; Record repeats it instead of doing nothing.
     QString startupError_;
     QString executablePath_;
+    playback::OutputDevice& output_;
     bool shown_ = false;
 };

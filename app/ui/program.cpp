@@ -70,17 +70,15 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         record::SetCaptureDevice(&capture);
     }
     // The default sound output for the editor's playback, likewise.
-    platform::QtOutput output;
-    if (!hooks.keepOutputDevice) {
-        playback::SetOutputDevice(&output);
-    }
+    platform::QtOutput qtOutput;
+    playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
 
     int result = 0;
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain(executablePath);
-        TFormEdit formEdit;
+        TFormMain formMain(executablePath, output);
+        TFormEdit formEdit(output);
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress;
         TFormAbout formAbout;
@@ -99,9 +97,6 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     }
     if (!hooks.keepCaptureDevice) {
         record::SetCaptureDevice(nullptr);
-    }
-    if (!hooks.keepOutputDevice) {
-        playback::SetOutputDevice(nullptr);
     }
     platform::SetDialogs(nullptr);
     platform::SetProcessMessages({});

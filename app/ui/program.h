@@ -9,6 +9,9 @@ class TFormMain;
 namespace platform {
 class Dialogs;
 }
+namespace playback {
+class OutputDevice;
+}
 
 namespace app {
 
@@ -24,8 +27,8 @@ struct EntryHooks {
     platform::Dialogs* dialogs = nullptr;
     // Keep the capture device a test installed instead of the Qt Multimedia one.
     bool keepCaptureDevice = false;
-    // Keep the output device a test installed instead of the Qt Multimedia one.
-    bool keepOutputDevice = false;
+    // The editor's output device instead of the Qt Multimedia one (not owned).
+    playback::OutputDevice* output = nullptr;
     // The program's own path when empty; a test gives a path in a folder of its own, so its
     // settings file and Temp folder are its own.
     QString executablePath;

@@ -5,14 +5,14 @@
 
 namespace testsupport {
 
-int ScriptedOutput::Open() {
+playback::OutputError ScriptedOutput::Open() {
     Close();
-    if (openFailure_ != 0) {
+    if (openFailure_ != playback::OutputError::Ok) {
         return openFailure_;
     }
     open_ = true;
     volume_ = 65535;
-    return playback::OutputOk;
+    return playback::OutputError::Ok;
 }
 
 void ScriptedOutput::Write(const uint8_t* data, uint32_t bytes) {

@@ -13,8 +13,8 @@ namespace testsupport {
 // order and across resets, and plays only when the test says how many bytes have been played.
 class ScriptedOutput : public playback::OutputDevice {
   public:
-    // Every Open fails with `code` until SetOpenFailure(0).
-    void SetOpenFailure(int code) { openFailure_ = code; }
+    // Every Open fails with `code` until SetOpenFailure(OutputError::Ok).
+    void SetOpenFailure(playback::OutputError code) { openFailure_ = code; }
     // Runs inside every Reset and Close, as a backend that spins the event loop there would
     // run the application's timers.
     void SetInsideResetClose(std::function<void()> hook) { insideResetClose_ = std::move(hook); }
@@ -31,7 +31,7 @@ class ScriptedOutput : public playback::OutputDevice {
     bool IsOpen() const { return open_; }
     int ResetCalls() const { return resetCalls_; }
 
-    int Open() override;
+    playback::OutputError Open() override;
     void Write(const uint8_t* data, uint32_t bytes) override;
     uint64_t PlayedBytes() override { return played_; }
     void Reset() override;
@@ -44,7 +44,7 @@ class ScriptedOutput : public playback::OutputDevice {
     std::vector<uint8_t> sent_;
     uint64_t written_ = 0; // since the last Reset
     uint64_t played_ = 0;
-    int openFailure_ = 0;
+    playback::OutputError openFailure_ = playback::OutputError::Ok;
     int resetCalls_ = 0;
     bool open_ = false;
     uint16_t volume_ = 65535;

@@ -68,10 +68,11 @@ class PromptDialogs : public testsupport::RecordingDialogs {
   public:
     QString InputBox(const QString& caption, const QString& prompt,
                      const QString& defaultText) override {
-        playingWhenAsked.push_back(playback::state.Playing);
+        playingWhenAsked.push_back(form && form->Playback().Playing());
         return RecordingDialogs::InputBox(caption, prompt, defaultText);
     }
     std::vector<bool> playingWhenAsked;
+    const TFormEdit* form = nullptr; // whose playback to look at
 };
 
 // An editor over a stopped take of TakeBlocks blocks in a work folder of its own.
@@ -88,24 +89,21 @@ class FormEditTest : public ::testing::Test {
         record::AllocateBuffers();
         record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
         WriteTake(TakeBlocks);
-        playback::state = playback::State{};
-        playback::SetOutputDevice(&output);
         platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([this] {
             if (pump) {
                 pump();
             }
         });
-        form = std::make_unique<TFormEdit>();
+        form = std::make_unique<TFormEdit>(output);
+        dialogs.form = form.get();
         form->TimerPlay->stop(); // the test is the clock
         form->show();
     }
 
     void TearDown() override {
+        dialogs.form = nullptr;
         form.reset();
-        playback::CloseOutput();
-        playback::SetOutputDevice(nullptr);
-        playback::state = playback::State{};
         operations::DeleteWorkFiles();
         record::state.RecordingStream.Release();
         platform::SetDialogs(nullptr);
@@ -232,7 +230,7 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
         Reopen();
         c.setUp();
         StartPlayAll();
-        ASSERT_TRUE(playback::state.Playing);
+        ASSERT_TRUE(form->Playback().Playing());
         const int resets = output.ResetCalls();
         if (*c.answer) {
             dialogs.inputAnswers = {c.answer};
@@ -242,7 +240,7 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
         EXPECT_FALSE(form->Busy());
         EXPECT_FALSE(form->ProgressBar->isVisible());
-        EXPECT_EQ(playback::state.Playing, !c.stopsPlayback);
+        EXPECT_EQ(form->Playback().Playing(), !c.stopsPlayback);
         EXPECT_EQ(output.ResetCalls() > resets, c.stopsPlayback);
     }
 }
@@ -283,13 +281,13 @@ TEST_P(EditorPrompt, AsksAfterStoppingPlaybackAndEndsIdleWhateverTheAnswer) {
     const PromptCase& c = GetParam();
     Select(11, 21);
     StartPlayAll();
-    ASSERT_TRUE(playback::state.Playing);
+    ASSERT_TRUE(form->Playback().Playing());
     if (c.answer) {
         dialogs.inputAnswers = {c.answer};
     }
     form->findChild<QAction*>(c.action)->trigger();
     EXPECT_EQ(dialogs.playingWhenAsked, std::vector<bool>{false});
-    EXPECT_FALSE(playback::state.Playing);
+    EXPECT_FALSE(form->Playback().Playing());
     // 1560: 32767 / 2100, the loudest block of 11..21, as a percentage.
     EXPECT_EQ(dialogs.inputs,
               QStringList{QString(c.action) == "menuAmplify"
@@ -339,7 +337,7 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
         QTest::mousePress(form->Wave, Qt::LeftButton, {}, QPoint(40, WaveY()));
         QTest::mouseMove(form->Wave, QPoint(60, WaveY()));
         QTest::mouseRelease(form->Wave, Qt::LeftButton, {}, QPoint(60, WaveY()));
-        EXPECT_FALSE(playback::state.Playing);
+        EXPECT_FALSE(form->Playback().Playing());
         closeRefused = !form->close() && form->isVisible();
         EXPECT_EQ(S().SelStart, selStart);
         EXPECT_EQ(S().SelEnd, selEnd);
@@ -432,14 +430,14 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     StartPlayAll();
     output.Play(5 * record::BlockBytes);
     form->TimerPlayTimer();
-    ASSERT_TRUE(playback::state.Playing);
+    ASSERT_TRUE(form->Playback().Playing());
     struct Seen {
         bool playing, editFile;
         int64_t takeBytes;
     };
     std::vector<Seen> seen;
     output.SetInsideResetClose([&] {
-        seen.push_back({playback::state.Playing, QFile::exists(app::state.paths.EditFilePath),
+        seen.push_back({form->Playback().Playing(), QFile::exists(app::state.paths.EditFilePath),
                         QFileInfo(app::state.paths.RecordingFilePath).size()});
     });
     form->close();
@@ -448,7 +446,7 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     EXPECT_TRUE(seen[0].editFile) << "the edit file went before playback stopped";
     EXPECT_EQ(seen[0].takeBytes, int64_t(TakeBlocks) * record::BlockBytes);
     EXPECT_FALSE(output.IsOpen());
-    EXPECT_FALSE(playback::state.Playing);
+    EXPECT_FALSE(form->Playback().Playing());
     const size_t sent = output.Sent().size();
     form->TimerPlayTimer(); // the timer runs on while the window is hidden
     EXPECT_EQ(output.Sent().size(), sent);
@@ -460,7 +458,7 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     EXPECT_EQ(output.Volume(), 32768);
 
     StartPlayAll();
-    while (playback::state.Playing) {
+    while (form->Playback().Playing()) {
         output.PlayQueued();
         form->TimerPlayTimer();
     }
@@ -472,18 +470,18 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     StartPlayAll();
     const int x = editor::view.WaveLeft + 30;
     QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(x, WaveY()));
-    EXPECT_TRUE(playback::state.Playing);
-    EXPECT_TRUE(playback::state.PlayAllMode);
-    EXPECT_EQ(playback::state.PlayFrom, uint32_t(editor::BlockAt(editor::view, x)));
+    EXPECT_TRUE(form->Playback().Playing());
+    EXPECT_TRUE(form->Playback().PlayAllMode());
+    EXPECT_EQ(form->Playback().PlayFrom(), uint32_t(editor::BlockAt(editor::view, x)));
     QTest::mouseClick(form->SBtnStop, Qt::LeftButton);
-    EXPECT_FALSE(playback::state.Playing);
+    EXPECT_FALSE(form->Playback().Playing());
 
     // Play Selection from the cursor to the end of the selection.
     Select(11, 40);
     QTest::mouseClick(form->SBtnPlaySelection, Qt::LeftButton);
-    EXPECT_FALSE(playback::state.PlayAllMode);
-    EXPECT_EQ(playback::state.PlayFrom, 11u);
-    EXPECT_EQ(playback::state.PlayTo, 40u);
+    EXPECT_FALSE(form->Playback().PlayAllMode());
+    EXPECT_EQ(form->Playback().PlayFrom(), 11u);
+    EXPECT_EQ(form->Playback().PlayTo(), 40u);
     form->TimerPlayTimer();
 
     // A click inside the selection restarts it at the clicked block; the cursor then goes back
@@ -497,10 +495,10 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     int16_t first;
     std::memcpy(&first, output.Sent().data() + before, 2);
     EXPECT_EQ(first, 2500) << "the first buffer queued after the click holds block " << first / 100;
-    EXPECT_TRUE(playback::state.Playing);
-    EXPECT_FALSE(playback::state.PlayAllMode);
-    EXPECT_EQ(playback::state.PlayFrom, 25u);
-    EXPECT_EQ(playback::state.PlayTo, 40u);
+    EXPECT_TRUE(form->Playback().Playing());
+    EXPECT_FALSE(form->Playback().PlayAllMode());
+    EXPECT_EQ(form->Playback().PlayFrom(), 25u);
+    EXPECT_EQ(form->Playback().PlayTo(), 40u);
     EXPECT_EQ(S().CursorBlock, 11u);
     EXPECT_EQ(S().SelStart, 11u);
     EXPECT_EQ(S().SelEnd, 40u);
@@ -569,12 +567,12 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         Select(11, 20);
         form->Wave->Redraw(); // Select() sets the engine's fields only
         StartPlayAll();
-        ASSERT_TRUE(playback::state.Playing);
+        ASSERT_TRUE(form->Playback().Playing());
         const QImage drawn = editor::view.WaveBitmap.copy();
         bool playedDuringSave = false;
         pump = [&] {
             if (exporting::state.Exporting) {
-                playedDuringSave = playedDuringSave || playback::state.Playing;
+                playedDuringSave = playedDuringSave || form->Playback().Playing();
                 editor::view.WaveBitmap.fill(Qt::magenta);
             }
         };
@@ -587,7 +585,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         pump = nullptr;
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
         EXPECT_FALSE(playedDuringSave);
-        EXPECT_FALSE(playback::state.Playing);
+        EXPECT_FALSE(form->Playback().Playing());
         EXPECT_TRUE(editor::view.WaveBitmap == drawn) << "the wave was not redrawn after the save";
 
         QFile wav(target);
@@ -639,7 +637,6 @@ class FormEditFromMainWindow : public ::testing::Test {
         record::state = record::State{};
         operations::state = operations::State{};
         record::SetCaptureDevice(&device);
-        playback::SetOutputDevice(&output);
         platform::SetDialogs(&dialogs);
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
     }
@@ -650,7 +647,6 @@ class FormEditFromMainWindow : public ::testing::Test {
             main.reset();
         }
         unsetenv("XDG_DATA_HOME");
-        playback::SetOutputDevice(nullptr);
         record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
         platform::SetFreeSpaceProvider(nullptr);
@@ -660,7 +656,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
-        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")));
+        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
+                                           output);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;

@@ -14,6 +14,7 @@
 #include "support/caption_fit.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
+#include "support/scripted_output.h"
 #include "support/temp_dir.h"
 
 #include <QAction>
@@ -75,7 +76,9 @@ class FormMainTest : public ::testing::Test {
             launches << (QStringList{program} + arguments).join(' ');
             return launchSucceeds;
         });
-        form = std::make_unique<TFormMain>(exe);
+        // A machine without sound outputs: the editor opens silent.
+        output.SetOpenFailure(playback::OutputError::NoDevice);
+        form = std::make_unique<TFormMain>(exe, output);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -115,6 +118,7 @@ class FormMainTest : public ::testing::Test {
     QString exe;
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
+    testsupport::ScriptedOutput output;
     QStringList launches;
     bool launchSucceeds = true;
     std::unique_ptr<TFormMain> form;
@@ -232,7 +236,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
-    form = std::make_unique<TFormMain>(exe);
+    form = std::make_unique<TFormMain>(exe, output);
     form->TimerRec->stop();
     form->TimerStatus->stop();
     EXPECT_EQ(dialogs.messages,
@@ -584,11 +588,13 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1); // holds no "Velmar Recorder"
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
+    testsupport::ScriptedOutput output;
+    output.SetOpenFailure(playback::OutputError::NoDevice);
     record::state = record::State{};
     record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
     {
-        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")));
+        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), output);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;

@@ -11,6 +11,7 @@
 #include "platform/services/process_messages.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
+#include "support/scripted_output.h"
 #include "support/temp_dir.h"
 #include "unit/export/tool_output.h"
 
@@ -264,7 +265,8 @@ class SaveAsTest : public ::testing::Test {
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
         platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
-        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")));
+        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
+                                           output);
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
@@ -305,6 +307,7 @@ class SaveAsTest : public ::testing::Test {
     testsupport::TempDir dir;
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
+    testsupport::ScriptedOutput output; // the editor's, which these tests never open
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
 };

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "unit/operations/editing_fixture.h"
 
+#include "base/event_pump.h"
 #include "operations/clipboard.h"
+#include "operations/sound_source.h"
 #include "playback/playback.h"
+#include "record/errors.h"
 #include "support/scripted_output.h"
 
 #include <QFile>
@@ -21,8 +24,8 @@ namespace {
 
 constexpr uint32_t B = record::BlockBytes;
 
-// A 100-block recording (block k holds the left sample k) opened in the editor, with the
-// scripted output installed and open.
+// A 100-block recording (block k holds the left sample k) opened in the editor, with a player
+// over it and a scripted output, open.
 class PlaybackTest : public testsupport::EditingTest {
   protected:
     static constexpr uint32_t Blocks = 100;
@@ -35,26 +38,23 @@ class PlaybackTest : public testsupport::EditingTest {
             recording_.WriteBlock(k, block.data());
         }
         Open(Blocks, Blocks, false);
-        playback::state = playback::State{};
-        playback::SetOutputDevice(&out_);
-        ASSERT_TRUE(playback::OpenOutput(nullptr));
+        player_.Open();
     }
 
     void TearDown() override {
-        playback::CloseOutput();
-        playback::SetOutputDevice(nullptr);
+        player_.Close();
         EditingTest::TearDown();
     }
 
     // Ticks, letting the device play `perTick` bytes between ticks, until playback ends.
     // Checks on every tick that at most the ring's 40 blocks are queued.
     void RunToEnd(uint64_t perTick = 3 * B + 1000) {
-        for (int tick = 0; tick < 1000 && playback::state.Playing; ++tick) {
-            playback::PlayTick();
+        for (int tick = 0; tick < 1000 && player_.Playing(); ++tick) {
+            player_.Tick();
             ASSERT_LE(out_.Queued(), uint64_t(playback::BufferCount) * B) << "tick " << tick;
             out_.Play(perTick);
         }
-        ASSERT_FALSE(playback::state.Playing) << "playback did not end";
+        ASSERT_FALSE(player_.Playing()) << "playback did not end";
     }
 
     // The recording file's bytes of blocks `blocks` (0: a silent block), each padded with
@@ -91,6 +91,9 @@ class PlaybackTest : public testsupport::EditingTest {
     }
 
     ScriptedOutput out_;
+    operations::CurrentLevelSource sound_;
+    base::IdleEventPump pump_;
+    playback::Player player_{out_, sound_, pump_};
 
   public:
     // For the cases' set-up: the editor reopened on the recording's first `fileBlocks` blocks
@@ -98,6 +101,11 @@ class PlaybackTest : public testsupport::EditingTest {
     void Reopen(uint32_t fileBlocks, uint32_t newest, bool loop) { Open(fileBlocks, newest, loop); }
     void TruncateRecording(off_t bytes) {
         ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), bytes), 0);
+    }
+    // Play Selection from the cursor, as its button does.
+    void PlaySelection() {
+        const operations::State& e = operations::state;
+        player_.PlaySelection(e.CursorBlock, {e.SelStart, e.SelEnd, e.CursorBlock});
     }
 };
 
@@ -120,16 +128,15 @@ TEST_P(PlayRanges, SendsExactlyTheBlocksOfTheRangeInOrderAndEnds) {
     const PlayCase& c = GetParam();
     c.arrange(*this);
     if (c.playAll) {
-        playback::state.PlayFrom = c.playFrom;
-        playback::PlayAll();
+        player_.PlayAll(c.playFrom);
     } else {
-        playback::PlaySelection();
+        PlaySelection();
     }
     RunToEnd();
     EXPECT_EQ(SentBlocks(), c.expected);
     EXPECT_TRUE(out_.Sent() == RecordingBytes(c.expected)) << "bytes differ from the recording";
     if (!c.expected.empty()) {
-        EXPECT_EQ(playback::state.PlayBlock, playback::state.PlayTo);
+        EXPECT_EQ(player_.PlayBlock(), player_.PlayTo());
     }
 }
 
@@ -177,82 +184,168 @@ INSTANTIATE_TEST_SUITE_P(Playback, PlayRanges, ::testing::ValuesIn(playCases),
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(PlaybackTest, PlaySelectionAfterALongPlayAllCountsOnlyItsOwnBuffers) {
-    playback::state.PlayFrom = 1;
-    playback::PlayAll();
-    for (int tick = 0; playback::state.PlayBlock < 90; ++tick) {
+    player_.PlayAll(1);
+    for (int tick = 0; player_.PlayBlock() < 90; ++tick) {
         ASSERT_LT(tick, 200);
-        playback::PlayTick();
+        player_.Tick();
         out_.Play(2 * B);
     }
     const size_t before = out_.Sent().size();
     SelectAt(10, 29, 10);
-    playback::PlaySelection();
-    playback::PlayTick();
+    PlaySelection();
+    player_.Tick();
     out_.Play(B);
-    playback::PlayTick();
-    EXPECT_TRUE(playback::state.Playing) << "ended by buffers of the previous playback";
-    EXPECT_EQ(playback::state.PlayBlock, 10u);
+    player_.Tick();
+    EXPECT_TRUE(player_.Playing()) << "ended by buffers of the previous playback";
+    EXPECT_EQ(player_.PlayBlock(), 10u);
     RunToEnd(B);
     EXPECT_EQ(SentBlocks(before), Range(10, 29));
 }
 
 TEST_F(PlaybackTest, StopMidHalfDropsTheQueueAndPlayAllResumesAtThePlayLine) {
-    playback::state.PlayFrom = 1;
-    playback::PlayAll();
-    playback::PlayTick();
+    player_.PlayAll(1);
+    player_.Tick();
     out_.Play(27 * B + 500);
-    playback::PlayTick(); // the first half has played: it now holds blocks 41..60
+    player_.Tick(); // the first half has played: it now holds blocks 41..60
     ASSERT_EQ(SentBlocks(), Range(1, 60));
-    playback::StopPlay();
-    EXPECT_FALSE(playback::state.Playing);
+    player_.Stop();
+    EXPECT_FALSE(player_.Playing());
     EXPECT_EQ(out_.Queued(), 0u);
-    EXPECT_EQ(playback::state.PlayFrom, 27u);
-    EXPECT_EQ(playback::state.PlayTo, 100u);
+    EXPECT_EQ(player_.PlayFrom(), 27u);
+    EXPECT_EQ(player_.PlayTo(), 100u);
     out_.Play(B);
-    playback::PlayTick();
+    player_.Tick();
     EXPECT_EQ(out_.Sent().size(), size_t(60) * B) << "a stopped playback queued more";
 
-    playback::PlayAll();
+    player_.PlayAll(player_.PlayFrom());
     RunToEnd();
     EXPECT_EQ(SentBlocks(size_t(60) * B), Range(27, 100));
 }
 
 TEST_F(PlaybackTest, ClosingDuringPlaybackStopsBeforeReleasingAndLaterTicksTouchNothing) {
-    playback::PlayAll();
-    playback::PlayTick();
+    player_.PlayAll(1);
+    player_.Tick();
     out_.Play(25 * B);
     std::vector<bool> playingInside;
     out_.SetInsideResetClose([&] {
-        playingInside.push_back(playback::state.Playing);
-        playback::PlayTick(); // a timer that fires while the device is taken down
+        playingInside.push_back(player_.Playing());
+        player_.Tick(); // a timer that fires while the device is taken down
     });
     const size_t sent = out_.Sent().size();
-    playback::CloseOutput();
+    player_.Close();
     operations::DeleteWorkFiles();
-    playback::PlayTick();
+    player_.Tick();
     EXPECT_EQ(playingInside, std::vector<bool>({false, false, false}));
     EXPECT_FALSE(out_.IsOpen());
-    EXPECT_FALSE(playback::state.OutputOpen);
+    EXPECT_FALSE(player_.OutputOpen());
     EXPECT_EQ(out_.Sent().size(), sent);
 }
 
 TEST_F(PlaybackTest, VolumeFollowsTheDeviceAndAFailedOpenLeavesTheEditorSilent) {
-    EXPECT_EQ(playback::GetVolume(), 65535);
-    playback::SetVolume(32768);
+    EXPECT_EQ(player_.Volume(), 65535);
+    player_.SetVolume(32768);
     EXPECT_EQ(out_.Volume(), 32768);
-    EXPECT_EQ(playback::GetVolume(), 32768);
+    EXPECT_EQ(player_.Volume(), 32768);
 
-    playback::CloseOutput();
-    out_.SetOpenFailure(playback::OutputNoDevice);
-    QString error;
-    EXPECT_FALSE(playback::OpenOutput(&error));
-    EXPECT_EQ(error, "There is no sound output device.");
-    EXPECT_EQ(playback::GetVolume(), 0);
-    playback::SetVolume(100);
-    playback::PlayAll();
-    playback::PlayTick();
-    EXPECT_FALSE(playback::state.Playing);
+    player_.Close();
+    out_.SetOpenFailure(playback::OutputError::NoDevice);
+    try {
+        player_.Open();
+        ADD_FAILURE() << "a failed open was not reported";
+    } catch (const record::UserError& error) {
+        EXPECT_STREQ(error.what(), "There is no sound output device.");
+    }
+    EXPECT_FALSE(player_.OutputOpen());
+    EXPECT_EQ(player_.Volume(), 0);
+    player_.SetVolume(100);
+    player_.PlayAll(1);
+    player_.Tick();
+    EXPECT_FALSE(player_.Playing());
     EXPECT_TRUE(out_.Sent().empty());
+}
+
+// A sound held in memory: block k's samples all hold `mark` * 1000 + k.
+class MemorySound final : public operations::SoundSource {
+  public:
+    MemorySound(uint32_t blocks, int16_t mark) : blocks_(blocks), mark_(mark) {}
+    static int16_t Sample(int16_t mark, uint32_t position) {
+        return int16_t(mark * 1000 + int(position));
+    }
+    uint32_t Blocks() const override { return blocks_; }
+    size_t ReadPosition(uint32_t position, void* buf) const override {
+        return ReadPositions(position, 1, buf) * size_t(B);
+    }
+    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override {
+        if (position < 1 || position > blocks_) {
+            return 0;
+        }
+        count = std::min(count, blocks_ - position + 1);
+        auto* samples = static_cast<int16_t*>(buf);
+        for (uint32_t k = 0; k < count; ++k) {
+            std::fill_n(samples + size_t(k) * B / 2, B / 2, Sample(mark_, position + k));
+        }
+        return count;
+    }
+    std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
+
+  private:
+    uint32_t blocks_;
+    int16_t mark_;
+};
+
+// The positions of `mark`'s sound that `out` received, in order (-1: a block of anything else).
+std::vector<int> BlocksOf(const ScriptedOutput& out, int16_t mark) {
+    std::vector<int> blocks;
+    for (size_t at = 0; at + B <= out.Sent().size(); at += B) {
+        const auto* samples = reinterpret_cast<const int16_t*>(out.Sent().data() + at);
+        const int position = samples[0] - mark * 1000;
+        const bool whole = std::all_of(samples, samples + B / 2,
+                                       [&](int16_t v) { return v == samples[0]; });
+        blocks.push_back(whole && position >= 1 ? position : -1);
+    }
+    return blocks;
+}
+
+// Two players, each with its own sound and output, play at once at their own pace; stopping one
+// leaves the other playing, and each output receives exactly its own sound's range.
+TEST(Players, TwoPlayersOverTwoSoundsPlaySideBySideIndependently) {
+    base::IdleEventPump pump;
+    const MemorySound soundA(70, 1), soundB(50, 2);
+    ScriptedOutput outA, outB;
+    playback::Player a(outA, soundA, pump), b(outB, soundB, pump);
+    a.Open();
+    b.Open();
+    a.PlayAll(1);
+    b.PlaySelection(5, {5, 48, 5});
+    b.SetVolume(1000);
+    EXPECT_EQ(outA.Volume(), 65535);
+
+    for (int tick = 0; tick < 1000 && (a.Playing() || b.Playing()); ++tick) {
+        a.Tick();
+        b.Tick();
+        outA.Play(3 * B);
+        outB.Play(B);
+        if (b.PlayBlock() == 12 && b.Playing()) {
+            b.Stop();
+            EXPECT_TRUE(a.Playing()) << "stopping one player stopped the other";
+            EXPECT_EQ(b.PlayFrom(), 12u);
+        }
+    }
+    EXPECT_FALSE(a.Playing());
+    EXPECT_FALSE(b.Playing());
+    EXPECT_TRUE(a.PlayAllMode());
+    EXPECT_FALSE(b.PlayAllMode());
+    EXPECT_EQ(a.PlayBlock(), 70u);
+    EXPECT_EQ(BlocksOf(outA, 1), Range(1, 70));
+    // b queued both halves (5..44) on its first tick and nothing after its stop at 12.
+    EXPECT_EQ(BlocksOf(outB, 2), Range(5, 44));
+    EXPECT_EQ(b.PlayTo(), 50u);
+
+    // Closing one releases only its own output.
+    a.Close();
+    EXPECT_FALSE(outA.IsOpen());
+    EXPECT_TRUE(outB.IsOpen());
+    EXPECT_EQ(b.Volume(), 1000);
 }
 
 } // namespace
