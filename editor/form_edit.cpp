@@ -2,9 +2,9 @@
 #include "editor/form_edit.h"
 
 #include "app/help_file.h"
-#include "base/event_pump.h"
 #include "app/startup.h"
 #include "about/form_about.h"
+#include "base/event_pump.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"

@@ -95,8 +95,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output,
-                     QWidget* parent)
+TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output, QWidget* parent)
     : QMainWindow(parent), executablePath_(executablePath), output_(output) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

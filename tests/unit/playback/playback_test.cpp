@@ -299,8 +299,8 @@ std::vector<int> BlocksOf(const ScriptedOutput& out, int16_t mark) {
     for (size_t at = 0; at + B <= out.Sent().size(); at += B) {
         const auto* samples = reinterpret_cast<const int16_t*>(out.Sent().data() + at);
         const int position = samples[0] - mark * 1000;
-        const bool whole = std::all_of(samples, samples + B / 2,
-                                       [&](int16_t v) { return v == samples[0]; });
+        const bool whole =
+            std::all_of(samples, samples + B / 2, [&](int16_t v) { return v == samples[0]; });
         blocks.push_back(whole && position >= 1 ? position : -1);
     }
     return blocks;
