@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "recovery/found_recording.h"
+#include "recovery/take_holder.h"
+
 #include <QDialog>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QFrame;
@@ -16,6 +20,7 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+class TFormInfo;
 
 namespace editor {
 class WaveWidget;
@@ -34,7 +39,9 @@ struct MouseAction;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormEdit(QWidget* parent = nullptr);
+    // The ports must outlive the window.
+    TFormEdit(const base::FileSystem& fileSystem, base::EventPump& events,
+              QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
@@ -182,4 +189,8 @@ class TFormEdit : public QDialog {
     bool closeRequested_ = false;
     bool historyNoteShown_ = false;
     bool centred_ = false;
+    // The found recording of the work folder, offered by each opening, let go by each closing.
+    recovery::RecorderTakeHolder take_;
+    recovery::Recovery recovery_;
+    std::unique_ptr<TFormInfo> info_; // its window; a window of its own, as the editor is
 };

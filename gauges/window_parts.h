@@ -17,15 +17,15 @@ Control* Make(QWidget* parent, const char* name, int left, int top, int width, i
 }
 
 // Runs the window of type Form that the program entry created, modally; a temporary one when
-// none exists (a window tested on its own).
-template <typename Form> void ShowModal() {
+// none exists (a window tested on its own), built with `ports`.
+template <typename Form, typename... Ports> void ShowModal(Ports&... ports) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* form = qobject_cast<Form*>(widget)) {
             form->exec();
             return;
         }
     }
-    Form form;
+    Form form(ports...);
     form.exec();
 }
 

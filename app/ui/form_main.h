@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "gauges/gauges.h"
 #include "record/pipeline.h"
 
@@ -32,8 +34,10 @@ class PictureBox;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    // `executablePath` decides where the settings file and the Temp work folder lie.
-    explicit TFormMain(const QString& executablePath, QWidget* parent = nullptr);
+    // `executablePath` decides where the settings file and the Temp work folder lie. The ports
+    // go to the editor it opens and must outlive the window.
+    TFormMain(const QString& executablePath, const base::FileSystem& fileSystem,
+              base::EventPump& events, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Start-up: work folder, settings, left-over work files, engine arrays, then the device.
@@ -134,5 +138,7 @@ class TFormMain : public QMainWindow, public record::Events {
     // Why start-up found no work folder; Record repeats it instead of doing nothing.
     QString startupError_;
     QString executablePath_;
+    const base::FileSystem& fileSystem_;
+    base::EventPump& events_;
     bool shown_ = false;
 };

@@ -3,6 +3,8 @@
 
 #include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
 #include "export/save_flow.h"
@@ -96,7 +98,7 @@ class FormEditTest : public ::testing::Test {
                 pump();
             }
         });
-        form = std::make_unique<TFormEdit>();
+        form = std::make_unique<TFormEdit>(fileSystem, events);
         form->TimerPlay->stop(); // the test is the clock
         form->show();
     }
@@ -156,6 +158,8 @@ class FormEditTest : public ::testing::Test {
     testsupport::ScriptedOutput output;
     PromptDialogs dialogs;
     std::function<void()> pump;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormEdit> form;
 };
 
@@ -660,7 +664,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
-        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")));
+        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
+                                           fileSystem, events);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -671,6 +676,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> main;
 };
 

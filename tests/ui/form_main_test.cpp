@@ -75,7 +75,7 @@ class FormMainTest : public ::testing::Test {
             launches << (QStringList{program} + arguments).join(' ');
             return launchSucceeds;
         });
-        form = std::make_unique<TFormMain>(exe);
+        form = std::make_unique<TFormMain>(exe, fileSystem, events);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -117,6 +117,8 @@ class FormMainTest : public ::testing::Test {
     testsupport::RecordingDialogs dialogs;
     QStringList launches;
     bool launchSucceeds = true;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> form;
     int ticks = 0;
 };
@@ -232,7 +234,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
-    form = std::make_unique<TFormMain>(exe);
+    form = std::make_unique<TFormMain>(exe, fileSystem, events);
     form->TimerRec->stop();
     form->TimerStatus->stop();
     EXPECT_EQ(dialogs.messages,
@@ -587,8 +589,10 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     record::state = record::State{};
     record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     {
-        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")));
+        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), fileSystem, events);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;

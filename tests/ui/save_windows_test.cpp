@@ -264,7 +264,8 @@ class SaveAsTest : public ::testing::Test {
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
         platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
-        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")));
+        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
+                                           fileSystem, events);
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
@@ -305,6 +306,8 @@ class SaveAsTest : public ::testing::Test {
     testsupport::TempDir dir;
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
 };
