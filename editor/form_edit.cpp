@@ -247,10 +247,14 @@ class TFormEdit::ProgressShown {
     QProgressBar* bar_;
 };
 
-TFormEdit::TFormEdit(playback::OutputDevice& output, QWidget* parent)
+TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
+                     base::EventPump& events, QWidget* parent)
     : QDialog(parent), sound_(std::make_unique<operations::CurrentLevelSource>()),
       pump_(std::make_unique<PendingMessagesPump>()),
-      player_(std::make_unique<playback::Player>(output, *sound_, *pump_)) {
+      player_(std::make_unique<playback::Player>(output, *sound_, *pump_)),
+      recovery_(take_, fileSystem, events,
+                {app::state.paths.RecoveryFilePath.toStdString(),
+                 app::state.paths.PeakFilePath.toStdString()}) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
@@ -265,6 +269,7 @@ TFormEdit::TFormEdit(playback::OutputDevice& output, QWidget* parent)
     BuildControls();
     setMinimumSize(700, 450);
     resize(872, 575);
+    info_ = std::make_unique<TFormInfo>(recovery_);
     FormCreate();
 }
 
@@ -489,7 +494,7 @@ void TFormEdit::FormShow() {
     closeRequested_ = false;
     PlaceProgressBar();
     // A take kept from an earlier run may be loaded in place of the current one.
-    OfferFoundRecording();
+    info_->Offer();
     // Level 0 follows the take's real order: a ring that wrapped starts after its newest block,
     // whatever mode the list shows now.
     record::State& r = record::state;
@@ -569,9 +574,10 @@ void TFormEdit::FormClose() {
     platform::ProcessMessages();
     // A recovered take is let go, and the work folder's recording file is the recording file
     // again, created empty.
-    const QString recoveryError = recovery::EndRecovery();
-    if (!recoveryError.isEmpty()) {
-        platform::CurrentDialogs().ShowError(recoveryError);
+    try {
+        recovery_.EndRecovery();
+    } catch (const record::UserError& error) {
+        ShowUserError(error);
     }
     try {
         record::DiscardRecording();

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "recovery/found_recording.h"
+#include "recovery/take_holder.h"
+
 #include <QDialog>
 
 #include <array>
@@ -17,6 +20,7 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+class TFormInfo;
 
 namespace base {
 class EventPump;
@@ -45,8 +49,9 @@ class Player;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    // Plays through `output` (not owned; it outlives the window).
-    explicit TFormEdit(playback::OutputDevice& output, QWidget* parent = nullptr);
+    // Plays through `output`; the devices and ports must outlive the window.
+    TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
+              base::EventPump& events, QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
@@ -199,4 +204,8 @@ class TFormEdit : public QDialog {
     bool closeRequested_ = false;
     bool historyNoteShown_ = false;
     bool centred_ = false;
+    // The found recording of the work folder, offered by each opening, let go by each closing.
+    recovery::RecorderTakeHolder take_;
+    recovery::Recovery recovery_;
+    std::unique_ptr<TFormInfo> info_; // its window; a window of its own, as the editor is
 };

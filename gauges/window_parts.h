@@ -17,7 +17,7 @@ Control* Make(QWidget* parent, const char* name, int left, int top, int width, i
 }
 
 // Runs the window of type Form that the program entry created, modally; a temporary one, made
-// from `args`, when none exists (a window tested on its own).
+// from `args` (its devices and ports), when none exists (a window tested on its own).
 template <typename Form, typename... Args> void ShowModal(Args&... args) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* form = qobject_cast<Form*>(widget)) {

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
-#include "app/startup.h"
 #include "operations/undo_history.h"
-#include "platform/services/process_messages.h"
-#include "record/errors.h"
 #include "record/peak_file.h"
-#include "record/pipeline.h"
 #include "record/raw_file.h"
 
 #include <algorithm>
@@ -18,8 +14,6 @@
 
 namespace recovery {
 
-State state;
-
 namespace {
 
 int16_t SampleAt(const uint8_t* p) {
@@ -30,36 +24,6 @@ int16_t SampleAt(const uint8_t* p) {
 // several times slower than runs of 40 blocks, and the scan's results are the same.
 constexpr uint32_t ScanRunBlocks = 40;
 
-// Fills entries 1..blocks of the tables from the file, block by block, in runs of
-// ScanRunBlocks blocks per read.
-void ScanPeaks(const record::RawFile& file, uint32_t blocks, const record::PeakTableRefs& peaks) {
-    state.Scanning = true;
-    if (state.ScratchBuffer.empty()) {
-        state.ScratchBuffer.resize(size_t(ScanRunBlocks) * record::BlockBytes);
-    }
-    uint8_t* buf = state.ScratchBuffer.data();
-    for (uint32_t first = 1; first <= blocks; first += ScanRunBlocks) {
-        const uint32_t count = std::min(ScanRunBlocks, blocks - first + 1);
-        const size_t want = size_t(count) * record::BlockBytes;
-        const size_t got = file.ReadBlocks(first, buf, count);
-        if (got < want) {
-            // The file shrank under us: the rest counts as silence, not as earlier samples.
-            std::memset(buf + got, 0, want - got);
-        }
-        for (uint32_t k = 0; k < count; ++k) {
-            const uint32_t i = first + k;
-            const record::BlockPeaks p = ScanBlockPeaks(buf + size_t(k) * record::BlockBytes);
-            peaks.maxL[i] = p.maxL;
-            peaks.minL[i] = p.minL;
-            peaks.maxR[i] = p.maxR;
-            peaks.minR[i] = p.minR;
-            state.ProgressPercent = float(i) / float(blocks) * 100.0f;
-            platform::ProcessMessages();
-        }
-    }
-    state.Scanning = false;
-}
-
 QString TruncationNotice(const std::string& path) {
     return QString("The found recording %1 is longer than %2 hours; only its first %2 hours were "
                    "loaded. The file itself is unchanged.")
@@ -67,22 +31,29 @@ QString TruncationNotice(const std::string& path) {
         .arg(record::PeakArrayLength / (10 * 3600));
 }
 
-// Clears Loading however Load leaves.
-struct LoadingScope {
-    LoadingScope() { state.Loading = true; }
-    ~LoadingScope() {
-        state.Loading = false;
-        state.Scanning = false;
-    }
+// Sets a flag for as long as it lives, however the scope is left.
+class FlagScope {
+  public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& flag_;
 };
 
 } // namespace
 
-bool ShouldOffer() {
-    if (record::state.ChosenModeIndex != 0 || state.Active) {
+Recovery::Recovery(TakeHolder& take, const base::FileSystem& fileSystem, base::EventPump& events,
+                   FoundRecordingPaths paths)
+    : take_(take), fileSystem_(fileSystem), events_(events), paths_(std::move(paths)) {}
+
+bool Recovery::ShouldOffer() {
+    if (!take_.ContinuousModeChosen() || active_) {
         return false;
     }
-    const std::string path = app::state.paths.RecoveryFilePath.toStdString();
+    const std::string& path = paths_.RecoveryFile;
     struct stat found {};
     if (::stat(path.c_str(), &found) != 0) {
         return false;
@@ -129,33 +100,57 @@ bool MarkPeakFileAs(const std::string& peakPath, const std::string& recoveryPath
     return ::utimensat(AT_FDCWD, peakPath.c_str(), times, 0) == 0;
 }
 
-LoadResult Load() {
+// Fills entries 1..blocks of the tables from the file, block by block, in runs of
+// ScanRunBlocks blocks per read.
+void Recovery::ScanPeaks(const record::RawFile& file, uint32_t blocks,
+                         const record::PeakTableRefs& peaks) {
+    const FlagScope scanning(scanning_);
+    if (scratchBuffer_.empty()) {
+        scratchBuffer_.resize(size_t(ScanRunBlocks) * record::BlockBytes);
+    }
+    uint8_t* buf = scratchBuffer_.data();
+    for (uint32_t first = 1; first <= blocks; first += ScanRunBlocks) {
+        const uint32_t count = std::min(ScanRunBlocks, blocks - first + 1);
+        const size_t want = size_t(count) * record::BlockBytes;
+        const size_t got = file.ReadBlocks(first, buf, count);
+        if (got < want) {
+            // The file shrank under us: the rest counts as silence, not as earlier samples.
+            std::memset(buf + got, 0, want - got);
+        }
+        for (uint32_t k = 0; k < count; ++k) {
+            const uint32_t i = first + k;
+            const record::BlockPeaks p = ScanBlockPeaks(buf + size_t(k) * record::BlockBytes);
+            peaks.maxL[i] = p.maxL;
+            peaks.minL[i] = p.minL;
+            peaks.maxR[i] = p.maxR;
+            peaks.minR[i] = p.minR;
+            progressPercent_ = float(i) / float(blocks) * 100.0f;
+            events_.ProcessMessages();
+        }
+    }
+}
+
+LoadResult Recovery::Load() {
     LoadResult result;
-    if (state.Loading) {
+    if (loading_) {
         return result;
     }
-    const std::string recoveryPath = app::state.paths.RecoveryFilePath.toStdString();
-    const std::string peakPath = app::state.paths.PeakFilePath.toStdString();
+    const std::string& recoveryPath = paths_.RecoveryFile;
+    const std::string& peakPath = paths_.PeakFile;
 
-    // Open first: when it fails the current take must still be there to edit.
-    record::RawFile file;
-    try {
-        file.OpenReadOnly(recoveryPath);
-    } catch (const record::FileOpenError& error) {
-        result.error = QString::fromUtf8(error.what());
-        return result;
-    }
+    // Open first: when it fails (FileOpenError) the current take must still be there to edit.
+    record::RawFile file(fileSystem_);
+    file.OpenReadOnly(recoveryPath);
 
-    LoadingScope loading;
-    state.ProgressPercent = 0;
-    state.FoundBlocks =
-        uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
+    const FlagScope loading(loading_);
+    progressPercent_ = 0;
+    foundBlocks_ = uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
     const uint32_t blocks = LoadableBlocks(file.SizeBytes());
-    const record::PeakTableRefs peaks = record::RecordingPeaks();
+    const record::PeakTableRefs peaks = take_.TakePeaks();
 
-    state.PeaksFromFile =
+    peaksFromFile_ =
         PeakFileBelongsTo(peakPath, recoveryPath) && record::ReadPeakFile(peakPath, peaks, blocks);
-    if (!state.PeaksFromFile) {
+    if (!peaksFromFile_) {
         ScanPeaks(file, blocks, peaks);
         // A cache that cannot be written only costs a scan next time.
         if (record::WritePeakFile(peakPath, peaks, blocks)) {
@@ -163,28 +158,23 @@ LoadResult Load() {
         }
     }
 
-    record::AdoptRecording(std::move(file), blocks);
-    operations::StartEditing(record::state.RecordingStream, peaks, blocks, blocks, false);
-    state.LoadedBlocks = blocks;
-    state.Active = true;
+    const record::RawFile& adopted = take_.AdoptTake(std::move(file), blocks);
+    operations::StartEditing(adopted, peaks, blocks, blocks, false);
+    loadedBlocks_ = blocks;
+    active_ = true;
     result.loaded = true;
-    if (blocks < state.FoundBlocks) {
+    if (blocks < foundBlocks_) {
         result.notice = TruncationNotice(recoveryPath);
     }
     return result;
 }
 
-QString EndRecovery() {
-    if (!state.Active) {
-        return {};
+void Recovery::EndRecovery() {
+    if (!active_) {
+        return;
     }
-    state.Active = false;
-    try {
-        record::DiscardRecording();
-    } catch (const record::FileOpenError& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
+    active_ = false;
+    take_.DiscardTake();
 }
 
 } // namespace recovery

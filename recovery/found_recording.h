@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "record/blocks.h"
+#include "recovery/take_holder.h"
 
 #include <QString>
 
@@ -15,53 +18,87 @@
 // block (ShouldOffer): it is opened read-only, and the next recording still goes to Velmar.raw.
 // Its block peaks are cached in the peak file Velmar.spv.
 //
-// The editor's opening calls ShouldOffer and, when it answers true, shows the found-recording
-// window, whose Load button calls Load; the editor's closing calls EndRecovery. Everything runs
-// on the GUI thread.
+// The editor window owns a Recovery: its opening calls ShouldOffer and, when it answers true,
+// shows the found-recording window, whose Load button calls Load; its closing calls
+// EndRecovery. Everything runs on the GUI thread.
 namespace recovery {
 
-// The module's state; one instance, recovery::state.
-struct State {
-    bool Active = false;   // the recovery file is the take being edited, until EndRecovery
-    bool Loading = false;  // Load runs; it lets pending messages run, so it can be re-entered
-    bool Scanning = false; // the peaks are being computed from the file: progress is worth showing
-    float ProgressPercent = 0;  // of the scan: block i of n gives i / n * 100
-    bool PeaksFromFile = false; // the last load took its peaks from the peak file
-    uint32_t LoadedBlocks = 0;  // blocks of the last load (at most PeakArrayLength)
-    uint32_t FoundBlocks = 0;   // whole blocks in the recovery file at the last load (capped)
-    std::vector<uint8_t> ScratchBuffer; // the scan's reads; sized by the first scan
+// The two files of a work folder the load reads and writes.
+struct FoundRecordingPaths {
+    std::string RecoveryFile; // "test"
+    std::string PeakFile;     // "Velmar.spv"
 };
-extern State state;
-
-// True when the editor should offer the recovery file: the mode chosen in the recording-mode
-// list is "Continuous" (a loop's take is never replaced) and the work folder holds a file
-// "test" of at least one block. A shorter one holds no sound to load: it is deleted, as start-up
-// deletes a left-over recording that short, and never offered.
-bool ShouldOffer();
 
 struct LoadResult {
-    bool loaded = false;
-    // The recovery file could not be opened: the text says why and names it. Nothing changed;
-    // the current take is still the recording.
-    QString error;
+    bool loaded = false; // false only when a load was already running
     // Set when the file is longer than the peak tables hold and only its first PeakArrayLength
     // blocks were loaded; says so and where the file lies.
     QString notice;
 };
 
-// Opens the recovery file read-only and, only once that succeeded, makes it the recording in
-// place of the current take (record::AdoptRecording) and lays it out as level 0 of the edit list
-// (one segment, blocks 1..LoadedBlocks). Its peaks come from the peak file when that belongs to
-// this file (PeakFileBelongsTo) and is valid for its length; otherwise they are computed block
-// by block, with ProgressPercent and platform::ProcessMessages() after every block, and the
-// peak file is written anew and marked as belonging to it. Does nothing while a load runs.
-// Needs record::AllocateBuffers to have run.
-LoadResult Load();
+// The found recording of one work folder, loaded into the take that `take` holds. The ports
+// must outlive it.
+class Recovery {
+  public:
+    Recovery(TakeHolder& take, const base::FileSystem& fileSystem, base::EventPump& events,
+             FoundRecordingPaths paths);
+    Recovery(const Recovery&) = delete;
+    Recovery& operator=(const Recovery&) = delete;
 
-// The editor closes: when a recovery file was loaded it is released and Velmar.raw is created
-// empty as the recording file again (record::DiscardRecording). Harmless otherwise.
-// Returns the error text when Velmar.raw cannot be created, else an empty text.
-QString EndRecovery();
+    // True when the editor should offer the recovery file: the mode chosen in the recording-mode
+    // list is "Continuous" (a loop's take is never replaced), no recovery file is loaded, and the
+    // work folder holds a file "test" of at least one block. A shorter one holds no sound to
+    // load: it is deleted, as start-up deletes a left-over recording that short, and never
+    // offered.
+    bool ShouldOffer();
+
+    // Opens the recovery file read-only and, only once that succeeded, makes it the take in
+    // place of the current one (TakeHolder::AdoptTake) and lays it out as level 0 of the edit
+    // list (one segment, blocks 1..LoadedBlocks). Its peaks come from the peak file when that
+    // belongs to this file (PeakFileBelongsTo) and is valid for its length; otherwise they are
+    // computed block by block, with ProgressPercent and the event pump after every block, and
+    // the peak file is written anew and marked as belonging to it. Does nothing while a load
+    // runs. Throws record::FileOpenError when the file cannot be opened: the text says why and
+    // names it, and the current take is still the take.
+    LoadResult Load();
+
+    // The editor closes: when a recovery file was loaded it is released and the recording file
+    // is created empty as the take again (TakeHolder::DiscardTake). Harmless otherwise. Throws
+    // record::FileOpenError when the recording file cannot be created.
+    void EndRecovery();
+
+    // The recovery file is the take, until EndRecovery.
+    bool Active() const { return active_; }
+    // Load runs; it lets pending messages run, so it can be re-entered.
+    bool Loading() const { return loading_; }
+    // The peaks are being computed from the file: progress is worth showing.
+    bool Scanning() const { return scanning_; }
+    // Of the scan: block i of n gives i / n * 100.
+    float ProgressPercent() const { return progressPercent_; }
+    // The last load took its peaks from the peak file.
+    bool PeaksFromFile() const { return peaksFromFile_; }
+    // Blocks of the last load (at most PeakArrayLength).
+    uint32_t LoadedBlocks() const { return loadedBlocks_; }
+    // Whole blocks in the recovery file at the last load (capped).
+    uint32_t FoundBlocks() const { return foundBlocks_; }
+
+  private:
+    void ScanPeaks(const record::RawFile& file, uint32_t blocks,
+                   const record::PeakTableRefs& peaks);
+
+    TakeHolder& take_;
+    const base::FileSystem& fileSystem_;
+    base::EventPump& events_;
+    const FoundRecordingPaths paths_;
+    bool active_ = false;
+    bool loading_ = false;
+    bool scanning_ = false;
+    float progressPercent_ = 0;
+    bool peaksFromFile_ = false;
+    uint32_t loadedBlocks_ = 0;
+    uint32_t foundBlocks_ = 0;
+    std::vector<uint8_t> scratchBuffer_; // the scan's reads; sized by the first scan
+};
 
 // Blocks a recovery file of sizeBytes loads: whole blocks (a trailing part-block is ignored),
 // at most PeakArrayLength, the capacity of the peak tables.

@@ -95,8 +95,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output, QWidget* parent)
-    : QMainWindow(parent), executablePath_(executablePath), output_(output) {
+TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output,
+                     const base::FileSystem& fileSystem, base::EventPump& events, QWidget* parent)
+    : QMainWindow(parent), executablePath_(executablePath), output_(output),
+      fileSystem_(fileSystem), events_(events) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -380,7 +382,7 @@ void TFormMain::BtnEditClick() {
     TimerRec->stop();
     TimerStatus->stop();
     hide();
-    ShowModal<TFormEdit>(output_);
+    ShowModal<TFormEdit>(output_, fileSystem_, events_);
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();

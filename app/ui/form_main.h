@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "gauges/gauges.h"
 #include "record/pipeline.h"
 
@@ -35,9 +37,11 @@ class OutputDevice;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    // `executablePath` decides where the settings file and the Temp work folder lie; the editor
-    // plays through `output` (not owned; it outlives the window).
+    // `executablePath` decides where the settings file and the Temp work folder lie. The editor
+    // it opens plays through `output` and is built with the other ports; all of them must
+    // outlive the window.
     TFormMain(const QString& executablePath, playback::OutputDevice& output,
+              const base::FileSystem& fileSystem, base::EventPump& events,
               QWidget* parent = nullptr);
     ~TFormMain() override;
 
@@ -140,5 +144,7 @@ class TFormMain : public QMainWindow, public record::Events {
     QString startupError_;
     QString executablePath_;
     playback::OutputDevice& output_;
+    const base::FileSystem& fileSystem_;
+    base::EventPump& events_;
     bool shown_ = false;
 };

@@ -7,6 +7,8 @@
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
@@ -15,7 +17,6 @@
 #include "platform/qt_output.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
-#include "recovery/ui/form_info.h"
 
 #include <QApplication>
 
@@ -73,16 +74,19 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     platform::QtOutput qtOutput;
     playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
 
+    // The ports the engine objects are built with, once for the run.
+    base::SystemFileSystem fileSystem;
+    base::QtEventPump events;
+
     int result = 0;
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain(executablePath, output);
-        TFormEdit formEdit(output);
+        TFormMain formMain(executablePath, output, fileSystem, events);
+        TFormEdit formEdit(output, fileSystem, events);
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress;
         TFormAbout formAbout;
-        TFormInfo formInfo;
         // A later start on this work folder asks for the window the user should see.
         std::unique_ptr<app::InstanceChannel> channel;
         if (lock.IsHeld()) {

@@ -4,6 +4,7 @@
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
 #include "platform/services/dialogs.h"
+#include "record/errors.h"
 #include "recovery/found_recording.h"
 
 #include <QApplication>
@@ -24,7 +25,8 @@ using gauges::Make;
 
 } // namespace
 
-TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent) {
+TFormInfo::TFormInfo(recovery::Recovery& recovery, QWidget* parent)
+    : QDialog(parent), recovery_(recovery) {
     setObjectName("FormInfo");
     setWindowTitle("Velmar Recorder");
     setModal(true);
@@ -77,15 +79,26 @@ void TFormInfo::BtnLoadClick() {
     // The load lets pending messages run: no second click may start another one meanwhile.
     BtnLoad->setEnabled(false);
     BtnDiscard->setEnabled(false);
-    const recovery::LoadResult result = recovery::Load();
+    QString error, notice;
+    try {
+        notice = recovery_.Load().notice;
+    } catch (const record::UserError& failure) {
+        error = QString::fromUtf8(failure.what());
+    }
     BtnLoad->setEnabled(true);
     BtnDiscard->setEnabled(true);
-    if (!result.error.isEmpty()) {
-        platform::CurrentDialogs().ShowError(result.error);
-    } else if (!result.notice.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(result.notice);
+    if (!error.isEmpty()) {
+        platform::CurrentDialogs().ShowError(error);
+    } else if (!notice.isEmpty()) {
+        platform::CurrentDialogs().ShowMessage(notice);
     }
     accept();
+}
+
+void TFormInfo::Offer() {
+    if (recovery_.ShouldOffer()) {
+        exec();
+    }
 }
 
 void TFormInfo::BtnDiscardClick() {
@@ -93,8 +106,8 @@ void TFormInfo::BtnDiscardClick() {
 }
 
 void TFormInfo::Timer1Timer() {
-    const float percent = recovery::state.ProgressPercent;
-    if (recovery::state.Scanning) {
+    const float percent = recovery_.ProgressPercent();
+    if (recovery_.Scanning()) {
         ProgressBar1->show();
         LabProgress->show();
     }
@@ -103,7 +116,7 @@ void TFormInfo::Timer1Timer() {
 }
 
 void TFormInfo::closeEvent(QCloseEvent* event) {
-    if (recovery::state.Loading) {
+    if (recovery_.Loading()) {
         event->ignore(); // the close box waits for the load
         return;
     }
@@ -111,14 +124,7 @@ void TFormInfo::closeEvent(QCloseEvent* event) {
 }
 
 void TFormInfo::reject() {
-    if (!recovery::state.Loading) {
+    if (!recovery_.Loading()) {
         QDialog::reject();
     }
-}
-
-void OfferFoundRecording() {
-    if (!recovery::ShouldOffer()) {
-        return;
-    }
-    gauges::ShowModal<TFormInfo>();
 }

@@ -8,15 +8,23 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
+namespace recovery {
+class Recovery;
+} // namespace recovery
+
 // The window that offers a recording found in the work folder and loads it. The load and its
-// rules are recovery::Load; this window only starts it and shows its progress.
+// rules are recovery::Recovery's (which must outlive the window); this window only starts it and
+// shows its progress.
 class TFormInfo : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormInfo(QWidget* parent = nullptr);
+    explicit TFormInfo(recovery::Recovery& recovery, QWidget* parent = nullptr);
 
     // Loads the recovery file (its errors and notices shown as boxes), then closes.
     void BtnLoadClick();
+    // The editor's opening calls this first: when the recovery should be offered
+    // (Recovery::ShouldOffer), the window is shown modally; otherwise nothing happens.
+    void Offer();
     // Closes; nothing changes.
     void BtnDiscardClick();
     // Every 100 ms: the scan's percentage on ProgressBar1 and LabProgress.
@@ -34,8 +42,7 @@ class TFormInfo : public QDialog {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
-};
 
-// The editor's opening calls this first: when recovery::ShouldOffer(), the program's TFormInfo
-// (a temporary one when none exists) is shown modally; otherwise nothing happens.
-void OfferFoundRecording();
+  private:
+    recovery::Recovery& recovery_;
+};

@@ -3,6 +3,8 @@
 
 #include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
 #include "export/save_flow.h"
@@ -95,7 +97,7 @@ class FormEditTest : public ::testing::Test {
                 pump();
             }
         });
-        form = std::make_unique<TFormEdit>(output);
+        form = std::make_unique<TFormEdit>(output, fileSystem, events);
         dialogs.form = form.get();
         form->TimerPlay->stop(); // the test is the clock
         form->show();
@@ -154,6 +156,8 @@ class FormEditTest : public ::testing::Test {
     testsupport::ScriptedOutput output;
     PromptDialogs dialogs;
     std::function<void()> pump;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormEdit> form;
 };
 
@@ -657,7 +661,7 @@ class FormEditFromMainWindow : public ::testing::Test {
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
         main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
-                                           output);
+                                           output, fileSystem, events);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -668,6 +672,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> main;
 };
 

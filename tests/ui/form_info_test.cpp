@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/ui/form_info.h"
 
-#include "app/startup.h"
 #include "platform/services/dialogs.h"
-#include "platform/services/process_messages.h"
+#include "record/errors.h"
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "support/caption_fit.h"
@@ -21,34 +20,46 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// Runs what the test gives it whenever the load lets pending messages run.
+struct TestPump : base::EventPump {
+    void ProcessMessages() override {
+        if (pending) {
+            pending();
+        }
+    }
+    std::function<void()> pending;
+};
+
 class FormInfoTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        app::state = app::State{};
-        app::state.paths = app::WorkPathsFor(QString::fromStdString(dir.path()));
         record::state = record::State{};
         record::AllocateBuffers();
         record::state.RecordingFilePath = dir.file("Velmar.raw");
         record::DiscardRecording(); // the current take, empty
-        recovery::state = recovery::State{};
         platform::SetDialogs(&dialogs);
         std::ofstream(dir.file("test"), std::ios::binary) << std::string(3 * 17640, '\x40');
         form.show();
     }
     void TearDown() override {
         platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
         record::state = record::State{};
     }
 
     testsupport::TempDir dir;
     testsupport::RecordingDialogs dialogs;
-    TFormInfo form;
+    TestPump pump;
+    recovery::RecorderTakeHolder take;
+    base::SystemFileSystem fileSystem;
+    recovery::Recovery found{take, fileSystem, pump, {dir.file("test"), dir.file("Velmar.spv")}};
+    TFormInfo form{found};
 };
 
 TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
@@ -66,24 +77,27 @@ TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
     EXPECT_EQ(form.Timer1->interval(), 100);
     EXPECT_EQ(QFontInfo(form.LabMessage->font()).family().toStdString(), "Liberation Sans");
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
-    recovery::state.ProgressPercent = 42;
     form.Timer1Timer();
-    EXPECT_EQ(form.LabProgress->text(), "Loading...42.0%");
+    EXPECT_EQ(form.LabProgress->text(), "Loading...0.0%");
     EXPECT_TRUE(form.LabProgress->isHidden()) << "shown only by a scan";
 }
 
 TEST_F(FormInfoTest, LoadShowsTheScanToOneHundredPercentAndCloses) {
     bool shownDuringScan = false, openDuringScan = true;
-    platform::SetProcessMessages([&] {
+    std::vector<QString> texts;
+    pump.pending = [&] {
         form.Timer1Timer();
+        texts.push_back(form.LabProgress->text());
         shownDuringScan = !form.ProgressBar1->isHidden() && !form.LabProgress->isHidden();
         form.close(); // the close box and Escape wait for the load
         QTest::keyClick(&form, Qt::Key_Escape);
         openDuringScan = openDuringScan && form.isVisible() && !form.BtnDiscard->isEnabled();
-    });
+    };
     QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
     EXPECT_TRUE(shownDuringScan);
     EXPECT_TRUE(openDuringScan);
+    EXPECT_EQ(texts,
+              (std::vector<QString>{"Loading...33.3%", "Loading...66.7%", "Loading...100.0%"}));
     EXPECT_EQ(form.LabProgress->text(), "Loading...100.0%");
     EXPECT_EQ(form.ProgressBar1->value(), 100);
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");

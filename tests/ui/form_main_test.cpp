@@ -78,7 +78,7 @@ class FormMainTest : public ::testing::Test {
         });
         // A machine without sound outputs: the editor opens silent.
         output.SetOpenFailure(playback::OutputError::NoDevice);
-        form = std::make_unique<TFormMain>(exe, output);
+        form = std::make_unique<TFormMain>(exe, output, fileSystem, events);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -121,6 +121,8 @@ class FormMainTest : public ::testing::Test {
     testsupport::ScriptedOutput output;
     QStringList launches;
     bool launchSucceeds = true;
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> form;
     int ticks = 0;
 };
@@ -236,7 +238,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
-    form = std::make_unique<TFormMain>(exe, output);
+    form = std::make_unique<TFormMain>(exe, output, fileSystem, events);
     form->TimerRec->stop();
     form->TimerStatus->stop();
     EXPECT_EQ(dialogs.messages,
@@ -593,8 +595,11 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     record::state = record::State{};
     record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     {
-        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), output);
+        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), output, fileSystem,
+                       events);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;

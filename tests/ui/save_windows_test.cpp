@@ -266,7 +266,7 @@ class SaveAsTest : public ::testing::Test {
         platform::SetProcessMessages([this] { during ? during() : void(); });
         platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
         form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
-                                           output);
+                                           output, fileSystem, events);
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
@@ -308,6 +308,8 @@ class SaveAsTest : public ::testing::Test {
     testsupport::ScriptedCapture device;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output; // the editor's, which these tests never open
+    base::SystemFileSystem fileSystem;
+    base::IdleEventPump events;
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
 };

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
-#include "app/startup.h"
 #include "operations/editing_state.h"
-#include "platform/services/process_messages.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
 #include "support/temp_dir.h"
@@ -12,10 +10,13 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,17 +28,19 @@ QByteArray Contents(const std::string& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Counts the pending-message runs a load asks for.
+struct CountingPump : base::EventPump {
+    void ProcessMessages() override { ++count; }
+    int count = 0;
+};
+
 class FoundRecording : public ::testing::Test {
   protected:
     void SetUp() override {
-        app::state = app::State{};
-        app::state.paths = app::WorkPathsFor(QString::fromStdString(dir.path()));
         record::state = record::State{};
         record::AllocateBuffers();
         record::state.RecordingFilePath = Path("Velmar.raw");
         operations::state = operations::State{};
-        recovery::state = recovery::State{};
-        platform::SetProcessMessages([this] { ++messages; });
         // The current take: a wrapped loop of 10 blocks whose newest is block 3.
         record::DiscardRecording();
         record::state.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
@@ -46,32 +49,35 @@ class FoundRecording : public ::testing::Test {
         record::state.LoopWrapped = true;
     }
     void TearDown() override {
-        platform::SetProcessMessages({});
         record::state = record::State{};
         operations::state = operations::State{};
     }
     std::string Path(const char* name) const { return dir.file(name); }
     // Block n holds left n and right -n throughout; `bytes` need not be whole blocks.
-    void MakeRecovery(int64_t bytes) {
+    void MakeRecovery(int64_t bytes, const std::string& path = {}) {
         QByteArray data(bytes, 0);
         for (int64_t i = 0; i + 4 <= bytes; i += 4) {
             const int16_t n = int16_t(i / BlockBytes + 1), s[2] = {n, int16_t(-n)};
             std::memcpy(data.data() + i, s, 4);
         }
-        QFile f(QString::fromStdString(Path("test")));
+        QFile f(QString::fromStdString(path.empty() ? Path("test") : path));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(data) == bytes);
     }
 
     testsupport::TempDir dir;
-    int messages = 0;
+    CountingPump pump;
+    const int& messages = pump.count;
+    recovery::RecorderTakeHolder take;
+    base::SystemFileSystem fileSystem;
+    recovery::Recovery found{take, fileSystem, pump, {Path("test"), Path("Velmar.spv")}};
 };
 
 TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
     for (int mode = 0; mode < record::ModeCount; ++mode) {
         record::state.ChosenModeIndex = mode;
-        EXPECT_FALSE(recovery::ShouldOffer()) << "no file, mode " << mode;
+        EXPECT_FALSE(found.ShouldOffer()) << "no file, mode " << mode;
         MakeRecovery(BlockBytes);
-        EXPECT_EQ(recovery::ShouldOffer(), mode == 0) << "mode " << mode;
+        EXPECT_EQ(found.ShouldOffer(), mode == 0) << "mode " << mode;
         fs::remove(Path("test"));
     }
 }
@@ -94,14 +100,14 @@ class FoundRecordingLength : public FoundRecording, public ::testing::WithParamI
 TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     MakeRecovery(GetParam());
     const uint32_t blocks = uint32_t(GetParam() / BlockBytes);
-    ASSERT_EQ(recovery::ShouldOffer(), blocks > 0);
+    ASSERT_EQ(found.ShouldOffer(), blocks > 0);
     if (blocks == 0) {
         EXPECT_FALSE(fs::exists(Path("test")));
         EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
         EXPECT_EQ(record::state.FileBlocks, 10u);
         return;
     }
-    ASSERT_TRUE(recovery::Load().loaded);
+    ASSERT_TRUE(found.Load().loaded);
     EXPECT_EQ(record::state.RecordingStream.Path(), Path("test"));
     EXPECT_EQ(record::state.FileBlocks, blocks);
     EXPECT_EQ(operations::state.FileBlocks, blocks);
@@ -138,8 +144,8 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
         ASSERT_EQ(::utimensat(AT_FDCWD, Path("Velmar.spv").c_str(), times, 0), 0);
     }
     const QByteArray before = Contents(Path("Velmar.spv"));
-    ASSERT_TRUE(recovery::Load().loaded);
-    EXPECT_EQ(recovery::state.PeaksFromFile, c.fromFile);
+    ASSERT_TRUE(found.Load().loaded);
+    EXPECT_EQ(found.PeaksFromFile(), c.fromFile);
     EXPECT_EQ(messages, c.fromFile ? 0 : 5) << "pending messages run once per scanned block";
     EXPECT_EQ(record::state.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
     if (c.fromFile) {
@@ -147,9 +153,9 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
     } else {
         EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 40u);
         EXPECT_TRUE(recovery::PeakFileBelongsTo(Path("Velmar.spv"), Path("test")));
-        EXPECT_FLOAT_EQ(recovery::state.ProgressPercent, 100.0f);
-        ASSERT_TRUE(recovery::Load().loaded);
-        EXPECT_TRUE(recovery::state.PeaksFromFile) << "the next load reads what the scan wrote";
+        EXPECT_FLOAT_EQ(found.ProgressPercent(), 100.0f);
+        ASSERT_TRUE(found.Load().loaded);
+        EXPECT_TRUE(found.PeaksFromFile()) << "the next load reads what the scan wrote";
     }
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -169,7 +175,7 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
                   "sox", QStringList{"-n"} + raw +
                              QStringList{test, "synth", "1", "whitenoise", "fade", "0", "1", "1"}),
               0);
-    ASSERT_TRUE(recovery::Load().loaded);
+    ASSERT_TRUE(found.Load().loaded);
     const record::PeakTableRefs peaks = record::RecordingPeaks();
     for (uint32_t n = 1; n <= 10; ++n) {
         for (int ch : {1, 2}) {
@@ -193,11 +199,11 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
 TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw) {
     MakeRecovery(3 * BlockBytes);
     const QByteArray before = Contents(Path("test"));
-    ASSERT_TRUE(recovery::Load().loaded);
+    ASSERT_TRUE(found.Load().loaded);
     EXPECT_EQ(record::state.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
     EXPECT_THROW(record::state.RecordingStream.WriteBlock(1, before.data()),
                  record::StreamWriteError);
-    EXPECT_EQ(recovery::EndRecovery(), "");
+    EXPECT_NO_THROW(found.EndRecovery());
     EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
     EXPECT_EQ(fs::file_size(Path("Velmar.raw")), 0u);
     EXPECT_EQ(Contents(Path("test")), before);
@@ -208,10 +214,15 @@ TEST_F(FoundRecording, AFileThatCannotBeOpenedKeepsTheCurrentTake) {
         if (reason[0] == 'I') {
             fs::create_directory(Path("test"));
         }
-        const recovery::LoadResult result = recovery::Load();
-        EXPECT_FALSE(result.loaded);
-        EXPECT_TRUE(result.error.contains(QString::fromStdString(Path("test"))));
-        EXPECT_TRUE(result.error.contains(reason)) << result.error.toStdString();
+        try {
+            found.Load();
+            ADD_FAILURE() << "loaded " << reason;
+        } catch (const record::UserError& error) {
+            const QString text = QString::fromUtf8(error.what());
+            EXPECT_TRUE(text.contains(QString::fromStdString(Path("test"))));
+            EXPECT_TRUE(text.contains(reason)) << text.toStdString();
+        }
+        EXPECT_FALSE(found.Active());
         EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
         EXPECT_EQ(record::state.FileBlocks, 10u);
     }
@@ -222,7 +233,7 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     MakeRecovery(0);
     fs::resize_file(Path("test"), (uint64_t(limit) + 2) * BlockBytes + 100); // sparse
     record::state.PeakMaxL[limit] = 99;
-    const recovery::LoadResult result = recovery::Load();
+    const recovery::LoadResult result = found.Load();
     ASSERT_TRUE(result.loaded);
     EXPECT_TRUE(result.notice.contains(QString::fromStdString(Path("test"))));
     EXPECT_TRUE(result.notice.contains("first 10 hours")) << result.notice.toStdString();
@@ -232,8 +243,67 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     EXPECT_EQ(record::state.PeakMaxL.size(), size_t(limit) + 1);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * uint64_t(limit));
     EXPECT_EQ(messages, int(limit));
-    EXPECT_FALSE(recovery::Load().notice.isEmpty()); // now from the peak file
-    EXPECT_TRUE(recovery::state.PeaksFromFile);
+    EXPECT_FALSE(found.Load().notice.isEmpty()); // now from the peak file
+    EXPECT_TRUE(found.PeaksFromFile());
+}
+
+// A take of its own, so that two recoveries can each hold one.
+class OwnTake final : public recovery::TakeHolder {
+  public:
+    bool ContinuousModeChosen() const override { return true; }
+    record::PeakTableRefs TakePeaks() override {
+        return {tables[0].data(), tables[1].data(), tables[2].data(), tables[3].data()};
+    }
+    const record::RawFile& AdoptTake(record::RawFile&& adopted, uint32_t blocks) override {
+        file = std::move(adopted);
+        this->blocks = blocks;
+        return file;
+    }
+    void DiscardTake() override {
+        file.Release();
+        blocks = 0;
+    }
+
+    std::array<std::vector<int16_t>, 4> tables{std::vector<int16_t>(16), std::vector<int16_t>(16),
+                                               std::vector<int16_t>(16), std::vector<int16_t>(16)};
+    record::RawFile file;
+    uint32_t blocks = 0;
+};
+
+// Two work folders side by side: each recovery loads, scans, caches and ends only its own.
+TEST_F(FoundRecording, TwoRecoveriesOverTwoWorkFoldersAreIndependent) {
+    testsupport::TempDir other;
+    MakeRecovery(3 * BlockBytes);
+    MakeRecovery(5 * BlockBytes, other.file("test"));
+    OwnTake takeA, takeB;
+    CountingPump pumpB;
+    recovery::Recovery a{takeA, fileSystem, pump, {Path("test"), Path("Velmar.spv")}};
+    recovery::Recovery b{takeB, fileSystem, pumpB, {other.file("test"), other.file("Velmar.spv")}};
+
+    ASSERT_TRUE(a.Load().loaded);
+    EXPECT_TRUE(a.Active());
+    EXPECT_FALSE(b.Active());
+    EXPECT_TRUE(b.ShouldOffer()) << "a's loaded file does not stop b's offer";
+    EXPECT_FALSE(a.ShouldOffer());
+    EXPECT_FALSE(fs::exists(other.file("Velmar.spv")));
+    EXPECT_EQ(b.ProgressPercent(), 0.0f);
+
+    ASSERT_TRUE(b.Load().loaded);
+    EXPECT_EQ(std::pair(takeA.blocks, takeB.blocks), std::pair(3u, 5u));
+    EXPECT_EQ(takeA.file.Path(), Path("test"));
+    EXPECT_EQ(takeB.file.Path(), other.file("test"));
+    EXPECT_EQ(std::pair(takeA.tables[0][3], takeB.tables[0][5]), std::pair(int16_t(3), int16_t(5)));
+    EXPECT_EQ(takeA.tables[0][5], 0) << "b's scan stayed in b's tables";
+    EXPECT_EQ(std::pair(messages, pumpB.count), std::pair(3, 5));
+    EXPECT_EQ(std::pair(a.LoadedBlocks(), b.LoadedBlocks()), std::pair(3u, 5u));
+    EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 24u);
+    EXPECT_EQ(fs::file_size(other.file("Velmar.spv")), 40u);
+
+    a.EndRecovery();
+    EXPECT_FALSE(a.Active());
+    EXPECT_FALSE(takeA.file.IsOpen());
+    EXPECT_TRUE(b.Active() && takeB.file.IsOpen());
+    EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw")) << "the recorder's take";
 }
 
 } // namespace

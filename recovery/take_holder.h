@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "record/peak_file.h"
+#include "record/raw_file.h"
+
+#include <cstdint>
+
+// What the found-recording load needs of whoever holds the take: the mode chosen, the take's
+// peak tables to fill, adopting a file as the take and letting it go again.
+namespace recovery {
+
+class TakeHolder {
+  public:
+    virtual ~TakeHolder() = default;
+    // The recording-mode list shows "Continuous": a loop's take is never replaced.
+    virtual bool ContinuousModeChosen() const = 0;
+    // The take's four peak tables (PeakArrayLength + 1 entries each, entry 0 unused).
+    virtual record::PeakTableRefs TakePeaks() = 0;
+    // Makes `file` (open) the take of `blocks` blocks, in file order, in place of the current one;
+    // returns the take's file, which stays the holder's.
+    virtual const record::RawFile& AdoptTake(record::RawFile&& file, uint32_t blocks) = 0;
+    // Lets the take go; the recording file is created anew, empty. Throws record::FileOpenError.
+    virtual void DiscardTake() = 0;
+};
+
+// The holder today: the recorder's process-wide state, through record::'s functions.
+// AllocateBuffers must have run before the peak tables are asked for.
+class RecorderTakeHolder final : public TakeHolder {
+  public:
+    bool ContinuousModeChosen() const override;
+    record::PeakTableRefs TakePeaks() override;
+    const record::RawFile& AdoptTake(record::RawFile&& file, uint32_t blocks) override;
+    void DiscardTake() override;
+};
+
+} // namespace recovery
