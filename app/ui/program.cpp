@@ -7,9 +7,12 @@
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
+#include "platform/services/encoder_library.h"
 #include "platform/services/process_messages.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
@@ -75,6 +78,11 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         playback::SetOutputDevice(&output);
     }
 
+    // The ports the engine objects are built with.
+    base::QtEventPump pump;
+    base::SystemFileSystem files;
+    platform::SystemEncoderLoader encoders;
+
     int result = 0;
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
@@ -82,7 +90,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         TFormMain formMain(executablePath);
         TFormEdit formEdit;
         TFormSaveSettings formSaveSettings;
-        TFormProgress formProgress;
+        TFormProgress formProgress(encoders, files, pump);
         TFormAbout formAbout;
         TFormInfo formInfo;
         // A later start on this work folder asks for the window the user should see.
