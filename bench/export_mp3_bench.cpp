@@ -4,9 +4,9 @@
 // Usage: export_mp3_bench <scratch folder> <lame_enc.so> [runs]
 // The folder must exist and hold about 70 MB; everything made there is removed at the end.
 
-#include "bench/bench_tools.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "bench/bench_tools.h"
 #include "export/exporter.h"
 #include "operations/sound_source.h"
 #include "operations/undo_history.h"

@@ -4,16 +4,16 @@
 // Usage: export_wav_bench <scratch folder> [runs]. The folder must hold about 2 GB; everything
 // made there is removed at the end.
 
-#include "bench/bench_tools.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "bench/bench_tools.h"
 #include "export/exporter.h"
-#include "operations/sound_source.h"
-#include "platform/services/encoder_library.h"
-#include "record/errors.h"
 #include "operations/editing_state.h"
+#include "operations/sound_source.h"
 #include "operations/undo_history.h"
+#include "platform/services/encoder_library.h"
 #include "record/blocks.h"
+#include "record/errors.h"
 #include "record/raw_file.h"
 
 #include <QCoreApplication>
@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
             ::sync();
             oursTimes.push_back(Seconds([&] {
                 try {
-                    if (exporter.ExportWav(QString::fromStdString(ours), settings, 1,
-                                           HourBlocks) != exporting::Outcome::Done) {
+                    if (exporter.ExportWav(QString::fromStdString(ours), settings, 1, HourBlocks) !=
+                        exporting::Outcome::Done) {
                         std::fprintf(stderr, "export cancelled\n");
                         std::exit(2);
                     }

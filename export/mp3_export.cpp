@@ -218,9 +218,9 @@ Outcome Exporter::ExportMp3(const QString& target, const app::Settings& format, 
     // sound's pieces meet changes nothing in what it writes.
     const PositionRun whole{first, last + 1 - first};
     job.totalBytes = uint64_t(whole.blocks) * record::BlockBytes;
-    const bool cancelled = whole.blocks > 0 &&
-                           job.Encode(whole, [this](float p) { return Step(p); }) ==
-                               Job::Step::Cancelled;
+    const bool cancelled = whole.blocks > 0 && job.Encode(whole, [this](float p) {
+        return Step(p);
+    }) == Job::Step::Cancelled;
 
     // The flush ends the stream also when cancelled; the temporary file then goes unused.
     uint32_t used = 0;

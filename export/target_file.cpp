@@ -33,10 +33,9 @@ QString TargetFile::TemporaryPath() const {
 }
 
 void TargetFile::Fail(const char* what, int err) const {
-    throw record::UserError(
-        QString("%1 \"%2\". %3")
-            .arg(what, target_, QString::fromLocal8Bit(std::strerror(err)))
-            .toStdString());
+    throw record::UserError(QString("%1 \"%2\". %3")
+                                .arg(what, target_, QString::fromLocal8Bit(std::strerror(err)))
+                                .toStdString());
 }
 
 void TargetFile::Open() {
@@ -62,8 +61,8 @@ void TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes) {
     if (fd_ < 0) {
         Fail("Cannot write file", EBADF);
     }
-    if (const int fault = files_.WriteFault(QFile::encodeName(temporary_).toStdString(), offset,
-                                            bytes)) {
+    if (const int fault =
+            files_.WriteFault(QFile::encodeName(temporary_).toStdString(), offset, bytes)) {
         Fail("Cannot write file", fault);
     }
     const auto* in = static_cast<const char*>(data);

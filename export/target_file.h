@@ -21,7 +21,7 @@ class TargetFile {
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
-    void Open(); // creates the temporary file
+    void Open();                                // creates the temporary file
     void Write(const void* data, qint64 bytes); // appends
     void WriteAt(qint64 offset, const void* data, qint64 bytes);
     void Commit(); // fsync + rename over the target

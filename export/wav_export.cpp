@@ -102,8 +102,8 @@ Outcome Exporter::ExportWav(const QString& target, const app::Settings& settings
         // conversion); progress, pending messages and Cancel still come block by block.
         uint8_t* source = verbatim ? wavOut_.data() : wavSource_.data();
         const uint32_t run =
-            ReadRun(sound_, uint32_t(i), uint32_t(std::min<uint64_t>(ExportRunBlocks, last - i + 1)),
-                    source);
+            ReadRun(sound_, uint32_t(i),
+                    uint32_t(std::min<uint64_t>(ExportRunBlocks, last - i + 1)), source);
         size_t pending = 0; // bytes of wavOut_ to write
         for (uint32_t k = 0; k < run; ++k) {
             pending += verbatim ? size_t(record::BlockBytes)

@@ -39,9 +39,8 @@ TFormProgress::TFormProgress(QWidget* parent)
     Build();
 }
 
-TFormProgress::TFormProgress(const platform::EncoderLoader& encoders,
-                             const base::FileSystem& files, base::EventPump& pump,
-                             QWidget* parent)
+TFormProgress::TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
+                             base::EventPump& pump, QWidget* parent)
     : QDialog(parent), encoders_(encoders), files_(files), pump_(pump) {
     Build();
 }

@@ -267,8 +267,8 @@ TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
         const exporting::Outcome outcome =
             exporter.Export(QString::fromStdString(dir.file("take1.wav")), wav, 1, 2);
         EXPECT_TRUE(shown);
-        EXPECT_EQ(outcome, &end == &ways[3] ? exporting::Outcome::Done
-                                            : exporting::Outcome::Cancelled);
+        EXPECT_EQ(outcome,
+                  &end == &ways[3] ? exporting::Outcome::Done : exporting::Outcome::Cancelled);
         form.Finish();
     }
     EXPECT_TRUE(form.Timer1->isActive());

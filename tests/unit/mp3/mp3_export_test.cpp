@@ -286,8 +286,8 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     exporting::Exporter exporter(sound_, missing ? *missing : ports_.encoders, ports_.files,
                                  ports_.pump);
     running = &exporter;
-    const testsupport::Ended r = testsupport::Ending(
-        [&] { return exporter.ExportMp3(target_, settings, first, last); });
+    const testsupport::Ended r =
+        testsupport::Ending([&] { return exporter.ExportMp3(target_, settings, first, last); });
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(r.error.left(int(std::strlen(c.error))), c.error) << r.error.toStdString();
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
@@ -304,18 +304,17 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Troubles, Mp3ExportFailureTest,
-    testing::Values(
-        FailureCase{"MissingLibrary", Trouble::MissingLibrary, std::nullopt,
-                    "Lame_enc.dll did not found"},
-        FailureCase{"BitRate100", Trouble::BadBitRate, std::nullopt, "BE_ERR code-2"},
-        FailureCase{"Mode5", Trouble::BadMode, std::nullopt, "BE_ERR code-2"},
-        FailureCase{"SoundShorterThanList", Trouble::ShortRead, std::nullopt,
-                    "Stream read error"},
-        FailureCase{"DiskFull", Trouble::DiskFull, std::nullopt, "Cannot write file"},
-        FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""},
-        // Refused as the WAV exporter refuses it, not written as a file without sound.
-        FailureCase{"ReversedRange", Trouble::ReversedRange, std::nullopt,
-                    "Please Select Waveform!"}),
+    testing::Values(FailureCase{"MissingLibrary", Trouble::MissingLibrary, std::nullopt,
+                                "Lame_enc.dll did not found"},
+                    FailureCase{"BitRate100", Trouble::BadBitRate, std::nullopt, "BE_ERR code-2"},
+                    FailureCase{"Mode5", Trouble::BadMode, std::nullopt, "BE_ERR code-2"},
+                    FailureCase{"SoundShorterThanList", Trouble::ShortRead, std::nullopt,
+                                "Stream read error"},
+                    FailureCase{"DiskFull", Trouble::DiskFull, std::nullopt, "Cannot write file"},
+                    FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""},
+                    // Refused as the WAV exporter refuses it, not written as a file without sound.
+                    FailureCase{"ReversedRange", Trouble::ReversedRange, std::nullopt,
+                                "Please Select Waveform!"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // At 32 kbps the encoder picks a lower MPEG-2 rate, and no tag frame fits a frame that small.
