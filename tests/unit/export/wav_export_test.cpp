@@ -245,8 +245,12 @@ TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
 // Two Exporters over two sounds, the second running inside the first one's pending messages:
 // each writes its own sound, keeps its own progress and hears only its own Cancel.
 TEST_F(WavExport, TwoExportersOverTwoSoundsExportIndependently) {
-    // The same recording in another order: blocks 41..60, then 1..40.
-    const exporting::RecordedTake other(record::TakeOrder{2, {{41, 20}, {1, 40}}}, recording_, {});
+    // The same recording in another order: blocks 41..60, then 1..40, each with its peaks.
+    const exporting::RecordedTake other(record::TakeOrder{2, {{41, 20}, {1, 40}}}, recording_,
+                                        {maxL_.data(), minL_.data(), maxR_.data(), minR_.data()});
+    EXPECT_EQ(other.Peaks(21)->maxL, 1);
+    EXPECT_EQ(other.Peaks(20)->maxL, 60);
+    EXPECT_FALSE(other.Peaks(61));
     testsupport::ExporterPorts otherPorts;
     exporting::Exporter second(other, otherPorts.encoders, otherPorts.files, otherPorts.pump);
     const QString secondTarget = QString::fromStdString(dir_.file("take2.wav"));
