@@ -4,12 +4,15 @@
 // Usage: export_mp3_bench <scratch folder> <lame_enc.so> [runs]
 // The folder must exist and hold about 70 MB; everything made there is removed at the end.
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "bench/bench_tools.h"
-#include "export/export_job.h"
+#include "export/exporter.h"
+#include "operations/sound_source.h"
 #include "operations/undo_history.h"
 #include "platform/services/encoder_library.h"
-#include "platform/services/process_messages.h"
 #include "record/blocks.h"
+#include "record/errors.h"
 #include "record/raw_file.h"
 
 #include <QCoreApplication>
@@ -124,9 +127,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string dir = argv[1];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    platform::SetEncoderLibraryPath(QString::fromLocal8Bit(argv[2]));
+    const platform::PathEncoderLoader encoders(QString::fromLocal8Bit(argv[2]));
     // The program lets pending messages run before every chunk; so does the timed export.
-    platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+    base::QtEventPump pump;
+    const base::SystemFileSystem files;
+    const operations::CurrentLevelSource sound;
+    exporting::Exporter exporter(sound, encoders, files, pump);
 
     const std::string raw = dir + "/Velmar.raw", ours = dir + "/ours.mp3",
                       reference = dir + "/lame.mp3";
@@ -163,17 +169,21 @@ int main(int argc, char** argv) {
         args.insert(args.end(), {raw, reference});
         for (int r = 0; r < runs; ++r) {
             std::remove(ours.c_str());
-            exporting::state = exporting::State{};
-            exporting::Result result;
+            exporting::Outcome result = exporting::Outcome::Cancelled;
+            std::string error = "cancelled";
             double cpu = 0;
             c.ours.push_back(Seconds([&] {
                 cpu = OwnCpuSeconds([&] {
-                    result = exporting::ExportMp3(QString::fromStdString(ours), c.settings, 1,
-                                                  SixMinutes);
+                    try {
+                        result = exporter.ExportMp3(QString::fromStdString(ours), c.settings, 1,
+                                                    SixMinutes);
+                    } catch (const record::UserError& e) {
+                        error = e.what();
+                    }
                 });
             }));
             c.oursCpu.push_back(cpu);
-            Check(result.outcome == exporting::Outcome::Done, result.error.toStdString());
+            Check(result == exporting::Outcome::Done, error);
             std::remove(reference.c_str());
             c.lame.push_back(Seconds([&] { cpu = bench::RunQuiet(args); }));
             c.lameCpu.push_back(cpu);

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/mp3_export.h"
 
-#include "export/export_job.h"
+#include "export/exporter.h"
 #include "export/save_flow.h"
 #include "export/target_file.h"
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
 #include "platform/services/encoder_library.h"
-#include "platform/services/process_messages.h"
 #include "record/blocks.h"
+#include "record/errors.h"
 
 #include <QFile>
 
@@ -92,12 +90,13 @@ class StreamScope {
     BeStream stream_;
 };
 
-Result Failed(const QString& error) {
-    return {Outcome::Failed, error};
+[[noreturn]] void Fail(const QString& text) {
+    throw record::UserError(text.toStdString());
 }
 
 // One export's encoder, buffers and output; Encode feeds it run by run.
 struct Job {
+    const operations::SoundSource& sound;
     const platform::EncoderLibrary& library;
     BeStream stream;
     TargetFile& file;
@@ -109,11 +108,10 @@ struct Job {
     std::vector<uint8_t> pending;
     uint64_t totalBytes = 0; // 64 bits: a long sound passes 4 GiB
     uint64_t doneBytes = 0;
-    QString error;
 
-    enum class Step { Next, Cancelled, Failed };
+    enum class Step { Next, Cancelled };
 
-    bool EncodeChunk(const unsigned char* data, size_t bytes) {
+    void EncodeChunk(const unsigned char* data, size_t bytes) {
         uint32_t used = 0;
         // A chunk the encoder refused is sound missing from the file: the export fails rather
         // than end with a file that looks complete.
@@ -121,28 +119,30 @@ struct Job {
             library.beEncodeChunk(stream, uint32_t(bytes / 2),
                                   reinterpret_cast<const int16_t*>(data), output.data(), &used);
         if (code != BeErrSuccessful) {
-            error = EncoderErrorMessage(code);
-            return false;
+            Fail(EncoderErrorMessage(code));
         }
-        return Put(output.data(), std::min<size_t>(used, output.size()));
+        Put(output.data(), std::min<size_t>(used, output.size()));
     }
 
     static constexpr size_t WriteBytes = 64 * 1024;
 
-    bool Put(const uint8_t* data, size_t bytes) {
+    void Put(const uint8_t* data, size_t bytes) {
         pending.insert(pending.end(), data, data + bytes);
-        return pending.size() < WriteBytes || Flush();
+        if (pending.size() >= WriteBytes) {
+            Flush();
+        }
     }
 
-    bool Flush() {
-        const bool written =
-            pending.empty() || file.Write(pending.data(), qint64(pending.size()), &error);
+    void Flush() {
+        if (!pending.empty()) {
+            file.Write(pending.data(), qint64(pending.size()));
+        }
         pending.clear();
-        return written;
     }
 
-    // Feeds positions run.first .. in chunks of chunkBytes, the last one short.
-    Step Encode(const PositionRun& run) {
+    // Feeds positions run.first .. in chunks of chunkBytes, the last one short. `step` publishes
+    // the progress before each chunk and answers false once Cancel was called.
+    template <typename StepFn> Step Encode(const PositionRun& run, StepFn step) {
         uint32_t next = run.first;
         uint32_t left = run.blocks; // positions not read yet
         size_t have = 0;            // bytes read into `input`
@@ -153,10 +153,9 @@ struct Job {
                 have -= at;
                 at = 0;
                 while (have < chunkBytes && left > 0) {
-                    if (operations::ReadPosition(next, input.data() + have) !=
+                    if (sound.ReadPosition(next, input.data() + have) !=
                         size_t(record::BlockBytes)) {
-                        error = QString::fromLatin1(StreamReadErrorText);
-                        return Step::Failed;
+                        Fail(QString::fromLatin1(StreamReadErrorText));
                     }
                     have += record::BlockBytes;
                     ++next;
@@ -166,15 +165,12 @@ struct Job {
             if (at == have) {
                 return Step::Next;
             }
-            operations::state.ProgressPercent = ExportPercent(doneBytes, totalBytes);
-            platform::ProcessMessages();
+            const bool go = step(ExportPercent(doneBytes, totalBytes));
             const size_t chunk = std::min(chunkBytes, have - at);
-            if (!EncodeChunk(input.data() + at, chunk)) {
-                return Step::Failed;
-            }
+            EncodeChunk(input.data() + at, chunk);
             at += chunk;
             doneBytes += chunk;
-            if (!state.ContinueExport) {
+            if (!go) {
                 return Step::Cancelled;
             }
         }
@@ -183,16 +179,17 @@ struct Job {
 
 } // namespace
 
-Result ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
-                 uint32_t last) {
+Outcome Exporter::ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
+                            uint32_t last) {
     // As the WAV exporter: a reversed range or one outside the sound is refused before anything
     // is created, rather than replace the target with a file without sound.
-    if (!IsExportRange(first, last, operations::state.FileBlocks)) {
-        return Failed(PleaseSelectWaveformText);
+    if (!IsExportRange(first, last, sound_.Blocks())) {
+        Fail(PleaseSelectWaveformText);
     }
-    const platform::EncoderLibrary library;
+    const std::unique_ptr<platform::EncoderLibrary> loaded = encoders_.Load();
+    const platform::EncoderLibrary& library = *loaded;
     if (!library.IsLoaded()) {
-        return Failed(QString::fromLatin1(EncoderMissingText));
+        Fail(QString::fromLatin1(EncoderMissingText));
     }
     BeVersion version;
     library.beVersion(&version);
@@ -202,63 +199,50 @@ Result ExportMp3(const QString& target, const app::Settings& format, uint32_t fi
     BeStream stream = 0;
     const BeErr initError = library.beInitStream(&config, &chunkValues, &outputBytes, &stream);
     if (initError != BeErrSuccessful) {
-        return Failed(EncoderErrorMessage(initError));
+        Fail(EncoderErrorMessage(initError));
     }
     const StreamScope streamScope(library, stream);
     if (chunkValues < 2) {
-        return Failed(EncoderErrorMessage(BeErrInvalidFormatParameters));
+        Fail(EncoderErrorMessage(BeErrInvalidFormatParameters));
     }
 
-    TargetFile file(target);
-    Job job{library, stream, file, size_t(chunkValues / 2) * record::FrameBytes, {}, {}, {},
-            0,       0,      {}};
+    TargetFile file(target, files_);
+    Job job{sound_, library, stream, file, size_t(chunkValues / 2) * record::FrameBytes,
+            {},     {},      {},     0,    0};
     job.input.resize(job.chunkBytes + record::BlockBytes);
     job.output.resize(outputBytes);
     job.pending.reserve(Job::WriteBytes + outputBytes);
-    if (!file.Open(&job.error)) {
-        return Failed(job.error);
-    }
+    file.Open();
 
-    const std::vector<PositionRun> runs = ExportRuns(operations::CurrentLevel(), first, last);
-    for (const PositionRun& run : runs) {
-        job.totalBytes += uint64_t(run.blocks) * record::BlockBytes;
-    }
-    bool cancelled = false;
-    for (const PositionRun& run : runs) {
-        const Job::Step step = job.Encode(run);
-        if (step == Job::Step::Failed) {
-            return Failed(job.error);
-        }
-        if (step == Job::Step::Cancelled) {
-            cancelled = true;
-            break;
-        }
-    }
+    // The sound is fed as one run: the encoder buffers whole frames itself, so where the
+    // sound's pieces meet changes nothing in what it writes.
+    const PositionRun whole{first, last + 1 - first};
+    job.totalBytes = uint64_t(whole.blocks) * record::BlockBytes;
+    const bool cancelled = whole.blocks > 0 && job.Encode(whole, [this](float p) {
+        return Step(p);
+    }) == Job::Step::Cancelled;
 
     // The flush ends the stream also when cancelled; the temporary file then goes unused.
     uint32_t used = 0;
     const BeErr flushError = library.beDeinitStream(stream, job.output.data(), &used);
     if (cancelled) {
-        return {Outcome::Cancelled, {}};
+        return Outcome::Cancelled;
     }
     // A stream that did not end cleanly may lack its last frames: the earlier file stays.
     if (flushError != BeErrSuccessful) {
-        return Failed(EncoderErrorMessage(flushError));
+        Fail(EncoderErrorMessage(flushError));
     }
-    if (!job.Put(job.output.data(), std::min<size_t>(used, job.output.size())) || !job.Flush()) {
-        return Failed(job.error);
-    }
+    job.Put(job.output.data(), std::min<size_t>(used, job.output.size()));
+    job.Flush();
     // The first frame becomes the Xing/Info frame: length, seek table, delay and padding.
     const BeErr tagError =
         library.beWriteVBRHeader(QFile::encodeName(file.TemporaryPath()).constData());
     if (tagError != BeErrSuccessful) {
-        return Failed(EncoderErrorMessage(tagError));
+        Fail(EncoderErrorMessage(tagError));
     }
-    if (!file.Commit(&job.error)) {
-        return Failed(job.error);
-    }
-    operations::state.ProgressPercent = ExportPercent(job.totalBytes, job.totalBytes);
-    return {Outcome::Done, {}};
+    file.Commit();
+    progressPercent_ = ExportPercent(job.totalBytes, job.totalBytes);
+    return Outcome::Done;
 }
 
 } // namespace exporting

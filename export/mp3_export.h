@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-// The MP3 exporter's pieces (ExportMp3 itself is declared in export/export_job.h). The
+// The MP3 exporter's pieces (ExportMp3 itself is Exporter::ExportMp3, export/exporter.h). The
 // exporter encodes nothing: it hands the internal format, two channels at 44100 Hz also in mono
 // mode, to lame_enc.so and writes what comes back.
 namespace exporting {
@@ -35,8 +35,7 @@ struct PositionRun {
 };
 
 // The runs, in sound order, that cover the part of positions first..last the segments of
-// `level` hold; nothing for a reversed range (last < first). The encoder is fed run by run, so
-// every run ends with a short chunk of its own.
+// `level` hold; nothing for a reversed range (last < first).
 std::vector<PositionRun> ExportRuns(const operations::Level& level, uint32_t first, uint32_t last);
 
 } // namespace exporting

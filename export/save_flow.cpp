@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/save_flow.h"
 
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
-#include "record/pipeline.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -83,31 +79,6 @@ std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd
         return std::nullopt;
     }
     return ExportRange{selStart, selEnd};
-}
-
-ExportRange LayOutRecordedTake() {
-    const record::TakeOrder order = record::RecordedTakeOrder();
-    const uint32_t fileBlocks = record::state.FileBlocks;
-    // StartEditing makes the wrapped layout from (newestBlock, loopMode); the take order is the
-    // recorder's own word on whether the ring wrapped and where its newest block lies.
-    const bool wrapped = order.runs == 2;
-    const uint32_t newest = wrapped ? order.run[1].count : fileBlocks;
-    auto table = [](std::vector<int16_t>& v) { return v.empty() ? nullptr : v.data(); };
-    operations::StartEditing(record::state.RecordingStream,
-                             {table(record::state.PeakMaxL), table(record::state.PeakMinL),
-                              table(record::state.PeakMaxR), table(record::state.PeakMinR)},
-                             fileBlocks, newest, wrapped);
-    return SaveAllRange(fileBlocks);
-}
-
-void PrepareExport(const QString& target) {
-    state.TargetName = QFileInfo(target).fileName();
-    state.ContinueExport = true;
-    operations::state.ProgressPercent = 0;
-}
-
-void CancelExport() {
-    state.ContinueExport = false;
 }
 
 } // namespace exporting

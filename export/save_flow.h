@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "export/export_job.h"
+#include "app/settings.h"
 
 #include <QString>
 
@@ -60,24 +60,5 @@ ExportRange SaveAllRange(uint32_t fileBlocks);
 // when nothing is selected (selStart == selEnd) or the selection is reversed or leaves the sound.
 std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd,
                                               uint32_t fileBlocks);
-// Main window Save As: lays the finished recording out as level 0 of the edit list in the order
-// the recorder took it (record::RecordedTakeOrder: one run, or two when a loop ring wrapped, the
-// oldest block first), over the recorder's file and peaks, and returns its whole range. Resets the
-// editing history, so it is meant for when the editor is closed.
-ExportRange LayOutRecordedTake();
-
-// Sets what the progress window shows before it opens: TargetName from `target`, the continue
-// flag, a zero percentage. Export calls it too.
-void PrepareExport(const QString& target);
-
-// The progress window's Cancel: clears the continue flag; the running export stops after the block
-// or chunk in hand and leaves the target as it was.
-void CancelExport();
-
-// Runs the exporter ExportsWav chooses over first..last of the current level, with
-// state.Exporting set and the editing operations refused while it runs (they would change the
-// edit list under the export). Refuses, with an error, while another export or an editing
-// operation runs.
-Result Export(const QString& target, const app::Settings& settings, uint32_t first, uint32_t last);
 
 } // namespace exporting

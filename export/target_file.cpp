@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/target_file.h"
 
+#include "record/errors.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,22 +13,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace exporting {
 
-namespace {
-TargetFile::WriteFault& FaultHook() {
-    static TargetFile::WriteFault hook;
-    return hook;
-}
-} // namespace
-
-void TargetFile::SetWriteFault(WriteFault fault) {
-    FaultHook() = std::move(fault);
-}
-
-TargetFile::TargetFile(const QString& target) : target_(target) {}
+TargetFile::TargetFile(const QString& target, const base::FileSystem& files)
+    : files_(files), target_(target) {}
 
 TargetFile::~TargetFile() {
     if (fd_ >= 0) {
@@ -41,15 +32,13 @@ QString TargetFile::TemporaryPath() const {
     return temporary_;
 }
 
-bool TargetFile::Fail(QString* error, const char* what, int err) {
-    if (error) {
-        *error =
-            QString("%1 \"%2\". %3").arg(what, target_, QString::fromLocal8Bit(std::strerror(err)));
-    }
-    return false;
+void TargetFile::Fail(const char* what, int err) const {
+    throw record::UserError(QString("%1 \"%2\". %3")
+                                .arg(what, target_, QString::fromLocal8Bit(std::strerror(err)))
+                                .toStdString());
 }
 
-bool TargetFile::Open(QString* error) {
+void TargetFile::Open() {
     const QFileInfo info(target_);
     // Hidden, and in the target's own folder so that the final rename stays on one file system.
     // The name is short and not made from the target's: a target name of the longest length the
@@ -57,7 +46,7 @@ bool TargetFile::Open(QString* error) {
     QByteArray pattern = QFile::encodeName(info.absolutePath() + "/.velmar-XXXXXX");
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-        return Fail(error, "Cannot create file", errno);
+        Fail("Cannot create file", errno);
     }
     // mkstemp makes the file private (0600); the export should get the mode a new file gets.
     const mode_t mask = ::umask(0);
@@ -66,15 +55,15 @@ bool TargetFile::Open(QString* error) {
     fd_ = fd;
     size_ = 0;
     temporary_ = QFile::decodeName(pattern);
-    return true;
 }
 
-bool TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes, QString* error) {
+void TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes) {
     if (fd_ < 0) {
-        return Fail(error, "Cannot write file", EBADF);
+        Fail("Cannot write file", EBADF);
     }
-    if (FaultHook() && FaultHook()(offset, bytes)) {
-        return Fail(error, "Cannot write file", ENOSPC);
+    if (const int fault =
+            files_.WriteFault(QFile::encodeName(temporary_).toStdString(), offset, bytes)) {
+        Fail("Cannot write file", fault);
     }
     const auto* in = static_cast<const char*>(data);
     qint64 done = 0;
@@ -84,38 +73,36 @@ bool TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes, QString*
             continue;
         }
         if (put <= 0) {
-            return Fail(error, "Cannot write file", put < 0 ? errno : ENOSPC);
+            Fail("Cannot write file", put < 0 ? errno : ENOSPC);
         }
         done += put;
     }
     size_ = std::max(size_, offset + bytes);
-    return true;
 }
 
-bool TargetFile::Write(const void* data, qint64 bytes, QString* error) {
-    return WriteAt(size_, data, bytes, error);
+void TargetFile::Write(const void* data, qint64 bytes) {
+    WriteAt(size_, data, bytes);
 }
 
-bool TargetFile::Commit(QString* error) {
+void TargetFile::Commit() {
     if (fd_ < 0) {
-        return Fail(error, "Cannot write file", EBADF);
+        Fail("Cannot write file", EBADF);
     }
     // The data must be on disk before the rename makes it the target, or a crash could leave an
     // empty file where the user's earlier one was.
     if (::fsync(fd_) != 0) {
-        return Fail(error, "Cannot write file", errno);
+        Fail("Cannot write file", errno);
     }
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
-        return Fail(error, "Cannot write file", errno);
+        Fail("Cannot write file", errno);
     }
     if (::rename(QFile::encodeName(temporary_).constData(),
                  QFile::encodeName(target_).constData()) != 0) {
-        return Fail(error, "Cannot create file", errno);
+        Fail("Cannot create file", errno);
     }
     committed_ = true;
-    return true;
 }
 
 } // namespace exporting

@@ -321,7 +321,7 @@ void TFormMain::FormDestroy() {
 }
 
 bool TFormMain::FormCloseQuery() {
-    if (exporting::state.Exporting) {
+    if (SaveFlow::Exporting()) {
         return false; // the export reads the recording file that shutdown deletes
     }
     if (record::state.Recording) {
@@ -413,11 +413,10 @@ void TFormMain::menuFileClick() {
 
 void TFormMain::menuSaveAsClick() {
     const record::State& r = record::state;
-    if (exporting::state.Exporting || r.Recording || r.FileBlocks < 2) {
+    if (SaveFlow::Exporting() || r.Recording || r.FileBlocks < 2) {
         return;
     }
-    exporting::LayOutRecordedTake(); // the editor is closed: no history of its own is lost
-    SaveFlow::Run(this, false);
+    SaveFlow::SaveRecordedTake(this);
 }
 
 void TFormMain::menuFolderClick() {

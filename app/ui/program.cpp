@@ -12,6 +12,7 @@
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
+#include "platform/services/encoder_library.h"
 #include "platform/services/process_messages.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
@@ -77,6 +78,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     // The ports the engine objects are built with, once for the run.
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
+    platform::SystemEncoderLoader encoders;
 
     int result = 0;
     {
@@ -85,7 +87,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         TFormMain formMain(executablePath, output, fileSystem, events);
         TFormEdit formEdit(output, fileSystem, events);
         TFormSaveSettings formSaveSettings;
-        TFormProgress formProgress;
+        TFormProgress formProgress(encoders, fileSystem, events);
         TFormAbout formAbout;
         // A later start on this work folder asks for the window the user should see.
         std::unique_ptr<app::InstanceChannel> channel;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/form_progress.h"
 
-#include "export/save_flow.h"
+#include "export/exporter.h"
 #include "gauges/window_font.h"
-#include "operations/editing_state.h"
+#include "platform/services/process_messages.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -30,7 +30,22 @@ int ProgressPosition(float percent) {
     return int(std::nearbyint(Bounded(percent))); // the default rounding mode: halves to even
 }
 
-TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
+void TFormProgress::PendingMessagesPump::ProcessMessages() {
+    platform::ProcessMessages();
+}
+
+TFormProgress::TFormProgress(QWidget* parent)
+    : QDialog(parent), encoders_(ownEncoders_), files_(ownFiles_), pump_(ownPump_) {
+    Build();
+}
+
+TFormProgress::TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
+                             base::EventPump& pump, QWidget* parent)
+    : QDialog(parent), encoders_(encoders), files_(files), pump_(pump) {
+    Build();
+}
+
+void TFormProgress::Build() {
     setObjectName("FormProgress");
     setWindowTitle("Saving");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -63,33 +78,44 @@ TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
 }
 
 void TFormProgress::FormShow() {
-    setWindowTitle("Saving..." + exporting::state.TargetName);
+    setWindowTitle("Saving..." + (exporter_ ? exporter_->TargetName() : QString()));
 }
 
 void TFormProgress::Timer1Timer() {
-    const float percent = operations::state.ProgressPercent;
+    if (!exporter_) {
+        return;
+    }
+    const float percent = exporter_->ProgressPercent();
     ProgressBar1->setValue(ProgressPosition(percent));
-    Label1->setText("Saving..." + exporting::state.TargetName + "   " +
-                    ProgressPercentText(percent) + "%");
+    Label1->setText("Saving..." + exporter_->TargetName() + "   " + ProgressPercentText(percent) +
+                    "%");
+}
+
+void TFormProgress::CancelShown() {
+    if (exporter_) {
+        exporter_->Cancel();
+    }
 }
 
 void TFormProgress::BtnCancelClick() {
-    exporting::CancelExport();
+    CancelShown();
     close();
 }
 
 void TFormProgress::reject() {
-    exporting::CancelExport();
+    CancelShown();
     QDialog::reject();
 }
 
-void TFormProgress::Start(QWidget* owner) {
+void TFormProgress::Start(QWidget* owner, exporting::Exporter& exporter) {
+    exporter_ = &exporter;
     owner_ = owner ? owner->window() : nullptr;
     show();
 }
 
 void TFormProgress::Finish() {
     hide();
+    exporter_ = nullptr;
 }
 
 void TFormProgress::showEvent(QShowEvent* event) {

@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
+#include "platform/services/encoder_library.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+
+namespace exporting {
+class Exporter;
+}
 
 class QLabel;
 class QProgressBar;
@@ -12,23 +20,33 @@ class QTimer;
 
 // The progress window of an export: the target's name, the percentage written and Cancel.
 // Shown application-modal while an export runs, so no other command of any window can start
-// meanwhile; Cancel, the close box and Escape all cancel the export.
+// meanwhile; Cancel, the close box and Escape all cancel the export. It reads the running
+// Exporter and holds the ports the save commands build their Exporters with: those the program
+// entry passes, or the system's own for a window made without them.
 class TFormProgress : public QDialog {
     Q_OBJECT
   public:
     explicit TFormProgress(QWidget* parent = nullptr);
+    TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
+                  base::EventPump& pump, QWidget* parent = nullptr);
+
+    const platform::EncoderLoader& Encoders() const { return encoders_; }
+    const base::FileSystem& Files() const { return files_; }
+    base::EventPump& Pump() const { return pump_; }
 
     // Caption "Saving..." and the target name.
     void FormShow();
     // Every 100 ms: the label and the bar from the published percentage.
     void Timer1Timer();
-    // Clears the continue flag and closes the window; the export stops at its next test.
+    // Cancels the export and closes the window; the export stops at its next test.
     void BtnCancelClick();
-    // Shows the window centred on `owner` (the window that started the export; none: the
-    // screen) ...
-    void Start(QWidget* owner);
+    // Shows the progress of `exporter` in a window centred on `owner` (the window that started
+    // the export; none: the screen) ...
+    void Start(QWidget* owner, exporting::Exporter& exporter);
     // ... and hides it when the export has ended, without cancelling anything.
     void Finish();
+    // The export whose progress shows, or none.
+    const exporting::Exporter* Shown() const { return exporter_; }
 
     QLabel* Label1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -42,6 +60,21 @@ class TFormProgress : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // For a window made without ports: the pending-messages call the program installs.
+    class PendingMessagesPump final : public base::EventPump {
+      public:
+        void ProcessMessages() override;
+    };
+    void Build();
+    void CancelShown();
+
+    platform::SystemEncoderLoader ownEncoders_;
+    base::SystemFileSystem ownFiles_;
+    PendingMessagesPump ownPump_;
+    const platform::EncoderLoader& encoders_;
+    const base::FileSystem& files_;
+    base::EventPump& pump_;
+    exporting::Exporter* exporter_ = nullptr;
     QPointer<QWidget> owner_;
 };
 

@@ -2,11 +2,15 @@
 #include "export/ui/save_flow_ui.h"
 
 #include "app/startup.h"
+#include "export/exporter.h"
+#include "export/recorded_take.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "operations/editing_state.h"
+#include "operations/sound_source.h"
 #include "platform/services/dialogs.h"
+#include "record/errors.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -29,24 +33,23 @@ template <typename Form> Form& Window(std::unique_ptr<Form>& own) {
     return *own;
 }
 
-} // namespace
-
-bool Run(QWidget* owner, bool selectionOnly) {
-    if (exporting::state.Exporting) {
-        return false;
+// Hides the progress window however the export ends.
+class ShownProgress {
+  public:
+    ShownProgress(TFormProgress& form, QWidget* owner, exporting::Exporter& exporter)
+        : form_(form) {
+        form_.Start(owner, exporter);
     }
-    const operations::State& edit = operations::state;
-    exporting::ExportRange range = exporting::SaveAllRange(edit.FileBlocks);
-    if (selectionOnly) {
-        const auto selection =
-            exporting::SaveSelectionRange(edit.SelStart, edit.SelEnd, edit.FileBlocks);
-        if (!selection) {
-            platform::CurrentDialogs().ShowMessage(exporting::PleaseSelectWaveformText);
-            return false;
-        }
-        range = *selection;
-    }
+    ~ShownProgress() { form_.Finish(); }
+    ShownProgress(const ShownProgress&) = delete;
+    ShownProgress& operator=(const ShownProgress&) = delete;
 
+  private:
+    TFormProgress& form_;
+};
+
+// Asks for the target and exports `range` of `sound` to it with the progress window showing.
+bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::ExportRange range) {
     app::Settings& settings = app::state.settings;
     const exporting::SaveFilter filter = exporting::SaveFilterFor(settings);
     const QString chosen = platform::CurrentDialogs().SaveFileName(
@@ -65,18 +68,57 @@ bool Run(QWidget* owner, bool selectionOnly) {
 
     std::unique_ptr<TFormProgress> own;
     TFormProgress& progress = Window(own);
-    exporting::PrepareExport(target.path);
-    progress.Start(owner);
-    const exporting::Result result =
-        exporting::Export(target.path, target.settings, range.first, range.last);
-    progress.Finish();
-    if (result.outcome == exporting::Outcome::Failed) {
-        platform::CurrentDialogs().ShowError(result.error);
+    exporting::Exporter exporter(sound, progress.Encoders(), progress.Files(), progress.Pump());
+    exporter.Prepare(target.path);
+    exporting::Outcome outcome;
+    try {
+        const ShownProgress shown(progress, owner, exporter);
+        outcome = exporter.Export(target.path, target.settings, range.first, range.last);
+    } catch (const record::UserError& error) {
+        platform::CurrentDialogs().ShowError(QString::fromStdString(error.what()));
         return false;
     }
     // Only a folder a save could write in becomes the next dialog's folder.
     settings.OutputFolder = QFileInfo(target.path).absolutePath();
-    return result.outcome == exporting::Outcome::Done;
+    return outcome == exporting::Outcome::Done;
+}
+
+} // namespace
+
+bool Exporting() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<TFormProgress*>(widget); form && form->Shown()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Run(QWidget* owner, bool selectionOnly) {
+    if (Exporting()) {
+        return false;
+    }
+    const operations::State& edit = operations::state;
+    exporting::ExportRange range = exporting::SaveAllRange(edit.FileBlocks);
+    if (selectionOnly) {
+        const auto selection =
+            exporting::SaveSelectionRange(edit.SelStart, edit.SelEnd, edit.FileBlocks);
+        if (!selection) {
+            platform::CurrentDialogs().ShowMessage(exporting::PleaseSelectWaveformText);
+            return false;
+        }
+        range = *selection;
+    }
+    const operations::CurrentLevelSource sound;
+    return Save(owner, sound, range);
+}
+
+bool SaveRecordedTake(QWidget* owner) {
+    if (Exporting()) {
+        return false;
+    }
+    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder();
+    return Save(owner, take, exporting::SaveAllRange(take.Blocks()));
 }
 
 void ShowSaveSettings() {

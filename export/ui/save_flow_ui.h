@@ -11,13 +11,18 @@ class QWidget;
 // export shows nothing.
 namespace SaveFlow {
 
-// Save All As (selectionOnly false: positions 1..FileBlocks) and Save Selection As
+// The editor's Save All As (selectionOnly false: positions 1..FileBlocks) and Save Selection As
 // (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when nothing is
-// selected). The main window's Save As lays the recording out first (exporting::
-// LayOutRecordedTake) and then runs the whole sound. The editor stops playback before the call
-// and redraws its wave after it. Does nothing while an export runs. Returns true when a file
-// was written.
+// selected). The editor stops playback before the call and redraws its wave after it. Does
+// nothing while an export runs. Returns true when a file was written.
 bool Run(QWidget* owner, bool selectionOnly);
+
+// The main window's Save As: the recorder's take, whole, in the order it was recorded, read
+// straight from the recorder's file (exporting::RecordedTake); no editing state is touched.
+bool SaveRecordedTake(QWidget* owner);
+
+// An export of either window runs (its progress window shows).
+bool Exporting();
 
 // Save Settings... of both windows: the save-format window, modal. The next save builds its
 // filter from what it stored.

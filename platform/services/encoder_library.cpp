@@ -12,11 +12,6 @@ namespace platform {
 
 namespace {
 
-QString& OverridePath() {
-    static QString path;
-    return path;
-}
-
 QString ExecutablePath() {
     if (QCoreApplication::instance()) {
         return QCoreApplication::applicationFilePath();
@@ -44,15 +39,16 @@ QStringList EncoderLibraryCandidates(const QString& executablePath) {
     return out;
 }
 
-void SetEncoderLibraryPath(const QString& path) {
-    OverridePath() = path;
+std::unique_ptr<EncoderLibrary> SystemEncoderLoader::Load() const {
+    return std::make_unique<EncoderLibrary>(EncoderLibraryCandidates(ExecutablePath()));
 }
 
-EncoderLibrary::EncoderLibrary() {
-    const QStringList candidates = OverridePath().isEmpty()
-                                       ? EncoderLibraryCandidates(ExecutablePath())
-                                       : QStringList{OverridePath()};
-    for (const QString& path : candidates) {
+std::unique_ptr<EncoderLibrary> PathEncoderLoader::Load() const {
+    return std::make_unique<EncoderLibrary>(QStringList{path_});
+}
+
+EncoderLibrary::EncoderLibrary(const QStringList& places) {
+    for (const QString& path : places) {
         if (Open(path)) {
             return;
         }

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <utility>
+
 // The MP3 encoder library, lame_enc.so, opened at run time. The program runs without it; only
 // the MP3 export needs it, and it loads the library for each export and releases it after.
 namespace platform {
@@ -17,16 +20,12 @@ constexpr const char* EncoderLibraryFileName = "lame_enc.so";
 // executable's folder's parent; then by bare name in the system's library path.
 QStringList EncoderLibraryCandidates(const QString& executablePath);
 
-// Test seam: a non-empty path is the only place looked at from then on (a missing file makes
-// the library missing); an empty one returns to the candidates above.
-void SetEncoderLibraryPath(const QString& path);
-
-// One loaded copy of the library and its six entry points. The constructor tries the places in
+// One loaded copy of the library and its six entry points. The constructor tries `places` in
 // order and keeps the first file that opens and has every entry point; the destructor releases
 // it. When IsLoaded() is false every pointer is null.
 class EncoderLibrary {
   public:
-    EncoderLibrary();
+    explicit EncoderLibrary(const QStringList& places);
     ~EncoderLibrary();
     EncoderLibrary(const EncoderLibrary&) = delete;
     EncoderLibrary& operator=(const EncoderLibrary&) = delete;
@@ -47,6 +46,31 @@ class EncoderLibrary {
     void Release();
 
     void* handle_ = nullptr;
+    QString path_;
+};
+
+// Loads the library for one export; the export releases it when done. The program's loader
+// searches the places above; a test gives one that loads the file it names.
+class EncoderLoader {
+  public:
+    virtual ~EncoderLoader() = default;
+    // A library that may not be loaded (IsLoaded() false) when no place holds a usable one.
+    virtual std::unique_ptr<EncoderLibrary> Load() const = 0;
+};
+
+// The places EncoderLibraryCandidates gives for the running executable.
+class SystemEncoderLoader final : public EncoderLoader {
+  public:
+    std::unique_ptr<EncoderLibrary> Load() const override;
+};
+
+// The one file at `path` and nowhere else: a missing file makes the library missing.
+class PathEncoderLoader final : public EncoderLoader {
+  public:
+    explicit PathEncoderLoader(QString path) : path_(std::move(path)) {}
+    std::unique_ptr<EncoderLibrary> Load() const override;
+
+  private:
     QString path_;
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
+#include "export/ui/save_flow_ui.h"
 
 #include "app/startup.h"
 #include "app/ui/form_main.h"
@@ -575,7 +576,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         const QImage drawn = editor::view.WaveBitmap.copy();
         bool playedDuringSave = false;
         pump = [&] {
-            if (exporting::state.Exporting) {
+            if (SaveFlow::Exporting()) {
                 playedDuringSave = playedDuringSave || form->Playback().Playing();
                 editor::view.WaveBitmap.fill(Qt::magenta);
             }

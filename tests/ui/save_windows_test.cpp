@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "export/exporter.h"
+#include "export/recorded_take.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
 #include "operations/editing_state.h"
+#include "operations/undo_history.h"
+#include "record/pipeline.h"
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
@@ -13,6 +17,7 @@
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
 #include "support/temp_dir.h"
+#include "unit/export/exporter_ports.h"
 #include "unit/export/tool_output.h"
 
 #include <QApplication>
@@ -30,9 +35,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -207,34 +215,65 @@ TEST(ExportWindows, CaptionsFitTheirControls) {
     }
 }
 
+// Two blocks of silence: after the first the export is at 50 %.
+class TwoSilentBlocks final : public operations::SoundSource {
+  public:
+    uint32_t Blocks() const override { return 2; }
+    size_t ReadPosition(uint32_t position, void* buf) const override {
+        return ReadPositions(position, 1, buf) * size_t(record::BlockBytes);
+    }
+    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override {
+        const uint32_t n = position >= 1 && position <= 2 ? std::min(count, 3 - position) : 0;
+        std::memset(buf, 0, size_t(n) * record::BlockBytes);
+        return n;
+    }
+    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
+        return position >= 1 && position <= 2 ? std::optional(record::BlockPeaks{0, 0, 0, 0})
+                                              : std::nullopt;
+    }
+};
+
 TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
-    exporting::state = exporting::State{};
-    exporting::state.TargetName = "take1.wav";
-    operations::state.ProgressPercent = 50;
+    testsupport::TempDir dir;
+    testsupport::ExporterPorts ports;
+    const TwoSilentBlocks sound;
     TFormProgress form;
     const std::function<void()> ways[] = {
         [&] { QTest::mouseClick(form.BtnCancel, Qt::LeftButton); }, [&] { form.close(); },
         [&] { QTest::keyClick(&form, Qt::Key_Escape); }, [&] { form.Finish(); }};
+    app::Settings wav;
+    wav.Wav = true, wav.MP3 = false;
     for (const auto& end : ways) {
-        exporting::state.ContinueExport = true;
-        form.show();
-        EXPECT_EQ(form.windowTitle(), "Saving...take1.wav");
-        EXPECT_EQ(form.Label1->text(),
-                  "Saving...take1.wav   50" + QLocale::system().decimalPoint() + "0%");
-        EXPECT_EQ(form.ProgressBar1->value(), 50);
-        EXPECT_EQ(QApplication::activeModalWidget(), &form);
-        if (&end == &ways[0] && qEnvironmentVariableIsSet("VELMAR_SCREENSHOT_DIR")) {
-            form.grab().save(
-                QDir(qEnvironmentVariable("VELMAR_SCREENSHOT_DIR")).filePath("progress-window.png"));
-        }
-        end();
-        EXPECT_FALSE(form.isVisible());
-        EXPECT_EQ(exporting::state.ContinueExport, &end == &ways[3]); // only Finish goes on
+        exporting::Exporter exporter(sound, ports.encoders, ports.files, ports.pump);
+        bool shown = false;
+        ports.pump.step = [&] {
+            if (shown) {
+                return;
+            }
+            shown = true;
+            form.Start(nullptr, exporter);
+            EXPECT_EQ(form.windowTitle(), "Saving...take1.wav");
+            EXPECT_EQ(form.Label1->text(),
+                      "Saving...take1.wav   50" + QLocale::system().decimalPoint() + "0%");
+            EXPECT_EQ(form.ProgressBar1->value(), 50);
+            EXPECT_EQ(QApplication::activeModalWidget(), &form);
+            if (&end == &ways[0] && qEnvironmentVariableIsSet("VELMAR_SCREENSHOT_DIR")) {
+                form.grab().save(QDir(qEnvironmentVariable("VELMAR_SCREENSHOT_DIR"))
+                                     .filePath("progress-window.png"));
+            }
+            end();
+            EXPECT_FALSE(form.isVisible());
+            EXPECT_EQ(exporter.ContinueExport(), &end == &ways[3]); // only Finish goes on
+        };
+        const exporting::Outcome outcome =
+            exporter.Export(QString::fromStdString(dir.file("take1.wav")), wav, 1, 2);
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(outcome,
+                  &end == &ways[3] ? exporting::Outcome::Done : exporting::Outcome::Cancelled);
+        form.Finish();
     }
     EXPECT_TRUE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 100);
-    operations::state.ProgressPercent = 0;
-    exporting::state = exporting::State{};
 }
 
 TEST(ProgressWindow, PercentHasOneDecimalAndTheBarRoundsHalvesToEven) {
@@ -264,7 +303,8 @@ class SaveAsTest : public ::testing::Test {
         platform::SetDialogs(&dialogs);
         platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
-        platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
+        ports.pump.step = [this] { during ? during() : void(); };
+        progress = std::make_unique<TFormProgress>(ports.encoders, ports.files, ports.pump);
         form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
                                            output, fileSystem, events);
         form->TimerRec->stop();
@@ -287,14 +327,13 @@ class SaveAsTest : public ::testing::Test {
         platform::SetDialogs(nullptr);
         platform::SetFreeSpaceProvider(nullptr);
         platform::SetProcessMessages({});
-        platform::SetEncoderLibraryPath({});
+        progress.reset();
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
     static void Reset() {
         record::state = record::State{};
         app::state = app::State{};
-        exporting::state = exporting::State{};
         operations::state = operations::State{};
     }
     static TFormProgress* ShownProgress() {
@@ -310,6 +349,8 @@ class SaveAsTest : public ::testing::Test {
     testsupport::ScriptedOutput output; // the editor's, which these tests never open
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
+    testsupport::ExporterPorts ports;
+    std::unique_ptr<TFormProgress> progress; // the program's progress window, over `ports`
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
 };
@@ -343,6 +384,27 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
     EXPECT_TRUE(data == raw.readAll()) << "the WAV data is not the recording";
 }
 
+// Save As reads the take on its own: an editing state set up beforehand (10 blocks of the take
+// with a selection) is exactly as it was afterwards.
+TEST_F(SaveAsTest, LeavesTheEditingStateAsItWas) {
+    operations::StartEditing(record::state.RecordingStream, record::RecordingPeaks(), 10, 10,
+                             false);
+    operations::state.SelStart = 3, operations::state.SelEnd = 8;
+    const operations::Level before = operations::CurrentLevel();
+    dialogs.saveAnswers = {Out("take1.wav")};
+    form->menuSaveAs->trigger();
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", Out("take1.wav")}),
+              QString::number(25 * record::BlockFrames));
+    const operations::State& edit = operations::state;
+    EXPECT_EQ(std::tuple(edit.FileBlocks, edit.SelStart, edit.SelEnd, edit.CurrentLevel),
+              std::tuple(10u, 3u, 8u, 0));
+    const operations::Level& after = operations::CurrentLevel();
+    ASSERT_EQ(after.SegmentCount, before.SegmentCount);
+    EXPECT_EQ(after.FileBlocks, 10u);
+    EXPECT_EQ(std::tuple(after.Segments[0].start, after.Segments[0].length),
+              std::tuple(before.Segments[0].start, before.Segments[0].length));
+}
+
 TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) {
     const struct {
         const char* answer; // the dialog's answer; empty: the user cancels it
@@ -361,8 +423,8 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         // The output folder was deleted since it was chosen: the dialog opens at home, and only
         // a save that did not fail makes its folder the next output folder.
         app::state.settings.OutputFolder = Out("gone");
-        EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
-        EXPECT_FALSE(SaveFlow::Run(form.get(), false));
+        EXPECT_EQ(exporting::RecordedTake::OfRecorder().Blocks(), 25u);
+        EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get()));
         EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
                   QDir::homePath().toStdString());
         EXPECT_EQ(dialogs.errors.size(), row.errors);
@@ -399,8 +461,8 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
     s.BitRate = 64, s.Mode = 3;
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
-    EXPECT_TRUE(SaveFlow::Run(form.get(), false)) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(exporting::RecordedTake::OfRecorder().Blocks(), 25u);
+    EXPECT_TRUE(SaveFlow::SaveRecordedTake(form.get())) << dialogs.errors.join("; ").toStdString();
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{c.written});
     const QString path = Out(c.written);
     EXPECT_TRUE(testsupport::ToolOutput("file", {"-b", path}).startsWith(c.fileSays))
@@ -425,7 +487,7 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(SaveFlow::Run(form.get(), false), !added);
+    EXPECT_EQ(SaveFlow::SaveRecordedTake(form.get()), !added);
     EXPECT_EQ(dialogs.confirmations.size(), added ? 1 : 0);
     EXPECT_EQ(QFileInfo(path).size() == 7, added);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/export_job.h"
+#include "export/exporter.h"
+#include "export/recorded_take.h"
 #include "export/save_flow.h"
-#include "export/target_file.h"
-#include "platform/services/encoder_library.h"
 
+#include "exporter_ports.h"
 #include "record/pipeline.h"
 #include "tool_output.h"
 #include "unit/operations/editing_fixture.h"
@@ -36,12 +36,9 @@ class WavExport : public testsupport::EditingTest {
   protected:
     void SetUp() override {
         EditingTest::SetUp();
-        exporting::state = exporting::State{};
         target_ = QString::fromStdString(dir_.file("take1.wav"));
     }
     void TearDown() override {
-        exporting::TargetFile::SetWriteFault(nullptr);
-        platform::SetEncoderLibraryPath({});
         if (!mounted_.isEmpty()) {
             EXPECT_EQ(::umount(mounted_.toLocal8Bit().constData()), 0);
         }
@@ -71,13 +68,21 @@ class WavExport : public testsupport::EditingTest {
         return out;
     }
 
+    testsupport::Ended ExportWav(const QString& target, const app::Settings& settings,
+                                 uint32_t first, uint32_t last) {
+        return testsupport::Ending(
+            [&] { return exporter_.ExportWav(target, settings, first, last); });
+    }
+
     QString target_;
     QString mounted_; // a tmpfs this test mounted, unmounted when it ends
+    testsupport::ExporterPorts ports_;
+    const operations::CurrentLevelSource sound_;
+    exporting::Exporter exporter_{sound_, ports_.encoders, ports_.files, ports_.pump};
 };
 
 TEST_F(WavExport, StereoSixteenBitIsTheSoundBehindAPlainHeader) {
-    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 60).outcome,
-              exporting::Outcome::Done);
+    ASSERT_EQ(ExportWav(target_, Wav(44100, 2, 16), 1, 60).outcome, exporting::Outcome::Done);
     const QByteArray file = Contents(target_);
     ASSERT_EQ(file.size(), 44 + 60 * record::BlockBytes);
     EXPECT_TRUE(file.mid(44) == Sound(1, 60));
@@ -85,13 +90,12 @@ TEST_F(WavExport, StereoSixteenBitIsTheSoundBehindAPlainHeader) {
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-c", target_}), "2");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-b", target_}), "16");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "264600");
-    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 100.0f);
+    EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 100.0f);
     EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
 }
 
 TEST_F(WavExport, ElevenKilohertzKeepsEveryFourthFrameOfTheWholeExport) {
-    ASSERT_EQ(exporting::ExportWav(target_, Wav(11025, 2, 16), 3, 6).outcome,
-              exporting::Outcome::Done);
+    ASSERT_EQ(ExportWav(target_, Wav(11025, 2, 16), 3, 6).outcome, exporting::Outcome::Done);
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "4410");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-r", target_}), "11025");
     const QByteArray data = Contents(target_).mid(44);
@@ -112,13 +116,12 @@ TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
     record::state.FileBlocks = 60;
     record::state.NewestBlock = 20;
     record::state.LoopWrapped = true;
-    const exporting::ExportRange take = exporting::LayOutRecordedTake();
-    EXPECT_EQ(take.first, 1u);
-    EXPECT_EQ(take.last, 60u);
+    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder();
+    EXPECT_EQ(take.Blocks(), 60u);
     // Positions 35..45 are recording blocks 55..60 and then 1..5; mono keeps the left sample,
     // which is the block's number.
-    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 1, 16), 35, 45).outcome,
-              exporting::Outcome::Done);
+    exporting::Exporter exporter(take, ports_.encoders, ports_.files, ports_.pump);
+    ASSERT_EQ(exporter.ExportWav(target_, Wav(44100, 1, 16), 35, 45), exporting::Outcome::Done);
     const QByteArray data = Contents(target_).mid(44);
     ASSERT_EQ(data.size(), 11 * record::BlockFrames * 2);
     std::vector<int> blocks;
@@ -134,14 +137,13 @@ TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
 
 TEST_F(WavExport, CancelAtHalfLeavesTheEarlierFileAndNoTemporary) {
     WriteEarlier(target_);
-    platform::SetProcessMessages([] {
-        if (operations::state.ProgressPercent >= 50) {
-            exporting::CancelExport();
+    ports_.pump.step = [this] {
+        if (exporter_.ProgressPercent() >= 50) {
+            exporter_.Cancel();
         }
-    });
-    EXPECT_EQ(exporting::ExportWav(target_, Wav(22050, 1, 8), 1, 60).outcome,
-              exporting::Outcome::Cancelled);
-    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 50.0f);
+    };
+    EXPECT_EQ(ExportWav(target_, Wav(22050, 1, 8), 1, 60).outcome, exporting::Outcome::Cancelled);
+    EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 50.0f);
     EXPECT_EQ(Contents(target_), QByteArray(1000, 'e'));
     EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
 }
@@ -154,12 +156,12 @@ TEST_F(WavExport, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
         ::mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") == 0) {
         mounted_ = disk;
     } else {
-        exporting::TargetFile::SetWriteFault([](qint64 offset, qint64) { return offset > 0; });
+        ports_.files.fault = [](int64_t offset, int64_t) { return offset > 0; };
     }
     const QString target = disk + "/take1.wav";
     WriteEarlier(target);
-    const exporting::Result r = exporting::ExportWav(target, Wav(44100, 2, 16), 1, 60);
-    EXPECT_EQ(r.outcome, exporting::Outcome::Failed);
+    const testsupport::Ended r = ExportWav(target, Wav(44100, 2, 16), 1, 60);
+    EXPECT_EQ(r.outcome, std::nullopt);
     EXPECT_TRUE(r.error.contains("No space left on device")) << r.error.toStdString();
     EXPECT_EQ(Contents(target), QByteArray(1000, 'e'));
     EXPECT_TRUE(Hidden(disk).isEmpty());
@@ -171,7 +173,7 @@ TEST_F(WavExport, LongestNameTheFileSystemTakesIsSaved) {
     const QString name = QString("ü").repeated(120) + QString("a").repeated(11) + ".wav";
     ASSERT_EQ(QFile::encodeName(name).size(), 255);
     const QString target = QString::fromStdString(dir_.path()) + "/" + name;
-    const exporting::Result r = exporting::ExportWav(target, Wav(44100, 2, 16), 1, 60);
+    const testsupport::Ended r = ExportWav(target, Wav(44100, 2, 16), 1, 60);
     ASSERT_EQ(r.outcome, exporting::Outcome::Done) << r.error.toStdString();
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target}), "264600");
     EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
@@ -181,28 +183,27 @@ TEST_F(WavExport, ShortReadStopsWithAnErrorAndLeavesTheTarget) {
     WriteEarlier(target_);
     // The recording file ends in the middle of block 31.
     ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), 30 * record::BlockBytes + 100), 0);
-    const exporting::Result r = exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 60);
-    EXPECT_EQ(r.outcome, exporting::Outcome::Failed);
+    const testsupport::Ended r = ExportWav(target_, Wav(44100, 2, 16), 1, 60);
+    EXPECT_EQ(r.outcome, std::nullopt);
     EXPECT_TRUE(r.error.contains("block 31")) << r.error.toStdString();
     EXPECT_EQ(Contents(target_), QByteArray(1000, 'e'));
     EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
 }
 
 TEST_F(WavExport, ReversedRangeWritesNothingAndEmptySoundGivesAPlainHeader) {
-    const exporting::Result reversed = exporting::ExportWav(target_, Wav(44100, 2, 16), 10, 5);
-    EXPECT_EQ(reversed.outcome, exporting::Outcome::Failed);
+    const testsupport::Ended reversed = ExportWav(target_, Wav(44100, 2, 16), 10, 5);
+    EXPECT_EQ(reversed.outcome, std::nullopt);
     EXPECT_EQ(reversed.error, "Please Select Waveform!");
     EXPECT_FALSE(QFile::exists(target_));
 
     Open(0, 0, false);
-    ASSERT_EQ(exporting::ExportWav(target_, Wav(44100, 2, 16), 1, 0).outcome,
-              exporting::Outcome::Done);
+    ASSERT_EQ(ExportWav(target_, Wav(44100, 2, 16), 1, 0).outcome, exporting::Outcome::Done);
     const QByteArray file = Contents(target_);
     ASSERT_EQ(file.size(), 44);
     EXPECT_EQ(file.mid(4, 4), QByteArray("\x24\0\0\0", 4));
     EXPECT_EQ(file.mid(40, 4), QByteArray(4, '\0'));
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "0");
-    EXPECT_FLOAT_EQ(operations::state.ProgressPercent, 100.0f);
+    EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 100.0f);
 }
 
 TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
@@ -212,32 +213,85 @@ TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
     ASSERT_TRUE(range);
     int steps = 0;
     bool refused = true;
-    platform::SetProcessMessages([&] {
+    ports_.pump.step = [&] {
         ++steps;
-        refused = refused && exporting::state.Exporting && !operations::Undo() &&
-                  exporting::Export(target_, Wav(44100, 2, 16), 1, 60).outcome ==
-                      exporting::Outcome::Failed;
-    });
-    exporting::state.ContinueExport = false; // as a Cancel of the previous export left it
-    const exporting::Result r =
-        exporting::Export(target_, Wav(44100, 1, 16), range->first, range->last);
+        refused = refused && exporter_.Exporting() && !operations::Undo() &&
+                  testsupport::Ending([&] {
+                      return exporter_.Export(target_, Wav(44100, 2, 16), 1, 60);
+                  }).error == "An export is already running.";
+    };
+    exporter_.Cancel(); // as a Cancel of the previous export left it
+    const testsupport::Ended r = testsupport::Ending(
+        [&] { return exporter_.Export(target_, Wav(44100, 1, 16), range->first, range->last); });
     ASSERT_EQ(r.outcome, exporting::Outcome::Done) << r.error.toStdString();
     EXPECT_EQ(steps, 10);
     EXPECT_TRUE(refused);
-    EXPECT_FALSE(exporting::state.Exporting);
-    EXPECT_EQ(exporting::state.TargetName, "take1.wav");
+    EXPECT_FALSE(exporter_.Exporting());
+    EXPECT_EQ(exporter_.TargetName(), "take1.wav");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "44100");
     EXPECT_TRUE(operations::Undo()); // commands work again once the export is over
 
     // With Wav false the same call writes MP3.
-    platform::SetProcessMessages(nullptr);
-    platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
+    ports_.pump.step = nullptr;
     const QString mp3 = QString::fromStdString(dir_.file("take1.mp3"));
-    const exporting::Result m = exporting::Export(mp3, app::Settings{}, 1, 60);
+    const testsupport::Ended m =
+        testsupport::Ending([&] { return exporter_.Export(mp3, app::Settings{}, 1, 60); });
     ASSERT_EQ(m.outcome, exporting::Outcome::Done) << m.error.toStdString();
     EXPECT_EQ(testsupport::ToolOutput("ffprobe", {"-v", "error", "-show_entries",
                                                   "format=format_name", "-of", "csv=p=0", mp3}),
               "mp3");
+}
+
+// Two Exporters over two sounds, the second running inside the first one's pending messages:
+// each writes its own sound, keeps its own progress and hears only its own Cancel.
+TEST_F(WavExport, TwoExportersOverTwoSoundsExportIndependently) {
+    // The same recording in another order: blocks 41..60, then 1..40, each with its peaks.
+    const exporting::RecordedTake other(record::TakeOrder{2, {{41, 20}, {1, 40}}}, recording_,
+                                        {maxL_.data(), minL_.data(), maxR_.data(), minR_.data()});
+    EXPECT_EQ(other.Peaks(21)->maxL, 1);
+    EXPECT_EQ(other.Peaks(20)->maxL, 60);
+    EXPECT_FALSE(other.Peaks(61));
+    testsupport::ExporterPorts otherPorts;
+    exporting::Exporter second(other, otherPorts.encoders, otherPorts.files, otherPorts.pump);
+    const QString secondTarget = QString::fromStdString(dir_.file("take2.wav"));
+    std::vector<exporting::Outcome> inner;
+    ports_.pump.step = [&] {
+        if (!inner.empty() || exporter_.ProgressPercent() < 50) {
+            return;
+        }
+        otherPorts.pump.step = [&] {
+            if (second.ProgressPercent() >= 25) {
+                second.Cancel();
+            }
+        };
+        inner.push_back(second.Export(secondTarget, Wav(44100, 1, 16), 1, 60));
+        EXPECT_FLOAT_EQ(second.ProgressPercent(), 25.0f);
+        otherPorts.pump.step = nullptr;
+        inner.push_back(second.Export(secondTarget, Wav(44100, 1, 16), 1, 60));
+    };
+    ASSERT_EQ(testsupport::Ending([&] {
+                  return exporter_.Export(target_, Wav(44100, 1, 16), 1, 60);
+              }).outcome,
+              exporting::Outcome::Done);
+    EXPECT_EQ(inner, (std::vector{exporting::Outcome::Cancelled, exporting::Outcome::Done}));
+    EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 100.0f);
+    EXPECT_FLOAT_EQ(second.ProgressPercent(), 100.0f);
+    EXPECT_EQ(exporter_.TargetName(), "take1.wav");
+    EXPECT_EQ(second.TargetName(), "take2.wav");
+    // Mono keeps the left sample, which is the recording block's number.
+    auto blocks = [](const QString& path) {
+        const QByteArray data = Contents(path).mid(44);
+        std::vector<int> out;
+        for (qsizetype at = 0; at + 2 <= data.size(); at += record::BlockFrames * 2) {
+            int16_t left;
+            std::memcpy(&left, data.constData() + at, 2);
+            out.push_back(left);
+        }
+        return out;
+    };
+    using testsupport::operator+;
+    EXPECT_EQ(blocks(target_), testsupport::Range(1, 60));
+    EXPECT_EQ(blocks(secondTarget), testsupport::Range(41, 60) + testsupport::Range(1, 40));
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 // stream, mpg123 for the decoded sound (it honours the tag's delay and padding), ffprobe for the
 // duration a player shows. Frame headers are read here, four bytes at a time.
 
-#include "export/export_job.h"
+#include "export/exporter.h"
 #include "export/mp3_export.h"
-#include "export/target_file.h"
 #include "platform/services/encoder_library.h"
+#include "unit/export/exporter_ports.h"
 #include "unit/operations/editing_fixture.h"
 
 #include <QDir>
@@ -101,8 +101,6 @@ class Mp3Fixture : public testsupport::EditingTest {
   protected:
     void SetUp() override {
         EditingTest::SetUp();
-        platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
-        exporting::state = exporting::State{};
         // Tones, continuous over the recording: 440 Hz and 3 kHz left, 1 kHz right.
         std::vector<int16_t> block(2 * record::BlockFrames);
         for (uint32_t k = 1; k <= RecordingBlocks; ++k) {
@@ -116,11 +114,16 @@ class Mp3Fixture : public testsupport::EditingTest {
         }
         Open(RecordingBlocks, 25, true);
     }
-    void TearDown() override {
-        platform::SetEncoderLibraryPath({});
-        EditingTest::TearDown();
+    testsupport::Ended ExportMp3(const QString& target, const app::Settings& settings,
+                                 uint32_t first, uint32_t last) {
+        return testsupport::Ending(
+            [&] { return exporter_.ExportMp3(target, settings, first, last); });
     }
+
     QString target_ = QString::fromStdString(dir_.file("take1.mp3"));
+    testsupport::ExporterPorts ports_;
+    const operations::CurrentLevelSource sound_;
+    exporting::Exporter exporter_{sound_, ports_.encoders, ports_.files, ports_.pump};
 };
 
 class Mp3ExportTest : public Mp3Fixture, public testing::WithParamInterface<Case> {
@@ -136,7 +139,7 @@ class Mp3ExportTest : public Mp3Fixture, public testing::WithParamInterface<Case
 
 TEST_P(Mp3ExportTest, ToolsAcceptTheFileAndItsSound) {
     const Case& c = GetParam();
-    const exporting::Result r = exporting::ExportMp3(target_, Settings(c), c.first, c.last);
+    const testsupport::Ended r = ExportMp3(target_, Settings(c), c.first, c.last);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
 
     EXPECT_EQ(Mp3valComplaints(target_), QByteArrayList{});
@@ -231,8 +234,8 @@ enum class Trouble {
 struct FailureCase {
     const char* name;
     Trouble trouble;
-    Outcome outcome;
-    const char* error; // the start of the user's text
+    std::optional<Outcome> outcome; // nullopt: the export throws the user's text
+    const char* error;              // the start of the user's text
 };
 void PrintTo(const FailureCase& c, std::ostream* os) {
     *os << c.name;
@@ -244,10 +247,12 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     const FailureCase& c = GetParam();
     app::Settings settings;
     std::vector<float> progress;
+    std::optional<platform::PathEncoderLoader> missing;
+    exporting::Exporter* running = nullptr;
     uint32_t first = 1, last = 0; // last 0: to the end of the sound as the case leaves it
     switch (c.trouble) {
     case Trouble::MissingLibrary:
-        platform::SetEncoderLibraryPath(QString::fromStdString(dir_.file("none/lame_enc.so")));
+        missing.emplace(QString::fromStdString(dir_.file("none/lame_enc.so")));
         break;
     case Trouble::BadBitRate:
         settings.BitRate = 100;
@@ -259,14 +264,15 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
         Open(RecordingBlocks + 10, RecordingBlocks, false);
         break;
     case Trouble::DiskFull:
-        exporting::TargetFile::SetWriteFault(
-            [](qint64 offset, qint64 bytes) { return offset + bytes > 20000; });
+        ports_.files.fault = [](int64_t offset, int64_t bytes) { return offset + bytes > 20000; };
         break;
     case Trouble::Cancel:
-        platform::SetProcessMessages([&progress] {
-            progress.push_back(operations::state.ProgressPercent);
-            exporting::state.ContinueExport = progress.size() < 20;
-        });
+        ports_.pump.step = [&running, &progress] {
+            progress.push_back(running->ProgressPercent());
+            if (progress.size() >= 20) {
+                running->Cancel();
+            }
+        };
         break;
     case Trouble::ReversedRange:
         first = 30, last = 29;
@@ -277,8 +283,11 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     earlier.close();
 
     last = last ? last : operations::state.FileBlocks;
-    const exporting::Result r = exporting::ExportMp3(target_, settings, first, last);
-    exporting::TargetFile::SetWriteFault(nullptr);
+    exporting::Exporter exporter(sound_, missing ? *missing : ports_.encoders, ports_.files,
+                                 ports_.pump);
+    running = &exporter;
+    const testsupport::Ended r =
+        testsupport::Ending([&] { return exporter.ExportMp3(target_, settings, first, last); });
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(r.error.left(int(std::strlen(c.error))), c.error) << r.error.toStdString();
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
@@ -295,25 +304,24 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Troubles, Mp3ExportFailureTest,
-    testing::Values(
-        FailureCase{"MissingLibrary", Trouble::MissingLibrary, Outcome::Failed,
-                    "Lame_enc.dll did not found"},
-        FailureCase{"BitRate100", Trouble::BadBitRate, Outcome::Failed, "BE_ERR code-2"},
-        FailureCase{"Mode5", Trouble::BadMode, Outcome::Failed, "BE_ERR code-2"},
-        FailureCase{"SoundShorterThanList", Trouble::ShortRead, Outcome::Failed,
-                    "Stream read error"},
-        FailureCase{"DiskFull", Trouble::DiskFull, Outcome::Failed, "Cannot write file"},
-        FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""},
-        // Refused as the WAV exporter refuses it, not written as a file without sound.
-        FailureCase{"ReversedRange", Trouble::ReversedRange, Outcome::Failed,
-                    "Please Select Waveform!"}),
+    testing::Values(FailureCase{"MissingLibrary", Trouble::MissingLibrary, std::nullopt,
+                                "Lame_enc.dll did not found"},
+                    FailureCase{"BitRate100", Trouble::BadBitRate, std::nullopt, "BE_ERR code-2"},
+                    FailureCase{"Mode5", Trouble::BadMode, std::nullopt, "BE_ERR code-2"},
+                    FailureCase{"SoundShorterThanList", Trouble::ShortRead, std::nullopt,
+                                "Stream read error"},
+                    FailureCase{"DiskFull", Trouble::DiskFull, std::nullopt, "Cannot write file"},
+                    FailureCase{"CancelAtChunk20", Trouble::Cancel, Outcome::Cancelled, ""},
+                    // Refused as the WAV exporter refuses it, not written as a file without sound.
+                    FailureCase{"ReversedRange", Trouble::ReversedRange, std::nullopt,
+                                "Please Select Waveform!"}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // At 32 kbps the encoder picks a lower MPEG-2 rate, and no tag frame fits a frame that small.
 TEST_F(Mp3Fixture, LowBitRateTakesALowerRate) {
     app::Settings settings;
     settings.BitRate = 32;
-    const exporting::Result r = exporting::ExportMp3(target_, settings, 1, 60);
+    const testsupport::Ended r = ExportMp3(target_, settings, 1, 60);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
     EXPECT_EQ(Mp3valComplaints(target_), QByteArrayList{});
     QFile file(target_);
@@ -334,7 +342,7 @@ TEST_P(Mp3FrameTest, EveryFrameCarriesTheChosenRateAndMode) {
     const auto [bitRate, mode] = GetParam();
     app::Settings settings;
     settings.BitRate = bitRate, settings.Mode = mode;
-    const exporting::Result r = exporting::ExportMp3(target_, settings, 1, 10);
+    const testsupport::Ended r = ExportMp3(target_, settings, 1, 10);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
     EXPECT_EQ(Mp3valComplaints(target_), QByteArrayList{});
     QFile file(target_);

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/exporter.h"
+
+#include "export/save_flow.h"
+#include "operations/undo_history.h"
+#include "record/errors.h"
+
+#include <QFileInfo>
+
+#include <optional>
+
+namespace exporting {
+
+namespace {
+// Clears the exporting flag however the export ends.
+class ExportingScope {
+  public:
+    explicit ExportingScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ExportingScope() { flag_ = false; }
+    ExportingScope(const ExportingScope&) = delete;
+    ExportingScope& operator=(const ExportingScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+} // namespace
+
+float ExportPercent(uint64_t done, uint64_t total) {
+    return total == 0 ? 100.0f : float(double(done) * 100.0 / double(total));
+}
+
+Exporter::Exporter(const operations::SoundSource& sound, const platform::EncoderLoader& encoders,
+                   const base::FileSystem& files, base::EventPump& pump)
+    : sound_(sound), encoders_(encoders), files_(files), pump_(pump) {}
+
+void Exporter::Prepare(const QString& target) {
+    targetName_ = QFileInfo(target).fileName();
+    continueExport_ = true;
+    progressPercent_ = 0;
+}
+
+bool Exporter::Step(float percent) {
+    progressPercent_ = percent;
+    pump_.ProcessMessages();
+    return continueExport_;
+}
+
+Outcome Exporter::Export(const QString& target, const app::Settings& settings, uint32_t first,
+                         uint32_t last) {
+    if (exporting_) {
+        throw record::UserError("An export is already running.");
+    }
+    // The exporters let pending messages run after every block; over the editor's sound,
+    // holding the operations' scope makes Cut, Paste, the effects, Undo and Redo refuse until
+    // the export is over. A recorded take read on its own has no editing to hold off.
+    std::optional<operations::OperationScope> editing;
+    if (dynamic_cast<const operations::CurrentLevelSource*>(&sound_)) {
+        editing.emplace();
+        if (!editing->started()) {
+            throw record::UserError("An editing operation is running.");
+        }
+    }
+    Prepare(target);
+    const ExportingScope scope(exporting_);
+    return ExportsWav(settings) ? ExportWav(target, settings, first, last)
+                                : ExportMp3(target, settings, first, last);
+}
+
+} // namespace exporting

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "export/recorded_take.h"
+
+#include <algorithm>
+
+namespace exporting {
+
+RecordedTake::RecordedTake(const record::TakeOrder& order, const record::RawFile& file,
+                           const record::PeakTableRefs& peaks)
+    : order_(order), file_(file), peaks_(peaks) {
+    for (int r = 0; r < order_.runs; ++r) {
+        blocks_ += order_.run[r].count;
+    }
+}
+
+RecordedTake RecordedTake::OfRecorder() {
+    return RecordedTake(record::RecordedTakeOrder(), record::state.RecordingStream,
+                        record::RecordingPeaks());
+}
+
+RecordedTake::Place RecordedTake::PlaceOf(uint32_t position) const {
+    if (position == 0) {
+        return {0, 0};
+    }
+    uint32_t p = position;
+    for (int r = 0; r < order_.runs; ++r) {
+        const record::BlockRun& run = order_.run[r];
+        if (p <= run.count) {
+            return {run.first + p - 1, run.count - (p - 1)};
+        }
+        p -= run.count;
+    }
+    return {0, 0};
+}
+
+size_t RecordedTake::ReadPosition(uint32_t position, void* buf) const {
+    const Place place = PlaceOf(position);
+    return place.left == 0 ? 0 : file_.ReadBlocks(place.block, buf, 1);
+}
+
+uint32_t RecordedTake::ReadPositions(uint32_t position, uint32_t count, void* buf) const {
+    const Place place = PlaceOf(position);
+    const uint32_t run = std::min(count, place.left);
+    if (run > 0) {
+        file_.ReadBlocks(place.block, buf, run);
+    }
+    return run;
+}
+
+std::optional<record::BlockPeaks> RecordedTake::Peaks(uint32_t position) const {
+    const Place place = PlaceOf(position);
+    if (place.left == 0) {
+        return std::nullopt;
+    }
+    const uint32_t k = place.block;
+    if (!peaks_.maxL || k > uint32_t(record::PeakArrayLength)) {
+        return record::BlockPeaks{0, 0, 0, 0};
+    }
+    return record::BlockPeaks{peaks_.maxL[k], peaks_.minL[k], peaks_.maxR[k], peaks_.minR[k]};
+}
+
+} // namespace exporting

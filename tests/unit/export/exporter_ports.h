@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "base/event_pump.h"
+#include "base/file_system.h"
+#include "export/exporter.h"
+#include "operations/sound_source.h"
+#include "platform/services/encoder_library.h"
+#include "record/errors.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace testsupport {
+
+// The real file system, whose writes fail with `error` where `fault` says so.
+class FaultyFileSystem final : public base::SystemFileSystem {
+  public:
+    std::function<bool(int64_t offset, int64_t bytes)> fault;
+    int error = ENOSPC;
+    int WriteFault(const std::string&, int64_t offset, int64_t bytes) const override {
+        return fault && fault(offset, bytes) ? error : 0;
+    }
+};
+
+// A pump that runs `step` at every call.
+class StepPump final : public base::EventPump {
+  public:
+    std::function<void()> step;
+    void ProcessMessages() override {
+        if (step) {
+            step();
+        }
+    }
+};
+
+// An Exporter over one sound with ports of the test's own: the encoder library built beside
+// the tests unless `encoders` is replaced.
+struct ExporterPorts {
+    FaultyFileSystem files;
+    StepPump pump;
+    platform::PathEncoderLoader encoders{VELMAR_BINARY_DIR "/lame_enc.so"};
+};
+
+// How an export ended: its outcome, or nullopt and the user's text of what it threw.
+struct Ended {
+    std::optional<exporting::Outcome> outcome;
+    QString error;
+};
+template <typename Export> Ended Ending(Export run) {
+    try {
+        return {run(), {}};
+    } catch (const record::UserError& e) {
+        return {std::nullopt, QString::fromStdString(e.what())};
+    }
+}
+
+} // namespace testsupport
