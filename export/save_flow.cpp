@@ -85,18 +85,15 @@ std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd
     return ExportRange{selStart, selEnd};
 }
 
-ExportRange LayOutRecordedTake() {
-    const record::TakeOrder order = record::RecordedTakeOrder();
-    const uint32_t fileBlocks = record::state.FileBlocks;
+ExportRange LayOutRecordedTake(record::Recorder& recorder) {
+    const record::TakeOrder order = recorder.RecordedTakeOrder();
+    const uint32_t fileBlocks = recorder.TakeBlocks();
     // StartEditing makes the wrapped layout from (newestBlock, loopMode); the take order is the
     // recorder's own word on whether the ring wrapped and where its newest block lies.
     const bool wrapped = order.runs == 2;
     const uint32_t newest = wrapped ? order.run[1].count : fileBlocks;
-    auto table = [](std::vector<int16_t>& v) { return v.empty() ? nullptr : v.data(); };
-    operations::StartEditing(record::state.RecordingStream,
-                             {table(record::state.PeakMaxL), table(record::state.PeakMinL),
-                              table(record::state.PeakMaxR), table(record::state.PeakMinR)},
-                             fileBlocks, newest, wrapped);
+    operations::StartEditing(recorder.TakeFile(), recorder.RecordingPeaks(), fileBlocks, newest,
+                             wrapped);
     return SaveAllRange(fileBlocks);
 }
 

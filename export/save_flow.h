@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <optional>
 
+namespace record {
+class Recorder;
+}
+
 // The engine side of the save commands (main window Save As, editor Save All As and Save
 // Selection As): the save dialog's file-type entry, which exporter runs, the range to export and
 // the run itself. The windows ask for the target file and show the progress window.
@@ -61,10 +65,10 @@ ExportRange SaveAllRange(uint32_t fileBlocks);
 std::optional<ExportRange> SaveSelectionRange(uint32_t selStart, uint32_t selEnd,
                                               uint32_t fileBlocks);
 // Main window Save As: lays the finished recording out as level 0 of the edit list in the order
-// the recorder took it (record::RecordedTakeOrder: one run, or two when a loop ring wrapped, the
+// `recorder` took it (Recorder::RecordedTakeOrder: one run, or two when a loop ring wrapped, the
 // oldest block first), over the recorder's file and peaks, and returns its whole range. Resets the
 // editing history, so it is meant for when the editor is closed.
-ExportRange LayOutRecordedTake();
+ExportRange LayOutRecordedTake(record::Recorder& recorder);
 
 // Sets what the progress window shows before it opens: TargetName from `target`, the continue
 // flag, a zero percentage. Export calls it too.

@@ -33,13 +33,13 @@ class QtCapture : public record::CaptureDevice {
 
     int DeviceCount() override;
     QString FirstDeviceName() override;
-    int Open() override;
+    record::CaptureError Open() override;
     void AddBuffer(record::SlotHeader* header) override;
     void Start() override;
     void Reset() override;
     void Close() override;
     void Collect() override;
-    int StreamError() override;
+    record::CaptureError StreamError() override;
 
   private:
     void Drop();
@@ -60,6 +60,6 @@ class QtCapture : public record::CaptureDevice {
 };
 
 // Error code for a QAudio error met while opening.
-int CaptureErrorFor(QAudio::Error error);
+record::CaptureError CaptureErrorFor(QAudio::Error error);
 
 } // namespace platform

@@ -79,7 +79,7 @@ struct LoadingScope {
 } // namespace
 
 bool ShouldOffer() {
-    if (record::state.ChosenModeIndex != 0 || state.Active) {
+    if (record::ActiveRecorder().View().ChosenModeIndex != 0 || state.Active) {
         return false;
     }
     const std::string path = app::state.paths.RecoveryFilePath.toStdString();
@@ -151,7 +151,7 @@ LoadResult Load() {
     state.FoundBlocks =
         uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
     const uint32_t blocks = LoadableBlocks(file.SizeBytes());
-    const record::PeakTableRefs peaks = record::RecordingPeaks();
+    const record::PeakTableRefs peaks = record::ActiveRecorder().RecordingPeaks();
 
     state.PeaksFromFile =
         PeakFileBelongsTo(peakPath, recoveryPath) && record::ReadPeakFile(peakPath, peaks, blocks);
@@ -163,8 +163,8 @@ LoadResult Load() {
         }
     }
 
-    record::AdoptRecording(std::move(file), blocks);
-    operations::StartEditing(record::state.RecordingStream, peaks, blocks, blocks, false);
+    record::ActiveRecorder().AdoptRecording(std::move(file), blocks);
+    operations::StartEditing(record::ActiveRecorder().TakeFile(), peaks, blocks, blocks, false);
     state.LoadedBlocks = blocks;
     state.Active = true;
     result.loaded = true;
@@ -180,7 +180,7 @@ QString EndRecovery() {
     }
     state.Active = false;
     try {
-        record::DiscardRecording();
+        record::ActiveRecorder().DiscardRecording();
     } catch (const record::FileOpenError& error) {
         return QString::fromUtf8(error.what());
     }

@@ -50,7 +50,7 @@ struct LoadResult {
 };
 
 // Opens the recovery file read-only and, only once that succeeded, makes it the recording in
-// place of the current take (record::AdoptRecording) and lays it out as level 0 of the edit list
+// place of the current take (Recorder::AdoptRecording) and lays it out as level 0 of the edit list
 // (one segment, blocks 1..LoadedBlocks). Its peaks come from the peak file when that belongs to
 // this file (PeakFileBelongsTo) and is valid for its length; otherwise they are computed block
 // by block, with ProgressPercent and platform::ProcessMessages() after every block, and the
@@ -59,7 +59,7 @@ struct LoadResult {
 LoadResult Load();
 
 // The editor closes: when a recovery file was loaded it is released and Velmar.raw is created
-// empty as the recording file again (record::DiscardRecording). Harmless otherwise.
+// empty as the recording file again (Recorder::DiscardRecording). Harmless otherwise.
 // Returns the error text when Velmar.raw cannot be created, else an empty text.
 QString EndRecovery();
 

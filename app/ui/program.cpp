@@ -7,6 +7,9 @@
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
+#include "base/clock.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
@@ -64,11 +67,13 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         platform::SetProcessMessages({});
         return 0;
     }
-    // The first sound input through Qt Multimedia, unless a test installed a device of its own.
-    platform::QtCapture capture;
-    if (!hooks.keepCaptureDevice) {
-        record::SetCaptureDevice(&capture);
-    }
+    // The first sound input through Qt Multimedia, unless a test brings a device of its own.
+    platform::QtCapture qtCapture;
+    base::SystemFileSystem files;
+    base::QtEventPump pump;
+    base::SystemClock clock;
+    const record::RecorderPorts recorderPorts{
+        hooks.captureDevice ? *hooks.captureDevice : qtCapture, files, pump, clock};
     // The default sound output for the editor's playback, likewise.
     platform::QtOutput output;
     if (!hooks.keepOutputDevice) {
@@ -79,7 +84,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain(executablePath);
+        TFormMain formMain(executablePath, recorderPorts);
         TFormEdit formEdit;
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress;
@@ -96,9 +101,6 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
             hooks.started(formMain);
         }
         result = QApplication::exec();
-    }
-    if (!hooks.keepCaptureDevice) {
-        record::SetCaptureDevice(nullptr);
     }
     if (!hooks.keepOutputDevice) {
         playback::SetOutputDevice(nullptr);

@@ -47,21 +47,21 @@ void ScriptedCapture::SetDevices(int count, const QString& firstName) {
     firstName_ = firstName;
 }
 
-int ScriptedCapture::Open() {
+record::CaptureError ScriptedCapture::Open() {
     ++openCalls_;
     Close();
     if (insideOpenClose_) {
         insideOpenClose_();
     }
     if (deviceCount_ == 0) {
-        return record::CaptureNoDevice;
+        return record::CaptureError::NoDevice;
     }
-    if (openFailure_ != 0) {
+    if (openFailure_ != record::CaptureError::Ok) {
         return openFailure_;
     }
     open_ = true;
-    streamError_ = 0;
-    return record::CaptureOk;
+    streamError_ = record::CaptureError::Ok;
+    return record::CaptureError::Ok;
 }
 
 void ScriptedCapture::AddBuffer(record::SlotHeader* header) {
@@ -112,7 +112,7 @@ void ScriptedCapture::DeliverBytes(uint64_t bytes) {
             stagedIndex_ = index;
         }
         uint32_t take = uint32_t(std::min<uint64_t>(bytes, record::BlockBytes - offset));
-        if (running_ && count_ > 0 && streamError_ == 0) {
+        if (running_ && count_ > 0 && streamError_ == record::CaptureError::Ok) {
             record::SlotHeader* h = queue_[size_t(head_)];
             take = std::min(take, h->bufferLength - h->bytesRecorded);
             std::memcpy(h->data + h->bytesRecorded, staging_.data() + offset, take);

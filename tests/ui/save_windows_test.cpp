@@ -9,6 +9,7 @@
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
+#include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/temp_dir.h"
@@ -259,12 +260,11 @@ class SaveAsTest : public ::testing::Test {
         QDir(QString::fromStdString(dir.path())).mkpath("Velmar Recorder");
         QDir(QString::fromStdString(dir.path())).mkpath("out");
         Reset();
-        record::SetCaptureDevice(&device);
         platform::SetDialogs(&dialogs);
-        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
         platform::SetEncoderLibraryPath(VELMAR_BINARY_DIR "/lame_enc.so");
-        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")));
+        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
+                                           ports.For(device));
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
@@ -279,18 +279,13 @@ class SaveAsTest : public ::testing::Test {
     }
     void TearDown() override {
         form.reset();
-        record::CloseDevice();
-        record::state.RecordingStream.Release();
-        record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
-        platform::SetFreeSpaceProvider(nullptr);
         platform::SetProcessMessages({});
         platform::SetEncoderLibraryPath({});
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
     static void Reset() {
-        record::state = record::State{};
         app::state = app::State{};
         exporting::state = exporting::State{};
         operations::state = operations::State{};
@@ -304,6 +299,7 @@ class SaveAsTest : public ::testing::Test {
 
     testsupport::TempDir dir;
     testsupport::ScriptedCapture device;
+    testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
@@ -356,7 +352,7 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         // The output folder was deleted since it was chosen: the dialog opens at home, and only
         // a save that did not fail makes its folder the next output folder.
         app::state.settings.OutputFolder = Out("gone");
-        EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
+        EXPECT_EQ(exporting::LayOutRecordedTake(form->Recorder()).last, 25u);
         EXPECT_FALSE(SaveFlow::Run(form.get(), false));
         EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
                   QDir::homePath().toStdString());
@@ -394,7 +390,7 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
     s.BitRate = 64, s.Mode = 3;
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(exporting::LayOutRecordedTake().last, 25u);
+    EXPECT_EQ(exporting::LayOutRecordedTake(form->Recorder()).last, 25u);
     EXPECT_TRUE(SaveFlow::Run(form.get(), false)) << dialogs.errors.join("; ").toStdString();
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{c.written});
     const QString path = Out(c.written);

@@ -6,6 +6,7 @@
 #include "platform/services/process_messages.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
+#include "support/record_harness.h"
 #include "support/temp_dir.h"
 
 #include <QFile>
@@ -32,22 +33,18 @@ class FoundRecording : public ::testing::Test {
     void SetUp() override {
         app::state = app::State{};
         app::state.paths = app::WorkPathsFor(QString::fromStdString(dir.path()));
-        record::state = record::State{};
-        record::AllocateBuffers();
-        record::state.RecordingFilePath = Path("Velmar.raw");
         operations::state = operations::State{};
         recovery::state = recovery::State{};
         platform::SetProcessMessages([this] { ++messages; });
         // The current take: a wrapped loop of 10 blocks whose newest is block 3.
-        record::DiscardRecording();
-        record::state.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
-        record::state.FileBlocks = 10;
-        record::state.NewestBlock = 3;
-        record::state.LoopWrapped = true;
+        recorder.DiscardRecording();
+        take.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
+        take.FileBlocks = 10;
+        take.NewestBlock = 3;
+        take.LoopWrapped = true;
     }
     void TearDown() override {
         platform::SetProcessMessages({});
-        record::state = record::State{};
         operations::state = operations::State{};
     }
     std::string Path(const char* name) const { return dir.file(name); }
@@ -63,12 +60,16 @@ class FoundRecording : public ::testing::Test {
     }
 
     testsupport::TempDir dir;
+    testsupport::RecorderRig rig;
+    record::Recorder recorder{rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}};
+    // The take as the recorder holds it; the test sets up one of an earlier recording.
+    record::State& take = record::RecorderProbe::Of(recorder);
     int messages = 0;
 };
 
 TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
     for (int mode = 0; mode < record::ModeCount; ++mode) {
-        record::state.ChosenModeIndex = mode;
+        recorder.DecodeRecordingMode(mode);
         EXPECT_FALSE(recovery::ShouldOffer()) << "no file, mode " << mode;
         MakeRecovery(BlockBytes);
         EXPECT_EQ(recovery::ShouldOffer(), mode == 0) << "mode " << mode;
@@ -97,20 +98,20 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     ASSERT_EQ(recovery::ShouldOffer(), blocks > 0);
     if (blocks == 0) {
         EXPECT_FALSE(fs::exists(Path("test")));
-        EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
-        EXPECT_EQ(record::state.FileBlocks, 10u);
+        EXPECT_EQ(take.RecordingStream.Path(), Path("Velmar.raw"));
+        EXPECT_EQ(take.FileBlocks, 10u);
         return;
     }
     ASSERT_TRUE(recovery::Load().loaded);
-    EXPECT_EQ(record::state.RecordingStream.Path(), Path("test"));
-    EXPECT_EQ(record::state.FileBlocks, blocks);
+    EXPECT_EQ(take.RecordingStream.Path(), Path("test"));
+    EXPECT_EQ(take.FileBlocks, blocks);
     EXPECT_EQ(operations::state.FileBlocks, blocks);
-    EXPECT_EQ(record::RecordedTakeOrder().runs, 1);
+    EXPECT_EQ(recorder.RecordedTakeOrder().runs, 1);
     const operations::Level& level = operations::state.Levels[0];
     ASSERT_EQ(level.SegmentCount, 1);
     EXPECT_EQ(level.Segments[0].length, blocks);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * blocks);
-    EXPECT_EQ(record::state.PeakMaxL[blocks], int(blocks));
+    EXPECT_EQ(take.PeakMaxL[blocks], int(blocks));
 }
 INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength, ::testing::Values(35281, 17640, 17639, 1, 0, 88200));
 
@@ -141,7 +142,7 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
     ASSERT_TRUE(recovery::Load().loaded);
     EXPECT_EQ(recovery::state.PeaksFromFile, c.fromFile);
     EXPECT_EQ(messages, c.fromFile ? 0 : 5) << "pending messages run once per scanned block";
-    EXPECT_EQ(record::state.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
+    EXPECT_EQ(take.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
     if (c.fromFile) {
         EXPECT_EQ(Contents(Path("Velmar.spv")), before) << "not rewritten";
     } else {
@@ -170,7 +171,7 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
                              QStringList{test, "synth", "1", "whitenoise", "fade", "0", "1", "1"}),
               0);
     ASSERT_TRUE(recovery::Load().loaded);
-    const record::PeakTableRefs peaks = record::RecordingPeaks();
+    const record::PeakTableRefs peaks = recorder.RecordingPeaks();
     for (uint32_t n = 1; n <= 10; ++n) {
         for (int ch : {1, 2}) {
             QProcess sox;
@@ -194,11 +195,11 @@ TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw)
     MakeRecovery(3 * BlockBytes);
     const QByteArray before = Contents(Path("test"));
     ASSERT_TRUE(recovery::Load().loaded);
-    EXPECT_EQ(record::state.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
-    EXPECT_THROW(record::state.RecordingStream.WriteBlock(1, before.data()),
+    EXPECT_EQ(take.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
+    EXPECT_THROW(take.RecordingStream.WriteBlock(1, before.data()),
                  record::StreamWriteError);
     EXPECT_EQ(recovery::EndRecovery(), "");
-    EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
+    EXPECT_EQ(take.RecordingStream.Path(), Path("Velmar.raw"));
     EXPECT_EQ(fs::file_size(Path("Velmar.raw")), 0u);
     EXPECT_EQ(Contents(Path("test")), before);
 }
@@ -212,8 +213,8 @@ TEST_F(FoundRecording, AFileThatCannotBeOpenedKeepsTheCurrentTake) {
         EXPECT_FALSE(result.loaded);
         EXPECT_TRUE(result.error.contains(QString::fromStdString(Path("test"))));
         EXPECT_TRUE(result.error.contains(reason)) << result.error.toStdString();
-        EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
-        EXPECT_EQ(record::state.FileBlocks, 10u);
+        EXPECT_EQ(take.RecordingStream.Path(), Path("Velmar.raw"));
+        EXPECT_EQ(take.FileBlocks, 10u);
     }
 }
 
@@ -221,15 +222,15 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     const uint32_t limit = record::PeakArrayLength;
     MakeRecovery(0);
     fs::resize_file(Path("test"), (uint64_t(limit) + 2) * BlockBytes + 100); // sparse
-    record::state.PeakMaxL[limit] = 99;
+    take.PeakMaxL[limit] = 99;
     const recovery::LoadResult result = recovery::Load();
     ASSERT_TRUE(result.loaded);
     EXPECT_TRUE(result.notice.contains(QString::fromStdString(Path("test"))));
     EXPECT_TRUE(result.notice.contains("first 10 hours")) << result.notice.toStdString();
-    EXPECT_EQ(record::state.FileBlocks, limit);
+    EXPECT_EQ(take.FileBlocks, limit);
     EXPECT_EQ(operations::state.Levels[0].Segments[0].length, limit);
-    EXPECT_EQ(record::state.PeakMaxL[limit], 0) << "the last block loaded was scanned";
-    EXPECT_EQ(record::state.PeakMaxL.size(), size_t(limit) + 1);
+    EXPECT_EQ(take.PeakMaxL[limit], 0) << "the last block loaded was scanned";
+    EXPECT_EQ(take.PeakMaxL.size(), size_t(limit) + 1);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * uint64_t(limit));
     EXPECT_EQ(messages, int(limit));
     EXPECT_FALSE(recovery::Load().notice.isEmpty()); // now from the peak file
