@@ -79,12 +79,7 @@ void QtCapture::SourceStateChanged(QAudio::State state) {
 }
 
 void QtCapture::AddBuffer(record::SlotHeader* header) {
-    if (count_ == int(queue_.size())) {
-        return; // every slot is queued already; cannot happen with SlotCount headers
-    }
-    header->flags |= record::SlotQueued;
-    queue_[size_t((head_ + count_) % int(queue_.size()))] = header;
-    ++count_;
+    queue_.Push(header);
 }
 
 void QtCapture::Start() {
@@ -96,11 +91,11 @@ void QtCapture::Collect() {
         return; // a failed stream is never read: Qt may have deleted it already
     }
     for (;;) {
-        if (!running_ || count_ == 0) {
+        record::SlotHeader* h = queue_.Front();
+        if (!running_ || !h) {
             Drop();
             return;
         }
-        record::SlotHeader* h = queue_[size_t(head_)];
         const qint64 want = qint64(h->bufferLength) - qint64(h->bytesRecorded);
         const qint64 got =
             want > 0 ? io_->read(reinterpret_cast<char*>(h->data) + h->bytesRecorded, want) : 0;
@@ -108,9 +103,7 @@ void QtCapture::Collect() {
             h->bytesRecorded += uint32_t(got);
         }
         if (h->bytesRecorded >= h->bufferLength) {
-            h->flags &= ~record::SlotQueued;
-            head_ = (head_ + 1) % int(queue_.size());
-            --count_;
+            queue_.PopFront();
             continue;
         }
         if (got <= 0) {
@@ -127,11 +120,7 @@ void QtCapture::Drop() {
 
 void QtCapture::Reset() {
     running_ = false;
-    for (int k = 0; k < count_; ++k) {
-        queue_[size_t((head_ + k) % int(queue_.size()))]->flags &= ~record::SlotQueued;
-    }
-    head_ = 0;
-    count_ = 0;
+    queue_.Clear();
 }
 
 void QtCapture::Close() {

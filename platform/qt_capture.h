@@ -53,9 +53,7 @@ class QtCapture : public record::CaptureDevice {
     QMetaObject::Connection stateWatch_;
     bool running_ = false;
     // Queued headers, oldest first: a fixed ring, nothing allocated while capturing.
-    std::array<record::SlotHeader*, record::SlotCount> queue_{};
-    int head_ = 0;
-    int count_ = 0;
+    record::HeaderQueue queue_;
     std::vector<uint8_t> dropBuffer_; // sink for bytes that arrive with nothing queued
 };
 

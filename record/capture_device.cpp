@@ -25,4 +25,30 @@ QString CaptureErrorText(CaptureError code) {
     }
 }
 
+void HeaderQueue::Push(SlotHeader* header) {
+    if (count_ == SlotCount) {
+        return;
+    }
+    header->flags |= SlotQueued;
+    ring_[size_t((head_ + count_) % SlotCount)] = header;
+    ++count_;
+}
+
+void HeaderQueue::PopFront() {
+    if (count_ == 0) {
+        return;
+    }
+    ring_[size_t(head_)]->flags &= ~SlotQueued;
+    head_ = (head_ + 1) % SlotCount;
+    --count_;
+}
+
+void HeaderQueue::Clear() {
+    for (int k = 0; k < count_; ++k) {
+        ring_[size_t((head_ + k) % SlotCount)]->flags &= ~SlotQueued;
+    }
+    head_ = 0;
+    count_ = 0;
+}
+
 } // namespace record

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 // The sound input as the recording pipeline sees it: a device that fills fixed one-block buffers
@@ -43,6 +44,27 @@ enum class CaptureError {
 
 // Standard text of a capture error code (at most 128 characters).
 QString CaptureErrorText(CaptureError code);
+
+// The buffers a device holds, in the order they were queued: the ring every device backend keeps
+// between AddBuffer and the moment a buffer is full (or Reset returns it).
+class HeaderQueue {
+  public:
+    // Queues `header` behind the others and sets SlotQueued; ignored when SlotCount buffers are
+    // queued already, which cannot happen with the pipeline's SlotCount headers.
+    void Push(SlotHeader* header);
+    // The buffer being filled; nullptr when none is queued.
+    SlotHeader* Front() const { return count_ > 0 ? ring_[size_t(head_)] : nullptr; }
+    // The front buffer is full: it leaves the queue, SlotQueued cleared.
+    void PopFront();
+    // Every buffer leaves the queue, SlotQueued cleared; a partly filled one keeps its bytes.
+    void Clear();
+    int Count() const { return count_; }
+
+  private:
+    std::array<SlotHeader*, SlotCount> ring_{};
+    int head_ = 0;
+    int count_ = 0;
+};
 
 class CaptureDevice {
   public:

@@ -54,7 +54,7 @@ class ScriptedCapture : public record::CaptureDevice {
     void DeliverBytes(uint64_t bytes);
     // Index of the stream block the next byte belongs to.
     uint64_t NextBlockIndex() const { return streamBytes_ / record::BlockBytes; }
-    int QueuedBuffers() const { return count_; }
+    int QueuedBuffers() const { return queue_.Count(); }
     bool Capturing() const { return running_; }
     int OpenCalls() const { return openCalls_; }
     int CloseCalls() const { return closeCalls_; }
@@ -90,9 +90,7 @@ class ScriptedCapture : public record::CaptureDevice {
     bool running_ = false;
     int openCalls_ = 0;
     int closeCalls_ = 0;
-    std::array<record::SlotHeader*, record::SlotCount> queue_{};
-    int head_ = 0;
-    int count_ = 0;
+    record::HeaderQueue queue_;
 };
 
 } // namespace testsupport
