@@ -20,9 +20,9 @@
 
 // The recording engine: capture slots, per-block processing (DC correction, peaks, means, clip
 // holds), the recording file written two seconds at a time either without end or as a ring,
-// recorded time and the forced stops. Everything runs on the GUI thread from the main window's
-// two timers and its buttons; the window calls the operations below in one line each and is told
-// what to redraw through record::Events.
+// recorded time and the forced stops, all owned by one Recorder. Everything runs on the thread of
+// the event loop, from a RecorderDriver's two ticks and the window's buttons; the window calls
+// the Recorder's methods in one line each and is told what to redraw through record::Events.
 namespace record {
 
 constexpr int ClipHoldBlocks = 30;
@@ -32,8 +32,8 @@ constexpr int ModeCount = 8;               // items of the recording-mode list
 // Texts of the recording-mode list, by index: "Continuous", "Loop 3 min", ... "Loop 60 min".
 QString ModeItemText(int index);
 
-// What the engine asks the main window to show or redraw. Every call comes from inside one of
-// the operations below, on the GUI thread. The defaults do nothing, so a test installs only
+// What the recorder asks the main window to show or redraw. Every call comes from inside one of
+// the Recorder's methods, on the GUI thread. The defaults do nothing, so a test installs only
 // what it watches.
 class Events {
   public:
