@@ -7,10 +7,14 @@
 // Prints "name median_ms min_ms" lines; editor_open adds the first opening (the window's native
 // resources made then). usage: editor_open_bench WORKDIR [runs]
 #include "app/startup.h"
+#include "base/clock.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/form_edit.h"
 #include "editor/wave_widget.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
+#include "platform/qt_capture.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
@@ -73,19 +77,20 @@ double ShowUntilPainted(QWidget& window, QWidget& watched) {
 }
 
 // A one-hour take: a sparse recording file (opening reads no sound) and peaks of a swelling tone.
-void PrepareTake(const std::string& path) {
+void PrepareTake(record::Recorder& recorder, const std::string& path) {
     if (::truncate(path.c_str(), int64_t(HourBlocks) * record::BlockBytes) != 0) {
         std::perror("truncate");
         std::exit(1);
     }
-    record::State& r = record::state;
-    r.RecordingStream.OpenExisting(path);
+    record::RawFile file;
+    file.OpenExisting(path);
+    const record::PeakTableRefs r = recorder.RecordingPeaks();
     for (uint32_t k = 1; k <= HourBlocks; ++k) {
         const int16_t peak = int16_t(2000 + (k * 37) % 28000);
-        r.PeakMaxL[k] = r.PeakMaxR[k] = peak;
-        r.PeakMinL[k] = r.PeakMinR[k] = int16_t(-peak);
+        r.maxL[k] = r.maxR[k] = peak;
+        r.minL[k] = r.minR[k] = int16_t(-peak);
     }
-    r.FileBlocks = r.NewestBlock = HourBlocks;
+    recorder.AdoptRecording(std::move(file), HourBlocks);
 }
 
 struct Stats {
@@ -108,9 +113,14 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
     app::state.WorkFolder = work;
     app::state.paths = app::WorkPathsFor(work);
-    record::AllocateBuffers();
     const std::string take = app::state.paths.RecordingFilePath.toStdString();
-    record::state.RecordingStream.Create(take);
+    platform::QtCapture capture; // never opened: the editor only reads the take
+    base::SystemFileSystem files;
+    base::QtEventPump pump;
+    base::SystemClock clock;
+    record::Events silent;
+    record::Recorder recorder({capture, files, pump, clock}, silent, {take, 0});
+    recorder.DiscardRecording(); // the take's file, empty
     TimedOutput output;
 
     TFormEdit form(output); // created once, as the program creates its windows
@@ -122,7 +132,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> open, outputOpen, reference;
     for (int i = 0; i < runs; ++i) {
-        PrepareTake(take);
+        PrepareTake(recorder, take);
         open.push_back(ShowUntilPainted(form, *form.Wave));
         outputOpen.push_back(output.lastOpenMs);
         if (operations::state.FileBlocks != HourBlocks || !form.Playback().OutputOpen()) {

@@ -3,8 +3,11 @@
 // two-second half written to the recording file. Usage: record_tick_bench <scratch dir> [blocks]
 // Prints microseconds per block for the tick with and without DC correction and for a plain
 // copy of the same bytes; the run script adds sox on the same block count as the reference.
-#include "platform/services/file_system.h"
+#include "base/clock.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "record/pipeline.h"
+#include "tests/support/recorder_probe.h"
 
 #include <QString>
 
@@ -23,10 +26,10 @@ class BenchCapture : public record::CaptureDevice {
     explicit BenchCapture(const std::vector<uint8_t>& signal) : signal_(signal) {}
     int DeviceCount() override { return 1; }
     QString FirstDeviceName() override { return QStringLiteral("Bench Input"); }
-    int Open() override {
+    record::CaptureError Open() override {
         count_ = 0;
         head_ = 0;
-        return record::CaptureOk;
+        return record::CaptureError::Ok;
     }
     void AddBuffer(record::SlotHeader* h) override {
         queue_[(head_ + count_++) % record::SlotCount] = h;
@@ -60,30 +63,35 @@ double Seconds(std::chrono::steady_clock::time_point from) {
 }
 
 // Microseconds per block of a recording of `blocks` blocks.
-double TimeRecording(BenchCapture& device, const std::string& path, int blocks, int dcOffset) {
-    record::state = record::State{};
-    record::AllocateBuffers();
-    record::state.RecordingFilePath = path;
-    record::DecodeRecordingMode(0);
-    record::OpenDevice();
-    record::state.DcOffsetL = dcOffset;
-    record::state.DcOffsetR = -dcOffset;
-    record::StartRecording();
+double TimeRecording(const record::RecorderPorts& ports, BenchCapture& device,
+                     const std::string& path, int blocks, int dcOffset) {
+    record::Events silent;
+    record::Recorder recorder(ports, silent, {path, 0});
+    recorder.OpenDevice();
+    record::State& state = record::RecorderProbe::Of(recorder);
+    state.DcOffsetL = dcOffset;
+    state.DcOffsetR = -dcOffset;
+    recorder.StartRecording();
     const auto start = std::chrono::steady_clock::now();
     for (int b = 0; b < blocks; ++b) {
         device.DeliverBlock();
-        record::RecordTimerTick();
+        recorder.RecordTimerTick();
     }
     const double seconds = Seconds(start);
-    record::StopRecording();
-    record::CloseDevice();
-    if (record::state.FileBlocks != uint32_t(blocks)) {
-        std::fprintf(stderr, "recorded %u blocks of %d\n", record::state.FileBlocks, blocks);
+    recorder.StopRecording();
+    recorder.CloseDevice();
+    if (recorder.TakeBlocks() != uint32_t(blocks)) {
+        std::fprintf(stderr, "recorded %u blocks of %d\n", recorder.TakeBlocks(), blocks);
         std::exit(1);
     }
-    record::state.RecordingStream.Release();
+    recorder.ReleaseTake();
     return seconds * 1e6 / blocks;
 }
+
+// Plenty of room: the benchmark measures the tick, not the disk-space stop.
+struct RoomyFileSystem : base::SystemFileSystem {
+    int64_t FreeBytes(const std::string&) const override { return int64_t(1) << 40; }
+};
 
 } // namespace
 
@@ -100,14 +108,16 @@ int main(int argc, char** argv) {
         int16_t s[2] = {int16_t((f * 37) % 65536 - 32768), int16_t(500 + (f * 11) % 20000)};
         std::memcpy(signal.data() + 4 * f, s, 4);
     }
-    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
     BenchCapture device(signal);
-    record::SetCaptureDevice(&device);
+    RoomyFileSystem files;
+    base::IdleEventPump pump;
+    base::SystemClock clock;
+    const record::RecorderPorts ports{device, files, pump, clock};
 
     const std::string path = dir + "/Velmar.raw";
-    TimeRecording(device, path, 200, 0); // warm the page cache and the code
-    const double plain = TimeRecording(device, path, blocks, 0);
-    const double corrected = TimeRecording(device, path, blocks, 500);
+    TimeRecording(ports, device, path, 200, 0); // warm the page cache and the code
+    const double plain = TimeRecording(ports, device, path, blocks, 0);
+    const double corrected = TimeRecording(ports, device, path, blocks, 500);
 
     std::vector<uint8_t> target(size_t(record::SlotCount) * record::BlockBytes);
     const auto start = std::chrono::steady_clock::now();
@@ -123,6 +133,5 @@ int main(int argc, char** argv) {
 
     std::printf("tick_us_dc_off %.2f\ntick_us_dc_on %.2f\nmemcpy_us %.3f\nblocks %d\n", plain,
                 corrected, copy, blocks);
-    record::SetCaptureDevice(nullptr);
     return 0;
 }

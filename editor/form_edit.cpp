@@ -497,10 +497,10 @@ void TFormEdit::FormShow() {
     info_->Offer();
     // Level 0 follows the take's real order: a ring that wrapped starts after its newest block,
     // whatever mode the list shows now.
-    record::State& r = record::state;
-    const bool wrapped = record::RecordedTakeOrder().runs == 2;
-    operations::StartEditing(r.RecordingStream, record::RecordingPeaks(), r.FileBlocks,
-                             r.NewestBlock, wrapped);
+    record::Recorder& recorder = record::ActiveRecorder();
+    const bool wrapped = recorder.RecordedTakeOrder().runs == 2;
+    operations::StartEditing(recorder.TakeFile(), recorder.RecordingPeaks(), recorder.TakeBlocks(),
+                             recorder.View().NewestBlock, wrapped);
     Wave->ResetForOpening();
     UpdateScrollBar();
     UpdateSelectionStatus();
@@ -580,7 +580,7 @@ void TFormEdit::FormClose() {
         ShowUserError(error);
     }
     try {
-        record::DiscardRecording();
+        record::ActiveRecorder().DiscardRecording();
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }

@@ -13,9 +13,9 @@ RecordedTake::RecordedTake(const record::TakeOrder& order, const record::RawFile
     }
 }
 
-RecordedTake RecordedTake::OfRecorder() {
-    return RecordedTake(record::RecordedTakeOrder(), record::state.RecordingStream,
-                        record::RecordingPeaks());
+RecordedTake RecordedTake::OfRecorder(record::Recorder& recorder) {
+    return RecordedTake(recorder.RecordedTakeOrder(), recorder.TakeFile(),
+                        recorder.RecordingPeaks());
 }
 
 RecordedTake::Place RecordedTake::PlaceOf(uint32_t position) const {

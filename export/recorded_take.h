@@ -16,8 +16,8 @@ class RecordedTake final : public operations::SoundSource {
   public:
     RecordedTake(const record::TakeOrder& order, const record::RawFile& file,
                  const record::PeakTableRefs& peaks);
-    // The take the recorder holds now.
-    static RecordedTake OfRecorder();
+    // The take `recorder` holds now; it must outlive the reader.
+    static RecordedTake OfRecorder(record::Recorder& recorder);
 
     uint32_t Blocks() const override { return blocks_; }
     size_t ReadPosition(uint32_t position, void* buf) const override;

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <optional>
 
+namespace record {
+class Recorder;
+}
+
 // The engine side of the save commands (main window Save As, editor Save All As and Save
 // Selection As): the save dialog's file-type entry, which exporter runs, the range to export and
 // the run itself. The windows ask for the target file and show the progress window.

@@ -27,29 +27,29 @@ QString QtCapture::FirstDeviceName() {
     return device.isNull() ? QString() : device.description();
 }
 
-int CaptureErrorFor(QAudio::Error error) {
+record::CaptureError CaptureErrorFor(QAudio::Error error) {
     switch (error) {
     case QAudio::NoError:
-        return record::CaptureOk;
+        return record::CaptureError::Ok;
     case QAudio::FatalError:
-        return record::CaptureNoDriver;
+        return record::CaptureError::NoDriver;
     default:
-        return record::CaptureOpenFailed;
+        return record::CaptureError::OpenFailed;
     }
 }
 
-int QtCapture::Open() {
+record::CaptureError QtCapture::Open() {
     Close();
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     if (device.isNull()) {
-        return record::CaptureNoDevice;
+        return record::CaptureError::NoDevice;
     }
     QAudioFormat format;
     format.setSampleRate(record::SampleRate);
     format.setChannelCount(record::Channels);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format)) {
-        return record::CaptureBadFormat;
+        return record::CaptureError::BadFormat;
     }
     source_ = new QAudioSource(device, format);
     // One block of buffering: data comes about ten times a second, as the pipeline polls.
@@ -59,14 +59,14 @@ int QtCapture::Open() {
     const QAudio::Error error = source_->error();
     if (!io_ || error != QAudio::NoError || source_->state() == QAudio::StoppedState) {
         // A server that is gone refuses the start with FatalError and no stream.
-        const int code = CaptureErrorFor(error);
+        const record::CaptureError code = CaptureErrorFor(error);
         Close();
-        return code == record::CaptureOk ? record::CaptureOpenFailed : code;
+        return code == record::CaptureError::Ok ? record::CaptureError::OpenFailed : code;
     }
     QObject::connect(io_, &QIODevice::readyRead, source_, [this] { Collect(); });
     stateWatch_ = QObject::connect(source_, &QAudioSource::stateChanged, source_,
                                    [this](QAudio::State state) { SourceStateChanged(state); });
-    return record::CaptureOk;
+    return record::CaptureError::Ok;
 }
 
 void QtCapture::SourceStateChanged(QAudio::State state) {
@@ -79,12 +79,7 @@ void QtCapture::SourceStateChanged(QAudio::State state) {
 }
 
 void QtCapture::AddBuffer(record::SlotHeader* header) {
-    if (count_ == int(queue_.size())) {
-        return; // every slot is queued already; cannot happen with SlotCount headers
-    }
-    header->flags |= record::SlotQueued;
-    queue_[size_t((head_ + count_) % int(queue_.size()))] = header;
-    ++count_;
+    queue_.Push(header);
 }
 
 void QtCapture::Start() {
@@ -92,15 +87,15 @@ void QtCapture::Start() {
 }
 
 void QtCapture::Collect() {
-    if (StreamError() != 0) {
+    if (StreamError() != record::CaptureError::Ok) {
         return; // a failed stream is never read: Qt may have deleted it already
     }
     for (;;) {
-        if (!running_ || count_ == 0) {
+        record::SlotHeader* h = queue_.Front();
+        if (!running_ || !h) {
             Drop();
             return;
         }
-        record::SlotHeader* h = queue_[size_t(head_)];
         const qint64 want = qint64(h->bufferLength) - qint64(h->bytesRecorded);
         const qint64 got =
             want > 0 ? io_->read(reinterpret_cast<char*>(h->data) + h->bytesRecorded, want) : 0;
@@ -108,9 +103,7 @@ void QtCapture::Collect() {
             h->bytesRecorded += uint32_t(got);
         }
         if (h->bytesRecorded >= h->bufferLength) {
-            h->flags &= ~record::SlotQueued;
-            head_ = (head_ + 1) % int(queue_.size());
-            --count_;
+            queue_.PopFront();
             continue;
         }
         if (got <= 0) {
@@ -127,11 +120,7 @@ void QtCapture::Drop() {
 
 void QtCapture::Reset() {
     running_ = false;
-    for (int k = 0; k < count_; ++k) {
-        queue_[size_t((head_ + k) % int(queue_.size()))]->flags &= ~record::SlotQueued;
-    }
-    head_ = 0;
-    count_ = 0;
+    queue_.Clear();
 }
 
 void QtCapture::Close() {
@@ -152,16 +141,16 @@ void QtCapture::Close() {
     }
 }
 
-int QtCapture::StreamError() {
+record::CaptureError QtCapture::StreamError() {
     if (!source_) {
-        return 0;
+        return record::CaptureError::Ok;
     }
     const QAudio::Error error = source_->error();
     if (failed_ || !io_ || error == QAudio::OpenError || error == QAudio::IOError ||
         error == QAudio::FatalError || source_->state() == QAudio::StoppedState) {
-        return record::CaptureStreamLost;
+        return record::CaptureError::StreamLost;
     }
-    return 0;
+    return record::CaptureError::Ok;
 }
 
 } // namespace platform

@@ -33,13 +33,13 @@ class QtCapture : public record::CaptureDevice {
 
     int DeviceCount() override;
     QString FirstDeviceName() override;
-    int Open() override;
+    record::CaptureError Open() override;
     void AddBuffer(record::SlotHeader* header) override;
     void Start() override;
     void Reset() override;
     void Close() override;
     void Collect() override;
-    int StreamError() override;
+    record::CaptureError StreamError() override;
 
   private:
     void Drop();
@@ -53,13 +53,11 @@ class QtCapture : public record::CaptureDevice {
     QMetaObject::Connection stateWatch_;
     bool running_ = false;
     // Queued headers, oldest first: a fixed ring, nothing allocated while capturing.
-    std::array<record::SlotHeader*, record::SlotCount> queue_{};
-    int head_ = 0;
-    int count_ = 0;
+    record::HeaderQueue queue_;
     std::vector<uint8_t> dropBuffer_; // sink for bytes that arrive with nothing queued
 };
 
 // Error code for a QAudio error met while opening.
-int CaptureErrorFor(QAudio::Error error);
+record::CaptureError CaptureErrorFor(QAudio::Error error);
 
 } // namespace platform

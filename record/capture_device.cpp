@@ -3,53 +3,52 @@
 
 namespace record {
 
-namespace {
-
-// What the pipeline sees before a real device is installed: a system without inputs.
-class NoCaptureDevice : public CaptureDevice {
-  public:
-    int DeviceCount() override { return 0; }
-    QString FirstDeviceName() override { return {}; }
-    int Open() override { return CaptureNoDevice; }
-    void AddBuffer(SlotHeader* header) override { header->flags |= SlotQueued; }
-    void Start() override {}
-    void Reset() override {}
-    void Close() override {}
-};
-
-NoCaptureDevice noDevice;
-CaptureDevice* current = &noDevice;
-
-} // namespace
-
-QString CaptureErrorText(int code) {
+QString CaptureErrorText(CaptureError code) {
     switch (code) {
-    case CaptureOk:
+    case CaptureError::Ok:
         return QStringLiteral("The command completed successfully.");
-    case CaptureNoDevice:
+    case CaptureError::NoDevice:
         return QStringLiteral("There is no sound input device.");
-    case CaptureDeviceBusy:
+    case CaptureError::DeviceBusy:
         return QStringLiteral("The sound input device is already in use by another program.");
-    case CaptureNoDriver:
+    case CaptureError::NoDriver:
         return QStringLiteral("The sound service is not available.");
-    case CaptureNoMemory:
+    case CaptureError::NoMemory:
         return QStringLiteral("Not enough memory to open the sound input device.");
-    case CaptureBadFormat:
+    case CaptureError::BadFormat:
         return QStringLiteral(
             "The sound input device does not support 44100 Hz, 16-bit stereo recording.");
-    case CaptureStreamLost:
+    case CaptureError::StreamLost:
         return QStringLiteral("The sound input device stopped working.");
     default:
         return QStringLiteral("The sound input device could not be opened.");
     }
 }
 
-CaptureDevice& CurrentCaptureDevice() {
-    return *current;
+void HeaderQueue::Push(SlotHeader* header) {
+    if (count_ == SlotCount) {
+        return;
+    }
+    header->flags |= SlotQueued;
+    ring_[size_t((head_ + count_) % SlotCount)] = header;
+    ++count_;
 }
 
-void SetCaptureDevice(CaptureDevice* device) {
-    current = device ? device : &noDevice;
+void HeaderQueue::PopFront() {
+    if (count_ == 0) {
+        return;
+    }
+    ring_[size_t(head_)]->flags &= ~SlotQueued;
+    head_ = (head_ + 1) % SlotCount;
+    --count_;
+}
+
+void HeaderQueue::Clear() {
+    for (int k = 0; k < count_; ++k) {
+        ring_[size_t((head_ + k) % SlotCount)]->flags &= ~SlotQueued;
+    }
+    head_ = 0;
+    count_ = 0;
 }
 
 } // namespace record

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
 // The sound input as the recording pipeline sees it: a device that fills fixed one-block buffers
@@ -29,20 +30,41 @@ struct SlotHeader {
 
 constexpr uint32_t SlotQueued = 1;
 
-// Error codes Open answers with; ErrorText turns one into the user's text.
-enum CaptureError : int {
-    CaptureOk = 0,
-    CaptureNoDevice = 2,   // no input device (or it vanished while opening)
-    CaptureDeviceBusy = 4, // the device is held by someone else
-    CaptureNoDriver = 6,   // the sound service is not reachable
-    CaptureNoMemory = 7,
-    CaptureBadFormat = 32,   // the device does not take 44100 Hz, 2 channels, 16 bits
-    CaptureOpenFailed = 100, // any other failure to start the stream
-    CaptureStreamLost = 101, // an open stream stopped for good (device unplugged)
+// What Open (and a failed stream) answers; CaptureErrorText turns a code into the user's text.
+enum class CaptureError {
+    Ok,
+    NoDevice,    // no input device (or it vanished while opening)
+    DeviceBusy,  // the device is held by someone else
+    NoDriver,    // the sound service is not reachable
+    NoMemory,
+    BadFormat,   // the device does not take 44100 Hz, 2 channels, 16 bits
+    OpenFailed,  // any other failure to start the stream
+    StreamLost,  // an open stream stopped for good (device unplugged)
 };
 
 // Standard text of a capture error code (at most 128 characters).
-QString CaptureErrorText(int code);
+QString CaptureErrorText(CaptureError code);
+
+// The buffers a device holds, in the order they were queued: the ring every device backend keeps
+// between AddBuffer and the moment a buffer is full (or Reset returns it).
+class HeaderQueue {
+  public:
+    // Queues `header` behind the others and sets SlotQueued; ignored when SlotCount buffers are
+    // queued already, which cannot happen with the pipeline's SlotCount headers.
+    void Push(SlotHeader* header);
+    // The buffer being filled; nullptr when none is queued.
+    SlotHeader* Front() const { return count_ > 0 ? ring_[size_t(head_)] : nullptr; }
+    // The front buffer is full: it leaves the queue, SlotQueued cleared.
+    void PopFront();
+    // Every buffer leaves the queue, SlotQueued cleared; a partly filled one keeps its bytes.
+    void Clear();
+    int Count() const { return count_; }
+
+  private:
+    std::array<SlotHeader*, SlotCount> ring_{};
+    int head_ = 0;
+    int count_ = 0;
+};
 
 class CaptureDevice {
   public:
@@ -54,10 +76,9 @@ class CaptureDevice {
     virtual QString FirstDeviceName() = 0;
 
     // Opens device 0 at the one internal format (44100 Hz, 2 channels, 16-bit signed). Returns
-    // CaptureOk or an error code; on error the device stays closed. Capturing begins only at
-    // Start; bytes that arrive before are dropped.
-    virtual int Open() = 0;
-    virtual QString ErrorText(int code) { return CaptureErrorText(code); }
+    // CaptureError::Ok or an error code; on error the device stays closed. Capturing begins
+    // only at Start; bytes that arrive before are dropped.
+    virtual CaptureError Open() = 0;
 
     // Queues `header` behind the buffers already queued: sets SlotQueued. The device fills queued
     // buffers strictly in queue order; a buffer is full when bytesRecorded == bufferLength and
@@ -74,20 +95,13 @@ class CaptureDevice {
 
     // Moves into the queued buffers whatever the backend has received but not yet handed over.
     // The pipeline calls it before it looks at the headers, and never once StreamError() is not
-    // 0: a failed stream may already be gone. A device that hands over bytes as they come needs
+    // Ok: a failed stream may already be gone. A device that hands over bytes as they come needs
     // nothing here.
     virtual void Collect() {}
-    // Not 0 when the open stream has stopped for good (the device went away under it, or the
+    // Not Ok when the open stream has stopped for good (the device went away under it, or the
     // sound server failed or quit); the device watch then treats the device as vanished. The
-    // buffers filled before keep their bytes. 0 while closed.
-    virtual int StreamError() { return 0; }
+    // buffers filled before keep their bytes. Ok while closed.
+    virtual CaptureError StreamError() { return CaptureError::Ok; }
 };
-
-// The device in use. Until the program (or a test) installs one, a device with no inputs
-// answers: DeviceCount() is 0 and Open() fails with CaptureNoDevice.
-CaptureDevice& CurrentCaptureDevice();
-// Installs `device` (not owned); nullptr returns to the empty device. Install it only while
-// the pipeline's device is closed.
-void SetCaptureDevice(CaptureDevice* device);
 
 } // namespace record

@@ -1,27 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record/pipeline.h"
 
-#include "platform/services/file_system.h"
-#include "platform/services/process_messages.h"
 #include "record/errors.h"
-
-#include <QTime>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 #include <utility>
 
 namespace record {
 
-State state;
-
 namespace {
-
-Events silentEvents;
-Events* events = &silentEvents;
 
 struct ModeRow {
     const char* text;
@@ -34,41 +26,12 @@ constexpr ModeRow modeTable[ModeCount] = {
     {"Loop 30 min", 30, 30}, {"Loop 60 min", 60, 60},
 };
 
-// Set when a write to the recording file failed; the recording is then stopped at the end of the
-// timer step that hit it, and the text shown once everything is consistent again.
-bool writeFailed = false;
-bool writeFailedNoSpace = false; // the disk was full: told as the disk-space stop tells it
-QString writeFailureText;
-
-// True while the device is being opened or closed. A backend may run the event loop inside
-// those calls; the timer steps that fire meanwhile are skipped rather than touching slots and
-// the file halfway through.
-bool inDeviceCall = false;
-
+// Marks the recorder as inside a device call for as long as it lives.
 struct DeviceCall {
-    DeviceCall() { inDeviceCall = true; }
-    ~DeviceCall() { inDeviceCall = false; }
+    explicit DeviceCall(bool& flag) : flag_(flag) { flag_ = true; }
+    ~DeviceCall() { flag_ = false; }
+    bool& flag_;
 };
-
-// Rounds to nearest, ties to even (the default floating-point rounding mode).
-int RoundEven(double v) {
-    return int(std::nearbyint(v));
-}
-
-int16_t LoadSample(const uint8_t* p) {
-    int16_t s;
-    std::memcpy(&s, p, 2);
-    return s;
-}
-
-void StoreSample(uint8_t* p, int16_t s) {
-    std::memcpy(p, &s, 2);
-}
-
-int16_t Corrected(int16_t sample, int offset) {
-    // Clamped, not wrapped: a wrapped sample would be a full-scale click in the recording.
-    return int16_t(std::clamp(int(sample) - offset, -32768, 32767));
-}
 
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -78,31 +41,79 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// See ActiveRecorder: the one stopgap pointer to a recorder, gone once every caller has one.
+Recorder* activeRecorder = nullptr;
+
+} // namespace
+
 // The disk-space stop's message: what happened and where.
-QString NoSpaceText() {
+QString Recorder::NoSpaceText() const {
     return "There is no space on drive " +
-           QString::fromStdString(platform::MountPointOf(FolderOf(state.RecordingFilePath)));
+           QString::fromStdString(files_.MountPointOf(FolderOf(state.RecordingFilePath)));
 }
 
-uint32_t RingBlocks() {
+uint32_t Recorder::RingBlocks() const {
     return uint32_t(state.HalvesPerLoop) * HalfBlocks;
 }
 
 // File position of block number n of the running recording. In a loop the slots of the half
 // after the last of a pass still carry numbers past the ring until that half is renumbered;
 // they belong at the start of the ring.
-uint32_t RingPosition(uint32_t n) {
+uint32_t Recorder::RingPosition(uint32_t n) const {
     if (state.LoopMode && state.HalvesPerLoop > 0 && n > RingBlocks()) {
         return n - RingBlocks();
     }
     return n;
 }
 
-uint8_t* SlotData(int slot) {
+uint8_t* Recorder::SlotData(int slot) {
     return state.CaptureBuffer.data() + size_t(slot) * BlockBytes;
 }
 
-void ApplyMode(int index) {
+// The block arithmetic over slot CurrentSlot and the engine's measurements.
+void Recorder::CorrectSlot() {
+    CorrectBlock(SlotData(state.CurrentSlot), state.DcOffsetL, state.DcOffsetR,
+                 state.BlockLeft.data(), state.BlockRight.data());
+}
+
+void Recorder::MeasureSlot() {
+    if (state.ClipHoldL > 0) {
+        state.ClipHoldL--;
+    }
+    if (state.ClipHoldR > 0) {
+        state.ClipHoldR--;
+    }
+    const BlockPeaks peaks = MeasureBlock(state.BlockLeft.data(), state.BlockRight.data());
+    state.BlockMaxL = peaks.maxL;
+    state.BlockMinL = peaks.minL;
+    state.BlockMaxR = peaks.maxR;
+    state.BlockMinR = peaks.minR;
+    if (Clipped(peaks.maxL, peaks.minL)) {
+        state.ClipHoldL = ClipHoldBlocks;
+    }
+    if (Clipped(peaks.maxR, peaks.minR)) {
+        state.ClipHoldR = ClipHoldBlocks;
+    }
+    // Peaks belong to the recording file; blocks only monitored must not overwrite those of the
+    // take the editor is about to show.
+    if (state.Recording && state.CurrentSlot >= 0) {
+        const uint32_t n = RingPosition(state.SlotBlock[size_t(state.CurrentSlot)]);
+        if (n >= 1 && n <= uint32_t(PeakArrayLength) && !state.PeakMaxL.empty()) {
+            state.PeakMaxL[n] = peaks.maxL;
+            state.PeakMinL[n] = peaks.minL;
+            state.PeakMaxR[n] = peaks.maxR;
+            state.PeakMinR[n] = peaks.minR;
+        }
+    }
+}
+
+void Recorder::MeanSlot() {
+    const BlockMeans means = MeanBlock(state.BlockLeft.data(), state.BlockRight.data());
+    state.BlockMeanL = means.left;
+    state.BlockMeanR = means.right;
+}
+
+void Recorder::ApplyMode(int index) {
     const ModeRow& row = modeTable[index];
     state.ModeIndex = index;
     state.LoopMode = index != 0;
@@ -113,7 +124,7 @@ void ApplyMode(int index) {
     state.HalvesPerLoop = RoundEven(state.LoopMinutes * 60 / 2.0);
 }
 
-void QueueSlot(int i) {
+void Recorder::QueueSlot(int i) {
     SlotHeader& h = state.SlotHeaders[size_t(i)];
     state.BlockCounter++;
     h.data = SlotData(i);
@@ -123,11 +134,11 @@ void QueueSlot(int i) {
     h.flags = 0;
     state.SlotBlock[size_t(i)] = state.BlockCounter;
     state.SlotSequence[size_t(i)] = ++state.QueuedBlocks;
-    CurrentCaptureDevice().AddBuffer(&h);
+    device_.AddBuffer(&h);
 }
 
-void RequeueHalf(int first) {
-    CaptureDevice& device = CurrentCaptureDevice();
+void Recorder::RequeueHalf(int first) {
+    CaptureDevice& device = device_;
     for (int i = first; i < first + HalfBlocks; ++i) {
         SlotHeader& h = state.SlotHeaders[size_t(i)];
         state.BlockCounter++;
@@ -143,8 +154,8 @@ void RequeueHalf(int first) {
 // Writes `count` slots from `slot` on, which hold consecutive blocks, at file position `pos`.
 // After a failed write whatever landed whole is kept: the blocks are tried one by one, a part-
 // block past the old end of the file is cut off, and the recording is marked to stop.
-void WriteSlots(int slot, uint32_t pos, int count) {
-    if (writeFailed || !state.RecordingStream.IsOpen()) {
+void Recorder::WriteSlots(int slot, uint32_t pos, int count) {
+    if (writeFailed_ || !state.RecordingStream.IsOpen()) {
         return;
     }
     const uint32_t blocksBefore = state.RecordingStream.Blocks();
@@ -153,9 +164,9 @@ void WriteSlots(int slot, uint32_t pos, int count) {
         state.LastWritten = pos + uint32_t(count) - 1;
         return;
     } catch (const StreamWriteError& error) {
-        writeFailed = true;
-        writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
-        writeFailureText = writeFailedNoSpace ? NoSpaceText() : QString::fromUtf8(error.what());
+        writeFailed_ = true;
+        writeFailedNoSpace_ = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
+        writeFailureText_ = writeFailedNoSpace_ ? NoSpaceText() : QString::fromUtf8(error.what());
     }
     uint32_t failedAt = pos;
     for (int k = 0; k < count; ++k) {
@@ -175,7 +186,7 @@ void WriteSlots(int slot, uint32_t pos, int count) {
 
 // Consumes a full half: the blocks the tick skipped are processed, the half written at its
 // blocks' positions, the loop ring advanced, and the slots queued again.
-void HalfDone(int half) {
+void Recorder::HalfDone(int half) {
     const int first = half * HalfBlocks;
     const int other = (1 - half) * HalfBlocks;
     if (state.Recording && !state.RecordingFilePath.empty()) {
@@ -183,8 +194,8 @@ void HalfDone(int half) {
         for (int i = first; i < first + HalfBlocks; ++i) {
             if (state.SlotHeaders[size_t(i)].user != 0) {
                 state.CurrentSlot = i;
-                CorrectBlock();
-                MeasureBlock();
+                CorrectSlot();
+                MeasureSlot();
                 state.SlotHeaders[size_t(i)].user = 0;
             }
         }
@@ -210,7 +221,7 @@ void HalfDone(int half) {
         }
         // The half's blocks are consecutive; write each run of consecutive positions at once.
         int run = first;
-        while (run < first + HalfBlocks && !writeFailed) {
+        while (run < first + HalfBlocks && !writeFailed_) {
             uint32_t pos = RingPosition(state.SlotBlock[size_t(run)]);
             int count = 1;
             while (run + count < first + HalfBlocks &&
@@ -224,7 +235,7 @@ void HalfDone(int half) {
     RequeueHalf(first);
 }
 
-bool HalfFull(int first) {
+bool Recorder::HalfFull(int first) const {
     for (int i = first; i < first + HalfBlocks; ++i) {
         if (!state.SlotFull[size_t(i)]) {
             return false;
@@ -235,14 +246,14 @@ bool HalfFull(int first) {
 
 // Hands over what the backend holds, unless its stream has failed: then only the bytes already
 // in the slots count.
-void CollectFromDevice() {
-    CaptureDevice& device = CurrentCaptureDevice();
-    if (device.StreamError() == 0) {
+void Recorder::CollectFromDevice() {
+    CaptureDevice& device = device_;
+    if (device.StreamError() == CaptureError::Ok) {
         device.Collect();
     }
 }
 
-void RecordTick() {
+void Recorder::RecordTick() {
     if (!state.DeviceOpen) {
         return;
     }
@@ -259,17 +270,17 @@ void RecordTick() {
         }
     }
     if (found) {
-        CorrectBlock();
-        MeasureBlock();
-        MeanBlock();
+        CorrectSlot();
+        MeasureSlot();
+        MeanSlot();
         if (state.Recording) {
             state.NewestBlock = RingPosition(state.LastBlock);
-            events->PushChartPoint();
-            events->DrawTimeMark();
+            events_.PushChartPoint();
+            events_.DrawTimeMark();
         }
         state.SlotHeaders[size_t(state.CurrentSlot)].user = 0;
         if (!state.Minimized) {
-            events->MeterUpdate();
+            events_.MeterUpdate();
         }
     }
     // After a stall both halves can be full; the older one goes first so the file and the ring
@@ -290,58 +301,58 @@ void RecordTick() {
 }
 
 // After CloseDevice ended a recording by force: monitoring resumes where a device is present.
-void ResumeAfterForcedStop() {
-    platform::ProcessMessages();
-    if (!state.DeviceName.isEmpty() && CurrentCaptureDevice().DeviceCount() > 0) {
+void Recorder::ResumeAfterForcedStop() {
+    pump_.ProcessMessages();
+    if (!state.DeviceName.isEmpty() && device_.DeviceCount() > 0) {
         OpenDevice();
     }
-    events->StatusPanelText(2, "End - " + TimeOfDay());
+    events_.StatusPanelText(2, "End - " + TimeOfDay());
 }
 
-void ClearWriteFailure() {
-    writeFailed = false;
-    writeFailedNoSpace = false;
-    writeFailureText.clear();
+void Recorder::ClearWriteFailure() {
+    writeFailed_ = false;
+    writeFailedNoSpace_ = false;
+    writeFailureText_.clear();
 }
 
 // A failed write marked during a timer step stops the recording like Stop and says why: a full
 // disk in the words of the disk-space stop, anything else as "Stream write error".
-void StopAfterWriteFailure() {
-    if (!writeFailed) {
+void Recorder::StopAfterWriteFailure() {
+    if (!writeFailed_) {
         return;
     }
     if (state.Recording) {
         CloseDevice();
         ResumeAfterForcedStop();
     }
-    const bool noSpace = writeFailedNoSpace;
-    const QString text = writeFailureText;
+    const bool noSpace = writeFailedNoSpace_;
+    const QString text = writeFailureText_;
     ClearWriteFailure();
     if (noSpace) {
-        events->ShowMessage(text);
+        events_.ShowMessage(text);
     } else {
-        events->ShowError(text);
+        events_.ShowError(text);
     }
 }
 
 // Ends the recording and shows `message`. A write of the last blocks that failed for the same
 // reason (the disk filling up under the disk-space stop) is not told a second time.
-void ForcedStop(const QString& message) {
+void Recorder::ForcedStop(const QString& message) {
     CloseDevice();
     ResumeAfterForcedStop();
-    if (writeFailed && writeFailureText == message) {
+    if (writeFailed_ && writeFailureText_ == message) {
         ClearWriteFailure();
     }
-    events->ShowMessage(message);
+    events_.ShowMessage(message);
 }
 
-void ShowRecordedTime() {
+void Recorder::ShowRecordedTime() {
     FormatRecordedTime();
-    events->TimeTextChanged(state.TimeText);
-    events->StatusPanelText(2, "Current - " + TimeOfDay());
+    events_.TimeTextChanged(state.TimeText);
+    events_.StatusPanelText(2, "Current - " + TimeOfDay());
 }
 
-void StepTimeScale() {
+void Recorder::StepTimeScale() {
     switch (state.TimeScaleMinutes) {
     case 3:
         state.TimeScaleMinutes = 5;
@@ -375,7 +386,39 @@ void StepTimeScale() {
     }
 }
 
-} // namespace
+Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig config)
+    : device_(ports.capture), files_(ports.files), pump_(ports.pump), clock_(ports.clock),
+      events_(events) {
+    state.RecordingStream = RawFile(files_);
+    AllocateBuffers();
+    state.RecordingFilePath = std::move(config.recordingFilePath);
+    DecodeRecordingMode(config.modeIndex);
+    activeRecorder = this;
+}
+
+Recorder::~Recorder() {
+    CloseDevice();
+    if (activeRecorder == this) {
+        activeRecorder = nullptr;
+    }
+}
+
+Recorder& ActiveRecorder() {
+    if (!activeRecorder) {
+        std::fprintf(stderr, "No recorder has been built.\n");
+        std::abort();
+    }
+    return *activeRecorder;
+}
+
+void Recorder::CreateRecordingFile() {
+    state.RecordingStream = RawFile(files_);
+    state.RecordingStream.Create(state.RecordingFilePath);
+}
+
+void Recorder::ReleaseTake() {
+    state.RecordingStream.Release();
+}
 
 QString ModeItemText(int index) {
     if (index < 0 || index >= ModeCount) {
@@ -384,14 +427,7 @@ QString ModeItemText(int index) {
     return QString::fromLatin1(modeTable[index].text);
 }
 
-void SetEvents(Events* e) {
-    events = e ? e : &silentEvents;
-}
-Events& CurrentEvents() {
-    return *events;
-}
-
-TakeOrder RecordedTakeOrder() {
+TakeOrder Recorder::RecordedTakeOrder() const {
     TakeOrder order;
     if (state.LoopWrapped && state.NewestBlock > 0 && state.NewestBlock < state.FileBlocks) {
         order.runs = 2;
@@ -404,7 +440,7 @@ TakeOrder RecordedTakeOrder() {
     return order;
 }
 
-void AllocateBuffers() {
+void Recorder::AllocateBuffers() {
     state.CaptureBuffer.assign(size_t(SlotCount) * BlockBytes, 0);
     state.BlockLeft.assign(2 * BlockFrames, 0);
     state.BlockRight.assign(2 * BlockFrames, 0);
@@ -413,12 +449,12 @@ void AllocateBuffers() {
     }
 }
 
-PeakTableRefs RecordingPeaks() {
+PeakTableRefs Recorder::RecordingPeaks() {
     return {state.PeakMaxL.data(), state.PeakMinL.data(), state.PeakMaxR.data(),
             state.PeakMinR.data()};
 }
 
-void AdoptRecording(RawFile&& file, uint32_t blocks) {
+void Recorder::AdoptRecording(RawFile&& file, uint32_t blocks) {
     state.RecordingStream = std::move(file);
     state.FileBlocks = blocks;
     state.LastBlock = blocks;
@@ -427,7 +463,7 @@ void AdoptRecording(RawFile&& file, uint32_t blocks) {
     state.LoopWrapped = false;
 }
 
-void DecodeRecordingMode(int index) {
+void Recorder::DecodeRecordingMode(int index) {
     if (index < 0 || index >= ModeCount) {
         index = 0;
     }
@@ -437,7 +473,7 @@ void DecodeRecordingMode(int index) {
     }
 }
 
-void OpenDevice() {
+void Recorder::OpenDevice() {
     if (state.DeviceOpen) {
         return;
     }
@@ -448,29 +484,29 @@ void OpenDevice() {
     state.BlockCounter = 0;
     state.LastBlock = 0;
     state.HalfCounter = 0;
-    CaptureDevice& device = CurrentCaptureDevice();
+    CaptureDevice& device = device_;
     const QString name = device.FirstDeviceName();
-    int code;
+    CaptureError code;
     {
-        DeviceCall call;
+        DeviceCall call(inDeviceCall_);
         code = device.Open();
     }
     QString failure;
-    if (code != CaptureOk) {
+    if (code != CaptureError::Ok) {
         state.DeviceOpen = false;
         // No input at all is not an error: the name field stays empty, Record says so, and the
         // device watch opens one when it appears. A device that keeps failing the same way is
         // retried silently by the device watch.
-        const bool nothingPresent = code == CaptureNoDevice && device.DeviceCount() == 0;
+        const bool nothingPresent = code == CaptureError::NoDevice && device.DeviceCount() == 0;
         if (!nothingPresent &&
             (code != state.ReportedOpenFailure || name != state.ReportedOpenFailureName)) {
             state.ReportedOpenFailure = code;
             state.ReportedOpenFailureName = name;
-            failure = device.ErrorText(code).left(128);
+            failure = CaptureErrorText(code).left(128);
         }
     } else {
         state.DeviceOpen = true;
-        state.ReportedOpenFailure = 0;
+        state.ReportedOpenFailure = CaptureError::Ok;
         state.ReportedOpenFailureName.clear();
         state.DeviceName = name;
         for (int i = 0; i < SlotCount; ++i) {
@@ -478,17 +514,17 @@ void OpenDevice() {
         }
         device.Start();
     }
-    events->DeviceNameChanged(state.DeviceName);
+    events_.DeviceNameChanged(state.DeviceName);
     if (!failure.isEmpty()) {
-        events->ShowError(failure);
+        events_.ShowError(failure);
     }
 }
 
-void CloseDevice() {
+void Recorder::CloseDevice() {
     if (!state.DeviceOpen) {
         return;
     }
-    CaptureDevice& device = CurrentCaptureDevice();
+    CaptureDevice& device = device_;
     CollectFromDevice();
     // Full slots in capture order, so that the file grows without holes and the last block
     // written is the newest one.
@@ -510,8 +546,8 @@ void CloseDevice() {
         SlotHeader& h = state.SlotHeaders[size_t(i)];
         if (h.user != 0) {
             state.CurrentSlot = i;
-            CorrectBlock();
-            MeasureBlock();
+            CorrectSlot();
+            MeasureSlot();
             if (h.user > state.LastBlock) {
                 state.LastBlock = h.user;
             }
@@ -527,7 +563,7 @@ void CloseDevice() {
         }
     }
     {
-        DeviceCall call;
+        DeviceCall call(inDeviceCall_);
         device.Reset();
         device.Close();
     }
@@ -545,13 +581,13 @@ void CloseDevice() {
         state.FileBlocks = state.RecordingStream.Blocks();
         if (state.ChosenModeIndex != state.ModeIndex) {
             ApplyMode(state.ChosenModeIndex);
-            events->DrawTimeGauge();
+            events_.DrawTimeGauge();
         }
     }
 }
 
-void RecordTimerTick() {
-    if (state.DeviceName.isEmpty() || inDeviceCall) {
+void Recorder::RecordTimerTick() {
+    if (state.DeviceName.isEmpty() || inDeviceCall_) {
         return;
     }
     RecordTick();
@@ -561,48 +597,43 @@ void RecordTimerTick() {
     state.DcHistoryL[size_t(state.DcHistoryPos)] = RoundEven(state.BlockMeanL);
     state.DcHistoryR[size_t(state.DcHistoryPos)] = RoundEven(state.BlockMeanR);
 
-    const int m = state.BlockMaxL > state.BlockMaxR ? state.BlockMaxL : state.BlockMaxR;
-    int index = RoundEven(std::abs(m) / 2048.0);
-    if (index == 0 && state.BlockMaxL > 600) {
-        index = 1;
-    }
-    state.LevelIconIndex = std::min(index, 16);
+    state.LevelIconIndex = LevelIconIndex(state.BlockMaxL, state.BlockMaxR);
     if (state.Minimized) {
-        events->LevelIcon(state.LevelIconIndex);
+        events_.LevelIcon(state.LevelIconIndex);
     }
     StopAfterWriteFailure();
 }
 
-void WatchDevice() {
-    CaptureDevice& device = CurrentCaptureDevice();
+void Recorder::WatchDevice() {
+    CaptureDevice& device = device_;
     const int count = device.DeviceCount();
-    if (state.DeviceOpen && (count == 0 || device.StreamError() != 0)) {
+    if (state.DeviceOpen && (count == 0 || device.StreamError() != CaptureError::Ok)) {
         const bool wasRecording = state.Recording;
         CloseDevice();
         state.DeviceName.clear();
-        events->DeviceNameChanged(state.DeviceName);
+        events_.DeviceNameChanged(state.DeviceName);
         if (wasRecording) {
-            events->StatusPanelText(2, "End - " + TimeOfDay());
+            events_.StatusPanelText(2, "End - " + TimeOfDay());
         }
     }
     if (!state.Recording && count > 0) {
         const QString name = device.FirstDeviceName();
         if (name != state.DeviceName) {
             CloseDevice();
-            platform::ProcessMessages();
+            pump_.ProcessMessages();
             OpenDevice();
         }
     }
     StopAfterWriteFailure();
 }
 
-void StatusTimerTick() {
-    if (inDeviceCall) {
+void Recorder::StatusTimerTick() {
+    if (inDeviceCall_) {
         return;
     }
     WatchDevice();
-    if (state.DeviceName.isEmpty() || inDeviceCall) {
-        events->ClearGauges();
+    if (state.DeviceName.isEmpty() || inDeviceCall_) {
+        events_.ClearGauges();
         return;
     }
     ShowDcAverages();
@@ -612,7 +643,7 @@ void StatusTimerTick() {
     ComputeFreeTime();
     ShowRecordedTime();
     if (state.Minimized) {
-        events->Title(state.TimeText);
+        events_.Title(state.TimeText);
     }
     if (state.FreeSeconds < FreeSecondsLimit) {
         ForcedStop(NoSpaceText());
@@ -627,20 +658,20 @@ void StatusTimerTick() {
         // Minutes recorded reach 90 % of the scale; in whole blocks to keep 2.7 min exact.
         if (state.NewestBlock >= uint32_t(state.TimeScaleMinutes) * 540) {
             StepTimeScale();
-            events->DrawTimeGauge();
+            events_.DrawTimeGauge();
         }
     }
     if (state.HalfCounter == state.HalvesPerLoop) {
-        events->DrawTimeBar();
+        events_.DrawTimeBar();
     }
 }
 
-void StartRecording() {
+void Recorder::StartRecording() {
     if (state.Recording) {
         return;
     }
-    if (state.DeviceName.isEmpty() || inDeviceCall) {
-        events->ShowMessage(QStringLiteral("No Audio Device Selected"));
+    if (state.DeviceName.isEmpty() || inDeviceCall_) {
+        events_.ShowMessage(QStringLiteral("No Audio Device Selected"));
         return;
     }
     if (state.RecordingFilePath.empty()) {
@@ -653,12 +684,12 @@ void StartRecording() {
     state.LoopWrapped = false;
     state.LastWritten = 0;
     ClearWriteFailure();
-    events->RecordingStarted();
+    events_.RecordingStarted();
     try {
-        state.RecordingStream.Create(state.RecordingFilePath);
+        CreateRecordingFile();
     } catch (const FileOpenError& error) {
         OpenDevice();
-        events->ShowError(QString::fromUtf8(error.what()));
+        events_.ShowError(QString::fromUtf8(error.what()));
         return;
     }
     if (state.ChosenModeIndex != state.ModeIndex) {
@@ -669,21 +700,21 @@ void StartRecording() {
         return; // the open error was shown; nothing would be captured
     }
     state.Recording = true;
-    events->StatusPanelText(1, "Start - " + TimeOfDay());
+    events_.StatusPanelText(1, "Start - " + TimeOfDay());
 }
 
-void StopRecording() {
+void Recorder::StopRecording() {
     if (!state.Recording) {
         return;
     }
     CloseDevice();
-    platform::ProcessMessages();
+    pump_.ProcessMessages();
     OpenDevice();
-    events->StatusPanelText(2, "End - " + TimeOfDay());
+    events_.StatusPanelText(2, "End - " + TimeOfDay());
     StopAfterWriteFailure();
 }
 
-void DiscardRecording() {
+void Recorder::DiscardRecording() {
     if (state.Recording) {
         return;
     }
@@ -696,11 +727,11 @@ void DiscardRecording() {
     state.LoopWrapped = false;
     state.RecordingStream.Release();
     if (!state.RecordingFilePath.empty()) {
-        state.RecordingStream.Create(state.RecordingFilePath);
+        CreateRecordingFile();
     }
 }
 
-void SetDcReduction(bool checked) {
+void Recorder::SetDcReduction(bool checked) {
     if (checked) {
         ComputeDcOffsets();
     } else {
@@ -709,144 +740,43 @@ void SetDcReduction(bool checked) {
     }
 }
 
-void CorrectBlock() {
-    const uint8_t* end = SlotData(state.CurrentSlot) + BlockBytes;
-    uint8_t* p = SlotData(state.CurrentSlot);
-    int16_t* left = state.BlockLeft.data();
-    int16_t* right = state.BlockRight.data();
-    const int dl = state.DcOffsetL;
-    const int dr = state.DcOffsetR;
-    if (dl == 0 && dr == 0) {
-        for (; p < end; p += FrameBytes) {
-            *left++ = LoadSample(p);
-            *right++ = LoadSample(p + 2);
-        }
-        return;
+void Recorder::ComputeDcOffsets() {
+    if (const auto average = DcAverage(state.DcHistoryL)) {
+        state.DcOffsetL = RoundEven(*average);
     }
-    for (; p < end; p += FrameBytes) {
-        int16_t l = Corrected(LoadSample(p), dl);
-        int16_t r = Corrected(LoadSample(p + 2), dr);
-        StoreSample(p, l);
-        StoreSample(p + 2, r);
-        *left++ = l;
-        *right++ = r;
-    }
-}
-
-void MeasureBlock() {
-    if (state.ClipHoldL > 0) {
-        state.ClipHoldL--;
-    }
-    if (state.ClipHoldR > 0) {
-        state.ClipHoldR--;
-    }
-    int16_t maxL = -32767, maxR = -32768, minL = 32767, minR = 32767;
-    const int16_t* left = state.BlockLeft.data();
-    const int16_t* right = state.BlockRight.data();
-    for (int j = 0; j < BlockFrames; ++j) {
-        maxL = std::max(maxL, left[j]);
-        minL = std::min(minL, left[j]);
-        maxR = std::max(maxR, right[j]);
-        minR = std::min(minR, right[j]);
-    }
-    state.BlockMaxL = maxL;
-    state.BlockMinL = minL;
-    state.BlockMaxR = maxR;
-    state.BlockMinR = minR;
-    if (maxL > 32766 || minL == -32768) {
-        state.ClipHoldL = ClipHoldBlocks;
-    }
-    if (maxR > 32766 || minR == -32768) {
-        state.ClipHoldR = ClipHoldBlocks;
-    }
-    // Peaks belong to the recording file; blocks only monitored must not overwrite those of the
-    // take the editor is about to show.
-    if (state.Recording && state.CurrentSlot >= 0) {
-        const uint32_t n = RingPosition(state.SlotBlock[size_t(state.CurrentSlot)]);
-        if (n >= 1 && n <= uint32_t(PeakArrayLength) && !state.PeakMaxL.empty()) {
-            state.PeakMaxL[n] = maxL;
-            state.PeakMinL[n] = minL;
-            state.PeakMaxR[n] = maxR;
-            state.PeakMinR[n] = minR;
-        }
-    }
-}
-
-void MeanBlock() {
-    int64_t sumL = 0, sumR = 0;
-    for (int j = 0; j < BlockFrames; ++j) {
-        sumL += state.BlockLeft[size_t(j)];
-        sumR += state.BlockRight[size_t(j)];
-    }
-    state.BlockMeanL = double(sumL) / BlockFrames;
-    state.BlockMeanR = double(sumR) / BlockFrames;
-}
-
-namespace {
-// Sum and count of the history entries that are not 0 (0 counts as an empty entry).
-void HistoryTotals(const std::array<int, DcHistoryLength + 1>& history, int64_t& sum, int& count) {
-    sum = 0;
-    count = 0;
-    for (int i = 1; i <= DcHistoryLength; ++i) {
-        if (history[size_t(i)] != 0) {
-            sum += history[size_t(i)];
-            ++count;
-        }
-    }
-}
-} // namespace
-
-void ComputeDcOffsets() {
-    int64_t sum;
-    int count;
-    HistoryTotals(state.DcHistoryL, sum, count);
-    if (count > 0) {
-        state.DcOffsetL = RoundEven(double(sum) / count);
-    }
-    HistoryTotals(state.DcHistoryR, sum, count);
-    if (count > 0) {
-        state.DcOffsetR = RoundEven(double(sum) / count);
+    if (const auto average = DcAverage(state.DcHistoryR)) {
+        state.DcOffsetR = RoundEven(*average);
     }
     state.DcHistoryL.fill(0);
     state.DcHistoryR.fill(0);
 }
 
-void ShowDcAverages() {
-    int64_t sum;
-    int count;
-    HistoryTotals(state.DcHistoryL, sum, count);
-    if (count > 0) {
-        state.ShownDcL = double(sum) / count;
+void Recorder::ShowDcAverages() {
+    if (const auto average = DcAverage(state.DcHistoryL)) {
+        state.ShownDcL = *average;
     }
-    HistoryTotals(state.DcHistoryR, sum, count);
-    if (count > 0) {
-        state.ShownDcR = double(sum) / count;
+    if (const auto average = DcAverage(state.DcHistoryR)) {
+        state.ShownDcR = *average;
     }
 }
 
-void FormatRecordedTime() {
-    uint32_t t = state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * HalfBlocks : state.LastBlock;
-    const uint32_t hours = t / 36000;
-    t -= hours * 36000;
-    const uint32_t minutes = t / 600;
-    t -= minutes * 600;
-    const uint32_t seconds = t / 10;
-    auto two = [](uint32_t v) { return QString::number(v).rightJustified(2, '0').left(2); };
-    state.TimeText = two(hours) + ":" + two(minutes) + ":" + two(seconds);
+void Recorder::FormatRecordedTime() {
+    state.TimeText = RecordedTimeText(
+        state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * HalfBlocks : state.LastBlock);
 }
 
-QString TimeOfDay() {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+QString Recorder::TimeOfDay() const {
+    return clock_.TimeOfDay().toString(QStringLiteral("HH:mm:ss"));
 }
 
-void ComputeFreeTime() {
-    int64_t bytes = platform::FreeBytes(FolderOf(state.RecordingFilePath));
+void Recorder::ComputeFreeTime() {
+    int64_t bytes = files_.FreeBytes(FolderOf(state.RecordingFilePath));
     // Unknown free space never stops a recording.
     state.FreeSeconds =
         bytes < 0 ? UINT32_MAX : uint32_t(std::min<int64_t>(bytes / BytesPerSecond, UINT32_MAX));
 }
 
-void SetMinimized(bool minimized) {
+void Recorder::SetMinimized(bool minimized) {
     state.Minimized = minimized;
 }
 

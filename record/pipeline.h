@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "record/block_math.h"
 #include "record/blocks.h"
 #include "record/capture_device.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
+
+#include "base/clock.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
 
 #include <QString>
 
@@ -15,12 +20,11 @@
 
 // The recording engine: capture slots, per-block processing (DC correction, peaks, means, clip
 // holds), the recording file written two seconds at a time either without end or as a ring,
-// recorded time and the forced stops. Everything runs on the GUI thread from the main window's
-// two timers and its buttons; the window calls the operations below in one line each and is told
-// what to redraw through record::Events.
+// recorded time and the forced stops, all owned by one Recorder. Everything runs on the thread of
+// the event loop, from a RecorderDriver's two ticks and the window's buttons; the window calls
+// the Recorder's methods in one line each and is told what to redraw through record::Events.
 namespace record {
 
-constexpr int DcHistoryLength = 50; // entries 1..50 of each DC history; five seconds of means
 constexpr int ClipHoldBlocks = 30;
 constexpr uint32_t FreeSecondsLimit = 100; // below this much audio space the recording stops
 constexpr int ModeCount = 8;               // items of the recording-mode list
@@ -28,8 +32,8 @@ constexpr int ModeCount = 8;               // items of the recording-mode list
 // Texts of the recording-mode list, by index: "Continuous", "Loop 3 min", ... "Loop 60 min".
 QString ModeItemText(int index);
 
-// What the engine asks the main window to show or redraw. Every call comes from inside one of
-// the operations below, on the GUI thread. The defaults do nothing, so a test installs only
+// What the recorder asks the main window to show or redraw. Every call comes from inside one of
+// the Recorder's methods, on the GUI thread. The defaults do nothing, so a test installs only
 // what it watches.
 class Events {
   public:
@@ -68,10 +72,6 @@ class Events {
     virtual void Title(const QString& text) { (void)text; }
 };
 
-// Installs the window's events (not owned); nullptr returns to the silent default.
-void SetEvents(Events* events);
-Events& CurrentEvents();
-
 // Chronological order of the recording file after a stop: blocks `first`..`first + count - 1`
 // of `runs` runs (one, or two when a loop ring wrapped: NewestBlock+1..FileBlocks, then
 // 1..NewestBlock). Built from LoopWrapped rather than LoopMode, so a mode chosen after the take
@@ -84,10 +84,9 @@ struct TakeOrder {
     int runs = 0;
     BlockRun run[2];
 };
-TakeOrder RecordedTakeOrder();
 
-// The engine's state; one instance, record::state. A test resets it by assigning a fresh one
-// (with the device closed). Arrays are sized by AllocateBuffers and never reallocated.
+// The recorder's state, owned by a Recorder and read through Recorder::View(). Arrays are sized
+// when the Recorder is built and never reallocated.
 struct State {
     // Capture buffers: the 40 slots, slot i at i * BlockBytes. Only the recorder uses them; the
     // editing operations, playback and export keep buffers of their own.
@@ -104,7 +103,7 @@ struct State {
     int ClipHoldL = 0, ClipHoldR = 0;      // > 0: that channel clipped within 30 blocks
 
     // DC offset: histories of rounded block means (entries 1..50, a ring; 0 counts as empty).
-    std::array<int, DcHistoryLength + 1> DcHistoryL{}, DcHistoryR{};
+    DcHistory DcHistoryL{}, DcHistoryR{};
     int DcHistoryPos = 0;              // entry written last, 1..50
     int DcOffsetL = 0, DcOffsetR = 0;  // subtracted from every sample; 0 with Reduce off
     double ShownDcL = 0, ShownDcR = 0; // what the DC gauge shows with Reduce on
@@ -116,7 +115,7 @@ struct State {
                                    // the last block written
     uint32_t FileBlocks = 0;       // recording file length in blocks, taken at every stop; also the
                                    // editor's sound length while it is open
-    std::string RecordingFilePath; // set by the window at start-up (app::state.paths)
+    std::string RecordingFilePath; // from the Recorder's configuration
     RawFile RecordingStream;
 
     // Recording mode in force: used by the running recording and drawn by the gauges.
@@ -152,73 +151,150 @@ struct State {
     // Last open failure reported (device name and code), so a device that keeps failing is
     // reported once and retried silently.
     QString ReportedOpenFailureName;
-    int ReportedOpenFailure = 0;
+    CaptureError ReportedOpenFailure = CaptureError::Ok;
     // Ring position of the block written last during this recording (0: none yet).
     uint32_t LastWritten = 0;
 };
-extern State state;
 
-// Sizes every buffer and table above, zero-filled. Once, at start-up.
-void AllocateBuffers();
-// The four peak tables of the recording file (PeakArrayLength + 1 entries each, entry 0 unused),
-// for a loader that fills them; AllocateBuffers must have run.
-PeakTableRefs RecordingPeaks();
-// Makes `file` (open) the take the editor works on, in place of the current recording, which is
-// released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts as
-// unwrapped, so it opens in file order whatever order the previous take had. RecordingFilePath
-// is kept: it names the file the next recording creates, which must never be the adopted one.
-void AdoptRecording(RawFile&& file, uint32_t blocks);
-// Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken as
-// 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends (and
-// Events::DrawTimeGauge is raised then).
-void DecodeRecordingMode(int index);
+// The ports a Recorder works through; each must outlive it.
+struct RecorderPorts {
+    CaptureDevice& capture;
+    const base::FileSystem& files; // free space, mount point, write faults of the recording file
+    base::EventPump& pump;         // run between closing and reopening the device
+    const base::Clock& clock;      // time of day of the status panels
+};
 
-// Opens the capture device unless open: block numbers restart at 1, slots 0..39 are queued with
-// 1..40 and capture starts. An open error is shown once per distinct failure.
-void OpenDevice();
-// Closes the device unless closed. While recording it writes every full slot at its block's
-// position, ends the recording and completes the stop (NewestBlock, FileBlocks).
-void CloseDevice();
+// What a Recorder is built with: where the next recording goes (empty: nowhere, Record does
+// nothing) and the recording-mode list item in force.
+struct RecorderConfig {
+    std::string recordingFilePath;
+    int modeIndex = 0;
+};
 
-// Body of TimerRecTimer (100 ms): processes the newest full block, consumes full halves, keeps
-// the DC history, the level icon.
-void RecordTimerTick();
-// Device watch and status steps of TimerStatusTimer (500 ms): follows a device that appears,
-// changes or vanishes, DC display, recorded time, disk-space and ten-hour stops, time scale.
-void StatusTimerTick();
-// Body of BtnRecordClick: starts a recording into RecordingFilePath. Shows "No Audio Device
-// Selected" without a device; a file that cannot be created is shown as an error.
-void StartRecording();
-// Body of BtnStopClick: writes the full slots, takes NewestBlock and FileBlocks, monitoring
-// goes on.
-void StopRecording();
-// The editor closed: the take (or a recovered one adopted in its place) is released and
-// RecordingFilePath is created anew, empty, as RecordingStream; FileBlocks, NewestBlock and
-// LoopWrapped drop to nothing, so neither a later Edit nor Save As sees the old length over the
-// empty file. Nothing happens during a recording. Throws FileOpenError; the counts are dropped
-// first and the stream then stays released.
-void DiscardRecording();
-// Body of ChBoxDCClick: checked measures the offsets from the history; unchecked clears them.
-void SetDcReduction(bool checked);
+// The recording engine as one object: the capture slots and device, the recording file and
+// the take it holds, the mode, the DC reduction and the measurements. Everything runs on the
+// thread that calls it; a RecorderDriver (or a test) calls the ticks, the window the commands,
+// and it tells its Events what to redraw.
+class Recorder {
+  public:
+    Recorder(const RecorderPorts& ports, Events& events, RecorderConfig config);
+    // Closes the device (writing what a running recording still holds in its slots).
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
 
-// FreeSeconds from the free space of the recording file's folder; unknown space counts as
-// unlimited, so it never stops a recording.
-void ComputeFreeTime();
-// The main window was minimized (true) or restored: gauges rest, the icon and title take over.
-void SetMinimized(bool minimized);
+    // Everything the recorder knows, read only: meter, recording, device name, time bar facts.
+    const State& View() const { return state; }
+    // The take: its file, length, peak tables and block order.
+    const RawFile& TakeFile() const { return state.RecordingStream; }
+    uint32_t TakeBlocks() const { return state.FileBlocks; }
+    TakeOrder RecordedTakeOrder() const;
+    // The four peak tables of the recording file (PeakArrayLength + 1 entries each, entry 0
+    // unused), for a loader that fills them before it adopts its file.
+    PeakTableRefs RecordingPeaks();
 
-// Device watch alone (first step of StatusTimerTick).
-void WatchDevice();
+    // Makes `file` (open) the take the editor works on, in place of the current recording, which
+    // is released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts
+    // as unwrapped, so it opens in file order whatever order the previous take had.
+    // RecordingFilePath is kept: it names the file the next recording creates, which must never
+    // be the adopted one.
+    void AdoptRecording(RawFile&& file, uint32_t blocks);
+    // Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken
+    // as 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends
+    // (and Events::DrawTimeGauge is raised then).
+    void DecodeRecordingMode(int index);
 
-// Block operations on slot CurrentSlot.
-void CorrectBlock();
-void MeasureBlock();
-void MeanBlock();
-void ComputeDcOffsets();
-void ShowDcAverages();
-// TimeText from LastBlock, or the loop length once wrapped.
-void FormatRecordedTime();
-// "hh:mm:ss" of the current time of day, for the status panels.
-QString TimeOfDay();
+    // Opens the capture device unless open: block numbers restart at 1, slots 0..39 are queued
+    // with 1..40 and capture starts. An open error is shown once per distinct failure.
+    void OpenDevice();
+    // Closes the device unless closed. While recording it writes every full slot at its block's
+    // position, ends the recording and completes the stop (NewestBlock, FileBlocks).
+    void CloseDevice();
+
+    // The 100 ms tick: processes the newest full block, consumes full halves, keeps the DC
+    // history, the level icon.
+    void RecordTimerTick();
+    // The 500 ms tick: follows a device that appears, changes or vanishes, DC display, recorded
+    // time, disk-space and ten-hour stops, time scale.
+    void StatusTimerTick();
+    // Record: starts a recording into RecordingFilePath. Shows "No Audio Device Selected"
+    // without a device; a file that cannot be created is shown as an error.
+    void StartRecording();
+    // Stop: writes the full slots, takes NewestBlock and FileBlocks, monitoring goes on.
+    void StopRecording();
+    // The editor closed: the take (or a recovered one adopted in its place) is released and
+    // RecordingFilePath is created anew, empty, as RecordingStream; FileBlocks, NewestBlock and
+    // LoopWrapped drop to nothing, so neither a later Edit nor Save As sees the old length over
+    // the empty file. Nothing happens during a recording. Throws FileOpenError; the counts are
+    // dropped first and the stream then stays released.
+    void DiscardRecording();
+    // The program ends: the take's file is closed (the work files are deleted next).
+    void ReleaseTake();
+    // Reduce checked measures the offsets from the history; unchecked clears them.
+    void SetDcReduction(bool checked);
+    // FreeSeconds from the free space of the recording file's folder; unknown space counts as
+    // unlimited, so it never stops a recording.
+    void ComputeFreeTime();
+    // The main window was minimized (true) or restored: gauges rest, the icon and title take
+    // over.
+    void SetMinimized(bool minimized);
+
+  private:
+    friend struct RecorderProbe; // tests set up states that take hours to reach
+
+    void AllocateBuffers();
+    void WatchDevice();
+    void ComputeDcOffsets();
+    void ShowDcAverages();
+    // TimeText from LastBlock, or the loop length once wrapped.
+    void FormatRecordedTime();
+    // "hh:mm:ss" of the current time of day, for the status panels.
+    QString TimeOfDay() const;
+    QString NoSpaceText() const;
+    uint32_t RingBlocks() const;
+    uint32_t RingPosition(uint32_t n) const;
+    uint8_t* SlotData(int slot);
+    void CorrectSlot();
+    void MeasureSlot();
+    void MeanSlot();
+    void ApplyMode(int index);
+    void QueueSlot(int i);
+    void RequeueHalf(int first);
+    void WriteSlots(int slot, uint32_t pos, int count);
+    void HalfDone(int half);
+    bool HalfFull(int first) const;
+    void CollectFromDevice();
+    void RecordTick();
+    void ResumeAfterForcedStop();
+    void ClearWriteFailure();
+    void StopAfterWriteFailure();
+    void ForcedStop(const QString& message);
+    void ShowRecordedTime();
+    void StepTimeScale();
+    // A fresh recording file over the file system port (an adopted take's file may not be).
+    void CreateRecordingFile();
+
+    CaptureDevice& device_;
+    const base::FileSystem& files_;
+    base::EventPump& pump_;
+    const base::Clock& clock_;
+    Events& events_;
+    State state;
+
+    // Set when a write to the recording file failed; the recording is then stopped at the end of
+    // the timer step that hit it, and the text shown once everything is consistent again.
+    bool writeFailed_ = false;
+    bool writeFailedNoSpace_ = false; // the disk was full: told as the disk-space stop tells it
+    QString writeFailureText_;
+    // True while the device is being opened or closed. A backend may run the event loop inside
+    // those calls; the timer steps that fire meanwhile are skipped rather than touching slots and
+    // the file halfway through.
+    bool inDeviceCall_ = false;
+};
+
+// Temporary, until the editor and the recovery are handed their recorder: the Recorder built
+// last and still alive (the main window's in the program). Only those two callers use it; a
+// test builds its own Recorder before it opens either. Aborts when there is none.
+Recorder& ActiveRecorder();
 
 } // namespace record

@@ -8,20 +8,20 @@
 namespace recovery {
 
 bool RecorderTakeHolder::ContinuousModeChosen() const {
-    return record::state.ChosenModeIndex == 0;
+    return record::ActiveRecorder().View().ChosenModeIndex == 0;
 }
 
 record::PeakTableRefs RecorderTakeHolder::TakePeaks() {
-    return record::RecordingPeaks();
+    return record::ActiveRecorder().RecordingPeaks();
 }
 
 const record::RawFile& RecorderTakeHolder::AdoptTake(record::RawFile&& file, uint32_t blocks) {
-    record::AdoptRecording(std::move(file), blocks);
-    return record::state.RecordingStream;
+    record::ActiveRecorder().AdoptRecording(std::move(file), blocks);
+    return record::ActiveRecorder().TakeFile();
 }
 
 void RecorderTakeHolder::DiscardTake() {
-    record::DiscardRecording();
+    record::ActiveRecorder().DiscardRecording();
 }
 
 } // namespace recovery

@@ -12,7 +12,6 @@
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
 #include "platform/services/dialogs.h"
-#include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
 #include "platform/shell.h"
 
@@ -95,10 +94,11 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TFormMain::TFormMain(const QString& executablePath, playback::OutputDevice& output,
-                     const base::FileSystem& fileSystem, base::EventPump& events, QWidget* parent)
-    : QMainWindow(parent), executablePath_(executablePath), output_(output),
-      fileSystem_(fileSystem), events_(events) {
+TFormMain::TFormMain(const QString& executablePath, const record::RecorderPorts& recorderPorts,
+                     playback::OutputDevice& output, const base::FileSystem& fileSystem,
+                     base::EventPump& events, QWidget* parent)
+    : QMainWindow(parent), recorderPorts_(recorderPorts), executablePath_(executablePath),
+      output_(output), fileSystem_(fileSystem), events_(events) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -202,14 +202,6 @@ void TFormMain::BuildControls() {
         statusPanels_[i] = panel;
     }
 
-    TimerRec = new QTimer(this);
-    TimerRec->setObjectName("TimerRec");
-    TimerRec->setInterval(100);
-    connect(TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
-    TimerStatus = new QTimer(this);
-    TimerStatus->setObjectName("TimerStatus");
-    TimerStatus->setInterval(500);
-    connect(TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
 
     LayoutGauges();
 }
@@ -242,7 +234,6 @@ void TFormMain::BuildMenus() {
 
 void TFormMain::FormCreate() {
     // Minimize and restore arrive as window-state changes (changeEvent).
-    record::SetEvents(this);
     for (int i = 0; i + 1 < gauges::LevelIconCount; ++i) { // the level icons 0..16
         LevelIcons[i] = QIcon(QPixmap::fromImage(gauges::LevelIconImage(i)));
     }
@@ -252,16 +243,23 @@ void TFormMain::FormCreate() {
     setWindowTitle(Caption);
 
     app::StartupResult started = app::StartUp(executablePath_);
-    // Sized whatever the outcome: the device watch may open a device later and must find its
-    // slots.
-    record::AllocateBuffers();
+    // Built whatever the outcome, before any event can paint: the device watch may open a
+    // device later and must find its slots; without a work folder nothing is recorded.
+    record::RecorderConfig config;
+    if (started.ok) {
+        CmbBoxTime->setCurrentIndex(app::state.settings.RecordingModeIndex);
+        config = {app::state.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
+    }
+    recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
+    driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
+    TimerRec = &driver_->RecordTimer();
+    TimerStatus = &driver_->StatusTimer();
     if (!started.ok) {
         // Shown as an unhandled error would be; the window still opens, without work files,
         // settings or device.
         startupError_ = started.error;
         platform::CurrentDialogs().ShowError(started.error);
-        TimerRec->start();
-        TimerStatus->start();
+        driver_->StartTimers();
         return;
     }
     if (!started.notice.isEmpty()) {
@@ -269,19 +267,12 @@ void TFormMain::FormCreate() {
     }
     platform::ProcessMessages();
 
-    record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
-    CmbBoxTime->setCurrentIndex(app::state.settings.RecordingModeIndex);
-    record::DecodeRecordingMode(CmbBoxTime->currentIndex());
     // Normally set by the first paint; a recording may start before the window is shown.
     Gauges.PixelsPerSecond =
-        gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
-    record::OpenDevice();
-    record::ComputeFreeTime();
+        gauges::PixelsPerSecondFor(Gauges.geometry, recorder_->View().TimeScaleMinutes);
     ChartWave->Series1Colour = QColor(0, 0, 150);
     ChartWave->Series2Colour = QColor(180, 0, 0);
-
-    TimerRec->start();
-    TimerStatus->start();
+    driver_->Start();
 }
 
 void TFormMain::LayoutGauges() {
@@ -303,8 +294,8 @@ void TFormMain::FormPaint(QPainter& painter) {
     LayoutGauges();
     gauges::DrawGaugeFrames(painter, Gauges.geometry);
     Gauges.PixelsPerSecond =
-        gauges::DrawTimeGauge(painter, Gauges.geometry, record::state.TimeScaleMinutes,
-                              record::ModeItemText(record::state.ModeIndex));
+        gauges::DrawTimeGauge(painter, Gauges.geometry, recorder_->View().TimeScaleMinutes,
+                              record::ModeItemText(recorder_->View().ModeIndex));
     // The gauge bitmaps as drawn last.
     painter.drawImage(Gauges.geometry.level.left, Gauges.geometry.level.top, Gauges.LevelBitmap);
     painter.drawImage(Gauges.geometry.dc.left, Gauges.geometry.dc.top, Gauges.DcBitmap);
@@ -315,28 +306,28 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
-    if (&record::CurrentEvents() == this) {
-        record::SetEvents(nullptr);
-    }
+    // The recorder tells this window what to draw: it goes first.
+    driver_.reset();
+    recorder_.reset();
 }
 
 bool TFormMain::FormCloseQuery() {
     if (SaveFlow::Exporting()) {
         return false; // the export reads the recording file that shutdown deletes
     }
-    if (record::state.Recording) {
+    if (recorder_->View().Recording) {
         if (!platform::CurrentDialogs().Confirm("Are you sure you want to interrupt recording?")) {
             return false;
         }
-        if (record::state.Recording) {
-            record::CloseDevice(); // writes the full blocks still in the slots
+        if (recorder_->View().Recording) {
+            recorder_->CloseDevice(); // writes the full blocks still in the slots
             platform::ProcessMessages();
         }
     }
-    record::CloseDevice();
+    recorder_->CloseDevice();
     app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
     platform::ProcessMessages();
-    record::state.RecordingStream.Release();
+    recorder_->ReleaseTake();
     platform::ProcessMessages();
     QString error = app::ShutDown();
     if (!error.isEmpty()) {
@@ -346,27 +337,27 @@ bool TFormMain::FormCloseQuery() {
 }
 
 void TFormMain::TimerRecTimer() {
-    record::RecordTimerTick();
+    recorder_->RecordTimerTick();
 }
 
 void TFormMain::TimerStatusTimer() {
-    record::StatusTimerTick();
+    recorder_->StatusTimerTick();
 }
 
 void TFormMain::BtnRecordClick() {
-    if (!startupError_.isEmpty() && !record::state.Recording) {
+    if (!startupError_.isEmpty() && !recorder_->View().Recording) {
         platform::CurrentDialogs().ShowError(startupError_); // nowhere to put a recording
         return;
     }
-    record::StartRecording();
+    recorder_->StartRecording();
 }
 
 void TFormMain::BtnStopClick() {
-    record::StopRecording();
+    recorder_->StopRecording();
 }
 
 void TFormMain::BtnEditClick() {
-    if (record::state.Recording) {
+    if (recorder_->View().Recording) {
         return;
     }
     // Without a take the editor still opens (on an empty sound), so a recording kept from a run
@@ -375,30 +366,28 @@ void TFormMain::BtnEditClick() {
         platform::CurrentDialogs().ShowError(startupError_);
         return;
     }
-    record::CloseDevice();
+    recorder_->CloseDevice();
     // The device stays closed while the editor has the take: the device watch would otherwise
     // reopen it (and capture into the slots) if the input changed meanwhile.
-    const bool ticking = TimerStatus->isActive();
-    TimerRec->stop();
-    TimerStatus->stop();
+    const bool ticking = driver_->Ticking();
+    driver_->StopTimers();
     hide();
     ShowModal<TFormEdit>(output_, fileSystem_, events_);
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();
-    record::OpenDevice();
+    recorder_->OpenDevice();
     if (ticking) {
-        TimerRec->start();
-        TimerStatus->start();
+        driver_->StartTimers();
     }
 }
 
 void TFormMain::ChBoxDCClick() {
-    record::SetDcReduction(ChBoxDC->isChecked());
+    recorder_->SetDcReduction(ChBoxDC->isChecked());
 }
 
 void TFormMain::CmbBoxTimeChange() {
-    record::DecodeRecordingMode(CmbBoxTime->currentIndex());
+    recorder_->DecodeRecordingMode(CmbBoxTime->currentIndex());
     app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
     DrawTimeGauge();
 }
@@ -408,15 +397,15 @@ void TFormMain::BtnVolumeClick() {
 }
 
 void TFormMain::menuFileClick() {
-    menuSaveAs->setEnabled(!record::state.Recording && record::state.FileBlocks > 1);
+    menuSaveAs->setEnabled(!recorder_->View().Recording && recorder_->View().FileBlocks > 1);
 }
 
 void TFormMain::menuSaveAsClick() {
-    const record::State& r = record::state;
+    const record::State& r = recorder_->View();
     if (SaveFlow::Exporting() || r.Recording || r.FileBlocks < 2) {
         return;
     }
-    SaveFlow::SaveRecordedTake(this);
+    SaveFlow::SaveRecordedTake(this, *recorder_);
 }
 
 void TFormMain::menuFolderClick() {
@@ -445,7 +434,7 @@ void TFormMain::menuAboutClick() {
 }
 
 void TFormMain::MeterUpdate() {
-    const record::State& r = record::state;
+    const record::State& r = recorder_->View();
     gauges::DrawLevelGauge(
         Gauges.LevelBitmap, Gauges.LevelScale,
         {r.BlockMaxL, r.BlockMaxR, r.BlockMeanL, r.BlockMeanR, r.ClipHoldL, r.ClipHoldR});
@@ -462,25 +451,25 @@ void TFormMain::MeterUpdate() {
 }
 
 void TFormMain::PushChartPoint() {
-    const record::State& r = record::state;
+    const record::State& r = recorder_->View();
     gauges::PushChartPoint(Gauges, r.BlockMaxL, r.BlockMeanL, r.BlockMaxR, r.BlockMeanR);
 }
 
 void TFormMain::DrawTimeMark() {
-    gauges::DrawTimeMark(Gauges.TimePicture, record::state.NewestBlock, Gauges.PixelsPerSecond);
+    gauges::DrawTimeMark(Gauges.TimePicture, recorder_->View().NewestBlock, Gauges.PixelsPerSecond);
     ImageTime->update();
 }
 
 void TFormMain::DrawTimeGauge() {
     // The scale is painted with the client area; the bar needs the new scale now.
     Gauges.PixelsPerSecond =
-        gauges::PixelsPerSecondFor(Gauges.geometry, record::state.TimeScaleMinutes);
+        gauges::PixelsPerSecondFor(Gauges.geometry, recorder_->View().TimeScaleMinutes);
     Client->update();
     DrawTimeBar();
 }
 
 void TFormMain::DrawTimeBar() {
-    const record::State& r = record::state;
+    const record::State& r = recorder_->View();
     gauges::DrawTimeBar(Gauges.TimePicture, r.NewestBlock, r.LoopWrapped, r.HalvesPerLoop,
                         Gauges.PixelsPerSecond);
     ImageTime->update();
@@ -534,24 +523,24 @@ void TFormMain::ShowError(const QString& text) {
 }
 
 void TFormMain::LevelIcon(int index) {
-    if (record::state.Minimized && index >= 0 && index <= 16) {
+    if (recorder_->View().Minimized && index >= 0 && index <= 16) {
         setWindowIcon(LevelIcons[index]);
     }
 }
 
 void TFormMain::Title(const QString& text) {
-    if (record::state.Minimized) {
+    if (recorder_->View().Minimized) {
         setWindowTitle(text);
     }
 }
 
 void TFormMain::Minimize() {
-    record::SetMinimized(true);
+    recorder_->SetMinimized(true);
 }
 
 void TFormMain::Restore() {
     setWindowTitle(Caption);
-    record::SetMinimized(false);
+    recorder_->SetMinimized(false);
     setWindowIcon(LevelIcons[17]);
 }
 
@@ -559,7 +548,7 @@ void TFormMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         if (isMinimized()) {
             Minimize();
-        } else if (record::state.Minimized) {
+        } else if (recorder_->View().Minimized) {
             Restore();
         }
     }

@@ -5,11 +5,13 @@
 #include "base/file_system.h"
 #include "gauges/gauges.h"
 #include "record/pipeline.h"
+#include "record/recorder_driver.h"
 
 #include <QIcon>
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -37,11 +39,12 @@ class OutputDevice;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    // `executablePath` decides where the settings file and the Temp work folder lie. The editor
-    // it opens plays through `output` and is built with the other ports; all of them must
-    // outlive the window.
-    TFormMain(const QString& executablePath, playback::OutputDevice& output,
-              const base::FileSystem& fileSystem, base::EventPump& events,
+    // `executablePath` decides where the settings file and the Temp work folder lie; the
+    // window's recorder works through `recorderPorts`. The editor it opens plays through `output`
+    // and is built with the other ports. All of them must outlive the window.
+    TFormMain(const QString& executablePath, const record::RecorderPorts& recorderPorts,
+              playback::OutputDevice& output, const base::FileSystem& fileSystem,
+              base::EventPump& events,
               QWidget* parent = nullptr);
     ~TFormMain() override;
 
@@ -88,6 +91,9 @@ class TFormMain : public QMainWindow, public record::Events {
 
     // The text of status bar panel 0..2.
     QString StatusPanel(int panel) const;
+    // The recorder this window shows; it exists from FormCreate to FormDestroy.
+    const record::Recorder& Recorder() const { return *recorder_; }
+    record::Recorder& Recorder() { return *recorder_; }
 
     // Controls, named as in the window's layout.
     QWidget* Client = nullptr; // the 464 x 323 client area below the menu bar
@@ -107,7 +113,7 @@ class TFormMain : public QMainWindow, public record::Events {
     QPushButton* BtnStop = nullptr;
     QPushButton* BtnEdit = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QTimer* TimerRec = nullptr;
+    QTimer* TimerRec = nullptr; // the driver's ticks
     QTimer* TimerStatus = nullptr;
     QMenu* menuFile = nullptr;
     QAction* menuSaveAs = nullptr;
@@ -138,6 +144,9 @@ class TFormMain : public QMainWindow, public record::Events {
     void Minimize();
     void Restore();
 
+    record::RecorderPorts recorderPorts_;
+    std::unique_ptr<record::Recorder> recorder_;
+    std::unique_ptr<record::RecorderDriver> driver_;
     std::array<QLabel*, 3> statusPanels_{};
     bool shutDown_ = false;
     // Why start-up found no work folder; Record repeats it instead of doing nothing.

@@ -7,6 +7,7 @@
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
+#include "base/clock.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/form_edit.h"
@@ -66,25 +67,24 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         platform::SetProcessMessages({});
         return 0;
     }
-    // The first sound input through Qt Multimedia, unless a test installed a device of its own.
-    platform::QtCapture capture;
-    if (!hooks.keepCaptureDevice) {
-        record::SetCaptureDevice(&capture);
-    }
-    // The default sound output for the editor's playback, likewise.
-    platform::QtOutput qtOutput;
-    playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
-
+    // The first sound input through Qt Multimedia, unless a test brings a device of its own.
+    platform::QtCapture qtCapture;
     // The ports the engine objects are built with, once for the run.
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
+    base::SystemClock clock;
     platform::SystemEncoderLoader encoders;
+    const record::RecorderPorts recorderPorts{
+        hooks.captureDevice ? *hooks.captureDevice : qtCapture, fileSystem, events, clock};
+    // The default sound output for the editor's playback, likewise.
+    platform::QtOutput qtOutput;
+    playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
 
     int result = 0;
     {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
-        TFormMain formMain(executablePath, output, fileSystem, events);
+        TFormMain formMain(executablePath, recorderPorts, output, fileSystem, events);
         TFormEdit formEdit(output, fileSystem, events);
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress(encoders, fileSystem, events);
@@ -100,9 +100,6 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
             hooks.started(formMain);
         }
         result = QApplication::exec();
-    }
-    if (!hooks.keepCaptureDevice) {
-        record::SetCaptureDevice(nullptr);
     }
     platform::SetDialogs(nullptr);
     platform::SetProcessMessages({});

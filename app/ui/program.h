@@ -13,6 +13,10 @@ namespace playback {
 class OutputDevice;
 }
 
+namespace record {
+class CaptureDevice;
+}
+
 namespace app {
 
 // The program entry: initialises the application, titles it "Velmar Recorder", creates the six
@@ -25,8 +29,8 @@ struct EntryHooks {
     std::function<void(TFormMain&)> started;
     // Message and input boxes to use instead of the widget ones (not owned).
     platform::Dialogs* dialogs = nullptr;
-    // Keep the capture device a test installed instead of the Qt Multimedia one.
-    bool keepCaptureDevice = false;
+    // The capture device to record from instead of the Qt Multimedia one (not owned).
+    record::CaptureDevice* captureDevice = nullptr;
     // The editor's output device instead of the Qt Multimedia one (not owned).
     playback::OutputDevice* output = nullptr;
     // The program's own path when empty; a test gives a path in a folder of its own, so its

@@ -113,11 +113,11 @@ bool Run(QWidget* owner, bool selectionOnly) {
     return Save(owner, sound, range);
 }
 
-bool SaveRecordedTake(QWidget* owner) {
+bool SaveRecordedTake(QWidget* owner, record::Recorder& recorder) {
     if (Exporting()) {
         return false;
     }
-    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder();
+    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder(recorder);
     return Save(owner, take, exporting::SaveAllRange(take.Blocks()));
 }
 

@@ -2,6 +2,9 @@
 #pragma once
 
 class QWidget;
+namespace record {
+class Recorder;
+}
 
 // The save commands' window side: asks for the target file with the filter of the settings in
 // force (opening in the output folder, or the home folder once that is gone), lets the typed
@@ -19,7 +22,7 @@ bool Run(QWidget* owner, bool selectionOnly);
 
 // The main window's Save As: the recorder's take, whole, in the order it was recorded, read
 // straight from the recorder's file (exporting::RecordedTake); no editing state is touched.
-bool SaveRecordedTake(QWidget* owner);
+bool SaveRecordedTake(QWidget* owner, record::Recorder& recorder);
 
 // An export of either window runs (its progress window shows).
 bool Exporting();

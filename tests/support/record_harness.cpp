@@ -1,61 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record_harness.h"
 
-#include "platform/services/file_system.h"
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace testsupport {
 
-void RecordHarness::SetUp() {
-    record::state = record::State{};
-    record::AllocateBuffers();
-    record::SetCaptureDevice(&device);
-    record::SetEvents(&events);
-    platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
-    record::state.RecordingFilePath = dir.file("Velmar.raw");
-    record::DecodeRecordingMode(0);
-    record::OpenDevice();
-}
+RecordHarness::RecordHarness()
+    : recorder(rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}) {}
 
-void RecordHarness::TearDown() {
-    record::CloseDevice();
-    record::RawFile::SetWriteFault(nullptr);
-    platform::SetFreeSpaceProvider(nullptr);
-    record::SetEvents(nullptr);
-    record::SetCaptureDevice(nullptr);
-    record::state = record::State{};
+void RecordHarness::SetUp() {
+    recorder.OpenDevice();
 }
 
 void RecordHarness::Run(int blocks, int perTick) {
     for (int b = 1; b <= blocks; ++b) {
         device.DeliverBlocks(1);
         if (b % perTick == 0 || b == blocks) {
-            record::RecordTimerTick();
+            recorder.RecordTimerTick();
             if (++ticks % 5 == 0) {
-                record::StatusTimerTick();
+                recorder.StatusTimerTick();
             }
         }
     }
 }
 
 void RecordHarness::StartRecording(int modeIndex) {
-    record::DecodeRecordingMode(modeIndex);
-    record::StartRecording();
+    recorder.DecodeRecordingMode(modeIndex);
+    recorder.StartRecording();
     firstRecorded = device.NextBlockIndex();
 }
 
-::testing::AssertionResult RecordHarness::TakeIs(uint64_t firstIndex, uint64_t count, int base) {
-    const record::RawFile& file = record::state.RecordingStream;
-    if (file.Blocks() != count || record::state.FileBlocks != count) {
+::testing::AssertionResult TakeIs(const record::Recorder& recorder, uint64_t firstIndex,
+                                  uint64_t count, int base) {
+    const record::RawFile& file = recorder.TakeFile();
+    if (file.Blocks() != count || recorder.TakeBlocks() != count) {
         return ::testing::AssertionFailure()
-               << "file has " << file.Blocks() << " blocks, FileBlocks " << record::state.FileBlocks
+               << "file has " << file.Blocks() << " blocks, FileBlocks " << recorder.TakeBlocks()
                << ", expected " << count;
     }
     std::vector<uint8_t> block(record::BlockBytes);
-    const record::TakeOrder order = record::RecordedTakeOrder();
+    const record::TakeOrder order = recorder.RecordedTakeOrder();
     uint64_t k = 0;
     for (int r = 0; r < order.runs; ++r) {
         for (uint32_t n = order.run[r].first; n < order.run[r].first + order.run[r].count;
@@ -83,7 +69,7 @@ void RecordHarness::StartRecording(int modeIndex) {
 }
 
 ::testing::AssertionResult RecordHarness::PeaksMatchFile() {
-    const record::RawFile& file = record::state.RecordingStream;
+    const record::RawFile& file = recorder.TakeFile();
     std::vector<uint8_t> block(record::BlockBytes);
     for (uint32_t n = 1; n <= file.Blocks(); ++n) {
         file.ReadBlock(n, block.data());
@@ -96,7 +82,7 @@ void RecordHarness::StartRecording(int modeIndex) {
             maxR = std::max(maxR, s[1]);
             minR = std::min(minR, s[1]);
         }
-        const auto& st = record::state;
+        const auto& st = state;
         if (st.PeakMaxL[n] != maxL || st.PeakMinL[n] != minL || st.PeakMaxR[n] != maxR ||
             st.PeakMinR[n] != minR) {
             return ::testing::AssertionFailure()

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/clock.h"
+#include "base/event_pump.h"
+#include "base/file_system.h"
+#include "platform/services/process_messages.h"
 #include "record/pipeline.h"
+#include "recorder_probe.h"
 #include "scripted_capture.h"
 #include "temp_dir.h"
 
@@ -10,9 +15,28 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 namespace testsupport {
+
+// A file system whose free space and write faults the test decides; the mount point is the real
+// one. Unset, it has 1 TiB free and every write goes through.
+struct ScriptedFileSystem : base::FileSystem {
+    std::function<int64_t(const std::string& path)> freeBytes;
+    // The error number a write of `bytes` at `offset` of `path` fails with; 0 lets it through.
+    std::function<int(const std::string& path, int64_t offset, int64_t bytes)> writeFault;
+
+    int64_t FreeBytes(const std::string& path) const override {
+        return freeBytes ? freeBytes(path) : int64_t(1) << 40;
+    }
+    std::string MountPointOf(const std::string& path) const override {
+        return base::SystemFileSystem().MountPointOf(path);
+    }
+    int WriteFault(const std::string& path, int64_t offset, int64_t bytes) const override {
+        return writeFault ? writeFault(path, offset, bytes) : 0;
+    }
+};
 
 // Everything the engine asked the window to do, counted.
 struct EventLog : record::Events {
@@ -39,12 +63,44 @@ struct EventLog : record::Events {
     void Title(const QString& text) override { title = text; }
 };
 
+// A recorder's ports, built by the test: a scripted device and file system, the real clock.
+struct RecorderRig {
+    ScriptedCapture device;
+    ScriptedFileSystem files;
+    base::IdleEventPump pump;
+    base::SystemClock clock;
+    EventLog events;
+
+    record::RecorderPorts Ports() { return {device, files, pump, clock}; }
+};
+
+
+// The ports of a recorder a window test builds: the test's device, a scripted file system, and
+// the windows' own message pump, so a hook a test sets there runs inside the recorder's waits too.
+struct WindowRecorderPorts {
+    struct ServicesPump : base::EventPump {
+        void ProcessMessages() override { platform::ProcessMessages(); }
+    };
+    ScriptedFileSystem files;
+    ServicesPump pump;
+    base::SystemClock clock;
+
+    record::RecorderPorts For(record::CaptureDevice& device) {
+        return {device, files, pump, clock};
+    }
+};
+
+// `recorder`'s take, read in its chronological order (RecordedTakeOrder), is exactly the `count`
+// stream blocks from `firstIndex` on, as FrameCounter(base) made them.
+::testing::AssertionResult TakeIs(const record::Recorder& recorder, uint64_t firstIndex,
+                                  uint64_t count, int base = 0);
+
 // A fresh engine over a scripted device and a temporary work folder, with the device open
 // (monitoring) and plenty of free space. Time advances only through Run().
 class RecordHarness : public ::testing::Test {
   protected:
+    RecordHarness();
     void SetUp() override;
-    void TearDown() override;
 
     // Hands over `blocks` blocks, `perTick` of them per recording tick (1 is real time; more
     // makes the tick late so that it skips blocks); the status tick runs every fifth tick.
@@ -54,13 +110,21 @@ class RecordHarness : public ::testing::Test {
 
     // The recording file, read in its chronological order (RecordedTakeOrder), is exactly the
     // `count` stream blocks from `firstIndex` on, as FrameCounter(base) made them.
-    ::testing::AssertionResult TakeIs(uint64_t firstIndex, uint64_t count, int base = 0);
+    ::testing::AssertionResult TakeIs(uint64_t firstIndex, uint64_t count, int base = 0) {
+        return testsupport::TakeIs(recorder, firstIndex, count, base);
+    }
     // Every block of the file has its peaks under its own block number.
     ::testing::AssertionResult PeaksMatchFile();
 
     TempDir dir;
-    ScriptedCapture device;
-    EventLog events;
+    RecorderRig rig;
+    ScriptedCapture& device = rig.device;
+    ScriptedFileSystem& files = rig.files;
+    EventLog& events = rig.events;
+    record::Recorder recorder;
+    const record::State& state = recorder.View();
+    // What a test sets up by hand in the recorder's state.
+    record::State& probe = record::RecorderProbe::Of(recorder);
     uint64_t firstRecorded = 0;
     int ticks = 0;
 };

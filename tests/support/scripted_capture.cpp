@@ -47,39 +47,32 @@ void ScriptedCapture::SetDevices(int count, const QString& firstName) {
     firstName_ = firstName;
 }
 
-int ScriptedCapture::Open() {
+record::CaptureError ScriptedCapture::Open() {
     ++openCalls_;
     Close();
     if (insideOpenClose_) {
         insideOpenClose_();
     }
     if (deviceCount_ == 0) {
-        return record::CaptureNoDevice;
+        return record::CaptureError::NoDevice;
     }
-    if (openFailure_ != 0) {
+    if (openFailure_ != record::CaptureError::Ok) {
         return openFailure_;
     }
     open_ = true;
-    streamError_ = 0;
-    return record::CaptureOk;
+    streamError_ = record::CaptureError::Ok;
+    return record::CaptureError::Ok;
 }
 
 void ScriptedCapture::AddBuffer(record::SlotHeader* header) {
-    if (!open_ || count_ == int(queue_.size())) {
-        return;
+    if (open_) {
+        queue_.Push(header);
     }
-    header->flags |= record::SlotQueued;
-    queue_[size_t((head_ + count_) % int(queue_.size()))] = header;
-    ++count_;
 }
 
 void ScriptedCapture::Reset() {
     running_ = false;
-    for (int k = 0; k < count_; ++k) {
-        queue_[size_t((head_ + k) % int(queue_.size()))]->flags &= ~record::SlotQueued;
-    }
-    head_ = 0;
-    count_ = 0;
+    queue_.Clear();
 }
 
 void ScriptedCapture::Close() {
@@ -112,15 +105,13 @@ void ScriptedCapture::DeliverBytes(uint64_t bytes) {
             stagedIndex_ = index;
         }
         uint32_t take = uint32_t(std::min<uint64_t>(bytes, record::BlockBytes - offset));
-        if (running_ && count_ > 0 && streamError_ == 0) {
-            record::SlotHeader* h = queue_[size_t(head_)];
+        record::SlotHeader* h = queue_.Front();
+        if (running_ && h && streamError_ == record::CaptureError::Ok) {
             take = std::min(take, h->bufferLength - h->bytesRecorded);
             std::memcpy(h->data + h->bytesRecorded, staging_.data() + offset, take);
             h->bytesRecorded += take;
             if (h->bytesRecorded == h->bufferLength) {
-                h->flags &= ~record::SlotQueued;
-                head_ = (head_ + 1) % int(queue_.size());
-                --count_;
+                queue_.PopFront();
             }
         } else {
             droppedBytes_ += take;

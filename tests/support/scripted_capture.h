@@ -34,11 +34,13 @@ class ScriptedCapture : public record::CaptureDevice {
 
     // Devices the system reports, and the name of device 0.
     void SetDevices(int count, const QString& firstName);
-    // Every Open fails with `code` until SetOpenFailure(0).
-    void SetOpenFailure(int code) { openFailure_ = code; }
+    // Every Open fails with `code` until SetOpenFailure(CaptureError::Ok).
+    void SetOpenFailure(record::CaptureError code) { openFailure_ = code; }
     // The open stream stops for good (StreamError() answers `code`), as when the device is
     // unplugged or the sound server fails: nothing more arrives, what the slots hold stays.
-    void LoseStream(int code = record::CaptureStreamLost) { streamError_ = code; }
+    void LoseStream(record::CaptureError code = record::CaptureError::StreamLost) {
+        streamError_ = code;
+    }
     // Collect calls made on a lost stream; a real backend may have freed it by then.
     int ReadsAfterLoss() const { return readsAfterLoss_; }
 
@@ -52,7 +54,7 @@ class ScriptedCapture : public record::CaptureDevice {
     void DeliverBytes(uint64_t bytes);
     // Index of the stream block the next byte belongs to.
     uint64_t NextBlockIndex() const { return streamBytes_ / record::BlockBytes; }
-    int QueuedBuffers() const { return count_; }
+    int QueuedBuffers() const { return queue_.Count(); }
     bool Capturing() const { return running_; }
     int OpenCalls() const { return openCalls_; }
     int CloseCalls() const { return closeCalls_; }
@@ -60,13 +62,17 @@ class ScriptedCapture : public record::CaptureDevice {
 
     int DeviceCount() override { return deviceCount_; }
     QString FirstDeviceName() override { return deviceCount_ > 0 ? firstName_ : QString(); }
-    int Open() override;
+    record::CaptureError Open() override;
     void AddBuffer(record::SlotHeader* header) override;
     void Start() override { running_ = open_; }
     void Reset() override;
     void Close() override;
-    int StreamError() override { return open_ ? streamError_ : 0; }
-    void Collect() override { readsAfterLoss_ += open_ && streamError_ != 0 ? 1 : 0; }
+    record::CaptureError StreamError() override {
+        return open_ ? streamError_ : record::CaptureError::Ok;
+    }
+    void Collect() override {
+        readsAfterLoss_ += open_ && streamError_ != record::CaptureError::Ok ? 1 : 0;
+    }
 
   private:
     Generator generator_;
@@ -77,16 +83,14 @@ class ScriptedCapture : public record::CaptureDevice {
     uint64_t droppedBytes_ = 0;
     int deviceCount_ = 1;
     QString firstName_ = "Scripted Input";
-    int openFailure_ = 0;
-    int streamError_ = 0;
+    record::CaptureError openFailure_ = record::CaptureError::Ok;
+    record::CaptureError streamError_ = record::CaptureError::Ok;
     int readsAfterLoss_ = 0;
     bool open_ = false;
     bool running_ = false;
     int openCalls_ = 0;
     int closeCalls_ = 0;
-    std::array<record::SlotHeader*, record::SlotCount> queue_{};
-    int head_ = 0;
-    int count_ = 0;
+    record::HeaderQueue queue_;
 };
 
 } // namespace testsupport

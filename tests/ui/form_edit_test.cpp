@@ -18,6 +18,7 @@
 #include "playback/playback.h"
 #include "record/pipeline.h"
 #include "recovery/ui/form_info.h"
+#include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
@@ -82,15 +83,15 @@ class PromptDialogs : public testsupport::RecordingDialogs {
 class FormEditTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        record::state = record::State{};
         operations::state = operations::State{};
         editor::view = editor::ViewState{}; // zoom level 1
         app::state = app::State{};
         app::state.WorkFolder = QString::fromStdString(dir.path());
         app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
         app::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
-        record::AllocateBuffers();
-        record::state.RecordingFilePath = app::state.paths.RecordingFilePath.toStdString();
+        recorder = std::make_unique<record::Recorder>(
+            rig.Ports(), rig.events,
+            record::RecorderConfig{app::state.paths.RecordingFilePath.toStdString(), 0});
         WriteTake(TakeBlocks);
         platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([this] {
@@ -108,18 +109,17 @@ class FormEditTest : public ::testing::Test {
         dialogs.form = nullptr;
         form.reset();
         operations::DeleteWorkFiles();
-        record::state.RecordingStream.Release();
+        recorder.reset();
         platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
-        record::state = record::State{};
         operations::state = operations::State{};
         app::state = app::State{};
     }
 
     // Blocks after `written` (but the last) get their peaks and no sound: the file stays sparse,
     // for a long take that is only viewed.
-    static void WriteTake(uint32_t blocks, uint32_t written = TakeBlocks) {
-        record::State& r = record::state;
+    void WriteTake(uint32_t blocks, uint32_t written = TakeBlocks) {
+        record::State& r = Take();
         r.RecordingStream.Create(r.RecordingFilePath);
         std::vector<unsigned char> block(record::BlockBytes);
         for (uint32_t k = 1; k <= blocks; ++k) {
@@ -136,6 +136,9 @@ class FormEditTest : public ::testing::Test {
         }
         r.FileBlocks = r.NewestBlock = blocks;
     }
+
+    // The take the editor opens, as a recording left it.
+    record::State& Take() { return record::RecorderProbe::Of(*recorder); }
 
     // A fresh session over the same take, as when the editor opens again.
     void Reopen(uint32_t blocks = TakeBlocks) {
@@ -154,6 +157,8 @@ class FormEditTest : public ::testing::Test {
     static int WaveY() { return editor::view.ViewTop + editor::view.WaveTop + 10; }
 
     testsupport::TempDir dir;
+    testsupport::RecorderRig rig;
+    std::unique_ptr<record::Recorder> recorder;
     testsupport::ScriptedOutput output;
     PromptDialogs dialogs;
     std::function<void()> pump;
@@ -378,9 +383,9 @@ TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
         SCOPED_TRACE(testing::Message() << row.loopMode << row.wrapped << row.newest);
         form->close();
         WriteTake(TakeBlocks);
-        record::state.LoopMode = row.loopMode;
-        record::state.LoopWrapped = row.wrapped;
-        record::state.NewestBlock = row.newest;
+        Take().LoopMode = row.loopMode;
+        Take().LoopWrapped = row.wrapped;
+        Take().NewestBlock = row.newest;
         form->show();
         EXPECT_EQ(S().FileBlocks, TakeBlocks);
         EXPECT_EQ(LeftAt(1), row.first);
@@ -468,7 +473,7 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
         form->TimerPlayTimer();
     }
     std::vector<uint8_t> take(size_t(TakeBlocks) * record::BlockBytes);
-    record::state.RecordingStream.ReadBlocks(1, take.data(), TakeBlocks);
+    recorder->TakeFile().ReadBlocks(1, take.data(), TakeBlocks);
     EXPECT_TRUE(output.Sent() == take) << "Play All did not send the take as recorded";
 
     // A click in the wave area during Play All restarts it from the clicked block.
@@ -597,7 +602,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
         const uint32_t blocks = row.last - row.first + 1;
         std::vector<uint8_t> take(size_t(blocks) * record::BlockBytes);
-        record::state.RecordingStream.ReadBlocks(row.first, take.data(), blocks);
+        recorder->TakeFile().ReadBlocks(row.first, take.data(), blocks);
         const QByteArray data = wav.readAll().mid(44);
         EXPECT_TRUE(data ==
                     QByteArray(reinterpret_cast<const char*>(take.data()), qsizetype(take.size())))
@@ -639,30 +644,20 @@ class FormEditFromMainWindow : public ::testing::Test {
     void SetUp() override {
         QDir().mkdir(work);
         setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-        record::state = record::State{};
         operations::state = operations::State{};
-        record::SetCaptureDevice(&device);
         platform::SetDialogs(&dialogs);
-        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
     }
     void TearDown() override {
-        if (main) {
-            record::CloseDevice();
-            record::state.RecordingStream.Release();
-            main.reset();
-        }
+        main.reset();
         unsetenv("XDG_DATA_HOME");
-        record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
-        platform::SetFreeSpaceProvider(nullptr);
-        record::state = record::State{};
         operations::state = operations::State{};
         app::state = app::State{};
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
         main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
-                                           output, fileSystem, events);
+                                           ports.For(device), output, fileSystem, events);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -671,6 +666,7 @@ class FormEditFromMainWindow : public ::testing::Test {
     testsupport::TempDir data;
     const QString work = QString::fromStdString(data.file("Velmar Recorder"));
     testsupport::ScriptedCapture device;
+    testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
     base::SystemFileSystem fileSystem;
@@ -718,7 +714,7 @@ TEST_F(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThi
     EXPECT_EQ(segments, 1);
     EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * record::BlockBytes + 100);
     EXPECT_EQ(QFileInfo(work + "/Velmar.raw").size(), 0);
-    EXPECT_EQ(record::state.FileBlocks, 0u);
+    EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
 }
 
@@ -753,16 +749,16 @@ TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     main.CmbBoxTime->setCurrentIndex(1); // a three-minute loop, recorded round once
     main.CmbBoxTimeChange();
     record(1850);
-    EXPECT_TRUE(record::state.LoopWrapped);
+    EXPECT_TRUE(main.Recorder().View().LoopWrapped);
     EXPECT_TRUE(saveAsEnabled());
     EXPECT_EQ(edit(), 1800);
-    EXPECT_EQ(record::state.FileBlocks, 0u);
-    EXPECT_EQ(record::state.NewestBlock, 0u);
-    EXPECT_FALSE(record::state.LoopWrapped);
+    EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
+    EXPECT_EQ(main.Recorder().View().NewestBlock, 0u);
+    EXPECT_FALSE(main.Recorder().View().LoopWrapped);
     EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
     EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
     EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
-    EXPECT_TRUE(record::state.DeviceOpen); // monitoring again
+    EXPECT_TRUE(main.Recorder().View().DeviceOpen); // monitoring again
     EXPECT_FALSE(saveAsEnabled());
     EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file
     EXPECT_FALSE(saveAsEnabled());

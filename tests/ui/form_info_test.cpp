@@ -6,6 +6,7 @@
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "support/caption_fit.h"
+#include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 
@@ -40,20 +41,19 @@ struct TestPump : base::EventPump {
 class FormInfoTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        record::state = record::State{};
-        record::AllocateBuffers();
-        record::state.RecordingFilePath = dir.file("Velmar.raw");
-        record::DiscardRecording(); // the current take, empty
+        recorder.DiscardRecording(); // the current take, empty
         platform::SetDialogs(&dialogs);
         std::ofstream(dir.file("test"), std::ios::binary) << std::string(3 * 17640, '\x40');
         form.show();
     }
     void TearDown() override {
         platform::SetDialogs(nullptr);
-        record::state = record::State{};
+        platform::SetProcessMessages({});
     }
 
     testsupport::TempDir dir;
+    testsupport::RecorderRig rig;
+    record::Recorder recorder{rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}};
     testsupport::RecordingDialogs dialogs;
     TestPump pump;
     recovery::RecorderTakeHolder take;
@@ -102,8 +102,8 @@ TEST_F(FormInfoTest, LoadShowsTheScanToOneHundredPercentAndCloses) {
     EXPECT_EQ(form.ProgressBar1->value(), 100);
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("test"));
-    EXPECT_EQ(record::state.FileBlocks, 3u);
+    EXPECT_EQ(recorder.TakeFile().Path(), dir.file("test"));
+    EXPECT_EQ(recorder.TakeBlocks(), 3u);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -112,7 +112,7 @@ TEST_F(FormInfoTest, DiscardAndTheCloseBoxChangeNothing) {
         form.show();
         closeBox ? void(form.close()) : QTest::mouseClick(form.BtnDiscard, Qt::LeftButton);
         EXPECT_FALSE(form.isVisible()) << closeBox;
-        EXPECT_EQ(record::state.RecordingStream.Path(), dir.file("Velmar.raw")) << closeBox;
+        EXPECT_EQ(recorder.TakeFile().Path(), dir.file("Velmar.raw")) << closeBox;
         EXPECT_EQ(fs::file_size(dir.file("test")), 3u * 17640);
         EXPECT_FALSE(fs::exists(dir.file("Velmar.spv")));
     }
@@ -146,8 +146,8 @@ TEST_P(FormInfoLoad, ShowsWhatTheLoadSaysAndCloses) {
                 << "names the file: " << box.toStdString();
         }
     }
-    EXPECT_EQ(record::state.RecordingStream.Path(), dir.file(c.loaded ? "test" : "Velmar.raw"));
-    EXPECT_EQ(record::state.FileBlocks, c.loaded ? uint32_t(record::PeakArrayLength) : 0u);
+    EXPECT_EQ(recorder.TakeFile().Path(), dir.file(c.loaded ? "test" : "Velmar.raw"));
+    EXPECT_EQ(recorder.TakeBlocks(), c.loaded ? uint32_t(record::PeakArrayLength) : 0u);
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, FormInfoLoad,

@@ -12,6 +12,7 @@
 #include "platform/services/process_messages.h"
 #include "platform/shell.h"
 #include "support/caption_fit.h"
+#include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
@@ -66,11 +67,8 @@ class FormMainTest : public ::testing::Test {
         // folder land there, and no "Velmar Recorder" data folder is found.
         setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
         exe = QString::fromStdString(home.file("velmar-recorder"));
-        record::state = record::State{};
         app::state = app::State{};
-        record::SetCaptureDevice(&device);
         platform::SetDialogs(&dialogs);
-        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([] {});
         platform::SetLauncher([this](const QString& program, const QStringList& arguments) {
             launches << (QStringList{program} + arguments).join(' ');
@@ -78,7 +76,7 @@ class FormMainTest : public ::testing::Test {
         });
         // A machine without sound outputs: the editor opens silent.
         output.SetOpenFailure(playback::OutputError::NoDevice);
-        form = std::make_unique<TFormMain>(exe, output, fileSystem, events);
+        form = std::make_unique<TFormMain>(exe, ports.For(device), output, fileSystem, events);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -86,17 +84,15 @@ class FormMainTest : public ::testing::Test {
 
     void TearDown() override {
         form.reset();
-        record::CloseDevice();
-        record::state.RecordingStream.Release();
         unsetenv("XDG_DATA_HOME");
-        record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
-        platform::SetFreeSpaceProvider(nullptr);
         platform::SetProcessMessages({});
         platform::SetLauncher(nullptr);
-        record::state = record::State{};
         app::state = app::State{};
     }
+
+    // What the window's recorder knows.
+    const record::State& recorder() const { return form->Recorder().View(); }
 
     // Real time: one block per recording tick, the status tick every fifth.
     void Run(int blocks) {
@@ -117,6 +113,7 @@ class FormMainTest : public ::testing::Test {
     testsupport::TempDir home;
     QString exe;
     testsupport::ScriptedCapture device;
+    testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
     QStringList launches;
@@ -222,23 +219,22 @@ TEST_F(FormMainTest, EveryCaptionFitsItsControl) {
 }
 
 TEST_F(FormMainTest, StartUpOpensTheDeviceAndNamesIt) {
-    EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_TRUE(recorder().DeviceOpen);
     EXPECT_EQ(form->EditInDev->text(), "Scripted Input");
     EXPECT_EQ(form->StatusPanel(0), "Scripted Input");
-    EXPECT_GT(record::state.FreeSeconds, 100u);
+    EXPECT_GT(recorder().FreeSeconds, 100u);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
 TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     form.reset();
-    record::CloseDevice();
     const QString temp = QString::fromStdString(home.file("Temp"));
     QFile leftover(temp + "/Velmar.raw");
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
-    form = std::make_unique<TFormMain>(exe, output, fileSystem, events);
+    form = std::make_unique<TFormMain>(exe, ports.For(device), output, fileSystem, events);
     form->TimerRec->stop();
     form->TimerStatus->stop();
     EXPECT_EQ(dialogs.messages,
@@ -251,11 +247,11 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
 TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) {
     Run(10);
     const int opens = device.OpenCalls();
-    const uint32_t fileBlocks = record::state.FileBlocks;
+    const uint32_t fileBlocks = recorder().FileBlocks;
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);
     EXPECT_EQ(device.OpenCalls(), opens);
     EXPECT_EQ(device.CloseCalls(), 0);
-    EXPECT_EQ(record::state.FileBlocks, fileBlocks);
+    EXPECT_EQ(recorder().FileBlocks, fileBlocks);
     EXPECT_EQ(form->StatusPanel(2), "");
 
     Record(30);
@@ -264,13 +260,13 @@ TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) 
     const int opensWhileRecording = device.OpenCalls();
     QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
     EXPECT_EQ(device.OpenCalls(), opensWhileRecording);
-    EXPECT_TRUE(record::state.Recording);
+    EXPECT_TRUE(recorder().Recording);
     Run(10);
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);
-    EXPECT_FALSE(record::state.Recording);
-    EXPECT_EQ(record::state.FileBlocks, 40u);
+    EXPECT_FALSE(recorder().Recording);
+    EXPECT_EQ(recorder().FileBlocks, 40u);
     EXPECT_TRUE(form->StatusPanel(2).startsWith("End - "));
-    EXPECT_TRUE(record::state.DeviceOpen); // monitoring goes on
+    EXPECT_TRUE(recorder().DeviceOpen); // monitoring goes on
 }
 
 TEST_F(FormMainTest, RecordWithoutADeviceSaysSo) {
@@ -289,7 +285,7 @@ TEST_F(FormMainTest, RecordWithoutADeviceSaysSo) {
     EXPECT_EQ(form->Gauges.LevelBitmap.pixelColor(1, 3), gauges::BackBrush); // drawn empty
     QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
     EXPECT_EQ(dialogs.messages, QStringList{"No Audio Device Selected"});
-    EXPECT_FALSE(record::state.Recording);
+    EXPECT_FALSE(recorder().Recording);
 }
 
 TEST_F(FormMainTest, SaveAsIsEnabledOnlyAfterAStoppedRecordingOfTwoBlocks) {
@@ -301,7 +297,7 @@ TEST_F(FormMainTest, SaveAsIsEnabledOnlyAfterAStoppedRecordingOfTwoBlocks) {
     Record(1);
     EXPECT_FALSE(saveAsEnabled());
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);
-    EXPECT_EQ(record::state.FileBlocks, 1u);
+    EXPECT_EQ(recorder().FileBlocks, 1u);
     EXPECT_FALSE(saveAsEnabled());
     Record(25);
     EXPECT_FALSE(saveAsEnabled());
@@ -319,7 +315,7 @@ TEST_F(FormMainTest, EditDuringARecordingDoesNothing) {
     const int closes = device.CloseCalls();
     QTest::mouseClick(form->BtnEdit, Qt::LeftButton);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(record::state.Recording);
+    EXPECT_TRUE(recorder().Recording);
     EXPECT_EQ(device.CloseCalls(), closes);
 }
 
@@ -337,7 +333,7 @@ TEST_F(FormMainTest, EditBeforeAnyRecordingOpensAnEmptyEditor) {
     QTest::mouseClick(form->BtnEdit, Qt::LeftButton);
     EXPECT_EQ(opened, 0);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_TRUE(recorder().DeviceOpen);
 }
 
 TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
@@ -355,7 +351,7 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
                 editorShown = true;
                 mainHidden = !form->isVisible();
                 QTest::qWait(700);  // longer than the device watch's period
-                deviceClosed = !record::state.DeviceOpen;
+                deviceClosed = !recorder().DeviceOpen;
                 watchStopped = !form->TimerStatus->isActive() && !form->TimerRec->isActive();
                 editor->reject();
             }
@@ -367,7 +363,7 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
     EXPECT_TRUE(deviceClosed) << "the device watch reopened the input under the editor";
     EXPECT_TRUE(watchStopped);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_TRUE(recorder().DeviceOpen);
     EXPECT_TRUE(form->TimerStatus->isActive());
     form->TimerRec->stop();
     form->TimerStatus->stop();
@@ -401,9 +397,9 @@ TEST_F(FormMainTest, ChoosingAModeSetsItAndRedrawsTheTimeGauge) {
     form->CmbBoxTime->setCurrentIndex(3);
     emit form->CmbBoxTime->activated(3);
     EXPECT_EQ(form->CmbBoxTime->currentText(), "Loop10 min");
-    EXPECT_TRUE(record::state.LoopMode);
-    EXPECT_EQ(record::state.HalvesPerLoop, 300);
-    EXPECT_EQ(record::state.TimeScaleMinutes, 10);
+    EXPECT_TRUE(recorder().LoopMode);
+    EXPECT_EQ(recorder().HalvesPerLoop, 300);
+    EXPECT_EQ(recorder().TimeScaleMinutes, 10);
     EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
     EXPECT_FLOAT_EQ(form->Gauges.PixelsPerSecond, 422.0f / 600.0f);
 
@@ -418,11 +414,11 @@ TEST_F(FormMainTest, ModeChosenDuringARecordingWaitsForTheNextOne) {
     form->CmbBoxTime->setCurrentIndex(1);
     emit form->CmbBoxTime->activated(1);
     EXPECT_EQ(form->CmbBoxTime->currentText(), "Loop 3 min"); // the list shows it at once
-    EXPECT_FALSE(record::state.LoopMode);
+    EXPECT_FALSE(recorder().LoopMode);
     QTest::mouseClick(form->BtnStop, Qt::LeftButton);
     Record(5);
-    EXPECT_TRUE(record::state.LoopMode);
-    EXPECT_EQ(record::state.HalvesPerLoop, 90);
+    EXPECT_TRUE(recorder().LoopMode);
+    EXPECT_EQ(recorder().HalvesPerLoop, 90);
 }
 
 TEST_F(FormMainTest, RecordingDrawsLevelsChartTimeAndBar) {
@@ -465,11 +461,11 @@ TEST_F(FormMainTest, DcGaugeShowsTheBlockMeanUnlessReduceIsTicked) {
     Run(60);
     QTest::mouseClick(form->ChBoxDC, Qt::LeftButton);
     EXPECT_TRUE(form->ChBoxDC->isChecked());
-    EXPECT_EQ(record::state.DcOffsetL, -500);
-    EXPECT_EQ(record::state.DcOffsetR, 100);
+    EXPECT_EQ(recorder().DcOffsetL, -500);
+    EXPECT_EQ(recorder().DcOffsetR, 100);
     Run(10); // corrected blocks have mean 0; the gauge shows the averages of the history
-    EXPECT_NEAR(record::state.BlockMeanL, 0, 1e-9);
-    const int shown = std::abs(gauges::Round(form->Gauges.DcScale * record::state.ShownDcL));
+    EXPECT_NEAR(recorder().BlockMeanL, 0, 1e-9);
+    const int shown = std::abs(gauges::Round(form->Gauges.DcScale * recorder().ShownDcL));
     EXPECT_EQ(shown, 14);
     for (int x = 1; x < 94; ++x) {
         if (x % 3 != 0) {
@@ -480,8 +476,8 @@ TEST_F(FormMainTest, DcGaugeShowsTheBlockMeanUnlessReduceIsTicked) {
     }
 
     QTest::mouseClick(form->ChBoxDC, Qt::LeftButton);
-    EXPECT_EQ(record::state.DcOffsetL, 0);
-    EXPECT_EQ(record::state.DcOffsetR, 0);
+    EXPECT_EQ(recorder().DcOffsetL, 0);
+    EXPECT_EQ(recorder().DcOffsetR, 0);
 }
 
 TEST_F(FormMainTest, ClosingDuringARecordingAsksFirst) {
@@ -489,13 +485,13 @@ TEST_F(FormMainTest, ClosingDuringARecordingAsksFirst) {
     dialogs.confirmAnswers = {false};
     EXPECT_FALSE(form->close());
     EXPECT_EQ(dialogs.confirmations, QStringList{"Are you sure you want to interrupt recording?"});
-    EXPECT_TRUE(record::state.Recording);
-    EXPECT_TRUE(record::state.DeviceOpen);
+    EXPECT_TRUE(recorder().Recording);
+    EXPECT_TRUE(recorder().DeviceOpen);
 
     dialogs.confirmAnswers = {true};
     EXPECT_TRUE(form->FormCloseQuery());
-    EXPECT_FALSE(record::state.Recording);
-    EXPECT_FALSE(record::state.DeviceOpen);
+    EXPECT_FALSE(recorder().Recording);
+    EXPECT_FALSE(recorder().DeviceOpen);
     EXPECT_FALSE(QFile::exists(app::state.paths.RecordingFilePath));
     EXPECT_TRUE(QFile::exists(app::state.SettingsFilePath));
 }
@@ -504,15 +500,15 @@ TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
     device.SetGenerator(testsupport::ScriptedCapture::Constant(700, 0));
     Record(5);
     form->setWindowState(Qt::WindowMinimized);
-    EXPECT_TRUE(record::state.Minimized);
+    EXPECT_TRUE(recorder().Minimized);
     Run(20);
-    EXPECT_EQ(form->windowTitle(), record::state.TimeText);
+    EXPECT_EQ(form->windowTitle(), recorder().TimeText);
     EXPECT_EQ(form->windowTitle(), "00:00:02");
     EXPECT_EQ(form->windowIcon().pixmap(16, 16).toImage(),
               form->LevelIcons[1].pixmap(16, 16).toImage());
 
     form->setWindowState(Qt::WindowNoState);
-    EXPECT_FALSE(record::state.Minimized);
+    EXPECT_FALSE(recorder().Minimized);
     EXPECT_EQ(form->windowTitle(), "Velmar Recorder");
     // Restored, the window shows the program's icon, the installed picture at every size.
     for (int size : {16, 48}) {
@@ -589,24 +585,23 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     }
     setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1); // holds no "Velmar Recorder"
     testsupport::ScriptedCapture device;
+    testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
     output.SetOpenFailure(playback::OutputError::NoDevice);
-    record::state = record::State{};
-    record::SetCaptureDevice(&device);
     platform::SetDialogs(&dialogs);
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
     {
-        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), output, fileSystem,
-                       events);
+        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), ports.For(device),
+                       output, fileSystem, events);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;
         EXPECT_EQ(dialogs.errors, QStringList{error});
         EXPECT_TRUE(form.isEnabled());
         QTest::mouseClick(form.BtnRecord, Qt::LeftButton);
-        EXPECT_FALSE(record::state.Recording);
+        EXPECT_FALSE(form.Recorder().View().Recording);
         EXPECT_EQ(dialogs.errors, QStringList({error, error}));
         bool editorOpened = false;
         QTimer closeEditor; // ends an editor that should not have opened
@@ -622,13 +617,10 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
         QApplication::processEvents();
         EXPECT_FALSE(editorOpened);
         EXPECT_EQ(dialogs.errors, QStringList({error, error, error}));
-        record::CloseDevice();
     }
     std::system(("chattr -i '" + temp.toStdString() + "' 2>/dev/null").c_str());
     unsetenv("XDG_DATA_HOME");
-    record::SetCaptureDevice(nullptr);
     platform::SetDialogs(nullptr);
-    record::state = record::State{};
     app::state = app::State{};
 }
 INSTANTIATE_TEST_SUITE_P(Cases, FormMainWithoutWorkFolder,

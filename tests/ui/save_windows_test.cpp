@@ -13,6 +13,7 @@
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
+#include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
@@ -299,14 +300,12 @@ class SaveAsTest : public ::testing::Test {
         QDir(QString::fromStdString(dir.path())).mkpath("Velmar Recorder");
         QDir(QString::fromStdString(dir.path())).mkpath("out");
         Reset();
-        record::SetCaptureDevice(&device);
         platform::SetDialogs(&dialogs);
-        platform::SetFreeSpaceProvider([](const std::string&) { return int64_t(1) << 40; });
         platform::SetProcessMessages([this] { during ? during() : void(); });
         ports.pump.step = [this] { during ? during() : void(); };
         progress = std::make_unique<TFormProgress>(ports.encoders, ports.files, ports.pump);
         form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
-                                           output, fileSystem, events);
+                                           recorderPorts.For(device), output, fileSystem, events);
         form->TimerRec->stop();
         form->TimerStatus->stop();
         app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
@@ -321,18 +320,13 @@ class SaveAsTest : public ::testing::Test {
     }
     void TearDown() override {
         form.reset();
-        record::CloseDevice();
-        record::state.RecordingStream.Release();
-        record::SetCaptureDevice(nullptr);
         platform::SetDialogs(nullptr);
-        platform::SetFreeSpaceProvider(nullptr);
         platform::SetProcessMessages({});
         progress.reset();
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
     static void Reset() {
-        record::state = record::State{};
         app::state = app::State{};
         operations::state = operations::State{};
     }
@@ -345,6 +339,7 @@ class SaveAsTest : public ::testing::Test {
 
     testsupport::TempDir dir;
     testsupport::ScriptedCapture device;
+    testsupport::WindowRecorderPorts recorderPorts;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output; // the editor's, which these tests never open
     base::SystemFileSystem fileSystem;
@@ -387,8 +382,8 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
 // Save As reads the take on its own: an editing state set up beforehand (10 blocks of the take
 // with a selection) is exactly as it was afterwards.
 TEST_F(SaveAsTest, LeavesTheEditingStateAsItWas) {
-    operations::StartEditing(record::state.RecordingStream, record::RecordingPeaks(), 10, 10,
-                             false);
+    operations::StartEditing(form->Recorder().TakeFile(), form->Recorder().RecordingPeaks(), 10,
+                             10, false);
     operations::state.SelStart = 3, operations::state.SelEnd = 8;
     const operations::Level before = operations::CurrentLevel();
     dialogs.saveAnswers = {Out("take1.wav")};
@@ -423,8 +418,8 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         // The output folder was deleted since it was chosen: the dialog opens at home, and only
         // a save that did not fail makes its folder the next output folder.
         app::state.settings.OutputFolder = Out("gone");
-        EXPECT_EQ(exporting::RecordedTake::OfRecorder().Blocks(), 25u);
-        EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get()));
+        EXPECT_EQ(exporting::RecordedTake::OfRecorder(form->Recorder()).Blocks(), 25u);
+        EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()));
         EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
                   QDir::homePath().toStdString());
         EXPECT_EQ(dialogs.errors.size(), row.errors);
@@ -461,8 +456,9 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
     s.BitRate = 64, s.Mode = 3;
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(exporting::RecordedTake::OfRecorder().Blocks(), 25u);
-    EXPECT_TRUE(SaveFlow::SaveRecordedTake(form.get())) << dialogs.errors.join("; ").toStdString();
+    EXPECT_EQ(exporting::RecordedTake::OfRecorder(form->Recorder()).Blocks(), 25u);
+    EXPECT_TRUE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()))
+        << dialogs.errors.join("; ").toStdString();
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{c.written});
     const QString path = Out(c.written);
     EXPECT_TRUE(testsupport::ToolOutput("file", {"-b", path}).startsWith(c.fileSays))
@@ -487,7 +483,7 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(SaveFlow::SaveRecordedTake(form.get()), !added);
+    EXPECT_EQ(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()), !added);
     EXPECT_EQ(dialogs.confirmations.size(), added ? 1 : 0);
     EXPECT_EQ(QFileInfo(path).size() == 7, added);
 }

@@ -5,6 +5,7 @@
 
 #include "exporter_ports.h"
 #include "record/pipeline.h"
+#include "support/record_harness.h"
 #include "tool_output.h"
 #include "unit/operations/editing_fixture.h"
 
@@ -111,12 +112,16 @@ TEST_F(WavExport, ElevenKilohertzKeepsEveryFourthFrameOfTheWholeExport) {
 }
 
 TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
-    record::state = record::State{};
-    record::state.RecordingStream.OpenExisting(dir_.file("Velmar.raw"));
-    record::state.FileBlocks = 60;
-    record::state.NewestBlock = 20;
-    record::state.LoopWrapped = true;
-    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder();
+    testsupport::RecorderRig rig;
+    record::Recorder recorder(rig.Ports(), rig.events, {});
+    record::RawFile file;
+    file.OpenExisting(dir_.file("Velmar.raw"));
+    recorder.AdoptRecording(std::move(file), 60);
+    // A loop ring that wrapped, block 20 the newest.
+    record::State& take60 = record::RecorderProbe::Of(recorder);
+    take60.NewestBlock = 20;
+    take60.LoopWrapped = true;
+    const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder(recorder);
     EXPECT_EQ(take.Blocks(), 60u);
     // Positions 35..45 are recording blocks 55..60 and then 1..5; mono keeps the left sample,
     // which is the block's number.
@@ -132,7 +137,6 @@ TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
     }
     using testsupport::operator+;
     EXPECT_EQ(blocks, testsupport::Range(55, 60) + testsupport::Range(1, 5));
-    record::state = record::State{};
 }
 
 TEST_F(WavExport, CancelAtHalfLeavesTheEarlierFileAndNoTemporary) {

@@ -6,7 +6,6 @@
 #include <ostream>
 
 using namespace testsupport;
-using record::state;
 
 namespace {
 
@@ -15,11 +14,11 @@ class BlockProcessing : public RecordHarness {};
 TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
     device.SetGenerator(ScriptedCapture::Constant(500, -300));
     Run(50); // five seconds of monitoring fill the history
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_DOUBLE_EQ(state.ShownDcL, 500);
     EXPECT_DOUBLE_EQ(state.ShownDcR, -300);
 
-    record::SetDcReduction(true);
+    recorder.SetDcReduction(true);
     EXPECT_EQ(state.DcOffsetL, 500);
     EXPECT_EQ(state.DcOffsetR, -300);
     EXPECT_EQ(state.DcHistoryL[1], 0) << "histories start afresh";
@@ -28,20 +27,20 @@ TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
     Run(40);
     EXPECT_DOUBLE_EQ(state.BlockMeanL, 0);
     EXPECT_DOUBLE_EQ(state.BlockMeanR, 0);
-    record::StopRecording();
+    recorder.StopRecording();
     std::vector<uint8_t> block(record::BlockBytes, 0xFF);
-    state.RecordingStream.ReadBlock(state.FileBlocks, block.data());
+    recorder.TakeFile().ReadBlock(state.FileBlocks, block.data());
     EXPECT_EQ(block, std::vector<uint8_t>(record::BlockBytes, 0))
         << "the file holds corrected samples";
 
-    record::SetDcReduction(false);
+    recorder.SetDcReduction(false);
     EXPECT_EQ(state.DcOffsetL, 0);
     EXPECT_EQ(state.DcOffsetR, 0);
 }
 
 TEST_F(BlockProcessing, ReduceWithAnEmptyHistoryKeepsTheOffsets) {
-    state.DcOffsetL = 12;
-    record::SetDcReduction(true); // nothing measured yet: all entries 0
+    probe.DcOffsetL = 12;
+    recorder.SetDcReduction(true); // nothing measured yet: all entries 0
     EXPECT_EQ(state.DcOffsetL, 12);
 }
 
@@ -55,22 +54,21 @@ std::ostream& operator<<(std::ostream& os, const ClampCase& c) {
     return os << c.sample << " less " << c.offset;
 }
 
-class CorrectionClamps : public BlockProcessing, public ::testing::WithParamInterface<ClampCase> {};
+class CorrectionClamps : public ::testing::TestWithParam<ClampCase> {};
 
 TEST_P(CorrectionClamps, AtTheEndsOfTheRange) {
     const ClampCase c = GetParam();
+    std::vector<uint8_t> block(record::BlockBytes);
     for (int j = 0; j < record::BlockFrames; ++j) {
         int16_t s[2] = {c.sample, c.sample};
-        std::memcpy(state.CaptureBuffer.data() + 4 * j, s, 4);
+        std::memcpy(block.data() + 4 * j, s, 4);
     }
-    state.DcOffsetL = c.offset;
-    state.DcOffsetR = c.offset;
-    state.CurrentSlot = 0;
-    record::CorrectBlock();
+    std::vector<int16_t> left(record::BlockFrames), right(record::BlockFrames);
+    record::CorrectBlock(block.data(), c.offset, c.offset, left.data(), right.data());
     int16_t stored[2];
-    std::memcpy(stored, state.CaptureBuffer.data() + 4 * 4409, 4);
-    EXPECT_EQ(state.BlockLeft[4409], c.expected);
-    EXPECT_EQ(state.BlockRight[0], c.expected);
+    std::memcpy(stored, block.data() + 4 * 4409, 4);
+    EXPECT_EQ(left[4409], c.expected);
+    EXPECT_EQ(right[0], c.expected);
     EXPECT_EQ(stored[0], c.expected);
     EXPECT_EQ(stored[1], c.expected);
 }
@@ -99,7 +97,7 @@ TEST_F(BlockProcessing, ClipHoldIsSetByAFullScaleSampleAndCountsDown) {
 }
 
 TEST_F(BlockProcessing, LevelIconFollowsTheLouderChannelWhileMinimized) {
-    state.Minimized = true;
+    recorder.SetMinimized(true);
     device.SetGenerator(ScriptedCapture::Constant(700, 100));
     Run(1);
     EXPECT_EQ(events.levelIcon, 1);
@@ -119,16 +117,17 @@ TEST_F(BlockProcessing, RecordedTimeAndTitleWhileMinimized) {
         const char* text;
     } cases[] = {{0, false, "00:00:00"},     {9, false, "00:00:00"},      {10, false, "00:00:01"},
                  {36000, false, "01:00:00"}, {359999, false, "09:59:59"}, {5, true, "01:00:00"}};
-    record::DecodeRecordingMode(7);
+    recorder.DecodeRecordingMode(7);
     for (const auto& c : cases) {
-        state.LastBlock = c.lastBlock;
-        state.LoopWrapped = c.wrapped;
-        record::FormatRecordedTime();
-        EXPECT_EQ(state.TimeText, c.text) << c.lastBlock;
+        // A wrapped ring shows the loop's length.
+        EXPECT_EQ(record::RecordedTimeText(c.wrapped ? uint32_t(state.HalvesPerLoop) *
+                                                           record::HalfBlocks
+                                                     : c.lastBlock),
+                  c.text)
+            << c.lastBlock;
     }
-    state.LoopWrapped = false;
     StartRecording(0);
-    state.Minimized = true;
+    recorder.SetMinimized(true);
     Run(50);
     EXPECT_EQ(events.title, "00:00:05");
     EXPECT_EQ(events.timeText, "00:00:05");
@@ -143,7 +142,7 @@ TEST_F(BlockProcessing, ModeTable) {
     } cases[] = {{1, true, 3, 3, 90},     {3, true, 10, 10, 300},  {4, true, 15, 15, 450},
                  {7, true, 60, 60, 1800}, {0, false, 60, 3, 1800}, {9, false, 60, 3, 1800}};
     for (const auto& c : cases) {
-        record::DecodeRecordingMode(c.index);
+        recorder.DecodeRecordingMode(c.index);
         EXPECT_EQ(state.LoopMode, c.loop) << c.index;
         EXPECT_EQ(state.LoopMinutes, c.minutes) << c.index;
         EXPECT_EQ(state.TimeScaleMinutes, c.scale) << c.index;

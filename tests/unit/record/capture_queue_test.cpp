@@ -3,7 +3,6 @@
 #include "support/record_harness.h"
 
 using namespace testsupport;
-using record::state;
 
 namespace {
 
@@ -24,7 +23,7 @@ TEST_F(CaptureQueue, OpenQueuesFortySlotsNumberedFromOneAndRequeuesAHalfAfterIt)
     EXPECT_EQ(device.QueuedBuffers(), 40);
     ExpectNumbers(0, 39, 1);
 
-    record::OpenDevice(); // already open: nothing restarts
+    recorder.OpenDevice(); // already open: nothing restarts
     EXPECT_EQ(device.OpenCalls(), 1);
     ExpectNumbers(0, 39, 1);
 
@@ -38,39 +37,39 @@ TEST_F(CaptureQueue, OpenQueuesFortySlotsNumberedFromOneAndRequeuesAHalfAfterIt)
 
 TEST_F(CaptureQueue, EachTickProcessesOnlyTheNewestFullBlock) {
     device.DeliverBlocks(3);
-    record::RecordTimerTick();
+    recorder.RecordTimerTick();
     EXPECT_EQ(state.LastBlock, 3u);
     EXPECT_EQ(state.SlotHeaders[2].user, 0u);
     EXPECT_EQ(state.SlotHeaders[0].user, 1u) << "skipped blocks wait for their half";
     EXPECT_EQ(events.meterUpdates, 1);
-    record::RecordTimerTick();
+    recorder.RecordTimerTick();
     EXPECT_EQ(events.meterUpdates, 1) << "no new block, nothing measured";
     EXPECT_EQ(events.chartPoints, 0) << "chart points only while recording";
 }
 
 TEST_F(CaptureQueue, BytesArrivingWithTheDeviceClosedAreDropped) {
-    record::CloseDevice();
+    recorder.CloseDevice();
     EXPECT_EQ(device.DeliverBlocks(2), 0);
     EXPECT_EQ(state.DeviceName, "Scripted Input") << "closing keeps the name";
 }
 
 TEST_F(CaptureQueue, WatchFollowsADeviceThatChangesVanishesAndReturns) {
     device.SetDevices(1, "USB Microphone");
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_EQ(state.DeviceName, "USB Microphone");
     EXPECT_EQ(device.OpenCalls(), 2);
 
     device.SetDevices(0, "");
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_FALSE(state.DeviceOpen);
     EXPECT_TRUE(state.DeviceName.isEmpty());
     EXPECT_TRUE(events.deviceName.isEmpty());
     EXPECT_EQ(events.gaugesCleared, 1);
-    record::RecordTimerTick(); // no device: the tick does nothing
+    recorder.RecordTimerTick(); // no device: the tick does nothing
     EXPECT_EQ(state.DcHistoryPos, 0);
 
     device.SetDevices(1, "USB Microphone");
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_TRUE(state.DeviceOpen);
     EXPECT_EQ(events.deviceName, "USB Microphone");
 }
@@ -81,47 +80,47 @@ TEST_F(CaptureQueue, DuringARecordingTheDeviceIsNotChanged) {
     Run(10);
     EXPECT_TRUE(state.Recording);
     EXPECT_EQ(state.DeviceName, "Scripted Input");
-    record::StopRecording();
-    record::StatusTimerTick();
+    recorder.StopRecording();
+    recorder.StatusTimerTick();
     EXPECT_EQ(state.DeviceName, "Another Input");
 }
 
 TEST_F(CaptureQueue, OpenFailureIsReportedOncePerDistinctFailureAndRetried) {
-    record::CloseDevice();
-    device.SetOpenFailure(record::CaptureDeviceBusy);
+    recorder.CloseDevice();
+    device.SetOpenFailure(record::CaptureError::DeviceBusy);
     device.SetDevices(1, "Busy Input");
     for (int i = 0; i < 6; ++i) {
-        record::StatusTimerTick();
+        recorder.StatusTimerTick();
     }
     EXPECT_EQ(events.errors.size(), 1);
-    EXPECT_EQ(events.errors.value(0), record::CaptureErrorText(record::CaptureDeviceBusy));
+    EXPECT_EQ(events.errors.value(0), record::CaptureErrorText(record::CaptureError::DeviceBusy));
     EXPECT_GE(device.OpenCalls(), 7) << "retried at every watch";
     EXPECT_TRUE(state.DeviceName.isEmpty());
 
-    device.SetOpenFailure(record::CaptureBadFormat);
-    record::StatusTimerTick();
-    record::StatusTimerTick();
+    device.SetOpenFailure(record::CaptureError::BadFormat);
+    recorder.StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_EQ(events.errors.size(), 2);
 
-    device.SetOpenFailure(0);
-    record::StatusTimerTick();
+    device.SetOpenFailure(record::CaptureError::Ok);
+    recorder.StatusTimerTick();
     EXPECT_TRUE(state.DeviceOpen);
     EXPECT_EQ(state.DeviceName, "Busy Input");
 
     // After a success the same failure is news again.
-    device.SetOpenFailure(record::CaptureBadFormat);
+    device.SetOpenFailure(record::CaptureError::BadFormat);
     device.SetDevices(1, "Other Input");
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_EQ(events.errors.size(), 3);
 }
 
 TEST_F(CaptureQueue, RecordWithoutADeviceSaysSo) {
     device.SetDevices(0, "");
-    record::StatusTimerTick();
-    record::CloseDevice();
-    record::OpenDevice();  // as at start-up with nothing plugged in
+    recorder.StatusTimerTick();
+    recorder.CloseDevice();
+    recorder.OpenDevice();  // as at start-up with nothing plugged in
     EXPECT_TRUE(events.errors.isEmpty()) << "no input is not an error until Record is pressed";
-    record::StartRecording();
+    recorder.StartRecording();
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages, QStringList{"No Audio Device Selected"});
 }

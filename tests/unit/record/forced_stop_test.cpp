@@ -3,13 +3,11 @@
 // going away, a failed write. Each must leave a complete take, as Stop does.
 #include "support/record_harness.h"
 
-#include "platform/services/file_system.h"
 #include "record/raw_file.h"
 
 #include <cerrno>
 
 using namespace testsupport;
-using record::state;
 
 namespace {
 
@@ -22,7 +20,7 @@ std::string Boxes(const QStringList& texts) {
 
 TEST_F(ForcedStop, LowDiskSpaceStopsWithinHalfASecondNamingTheMountPoint) {
     int64_t freeBytes = 17640000; // exactly 100 seconds: still enough
-    platform::SetFreeSpaceProvider([&](const std::string&) { return freeBytes; });
+    files.freeBytes = [&](const std::string&) { return freeBytes; };
     StartRecording(0);
     Run(100);
     EXPECT_TRUE(state.Recording);
@@ -32,7 +30,7 @@ TEST_F(ForcedStop, LowDiskSpaceStopsWithinHalfASecondNamingTheMountPoint) {
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages,
               QStringList{"There is no space on drive " +
-                          QString::fromStdString(platform::MountPointOf(dir.path()))});
+                          QString::fromStdString(files.MountPointOf(dir.path()))});
     EXPECT_TRUE(TakeIs(firstRecorded, 105));
     EXPECT_EQ(state.NewestBlock, 105u);
     EXPECT_TRUE(state.DeviceOpen) << "monitoring resumes";
@@ -44,14 +42,14 @@ TEST_F(ForcedStop, TenHoursOfBlocksStopTheRecording) {
     Run(20);
     // Jump the numbering close to the limit instead of capturing ten hours: the file becomes
     // sparse, the pipeline sees the block numbers of the tenth hour.
-    state.BlockCounter = record::PeakArrayLength - 80;
+    probe.BlockCounter = record::PeakArrayLength - 80;
     Run(75);
     EXPECT_TRUE(state.Recording);
     Run(5); // the half numbered up to 360000 is queued, then the status tick comes
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages, QStringList{"Recording was stopped"});
     EXPECT_EQ(state.FileBlocks, uint32_t(record::PeakArrayLength) - 40);
-    EXPECT_EQ(state.FileBlocks, state.RecordingStream.Blocks());
+    EXPECT_EQ(state.FileBlocks, recorder.TakeFile().Blocks());
     EXPECT_EQ(state.NewestBlock, state.FileBlocks);
     EXPECT_TRUE(state.DeviceOpen);
 }
@@ -65,7 +63,7 @@ struct LossCase {
     const char* name;
     bool recording;
     bool unplugged;        // the system lists no input any more; else only the stream fails
-    int reopenFailure;     // what opening answers until the device is back
+    record::CaptureError reopenFailure; // what opening answers until the device is back
     const char* shownName; // the name field after the loss
     QStringList errors;
     friend void PrintTo(const LossCase& c, std::ostream* os) { *os << c.name; }
@@ -86,9 +84,9 @@ TEST_P(DeviceLoss, CountsAsTheDeviceGoneKeepingWhatWasReceived) {
         device.LoseStream();
     }
     device.SetOpenFailure(c.reopenFailure);
-    record::RecordTimerTick();
-    record::StatusTimerTick();
-    record::StatusTimerTick(); // a device that still fails is not reported again
+    recorder.RecordTimerTick();
+    recorder.StatusTimerTick();
+    recorder.StatusTimerTick(); // a device that still fails is not reported again
 
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(device.ReadsAfterLoss(), 0);
@@ -103,22 +101,23 @@ TEST_P(DeviceLoss, CountsAsTheDeviceGoneKeepingWhatWasReceived) {
     EXPECT_EQ(Boxes(events.messages), "");
 
     device.SetDevices(1, "Scripted Input");
-    device.SetOpenFailure(0);
-    record::StatusTimerTick();
+    device.SetOpenFailure(record::CaptureError::Ok);
+    recorder.StatusTimerTick();
     EXPECT_TRUE(state.DeviceOpen) << "monitoring resumes once the device opens";
     EXPECT_EQ(events.deviceName, "Scripted Input");
 }
 
-const QString noService = record::CaptureErrorText(record::CaptureNoDriver);
+const QString noService = record::CaptureErrorText(record::CaptureError::NoDriver);
 
 INSTANTIATE_TEST_SUITE_P(
     ForcedStop, DeviceLoss,
     ::testing::Values(
-        LossCase{"UnpluggedWhileRecording", true, true, 0, "", {}},
-        LossCase{"StreamFailsWhileRecording", true, false, 0, "Scripted Input", {}},
-        LossCase{"ServerGoneWhileRecording", true, false, record::CaptureNoDriver, "", {noService}},
+        LossCase{"UnpluggedWhileRecording", true, true, record::CaptureError::Ok, "", {}},
+        LossCase{"StreamFailsWhileRecording", true, false, record::CaptureError::Ok,
+                 "Scripted Input", {}},
+        LossCase{"ServerGoneWhileRecording", true, false, record::CaptureError::NoDriver, "", {noService}},
         LossCase{
-            "ServerGoneWhileMonitoring", false, false, record::CaptureNoDriver, "", {noService}}),
+            "ServerGoneWhileMonitoring", false, false, record::CaptureError::NoDriver, "", {noService}}),
     [](const ::testing::TestParamInfo<LossCase>& info) { return info.param.name; });
 
 // A write to the recording file fails: a half in the middle (room for 110 blocks), or the last
@@ -142,13 +141,11 @@ class WriteFailure : public RecordHarness,
 TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
     const WriteFailureCase& c = GetParam();
     const uint32_t room = c.by == StoppedBy::HalfWrite ? 110 : 45;
-    record::RawFile::SetWriteFault(
-        [room](const std::string&, int64_t offset, size_t bytes) {
-            return offset + int64_t(bytes) > room * int64_t(record::BlockBytes);
-        },
-        c.error);
+    files.writeFault = [room, &c](const std::string&, int64_t offset, int64_t bytes) {
+        return offset + bytes > room * int64_t(record::BlockBytes) ? c.error : 0;
+    };
     int64_t freeBytes = int64_t(1) << 40;
-    platform::SetFreeSpaceProvider([&](const std::string&) { return freeBytes; });
+    files.freeBytes = [&](const std::string&) { return freeBytes; };
     StartRecording(0);
     switch (c.by) {
     case StoppedBy::HalfWrite:
@@ -156,7 +153,7 @@ TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
         break;
     case StoppedBy::StopButton:
         Run(50);
-        record::StopRecording();
+        recorder.StopRecording();
         break;
     case StoppedBy::LowSpace:
         Run(49);
@@ -171,7 +168,7 @@ TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
     EXPECT_TRUE(PeaksMatchFile());
     EXPECT_TRUE(state.DeviceOpen);
     const QString noSpace =
-        "There is no space on drive " + QString::fromStdString(platform::MountPointOf(dir.path()));
+        "There is no space on drive " + QString::fromStdString(files.MountPointOf(dir.path()));
     EXPECT_EQ(Boxes(events.messages),
               Boxes(c.noSpaceMessage ? QStringList{noSpace} : QStringList{}));
     EXPECT_EQ(Boxes(events.errors), c.writeError ? "Stream write error" : "");
@@ -198,12 +195,12 @@ TEST_F(ForcedStop, TimersFiringWhileTheDeviceClosesChangeNothing) {
     device.SetInsideOpenClose([&] {
         const uint32_t counter = state.BlockCounter;
         const int halves = state.HalfCounter;
-        record::RecordTimerTick();
-        record::StatusTimerTick();
+        recorder.RecordTimerTick();
+        recorder.StatusTimerTick();
         touched |= state.BlockCounter != counter || state.HalfCounter != halves;
     });
     device.SetDevices(0, "");
-    record::StatusTimerTick();
+    recorder.StatusTimerTick();
     EXPECT_FALSE(state.Recording);
     EXPECT_TRUE(TakeIs(firstRecorded, 40));
     EXPECT_EQ(device.QueuedBuffers(), 0);
@@ -212,7 +209,7 @@ TEST_F(ForcedStop, TimersFiringWhileTheDeviceClosesChangeNothing) {
 }
 
 TEST_F(ForcedStop, RecordingFileThatCannotBeCreatedIsReported) {
-    state.RecordingFilePath = dir.file("missing/Velmar.raw");
+    probe.RecordingFilePath = dir.file("missing/Velmar.raw");
     StartRecording(0);
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.errors.size(), 1);

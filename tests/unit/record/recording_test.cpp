@@ -6,7 +6,6 @@
 #include <ostream>
 
 using namespace testsupport;
-using record::state;
 
 namespace {
 
@@ -16,10 +15,10 @@ TEST_F(Recording, ContinuousStopMidBlockKeepsOnlyWholeBlocks) {
     StartRecording(0);
     Run(300);
     device.DeliverBytes(8000); // the block being filled at Stop is dropped
-    record::StopRecording();
+    recorder.StopRecording();
 
     EXPECT_FALSE(state.Recording);
-    EXPECT_EQ(state.RecordingStream.SizeBytes(), 300 * int64_t(record::BlockBytes));
+    EXPECT_EQ(recorder.TakeFile().SizeBytes(), 300 * int64_t(record::BlockBytes));
     EXPECT_EQ(state.NewestBlock, 300u);
     EXPECT_TRUE(TakeIs(firstRecorded, 300));
     EXPECT_TRUE(PeaksMatchFile());
@@ -31,7 +30,7 @@ TEST_F(Recording, LoopOfThreeMinutesRecordedForFourKeepsTheLastThree) {
     StartRecording(1);
     Run(2400);
     EXPECT_EQ(state.TimeText, "00:03:00");
-    record::StopRecording();
+    recorder.StopRecording();
 
     EXPECT_TRUE(state.LoopWrapped);
     EXPECT_EQ(state.NewestBlock, 600u);
@@ -52,12 +51,12 @@ TEST_F(Recording, ContinuousTimeScaleStepsAtNinetyPercent) {
 TEST_F(Recording, ModeChosenDuringARecordingWaitsForItsEnd) {
     StartRecording(1);
     Run(100);
-    record::DecodeRecordingMode(0);
+    recorder.DecodeRecordingMode(0);
     EXPECT_EQ(state.ChosenModeIndex, 0);
     EXPECT_TRUE(state.LoopMode) << "the running ring keeps its shape";
     Run(2300);
     int gauges = events.timeGauges;
-    record::StopRecording();
+    recorder.StopRecording();
 
     EXPECT_TRUE(TakeIs(firstRecorded + 600, 1800));
     EXPECT_FALSE(state.LoopMode);
@@ -66,7 +65,7 @@ TEST_F(Recording, ModeChosenDuringARecordingWaitsForItsEnd) {
 
     StartRecording(0);
     Run(1900);
-    record::StopRecording();
+    recorder.StopRecording();
     EXPECT_FALSE(state.LoopWrapped);
     EXPECT_TRUE(TakeIs(firstRecorded, 1900));
 }
@@ -92,12 +91,12 @@ class StopAnywhere : public RecordHarness, public ::testing::WithParamInterface<
 TEST_P(StopAnywhere, FileHoldsExactlyTheNewestBlocksInRingOrder) {
     const StopCase c = GetParam();
     device.SetGenerator(ScriptedCapture::FrameCounter(c.dcOffset));
-    state.DcOffsetL = c.dcOffset;
-    state.DcOffsetR = c.dcOffset;
+    probe.DcOffsetL = c.dcOffset;
+    probe.DcOffsetR = c.dcOffset;
     StartRecording(c.mode);
     Run(c.captured - c.tail, c.perTick);
     device.DeliverBlocks(c.tail);
-    record::StopRecording();
+    recorder.StopRecording();
 
     const uint32_t ring = c.mode == 0 ? UINT32_MAX : uint32_t(state.HalvesPerLoop) * 20;
     const uint32_t kept = std::min<uint32_t>(uint32_t(c.captured), ring);
@@ -141,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Positions, StopAnywhere, ::testing::ValuesIn(StopCases(
 TEST_F(Recording, MonitoringAfterStopLeavesTheTakesPeaksAlone) {
     StartRecording(0);
     Run(60);
-    record::StopRecording();
+    recorder.StopRecording();
     device.SetGenerator(ScriptedCapture::Constant(32767, -32768));
     Run(60);
     EXPECT_TRUE(PeaksMatchFile());

@@ -4,6 +4,7 @@
 #include "operations/editing_state.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
+#include "support/record_harness.h"
 #include "support/temp_dir.h"
 
 #include <QFile>
@@ -37,19 +38,16 @@ struct CountingPump : base::EventPump {
 class FoundRecording : public ::testing::Test {
   protected:
     void SetUp() override {
-        record::state = record::State{};
-        record::AllocateBuffers();
-        record::state.RecordingFilePath = Path("Velmar.raw");
         operations::state = operations::State{};
         // The current take: a wrapped loop of 10 blocks whose newest is block 3.
-        record::DiscardRecording();
-        record::state.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
-        record::state.FileBlocks = 10;
-        record::state.NewestBlock = 3;
-        record::state.LoopWrapped = true;
+        recorder.DiscardRecording();
+        held.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
+        held.FileBlocks = 10;
+        held.NewestBlock = 3;
+        held.LoopWrapped = true;
     }
     void TearDown() override {
-        record::state = record::State{};
+        platform::SetProcessMessages({});
         operations::state = operations::State{};
     }
     std::string Path(const char* name) const { return dir.file(name); }
@@ -65,6 +63,10 @@ class FoundRecording : public ::testing::Test {
     }
 
     testsupport::TempDir dir;
+    testsupport::RecorderRig rig;
+    record::Recorder recorder{rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}};
+    // The take as the recorder holds it; the test sets up one of an earlier recording.
+    record::State& held = record::RecorderProbe::Of(recorder);
     CountingPump pump;
     const int& messages = pump.count;
     recovery::RecorderTakeHolder take;
@@ -74,7 +76,7 @@ class FoundRecording : public ::testing::Test {
 
 TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
     for (int mode = 0; mode < record::ModeCount; ++mode) {
-        record::state.ChosenModeIndex = mode;
+        recorder.DecodeRecordingMode(mode);
         EXPECT_FALSE(found.ShouldOffer()) << "no file, mode " << mode;
         MakeRecovery(BlockBytes);
         EXPECT_EQ(found.ShouldOffer(), mode == 0) << "mode " << mode;
@@ -103,20 +105,20 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     ASSERT_EQ(found.ShouldOffer(), blocks > 0);
     if (blocks == 0) {
         EXPECT_FALSE(fs::exists(Path("test")));
-        EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
-        EXPECT_EQ(record::state.FileBlocks, 10u);
+        EXPECT_EQ(held.RecordingStream.Path(), Path("Velmar.raw"));
+        EXPECT_EQ(held.FileBlocks, 10u);
         return;
     }
     ASSERT_TRUE(found.Load().loaded);
-    EXPECT_EQ(record::state.RecordingStream.Path(), Path("test"));
-    EXPECT_EQ(record::state.FileBlocks, blocks);
+    EXPECT_EQ(held.RecordingStream.Path(), Path("test"));
+    EXPECT_EQ(held.FileBlocks, blocks);
     EXPECT_EQ(operations::state.FileBlocks, blocks);
-    EXPECT_EQ(record::RecordedTakeOrder().runs, 1);
+    EXPECT_EQ(recorder.RecordedTakeOrder().runs, 1);
     const operations::Level& level = operations::state.Levels[0];
     ASSERT_EQ(level.SegmentCount, 1);
     EXPECT_EQ(level.Segments[0].length, blocks);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * blocks);
-    EXPECT_EQ(record::state.PeakMaxL[blocks], int(blocks));
+    EXPECT_EQ(held.PeakMaxL[blocks], int(blocks));
 }
 INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength, ::testing::Values(35281, 17640, 17639, 1, 0, 88200));
 
@@ -147,7 +149,7 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
     ASSERT_TRUE(found.Load().loaded);
     EXPECT_EQ(found.PeaksFromFile(), c.fromFile);
     EXPECT_EQ(messages, c.fromFile ? 0 : 5) << "pending messages run once per scanned block";
-    EXPECT_EQ(record::state.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
+    EXPECT_EQ(held.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
     if (c.fromFile) {
         EXPECT_EQ(Contents(Path("Velmar.spv")), before) << "not rewritten";
     } else {
@@ -176,7 +178,7 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
                              QStringList{test, "synth", "1", "whitenoise", "fade", "0", "1", "1"}),
               0);
     ASSERT_TRUE(found.Load().loaded);
-    const record::PeakTableRefs peaks = record::RecordingPeaks();
+    const record::PeakTableRefs peaks = recorder.RecordingPeaks();
     for (uint32_t n = 1; n <= 10; ++n) {
         for (int ch : {1, 2}) {
             QProcess sox;
@@ -200,11 +202,10 @@ TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw)
     MakeRecovery(3 * BlockBytes);
     const QByteArray before = Contents(Path("test"));
     ASSERT_TRUE(found.Load().loaded);
-    EXPECT_EQ(record::state.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
-    EXPECT_THROW(record::state.RecordingStream.WriteBlock(1, before.data()),
-                 record::StreamWriteError);
+    EXPECT_EQ(held.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
+    EXPECT_THROW(held.RecordingStream.WriteBlock(1, before.data()), record::StreamWriteError);
     EXPECT_NO_THROW(found.EndRecovery());
-    EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
+    EXPECT_EQ(held.RecordingStream.Path(), Path("Velmar.raw"));
     EXPECT_EQ(fs::file_size(Path("Velmar.raw")), 0u);
     EXPECT_EQ(Contents(Path("test")), before);
 }
@@ -223,8 +224,8 @@ TEST_F(FoundRecording, AFileThatCannotBeOpenedKeepsTheCurrentTake) {
             EXPECT_TRUE(text.contains(reason)) << text.toStdString();
         }
         EXPECT_FALSE(found.Active());
-        EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw"));
-        EXPECT_EQ(record::state.FileBlocks, 10u);
+        EXPECT_EQ(held.RecordingStream.Path(), Path("Velmar.raw"));
+        EXPECT_EQ(held.FileBlocks, 10u);
     }
 }
 
@@ -232,15 +233,15 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     const uint32_t limit = record::PeakArrayLength;
     MakeRecovery(0);
     fs::resize_file(Path("test"), (uint64_t(limit) + 2) * BlockBytes + 100); // sparse
-    record::state.PeakMaxL[limit] = 99;
+    held.PeakMaxL[limit] = 99;
     const recovery::LoadResult result = found.Load();
     ASSERT_TRUE(result.loaded);
     EXPECT_TRUE(result.notice.contains(QString::fromStdString(Path("test"))));
     EXPECT_TRUE(result.notice.contains("first 10 hours")) << result.notice.toStdString();
-    EXPECT_EQ(record::state.FileBlocks, limit);
+    EXPECT_EQ(held.FileBlocks, limit);
     EXPECT_EQ(operations::state.Levels[0].Segments[0].length, limit);
-    EXPECT_EQ(record::state.PeakMaxL[limit], 0) << "the last block loaded was scanned";
-    EXPECT_EQ(record::state.PeakMaxL.size(), size_t(limit) + 1);
+    EXPECT_EQ(held.PeakMaxL[limit], 0) << "the last block loaded was scanned";
+    EXPECT_EQ(held.PeakMaxL.size(), size_t(limit) + 1);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * uint64_t(limit));
     EXPECT_EQ(messages, int(limit));
     EXPECT_FALSE(found.Load().notice.isEmpty()); // now from the peak file
@@ -303,7 +304,7 @@ TEST_F(FoundRecording, TwoRecoveriesOverTwoWorkFoldersAreIndependent) {
     EXPECT_FALSE(a.Active());
     EXPECT_FALSE(takeA.file.IsOpen());
     EXPECT_TRUE(b.Active() && takeB.file.IsOpen());
-    EXPECT_EQ(record::state.RecordingStream.Path(), Path("Velmar.raw")) << "the recorder's take";
+    EXPECT_EQ(held.RecordingStream.Path(), Path("Velmar.raw")) << "the recorder's take";
 }
 
 } // namespace
