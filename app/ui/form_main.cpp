@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/form_main.h"
 
+#include "about/form_about.h"
 #include "app/help_file.h"
 #include "app/startup.h"
 #include "app/ui/application_icon.h"
-#include "about/form_about.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
 #include "export/ui/save_flow_ui.h"
@@ -201,7 +201,6 @@ void TFormMain::BuildControls() {
         panel->setGeometry(left, 2, panelWidths[i], 20);
         statusPanels_[i] = panel;
     }
-
 
     LayoutGauges();
 }

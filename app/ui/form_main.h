@@ -44,8 +44,7 @@ class TFormMain : public QMainWindow, public record::Events {
     // and is built with the other ports. All of them must outlive the window.
     TFormMain(const QString& executablePath, const record::RecorderPorts& recorderPorts,
               playback::OutputDevice& output, const base::FileSystem& fileSystem,
-              base::EventPump& events,
-              QWidget* parent = nullptr);
+              base::EventPump& events, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Start-up: work folder, settings, left-over work files, engine arrays, then the device.

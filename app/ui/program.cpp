@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/program.h"
 
-#include "app/ui/application_icon.h"
 #include "about/form_about.h"
 #include "app/startup.h"
+#include "app/ui/application_icon.h"
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/widget_dialogs.h"
@@ -13,10 +13,10 @@
 #include "editor/form_edit.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
-#include "platform/services/encoder_library.h"
-#include "platform/services/process_messages.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
+#include "platform/services/encoder_library.h"
+#include "platform/services/process_messages.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
 
@@ -48,7 +48,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QApplication::setWindowIcon(ApplicationIcon());
     // Lets the desktop match the windows to the installed entry, velmar-recorder.desktop.
     QGuiApplication::setDesktopFileName("velmar-recorder");
-    QApplication::setQuitOnLastWindowClosed(false);  // only the main window ends the run
+    QApplication::setQuitOnLastWindowClosed(false); // only the main window ends the run
 
     platform::WidgetDialogs dialogs;
     platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);

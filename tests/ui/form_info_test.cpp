@@ -153,9 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FormInfoLoad,
     ::testing::Values(
         LoadOutcome{"AFolderCannotBeOpened",
-                    [](const std::string& test, const std::string&) {
-                        fs::create_directory(test);
-                    },
+                    [](const std::string& test, const std::string&) { fs::create_directory(test); },
                     "Is a directory", "", false},
         // Longer than the peak tables hold; its peak file is there, so nothing is scanned.
         LoadOutcome{"OverTenHoursLoadsTheFirstTen",

@@ -237,9 +237,10 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     form = std::make_unique<TFormMain>(exe, ports.For(device), output, fileSystem, events);
     form->TimerRec->stop();
     form->TimerStatus->stop();
-    EXPECT_EQ(dialogs.messages,
-              QStringList{"A recording left by an earlier run that did not end normally was kept as " +
-                          temp + "/test."});
+    EXPECT_EQ(
+        dialogs.messages,
+        QStringList{"A recording left by an earlier run that did not end normally was kept as " +
+                    temp + "/test."});
     EXPECT_EQ(QFileInfo(temp + "/test").size(), 3 * record::BlockBytes);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
@@ -350,7 +351,7 @@ TEST_F(FormMainTest, EditAfterARecordingHidesTheWindowWhileTheEditorIsOpen) {
             if (auto* editor = qobject_cast<TFormEdit*>(widget); editor && editor->isVisible()) {
                 editorShown = true;
                 mainHidden = !form->isVisible();
-                QTest::qWait(700);  // longer than the device watch's period
+                QTest::qWait(700); // longer than the device watch's period
                 deviceClosed = !recorder().DeviceOpen;
                 watchStopped = !form->TimerStatus->isActive() && !form->TimerRec->isActive();
                 editor->reject();

@@ -9,10 +9,10 @@
 #include "export/ui/save_flow_ui.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
-#include "record/pipeline.h"
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
+#include "record/pipeline.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
@@ -382,8 +382,8 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
 // Save As reads the take on its own: an editing state set up beforehand (10 blocks of the take
 // with a selection) is exactly as it was afterwards.
 TEST_F(SaveAsTest, LeavesTheEditingStateAsItWas) {
-    operations::StartEditing(form->Recorder().TakeFile(), form->Recorder().RecordingPeaks(), 10,
-                             10, false);
+    operations::StartEditing(form->Recorder().TakeFile(), form->Recorder().RecordingPeaks(), 10, 10,
+                             false);
     operations::state.SelStart = 3, operations::state.SelEnd = 8;
     const operations::Level before = operations::CurrentLevel();
     dialogs.saveAnswers = {Out("take1.wav")};

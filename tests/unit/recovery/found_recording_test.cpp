@@ -120,7 +120,8 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * blocks);
     EXPECT_EQ(held.PeakMaxL[blocks], int(blocks));
 }
-INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength, ::testing::Values(35281, 17640, 17639, 1, 0, 88200));
+INSTANTIATE_TEST_SUITE_P(Bytes, FoundRecordingLength,
+                         ::testing::Values(35281, 17640, 17639, 1, 0, 88200));
 
 // Where the peaks come from: a peak file counts only when it carries the recovery file's time.
 struct PeakCase {
