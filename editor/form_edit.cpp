@@ -41,7 +41,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -872,11 +871,7 @@ void TFormEdit::showEvent(QShowEvent* event) {
     }
     if (!centred_) {
         centred_ = true;
-        if (QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        gauges::CentreOnScreen(*this);
     }
     FormShow();
 }

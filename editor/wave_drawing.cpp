@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/wave_drawing.h"
 
+#include "gauges/strokes.h"
 #include "gauges/window_font.h"
 #include "operations/editing_state.h"
 #include "operations/undo_history.h"
@@ -13,21 +14,8 @@ namespace editor {
 
 namespace {
 
-// Canvas strokes on the form, through the painter.
-void HLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
-    if (x2 > x1) {
-        p.fillRect(QRect(x1, y, x2 - x1, 1), colour);
-    }
-}
-
-// A vertical line from y1 towards y2, y2 left out, in either direction.
-void VLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
-    if (y2 > y1) {
-        p.fillRect(QRect(x, y1, 1, y2 - y1), colour);
-    } else if (y1 > y2) {
-        p.fillRect(QRect(x, y2 + 1, 1, y1 - y2), colour);
-    }
-}
+using gauges::HLine;
+using gauges::VLine;
 
 // Rectangle outline with right and bottom edges exclusive.
 void Outline(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gauges/gauges.h"
 
+#include "gauges/strokes.h"
 #include "gauges/window_font.h"
 
 #include <QPainter>
@@ -13,20 +14,6 @@
 namespace gauges {
 
 namespace {
-
-// Drawing follows pen-and-brush canvas rules: a line leaves out its end point and a rectangle
-// leaves out its right column and bottom row. Every stroke is an exact fill, never antialiased.
-void HLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
-    if (x2 > x1) {
-        p.fillRect(QRect(x1, y, x2 - x1, 1), colour);
-    }
-}
-
-void VLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
-    if (y2 > y1) {
-        p.fillRect(QRect(x, y1, 1, y2 - y1), colour);
-    }
-}
 
 void SolidRectangle(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
     if (x2 > x1 && y2 > y1) {

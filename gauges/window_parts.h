@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QRect>
+#include <QScreen>
 #include <QWidget>
 
 // What every window of the program builds its fixed layout and its modal windows with.
@@ -27,6 +29,15 @@ template <typename Form, typename... Args> void ShowModal(Args&... args) {
     }
     Form form(args...);
     form.exec();
+}
+
+// Moves a window, frame included, to the middle of its screen's free area (task bars left out).
+inline void CentreOnScreen(QWidget& window) {
+    if (QScreen* screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
 }
 
 } // namespace gauges
