@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 
+#include "base/file_system.h"
 #include "platform/services/file_system.h"
 #include "record/blocks.h"
 
@@ -74,7 +75,7 @@ StartupResult StartUp(const QString& executablePath) {
         return result;
     }
     state.paths = WorkPathsFor(state.WorkFolder);
-    state.ExeDrive = QString::fromStdString(platform::MountPointOf(state.WorkFolder.toStdString()));
+    state.ExeDrive = QString::fromStdString(base::SystemFileSystem().MountPointOf(state.WorkFolder.toStdString()));
     state.settings = LoadSettings(state.SettingsFilePath);
     result.notice = SetAsideLeftoverFiles(state.paths, state.WorkFolder);
     result.ok = true;

@@ -13,19 +13,6 @@
 
 namespace record {
 
-namespace {
-RawFile::WriteFault& FaultHook() {
-    static RawFile::WriteFault hook;
-    return hook;
-}
-int faultError = ENOSPC;
-} // namespace
-
-void RawFile::SetWriteFault(WriteFault fault, int error) {
-    FaultHook() = std::move(fault);
-    faultError = error;
-}
-
 RawFile::~RawFile() {
     Release();
 }
@@ -118,9 +105,6 @@ void RawFile::WriteAt(int64_t offset, const void* buf, size_t bytes) {
         if (const int error = fileSystem_->WriteFault(path_, offset, int64_t(bytes))) {
             throw StreamWriteError(error);
         }
-    }
-    if (FaultHook() && FaultHook()(path_, offset, bytes)) {
-        throw StreamWriteError(faultError);
     }
     size_t done = 0;
     const auto* in = static_cast<const char*>(buf);

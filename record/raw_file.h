@@ -4,10 +4,8 @@
 #include "base/file_system.h"
 #include "record/blocks.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace record {
@@ -59,11 +57,6 @@ class RawFile {
 
     // Cuts the file to count whole blocks (used to drop a part-block left by a failed write).
     void TruncateBlocks(uint32_t count);
-
-    // Test hook: when set, it is asked before every write (path, byte offset, byte count) and a
-    // true answer makes the write fail with `error`: by default as a full disk would (ENOSPC).
-    using WriteFault = std::function<bool(const std::string& path, int64_t offset, size_t bytes)>;
-    static void SetWriteFault(WriteFault fault, int error = ENOSPC);
 
   private:
     void Open(const std::string& path, int flags);

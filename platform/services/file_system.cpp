@@ -1,37 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/services/file_system.h"
 
-#include "base/file_system.h"
-
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
-
-namespace {
-std::function<int64_t(const std::string&)>& Provider() {
-    static std::function<int64_t(const std::string&)> provider;
-    return provider;
-}
-} // namespace
-
-void SetFreeSpaceProvider(std::function<int64_t(const std::string&)> provider) {
-    Provider() = std::move(provider);
-}
-
-int64_t FreeBytes(const std::string& path) {
-    if (Provider()) {
-        return Provider()(path);
-    }
-    return base::SystemFileSystem().FreeBytes(path);
-}
-
-std::string MountPointOf(const std::string& path) {
-    return base::SystemFileSystem().MountPointOf(path);
-}
 
 namespace {
 // An XDG base folder: the variable when set and not empty, else its default below $HOME.

@@ -8,6 +8,7 @@
 #include "record/pipeline.h"
 #include "recorder_probe.h"
 #include "scripted_capture.h"
+#include "scripted_file_system.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,24 +20,6 @@
 #include <map>
 
 namespace testsupport {
-
-// A file system whose free space and write faults the test decides; the mount point is the real
-// one. Unset, it has 1 TiB free and every write goes through.
-struct ScriptedFileSystem : base::FileSystem {
-    std::function<int64_t(const std::string& path)> freeBytes;
-    // The error number a write of `bytes` at `offset` of `path` fails with; 0 lets it through.
-    std::function<int(const std::string& path, int64_t offset, int64_t bytes)> writeFault;
-
-    int64_t FreeBytes(const std::string& path) const override {
-        return freeBytes ? freeBytes(path) : int64_t(1) << 40;
-    }
-    std::string MountPointOf(const std::string& path) const override {
-        return base::SystemFileSystem().MountPointOf(path);
-    }
-    int WriteFault(const std::string& path, int64_t offset, int64_t bytes) const override {
-        return writeFault ? writeFault(path, offset, bytes) : 0;
-    }
-};
 
 // Everything the engine asked the window to do, counted.
 struct EventLog : record::Events {

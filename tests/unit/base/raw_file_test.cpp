@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record/errors.h"
 #include "record/raw_file.h"
+#include "support/scripted_file_system.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,7 +22,6 @@ std::vector<unsigned char> Block(unsigned char tag) { return std::vector<unsigne
 
 class RawFileTest : public ::testing::Test {
 protected:
-    void TearDown() override { RawFile::SetWriteFault(nullptr); }
     testsupport::TempDir dir;
 };
 
@@ -96,10 +97,11 @@ TEST_F(RawFileTest, OffsetsBeyondFourGigabytesAreAddressed) {
 }
 
 TEST_F(RawFileTest, FailedWriteThrowsAndKeepsEarlierBlocks) {
-    RawFile f;
+    testsupport::ScriptedFileSystem files;
+    RawFile f(files);
     f.Create(dir.file("w.raw"));
     f.AppendBlock(Block(1).data());
-    RawFile::SetWriteFault([](const std::string&, int64_t offset, size_t) { return offset > 0; });
+    files.writeFault = [](const std::string&, int64_t offset, int64_t) { return offset > 0 ? ENOSPC : 0; };
     try {
         f.AppendBlock(Block(2).data());
         FAIL() << "the write should have failed";

@@ -110,7 +110,7 @@ TEST_F(EditingTest, AFullDiskDuringPasteAddsNoLevelAndTheNextPasteIsWhole) {
     operations::Copy();
     const std::vector<int> clip = Range(1, 60) + Range(1, 40);
     int writes = 0;
-    record::RawFile::SetWriteFault([&](const std::string& path, int64_t, size_t) {
+    FailWritesWhen([&](const std::string& path, int64_t) {
         return path == dir_.file("Edit.raw") && ++writes == 2;
     });
     Select(30, 30);
@@ -131,13 +131,13 @@ TEST_F(EditingTest, AFullDiskDuringCopyEmptiesTheHalfOverwrittenClip) {
     state.CursorBlock = 60;
     operations::Paste();
     const std::vector<int> sound = Sound();
-    record::RawFile::SetWriteFault([&](const std::string& path, int64_t offset, size_t) {
+    FailWritesWhen([&](const std::string& path, int64_t offset) {
         return path == dir_.file("Clp.raw") && offset > 0;
     });
     Select(11, 120);
     EXPECT_THROW(operations::Copy(), record::StreamWriteError);
     EXPECT_EQ(state.ClipBlocks, 0u);
-    record::RawFile::SetWriteFault(nullptr);
+    files_.writeFault = nullptr;
     operations::Paste(); // pastes nothing rather than a mixture of two copies
     EXPECT_EQ(Sound(), sound);
 }

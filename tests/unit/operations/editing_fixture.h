@@ -5,11 +5,16 @@
 #include "operations/undo_history.h"
 #include "platform/services/process_messages.h"
 #include "record/raw_file.h"
+#include "support/scripted_file_system.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -34,12 +39,18 @@ class EditingTest : public ::testing::Test {
             SetRecordingPeaks(k, int16_t(k), int16_t(k), record::BlockFrames - 1, 0);
         }
         Open(RecordingBlocks, RecordingBlocks, false);
+        // The work files ask files_ before every write, so a test scripts a full disk there.
+        operations::state.EditStream = record::RawFile(files_);
+        operations::state.ClipStream = record::RawFile(files_);
         operations::CreateWorkFiles(dir_.file("Edit.raw"), dir_.file("Clp.raw"));
     }
 
     void TearDown() override {
+        files_.writeFault = nullptr;
         operations::DeleteWorkFiles();
-        record::RawFile::SetWriteFault(nullptr);
+        // Nothing left in the process-wide state may point at this test's file system.
+        operations::state.EditStream = record::RawFile();
+        operations::state.ClipStream = record::RawFile();
         platform::SetProcessMessages(nullptr);
     }
 
@@ -99,7 +110,16 @@ class EditingTest : public ::testing::Test {
         operations::state.CursorBlock = start;
     }
 
+    // Every later write for which `fails` answers true fails as on a full disk (ENOSPC).
+    void FailWritesWhen(std::function<bool(const std::string& path, int64_t offset)> fails) {
+        files_.writeFault = [fails = std::move(fails)](const std::string& path, int64_t offset,
+                                                       int64_t) {
+            return fails(path, offset) ? ENOSPC : 0;
+        };
+    }
+
     TempDir dir_;
+    ScriptedFileSystem files_;
     record::RawFile recording_;
     std::vector<int16_t> maxL_, minL_, maxR_, minR_;
 };

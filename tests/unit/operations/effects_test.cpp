@@ -235,7 +235,7 @@ class FailedWrite : public EditingTest, public ::testing::WithParamInterface<Fai
 TEST_P(FailedWrite, PublishesNothing) {
     Select(5, 25);
     int writes = 0;
-    record::RawFile::SetWriteFault([&](const std::string& path, int64_t, size_t) {
+    FailWritesWhen([&](const std::string& path, int64_t) {
         return path == dir_.file("Edit.raw") && ++writes == 3;
     });
     try {
@@ -244,7 +244,7 @@ TEST_P(FailedWrite, PublishesNothing) {
     } catch (const record::StreamWriteError& e) {
         EXPECT_STREQ(e.what(), "Stream write error");
     }
-    record::RawFile::SetWriteFault(nullptr);
+    files_.writeFault = nullptr;
     EXPECT_EQ(state.CurrentLevel, 0);
     EXPECT_EQ(state.TopLevel, 0);
     EXPECT_EQ(state.SelStart, 5u);
