@@ -38,13 +38,11 @@ size_t RecordedTake::ReadPosition(uint32_t position, void* buf) const {
     return place.left == 0 ? 0 : file_.ReadBlocks(place.block, buf, 1);
 }
 
-uint32_t RecordedTake::ReadPositions(uint32_t position, uint32_t count, void* buf) const {
+operations::PositionsRead RecordedTake::ReadPositions(uint32_t position, uint32_t count,
+                                                      void* buf) const {
     const Place place = PlaceOf(position);
     const uint32_t run = std::min(count, place.left);
-    if (run > 0) {
-        file_.ReadBlocks(place.block, buf, run);
-    }
-    return run;
+    return {run, run > 0 ? file_.ReadBlocks(place.block, buf, run) : 0};
 }
 
 std::optional<record::BlockPeaks> RecordedTake::Peaks(uint32_t position) const {

@@ -21,7 +21,8 @@ class RecordedTake final : public operations::SoundSource {
 
     uint32_t Blocks() const override { return blocks_; }
     size_t ReadPosition(uint32_t position, void* buf) const override;
-    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
+    operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
+                                            void* buf) const override;
     std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
 
   private:

@@ -47,24 +47,17 @@ QString ShortReadText(uint32_t position, size_t got) {
 // text when the file ends early or cannot be read.
 uint32_t ReadRun(const operations::SoundSource& sound, uint32_t position, uint32_t count,
                  uint8_t* buf) {
-    const uint32_t run = sound.ReadPositions(position, count, buf);
-    if (run == 0) {
+    const operations::PositionsRead read = sound.ReadPositions(position, count, buf);
+    if (read.positions == 0) {
         Fail(ShortReadText(position, 0));
     }
-    // The run lies in one file at rising offsets: if its last block is whole, so is every block
-    // before it. Reading that block again costs an eighth of the run at most; the block by
-    // block search runs only when something is missing.
-    uint8_t* last = buf + size_t(run - 1) * record::BlockBytes;
-    if (sound.ReadPosition(position + run - 1, last) != size_t(record::BlockBytes)) {
-        for (uint32_t k = 0; k < run; ++k) {
-            const size_t got =
-                sound.ReadPosition(position + k, buf + size_t(k) * record::BlockBytes);
-            if (got != size_t(record::BlockBytes)) {
-                Fail(ShortReadText(position + k, got));
-            }
-        }
+    // The run lies in one file at rising offsets: the first block the file did not give whole
+    // is the one the bytes end in.
+    if (read.bytes < size_t(read.positions) * record::BlockBytes) {
+        Fail(ShortReadText(position + uint32_t(read.bytes / record::BlockBytes),
+                           read.bytes % record::BlockBytes));
     }
-    return run;
+    return read.positions;
 }
 
 } // namespace

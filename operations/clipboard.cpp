@@ -23,7 +23,7 @@ void CopySelection() {
         for (uint32_t p = a; p <= b;) {
             // A selection lies inside the sound, so every position has a segment.
             const uint32_t run =
-                std::max(1u, ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer));
+                std::max(1u, ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer).positions);
             state.ClipStream.WriteBlocks(written + 1, buffer, run);
             for (uint32_t i = 0; i < run; ++i) {
                 ReportProgress(p + i - a, b - a);

@@ -14,7 +14,7 @@ size_t CurrentLevelSource::ReadPosition(uint32_t position, void* buf) const {
     return operations::ReadPosition(position, buf);
 }
 
-uint32_t CurrentLevelSource::ReadPositions(uint32_t position, uint32_t count, void* buf) const {
+PositionsRead CurrentLevelSource::ReadPositions(uint32_t position, uint32_t count, void* buf) const {
     return operations::ReadPositions(position, count, buf);
 }
 

@@ -9,6 +9,14 @@
 
 namespace operations {
 
+// What one read of a run of positions gave: how many positions the run held (0 for a position
+// in no segment) and how many bytes the file gave for them; fewer than positions * BlockBytes
+// bytes is a short read, and the blocks from bytes / BlockBytes on are then whole no more.
+struct PositionsRead {
+    uint32_t positions = 0;
+    size_t bytes = 0;
+};
+
 // The edited sound as the player and the exporter read it: its length and its blocks by
 // position (1-based, the order of the edit list's current level), one read at a time. Reads
 // never throw: a position in no segment reads nothing, and a short read leaves the rest of the
@@ -23,9 +31,8 @@ class SoundSource {
     // position in no segment.
     virtual size_t ReadPosition(uint32_t position, void* buf) const = 0;
     // Reads the blocks at `position` and after, as many as continue in one source file and at
-    // most `count`, with one read into buf (count * BlockBytes bytes); returns how many
-    // positions it read, 0 for a position in no segment.
-    virtual uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
+    // most `count`, with one read into buf (count * BlockBytes bytes).
+    virtual PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
     // The block peaks of the block at `position`, or nullopt for a position in no segment.
     virtual std::optional<record::BlockPeaks> Peaks(uint32_t position) const = 0;
 };
@@ -35,7 +42,7 @@ class CurrentLevelSource final : public SoundSource {
   public:
     uint32_t Blocks() const override;
     size_t ReadPosition(uint32_t position, void* buf) const override;
-    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
+    PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
     std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
 };
 

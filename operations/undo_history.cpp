@@ -75,24 +75,25 @@ size_t ReadPosition(uint32_t position, void* buf) {
     return state.EditStream.ReadBlock(source->block, buf);
 }
 
-uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) {
+PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) {
     const Level& level = CurrentLevel();
     for (int i = 0; i < level.SegmentCount; ++i) {
         const Segment& s = level.Segments[i];
         if (position >= s.start && position - s.start < s.length) {
             const uint32_t run = std::min(count, s.length - (position - s.start));
             const uint32_t block = s.offset + (position - s.start);
+            size_t bytes = 0;
             if (s.fromRecording) {
                 if (state.RecordingStream) {
-                    state.RecordingStream->ReadBlocks(block, buf, run);
+                    bytes = state.RecordingStream->ReadBlocks(block, buf, run);
                 }
             } else {
-                state.EditStream.ReadBlocks(block, buf, run);
+                bytes = state.EditStream.ReadBlocks(block, buf, run);
             }
-            return run;
+            return {run, bytes};
         }
     }
-    return 0;
+    return {};
 }
 
 std::optional<record::BlockPeaks> LookupPeaks(uint32_t position) {

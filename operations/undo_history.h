@@ -2,6 +2,7 @@
 #pragma once
 
 #include "operations/edit_list.h"
+#include "operations/sound_source.h"
 #include "record/blocks.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
@@ -37,9 +38,9 @@ std::optional<SourceBlock> LookupPosition(uint32_t position);
 // position in no segment. A short read leaves the rest of buf as it was.
 size_t ReadPosition(uint32_t position, void* buf);
 // Reads the blocks at `position` and after, as many as continue in the same source file and at
-// most `count`, with one read into buf (count * BlockBytes bytes). Returns how many positions it
-// read, 0 for a position in no segment. A short read leaves the rest of buf as it was.
-uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf);
+// most `count`, with one read into buf (count * BlockBytes bytes). A short read leaves the rest
+// of buf as it was.
+PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf);
 // The block peaks of the block at `position`, or nullopt for a position in no segment.
 std::optional<record::BlockPeaks> LookupPeaks(uint32_t position);
 

@@ -62,7 +62,8 @@ void Player::FillHalf(int half) {
     std::memset(base, 0, size_t(count) * record::BlockBytes);
     for (uint32_t k = 0; k < count;) {
         const uint32_t run =
-            sound_.ReadPositions(nextBlock_ + k, count - k, base + size_t(k) * record::BlockBytes);
+            sound_.ReadPositions(nextBlock_ + k, count - k, base + size_t(k) * record::BlockBytes)
+                .positions;
         k += std::max<uint32_t>(run, 1); // a position in no segment stays silent
     }
     device_.Write(base, count * uint32_t(record::BlockBytes));

@@ -221,12 +221,13 @@ class TwoSilentBlocks final : public operations::SoundSource {
   public:
     uint32_t Blocks() const override { return 2; }
     size_t ReadPosition(uint32_t position, void* buf) const override {
-        return ReadPositions(position, 1, buf) * size_t(record::BlockBytes);
+        return ReadPositions(position, 1, buf).bytes;
     }
-    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override {
+    operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
+                                            void* buf) const override {
         const uint32_t n = position >= 1 && position <= 2 ? std::min(count, 3 - position) : 0;
         std::memset(buf, 0, size_t(n) * record::BlockBytes);
-        return n;
+        return {n, size_t(n) * record::BlockBytes};
     }
     std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
         return position >= 1 && position <= 2 ? std::optional(record::BlockPeaks{0, 0, 0, 0})

@@ -86,7 +86,7 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
         Select(1, blocks);
         operations::Amplify(factor * 100);
         std::vector<unsigned char> ours(bytes.size());
-        ASSERT_EQ(operations::ReadPositions(1, blocks, ours.data()), blocks);
+        ASSERT_EQ(operations::ReadPositions(1, blocks, ours.data()).positions, blocks);
         operations::Undo();
         ASSERT_EQ(ours.size(), expected.size());
         // Both ends clip, so this also proves the saturation.

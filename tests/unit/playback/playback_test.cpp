@@ -273,18 +273,19 @@ class MemorySound final : public operations::SoundSource {
     }
     uint32_t Blocks() const override { return blocks_; }
     size_t ReadPosition(uint32_t position, void* buf) const override {
-        return ReadPositions(position, 1, buf) * size_t(B);
+        return ReadPositions(position, 1, buf).bytes;
     }
-    uint32_t ReadPositions(uint32_t position, uint32_t count, void* buf) const override {
+    operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
+                                            void* buf) const override {
         if (position < 1 || position > blocks_) {
-            return 0;
+            return {};
         }
         count = std::min(count, blocks_ - position + 1);
         auto* samples = static_cast<int16_t*>(buf);
         for (uint32_t k = 0; k < count; ++k) {
             std::fill_n(samples + size_t(k) * B / 2, B / 2, Sample(mark_, position + k));
         }
-        return count;
+        return {count, size_t(count) * B};
     }
     std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
 
