@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/exporter.h"
 
+#include "base/flag_scope.h"
 #include "export/save_flow.h"
 #include "operations/undo_history.h"
 #include "record/errors.h"
@@ -10,20 +11,6 @@
 #include <optional>
 
 namespace exporting {
-
-namespace {
-// Clears the exporting flag however the export ends.
-class ExportingScope {
-  public:
-    explicit ExportingScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~ExportingScope() { flag_ = false; }
-    ExportingScope(const ExportingScope&) = delete;
-    ExportingScope& operator=(const ExportingScope&) = delete;
-
-  private:
-    bool& flag_;
-};
-} // namespace
 
 float ExportPercent(uint64_t done, uint64_t total) {
     return total == 0 ? 100.0f : float(double(done) * 100.0 / double(total));
@@ -61,7 +48,7 @@ Outcome Exporter::Export(const QString& target, const app::Settings& settings, u
         }
     }
     Prepare(target);
-    const ExportingScope scope(exporting_);
+    const base::FlagScope scope(exporting_); // cleared however the export ends
     return ExportsWav(settings) ? ExportWav(target, settings, first, last)
                                 : ExportMp3(target, settings, first, last);
 }

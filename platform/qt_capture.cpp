@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt_capture.h"
 
+#include "platform/qt_audio_format.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
@@ -27,41 +29,21 @@ QString QtCapture::FirstDeviceName() {
     return device.isNull() ? QString() : device.description();
 }
 
-record::CaptureError CaptureErrorFor(QAudio::Error error) {
-    switch (error) {
-    case QAudio::NoError:
-        return record::CaptureError::Ok;
-    case QAudio::FatalError:
-        return record::CaptureError::NoDriver;
-    default:
-        return record::CaptureError::OpenFailed;
-    }
-}
-
 record::CaptureError QtCapture::Open() {
     Close();
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
-    if (device.isNull()) {
-        return record::CaptureError::NoDevice;
+    if (const auto refusal = DeviceRefusal<record::CaptureError>(device)) {
+        return *refusal;
     }
-    QAudioFormat format;
-    format.setSampleRate(record::SampleRate);
-    format.setChannelCount(record::Channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) {
-        return record::CaptureError::BadFormat;
-    }
-    source_ = new QAudioSource(device, format);
+    source_ = new QAudioSource(device, InternalFormat());
     // One block of buffering: data comes about ten times a second, as the pipeline polls.
     source_->setBufferSize(record::BlockBytes);
     failed_ = false;
     io_ = source_->start();
     const QAudio::Error error = source_->error();
     if (!io_ || error != QAudio::NoError || source_->state() == QAudio::StoppedState) {
-        // A server that is gone refuses the start with FatalError and no stream.
-        const record::CaptureError code = CaptureErrorFor(error);
         Close();
-        return code == record::CaptureError::Ok ? record::CaptureError::OpenFailed : code;
+        return StartFailure<record::CaptureError>(error);
     }
     QObject::connect(io_, &QIODevice::readyRead, source_, [this] { Collect(); });
     stateWatch_ = QObject::connect(source_, &QAudioSource::stateChanged, source_,
@@ -91,20 +73,15 @@ void QtCapture::Collect() {
         return; // a failed stream is never read: Qt may have deleted it already
     }
     for (;;) {
-        record::SlotHeader* h = queue_.Front();
-        if (!running_ || !h) {
+        const record::HeaderQueue::Space space = queue_.FrontSpace();
+        if (!running_ || !space.at) {
             Drop();
             return;
         }
-        const qint64 want = qint64(h->bufferLength) - qint64(h->bytesRecorded);
         const qint64 got =
-            want > 0 ? io_->read(reinterpret_cast<char*>(h->data) + h->bytesRecorded, want) : 0;
-        if (got > 0) {
-            h->bytesRecorded += uint32_t(got);
-        }
-        if (h->bytesRecorded >= h->bufferLength) {
-            queue_.PopFront();
-            continue;
+            space.bytes > 0 ? io_->read(reinterpret_cast<char*>(space.at), space.bytes) : 0;
+        if (queue_.Filled(uint32_t(std::max<qint64>(got, 0)))) {
+            continue; // on to the next buffer
         }
         if (got <= 0) {
             return;

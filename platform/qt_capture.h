@@ -57,7 +57,4 @@ class QtCapture : public record::CaptureDevice {
     std::vector<uint8_t> dropBuffer_; // sink for bytes that arrive with nothing queued
 };
 
-// Error code for a QAudio error met while opening.
-record::CaptureError CaptureErrorFor(QAudio::Error error);
-
 } // namespace platform

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt_output.h"
 
+#include "platform/qt_audio_format.h"
+
 #include "record/blocks.h"
 
 #include <QAudioDevice>
@@ -24,17 +26,6 @@ constexpr qsizetype SinkBufferBytes = 2 * record::BytesPerSecond;
 // it plays on when those stop coming, this often; well inside the two seconds it holds.
 constexpr int FeedIntervalMs = 500;
 
-playback::OutputError OutputErrorFor(QAudio::Error error) {
-    switch (error) {
-    case QAudio::NoError:
-        return playback::OutputError::Ok;
-    case QAudio::FatalError:
-        return playback::OutputError::NoDriver;
-    default:
-        return playback::OutputError::OpenFailed;
-    }
-}
-
 } // namespace
 
 QtOutput::QtOutput() {
@@ -49,23 +40,16 @@ QtOutput::~QtOutput() {
 playback::OutputError QtOutput::Open() {
     Close();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
-        return playback::OutputError::NoDevice;
+    if (const auto refusal = DeviceRefusal<playback::OutputError>(device)) {
+        return *refusal;
     }
-    QAudioFormat format;
-    format.setSampleRate(record::SampleRate);
-    format.setChannelCount(record::Channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) {
-        return playback::OutputError::BadFormat;
-    }
-    sink_ = new QAudioSink(device, format);
+    sink_ = new QAudioSink(device, InternalFormat());
     sink_->setBufferSize(SinkBufferBytes);
     sink_->setVolume(1.0);
     if (!StartStream()) {
-        const playback::OutputError code = OutputErrorFor(sink_->error());
+        const QAudio::Error error = sink_->error();
         Close();
-        return code == playback::OutputError::Ok ? playback::OutputError::OpenFailed : code;
+        return StartFailure<playback::OutputError>(error);
     }
     // The stream was started only to learn that the server takes it. An idle sink still wakes
     // its own timer 50 times a second, so it runs only while something plays.

@@ -34,6 +34,28 @@ void HeaderQueue::Push(SlotHeader* header) {
     ++count_;
 }
 
+HeaderQueue::Space HeaderQueue::FrontSpace() const {
+    const SlotHeader* h = Front();
+    if (!h) {
+        return {};
+    }
+    return {h->data + h->bytesRecorded,
+            h->bufferLength > h->bytesRecorded ? h->bufferLength - h->bytesRecorded : 0};
+}
+
+bool HeaderQueue::Filled(uint32_t bytes) {
+    SlotHeader* h = Front();
+    if (!h) {
+        return false;
+    }
+    h->bytesRecorded += bytes;
+    if (h->bytesRecorded < h->bufferLength) {
+        return false;
+    }
+    PopFront();
+    return true;
+}
+
 void HeaderQueue::PopFront() {
     if (count_ == 0) {
         return;

@@ -33,13 +33,13 @@ constexpr uint32_t SlotQueued = 1;
 // What Open (and a failed stream) answers; CaptureErrorText turns a code into the user's text.
 enum class CaptureError {
     Ok,
-    NoDevice,    // no input device (or it vanished while opening)
-    DeviceBusy,  // the device is held by someone else
-    NoDriver,    // the sound service is not reachable
+    NoDevice,   // no input device (or it vanished while opening)
+    DeviceBusy, // the device is held by someone else
+    NoDriver,   // the sound service is not reachable
     NoMemory,
-    BadFormat,   // the device does not take 44100 Hz, 2 channels, 16 bits
-    OpenFailed,  // any other failure to start the stream
-    StreamLost,  // an open stream stopped for good (device unplugged)
+    BadFormat,  // the device does not take 44100 Hz, 2 channels, 16 bits
+    OpenFailed, // any other failure to start the stream
+    StreamLost, // an open stream stopped for good (device unplugged)
 };
 
 // Standard text of a capture error code (at most 128 characters).
@@ -54,6 +54,16 @@ class HeaderQueue {
     void Push(SlotHeader* header);
     // The buffer being filled; nullptr when none is queued.
     SlotHeader* Front() const { return count_ > 0 ? ring_[size_t(head_)] : nullptr; }
+    // The front buffer's free part: where its next byte goes and how many bytes it still takes;
+    // {nullptr, 0} when none is queued.
+    struct Space {
+        uint8_t* at = nullptr;
+        uint32_t bytes = 0;
+    };
+    Space FrontSpace() const;
+    // `bytes` more bytes were put at FrontSpace().at: the front buffer counts them and, once
+    // full, leaves the queue (true), so the next bytes go to the next buffer, never reordered.
+    bool Filled(uint32_t bytes);
     // The front buffer is full: it leaves the queue, SlotQueued cleared.
     void PopFront();
     // Every buffer leaves the queue, SlotQueued cleared; a partly filled one keeps its bytes.

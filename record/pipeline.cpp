@@ -3,6 +3,8 @@
 
 #include "record/errors.h"
 
+#include "base/flag_scope.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -24,13 +26,6 @@ constexpr ModeRow modeTable[ModeCount] = {
     {"Continuous", 0, 3},    {"Loop 3 min", 3, 3},    {"Loop 5 min", 5, 5},
     {"Loop10 min", 10, 10},  {"Loop15 min", 15, 15},  {"Loop 20 min", 20, 20},
     {"Loop 30 min", 30, 30}, {"Loop 60 min", 60, 60},
-};
-
-// Marks the recorder as inside a device call for as long as it lives.
-struct DeviceCall {
-    explicit DeviceCall(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DeviceCall() { flag_ = false; }
-    bool& flag_;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -488,7 +483,7 @@ void Recorder::OpenDevice() {
     const QString name = device.FirstDeviceName();
     CaptureError code;
     {
-        DeviceCall call(inDeviceCall_);
+        const base::FlagScope call(inDeviceCall_);
         code = device.Open();
     }
     QString failure;
@@ -563,7 +558,7 @@ void Recorder::CloseDevice() {
         }
     }
     {
-        DeviceCall call(inDeviceCall_);
+        const base::FlagScope call(inDeviceCall_);
         device.Reset();
         device.Close();
     }
@@ -761,8 +756,8 @@ void Recorder::ShowDcAverages() {
 }
 
 void Recorder::FormatRecordedTime() {
-    state.TimeText = RecordedTimeText(
-        state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * HalfBlocks : state.LastBlock);
+    state.TimeText = RecordedTimeText(state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * HalfBlocks
+                                                        : state.LastBlock);
 }
 
 QString Recorder::TimeOfDay() const {

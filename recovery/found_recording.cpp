@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
+#include "base/flag_scope.h"
 #include "operations/undo_history.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
@@ -30,18 +31,6 @@ QString TruncationNotice(const std::string& path) {
         .arg(QString::fromStdString(path))
         .arg(record::PeakArrayLength / (10 * 3600));
 }
-
-// Sets a flag for as long as it lives, however the scope is left.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
 
 } // namespace
 
@@ -104,7 +93,7 @@ bool MarkPeakFileAs(const std::string& peakPath, const std::string& recoveryPath
 // ScanRunBlocks blocks per read.
 void Recovery::ScanPeaks(const record::RawFile& file, uint32_t blocks,
                          const record::PeakTableRefs& peaks) {
-    const FlagScope scanning(scanning_);
+    const base::FlagScope scanning(scanning_);
     if (scratchBuffer_.empty()) {
         scratchBuffer_.resize(size_t(ScanRunBlocks) * record::BlockBytes);
     }
@@ -142,7 +131,7 @@ LoadResult Recovery::Load() {
     record::RawFile file(fileSystem_);
     file.OpenReadOnly(recoveryPath);
 
-    const FlagScope loading(loading_);
+    const base::FlagScope loading(loading_);
     progressPercent_ = 0;
     foundBlocks_ = uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
     const uint32_t blocks = LoadableBlocks(file.SizeBytes());

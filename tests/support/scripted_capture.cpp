@@ -105,14 +105,11 @@ void ScriptedCapture::DeliverBytes(uint64_t bytes) {
             stagedIndex_ = index;
         }
         uint32_t take = uint32_t(std::min<uint64_t>(bytes, record::BlockBytes - offset));
-        record::SlotHeader* h = queue_.Front();
-        if (running_ && h && streamError_ == record::CaptureError::Ok) {
-            take = std::min(take, h->bufferLength - h->bytesRecorded);
-            std::memcpy(h->data + h->bytesRecorded, staging_.data() + offset, take);
-            h->bytesRecorded += take;
-            if (h->bytesRecorded == h->bufferLength) {
-                queue_.PopFront();
-            }
+        const record::HeaderQueue::Space space = queue_.FrontSpace();
+        if (running_ && space.at && streamError_ == record::CaptureError::Ok) {
+            take = std::min(take, space.bytes);
+            std::memcpy(space.at, staging_.data() + offset, take);
+            queue_.Filled(take);
         } else {
             droppedBytes_ += take;
         }
