@@ -41,6 +41,28 @@ Recorder* activeRecorder = nullptr;
 
 } // namespace
 
+RecorderFailure::RecorderFailure(std::vector<Box> boxes)
+    : UserError(boxes.empty() ? std::string() : boxes.front().text.toStdString()),
+      boxes_(std::move(boxes)) {}
+
+void Recorder::Step::ClearWriteFailure() {
+    writeFailed = false;
+    writeFailedNoSpace = false;
+    writeFailureText.clear();
+}
+
+void Recorder::Step::Finish() {
+    if (!boxes.empty()) {
+        throw RecorderFailure(std::move(boxes));
+    }
+}
+
+template <typename Body> void Recorder::RunStep(Body body) {
+    Step step;
+    body(step);
+    step.Finish();
+}
+
 // The disk-space stop's message: what happened and where.
 QString Recorder::NoSpaceText() const {
     return "There is no space on drive " +
@@ -149,8 +171,8 @@ void Recorder::RequeueHalf(int first) {
 // Writes `count` slots from `slot` on, which hold consecutive blocks, at file position `pos`.
 // After a failed write whatever landed whole is kept: the blocks are tried one by one, a part-
 // block past the old end of the file is cut off, and the recording is marked to stop.
-void Recorder::WriteSlots(int slot, uint32_t pos, int count) {
-    if (writeFailed_ || !state.RecordingStream.IsOpen()) {
+void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
+    if (step.writeFailed || !state.RecordingStream.IsOpen()) {
         return;
     }
     const uint32_t blocksBefore = state.RecordingStream.Blocks();
@@ -159,9 +181,10 @@ void Recorder::WriteSlots(int slot, uint32_t pos, int count) {
         state.LastWritten = pos + uint32_t(count) - 1;
         return;
     } catch (const StreamWriteError& error) {
-        writeFailed_ = true;
-        writeFailedNoSpace_ = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
-        writeFailureText_ = writeFailedNoSpace_ ? NoSpaceText() : QString::fromUtf8(error.what());
+        step.writeFailed = true;
+        step.writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
+        step.writeFailureText =
+            step.writeFailedNoSpace ? NoSpaceText() : QString::fromUtf8(error.what());
     }
     uint32_t failedAt = pos;
     for (int k = 0; k < count; ++k) {
@@ -181,7 +204,7 @@ void Recorder::WriteSlots(int slot, uint32_t pos, int count) {
 
 // Consumes a full half: the blocks the tick skipped are processed, the half written at its
 // blocks' positions, the loop ring advanced, and the slots queued again.
-void Recorder::HalfDone(int half) {
+void Recorder::HalfDone(Step& step, int half) {
     const int first = half * HalfBlocks;
     const int other = (1 - half) * HalfBlocks;
     if (state.Recording && !state.RecordingFilePath.empty()) {
@@ -216,14 +239,14 @@ void Recorder::HalfDone(int half) {
         }
         // The half's blocks are consecutive; write each run of consecutive positions at once.
         int run = first;
-        while (run < first + HalfBlocks && !writeFailed_) {
+        while (run < first + HalfBlocks && !step.writeFailed) {
             uint32_t pos = RingPosition(state.SlotBlock[size_t(run)]);
             int count = 1;
             while (run + count < first + HalfBlocks &&
                    RingPosition(state.SlotBlock[size_t(run + count)]) == pos + uint32_t(count)) {
                 ++count;
             }
-            WriteSlots(run, pos, count);
+            WriteSlots(step, run, pos, count);
             run += count;
         }
     }
@@ -248,7 +271,7 @@ void Recorder::CollectFromDevice() {
     }
 }
 
-void Recorder::RecordTick() {
+void Recorder::RecordTick(Step& step) {
     if (!state.DeviceOpen) {
         return;
     }
@@ -283,62 +306,53 @@ void Recorder::RecordTick() {
     const bool firstFull = HalfFull(0);
     const bool secondFull = HalfFull(HalfBlocks);
     if (firstFull && secondFull && state.SlotSequence[HalfBlocks] < state.SlotSequence[0]) {
-        HalfDone(1);
-        HalfDone(0);
+        HalfDone(step, 1);
+        HalfDone(step, 0);
         return;
     }
     if (firstFull) {
-        HalfDone(0);
+        HalfDone(step, 0);
     }
     if (secondFull) {
-        HalfDone(1);
+        HalfDone(step, 1);
     }
 }
 
 // After CloseDevice ended a recording by force: monitoring resumes where a device is present.
-void Recorder::ResumeAfterForcedStop() {
+void Recorder::ResumeAfterForcedStop(Step& step) {
     pump_.ProcessMessages();
     if (!state.DeviceName.isEmpty() && device_.DeviceCount() > 0) {
-        OpenDevice();
+        OpenDeviceIn(step);
     }
     events_.StatusPanelText(2, "End - " + TimeOfDay());
 }
 
-void Recorder::ClearWriteFailure() {
-    writeFailed_ = false;
-    writeFailedNoSpace_ = false;
-    writeFailureText_.clear();
-}
-
-// A failed write marked during a timer step stops the recording like Stop and says why: a full
-// disk in the words of the disk-space stop, anything else as "Stream write error".
-void Recorder::StopAfterWriteFailure() {
-    if (!writeFailed_) {
+// A write that failed during the step stops the recording like Stop and says why: a full disk
+// in the words of the disk-space stop (an information box), anything else as "Stream write
+// error".
+void Recorder::StopAfterWriteFailure(Step& step) {
+    if (!step.writeFailed) {
         return;
     }
     if (state.Recording) {
-        CloseDevice();
-        ResumeAfterForcedStop();
+        CloseDeviceIn(step);
+        ResumeAfterForcedStop(step);
     }
-    const bool noSpace = writeFailedNoSpace_;
-    const QString text = writeFailureText_;
-    ClearWriteFailure();
-    if (noSpace) {
-        events_.ShowMessage(text);
-    } else {
-        events_.ShowError(text);
-    }
+    const bool noSpace = step.writeFailedNoSpace;
+    const QString text = step.writeFailureText;
+    step.ClearWriteFailure();
+    step.Tell(text, !noSpace);
 }
 
-// Ends the recording and shows `message`. A write of the last blocks that failed for the same
+// Ends the recording and tells `message`. A write of the last blocks that failed for the same
 // reason (the disk filling up under the disk-space stop) is not told a second time.
-void Recorder::ForcedStop(const QString& message) {
-    CloseDevice();
-    ResumeAfterForcedStop();
-    if (writeFailed_ && writeFailureText_ == message) {
-        ClearWriteFailure();
+void Recorder::ForcedStop(Step& step, const QString& message) {
+    CloseDeviceIn(step);
+    ResumeAfterForcedStop(step);
+    if (step.writeFailed && step.writeFailureText == message) {
+        step.ClearWriteFailure();
     }
-    events_.ShowMessage(message);
+    step.Tell(message, false);
 }
 
 void Recorder::ShowRecordedTime() {
@@ -392,7 +406,8 @@ Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig co
 }
 
 Recorder::~Recorder() {
-    CloseDevice();
+    Step closing; // the program or the test is done with the recorder: nothing is told
+    CloseDeviceIn(closing);
     if (activeRecorder == this) {
         activeRecorder = nullptr;
     }
@@ -469,6 +484,10 @@ void Recorder::DecodeRecordingMode(int index) {
 }
 
 void Recorder::OpenDevice() {
+    RunStep([this](Step& step) { OpenDeviceIn(step); });
+}
+
+void Recorder::OpenDeviceIn(Step& step) {
     if (state.DeviceOpen) {
         return;
     }
@@ -511,11 +530,18 @@ void Recorder::OpenDevice() {
     }
     events_.DeviceNameChanged(state.DeviceName);
     if (!failure.isEmpty()) {
-        events_.ShowError(failure);
+        step.Tell(failure, true);
     }
 }
 
 void Recorder::CloseDevice() {
+    RunStep([this](Step& step) {
+        CloseDeviceIn(step);
+        StopAfterWriteFailure(step);
+    });
+}
+
+void Recorder::CloseDeviceIn(Step& step) {
     if (!state.DeviceOpen) {
         return;
     }
@@ -554,7 +580,7 @@ void Recorder::CloseDevice() {
             if (pos != n) {
                 state.LoopWrapped = true; // the first blocks of the next pass overwrite the ring
             }
-            WriteSlots(i, pos, 1);
+            WriteSlots(step, i, pos, 1);
         }
     }
     {
@@ -582,10 +608,14 @@ void Recorder::CloseDevice() {
 }
 
 void Recorder::RecordTimerTick() {
+    RunStep([this](Step& step) { RecordTimerStep(step); });
+}
+
+void Recorder::RecordTimerStep(Step& step) {
     if (state.DeviceName.isEmpty() || inDeviceCall_) {
         return;
     }
-    RecordTick();
+    RecordTick(step);
     if (++state.DcHistoryPos > DcHistoryLength) {
         state.DcHistoryPos = 1;
     }
@@ -596,15 +626,15 @@ void Recorder::RecordTimerTick() {
     if (state.Minimized) {
         events_.LevelIcon(state.LevelIconIndex);
     }
-    StopAfterWriteFailure();
+    StopAfterWriteFailure(step);
 }
 
-void Recorder::WatchDevice() {
+void Recorder::WatchDevice(Step& step) {
     CaptureDevice& device = device_;
     const int count = device.DeviceCount();
     if (state.DeviceOpen && (count == 0 || device.StreamError() != CaptureError::Ok)) {
         const bool wasRecording = state.Recording;
-        CloseDevice();
+        CloseDeviceIn(step);
         state.DeviceName.clear();
         events_.DeviceNameChanged(state.DeviceName);
         if (wasRecording) {
@@ -614,19 +644,23 @@ void Recorder::WatchDevice() {
     if (!state.Recording && count > 0) {
         const QString name = device.FirstDeviceName();
         if (name != state.DeviceName) {
-            CloseDevice();
+            CloseDeviceIn(step);
             pump_.ProcessMessages();
-            OpenDevice();
+            OpenDeviceIn(step);
         }
     }
-    StopAfterWriteFailure();
+    StopAfterWriteFailure(step);
 }
 
 void Recorder::StatusTimerTick() {
+    RunStep([this](Step& step) { StatusTimerStep(step); });
+}
+
+void Recorder::StatusTimerStep(Step& step) {
     if (inDeviceCall_) {
         return;
     }
-    WatchDevice();
+    WatchDevice(step);
     if (state.DeviceName.isEmpty() || inDeviceCall_) {
         events_.ClearGauges();
         return;
@@ -641,13 +675,13 @@ void Recorder::StatusTimerTick() {
         events_.Title(state.TimeText);
     }
     if (state.FreeSeconds < FreeSecondsLimit) {
-        ForcedStop(NoSpaceText());
-        StopAfterWriteFailure();
+        ForcedStop(step, NoSpaceText());
+        StopAfterWriteFailure(step);
         return;
     }
     if (state.BlockCounter >= uint32_t(PeakArrayLength)) {
-        ForcedStop(QStringLiteral("Recording was stopped"));
-        StopAfterWriteFailure();
+        ForcedStop(step, QStringLiteral("Recording was stopped"));
+        StopAfterWriteFailure(step);
     }
     if (!state.LoopMode && state.Recording) {
         // Minutes recorded reach 90 % of the scale; in whole blocks to keep 2.7 min exact.
@@ -662,35 +696,38 @@ void Recorder::StatusTimerTick() {
 }
 
 void Recorder::StartRecording() {
+    RunStep([this](Step& step) { StartRecordingStep(step); });
+}
+
+void Recorder::StartRecordingStep(Step& step) {
     if (state.Recording) {
         return;
     }
     if (state.DeviceName.isEmpty() || inDeviceCall_) {
-        events_.ShowMessage(QStringLiteral("No Audio Device Selected"));
+        step.Tell(QStringLiteral("No Audio Device Selected"), false);
         return;
     }
     if (state.RecordingFilePath.empty()) {
         return;
     }
     state.RecordingStream.Release();
-    CloseDevice();
+    CloseDeviceIn(step); // not recording: nothing is written
     ::unlink(state.RecordingFilePath.c_str());
     state.NewestBlock = 0;
     state.LoopWrapped = false;
     state.LastWritten = 0;
-    ClearWriteFailure();
     events_.RecordingStarted();
     try {
         CreateRecordingFile();
     } catch (const FileOpenError& error) {
-        OpenDevice();
-        events_.ShowError(QString::fromUtf8(error.what()));
+        OpenDeviceIn(step);
+        step.Tell(QString::fromUtf8(error.what()), true);
         return;
     }
     if (state.ChosenModeIndex != state.ModeIndex) {
         ApplyMode(state.ChosenModeIndex);
     }
-    OpenDevice();
+    OpenDeviceIn(step);
     if (!state.DeviceOpen) {
         return; // the open error was shown; nothing would be captured
     }
@@ -699,14 +736,16 @@ void Recorder::StartRecording() {
 }
 
 void Recorder::StopRecording() {
-    if (!state.Recording) {
-        return;
-    }
-    CloseDevice();
-    pump_.ProcessMessages();
-    OpenDevice();
-    events_.StatusPanelText(2, "End - " + TimeOfDay());
-    StopAfterWriteFailure();
+    RunStep([this](Step& step) {
+        if (!state.Recording) {
+            return;
+        }
+        CloseDeviceIn(step);
+        pump_.ProcessMessages();
+        OpenDeviceIn(step);
+        events_.StatusPanelText(2, "End - " + TimeOfDay());
+        StopAfterWriteFailure(step);
+    });
 }
 
 void Recorder::DiscardRecording() {

@@ -4,6 +4,7 @@
 #include "record/block_math.h"
 #include "record/blocks.h"
 #include "record/capture_device.h"
+#include "record/errors.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
 
@@ -61,11 +62,6 @@ class Events {
     virtual void TimeTextChanged(const QString& text) { (void)text; }
     // Status bar panel 1 ("Start - ...") or 2 ("Current - ...", "End - ...").
     virtual void StatusPanelText(int panel, const QString& text) { (void)panel, (void)text; }
-    // An information box ("No Audio Device Selected", "Recording was stopped", "There is no
-    // space on drive ...").
-    virtual void ShowMessage(const QString& text) { (void)text; }
-    // An error box: a device open error's text, "Stream write error".
-    virtual void ShowError(const QString& text) { (void)text; }
     // While minimized: the application icon shows LevelIcons[index] ...
     virtual void LevelIcon(int index) { (void)index; }
     // ... and while minimized and recording the application title shows the recorded time.
@@ -83,6 +79,26 @@ struct BlockRun {
 struct TakeOrder {
     int runs = 0;
     BlockRun run[2];
+};
+
+// What went wrong during one of the Recorder's commands or ticks, thrown at its end once the
+// recorder is consistent again (a stopped recording complete, monitoring resumed where it can).
+// It carries the boxes the user is shown, in order: information boxes for "No Audio Device
+// Selected" and the stops ("There is no space on drive ...", "Recording was stopped"), error boxes
+// for a device that does not open, "Stream write error" and a recording file that cannot be
+// created. what() is the first box's text. Caught where the command started: the window, or the
+// RecorderDriver for the ticks.
+class RecorderFailure : public UserError {
+  public:
+    struct Box {
+        QString text;
+        bool error = false; // an error box; else an information box
+    };
+    explicit RecorderFailure(std::vector<Box> boxes);
+    const std::vector<Box>& Boxes() const { return boxes_; }
+
+  private:
+    std::vector<Box> boxes_;
 };
 
 // The recorder's state, owned by a Recorder and read through Recorder::View(). Arrays are sized
@@ -205,10 +221,11 @@ class Recorder {
     void DecodeRecordingMode(int index);
 
     // Opens the capture device unless open: block numbers restart at 1, slots 0..39 are queued
-    // with 1..40 and capture starts. An open error is shown once per distinct failure.
+    // with 1..40 and capture starts. An open error is thrown once per distinct failure.
     void OpenDevice();
     // Closes the device unless closed. While recording it writes every full slot at its block's
-    // position, ends the recording and completes the stop (NewestBlock, FileBlocks).
+    // position, ends the recording and completes the stop (NewestBlock, FileBlocks); a write that
+    // failed on the way is thrown once the stop is complete.
     void CloseDevice();
 
     // The 100 ms tick: processes the newest full block, consumes full halves, keeps the DC
@@ -217,8 +234,8 @@ class Recorder {
     // The 500 ms tick: follows a device that appears, changes or vanishes, DC display, recorded
     // time, disk-space and ten-hour stops, time scale.
     void StatusTimerTick();
-    // Record: starts a recording into RecordingFilePath. Shows "No Audio Device Selected"
-    // without a device; a file that cannot be created is shown as an error.
+    // Record: starts a recording into RecordingFilePath. Throws "No Audio Device Selected"
+    // without a device, and the file's error when it cannot be created (monitoring goes on).
     void StartRecording();
     // Stop: writes the full slots, takes NewestBlock and FileBlocks, monitoring goes on.
     void StopRecording();
@@ -242,8 +259,30 @@ class Recorder {
   private:
     friend struct RecorderProbe; // tests set up states that take hours to reach
 
+    // What one command or tick has to tell, gathered as it runs and thrown at its end as one
+    // RecorderFailure (Finish); and the write to the recording file that failed in it, if one
+    // did: every later write of the step is skipped, the recording stops at the step's end and
+    // the failure is told then.
+    struct Step {
+        std::vector<RecorderFailure::Box> boxes;
+        bool writeFailed = false;
+        bool writeFailedNoSpace = false; // the disk was full: told as the disk-space stop tells it
+        QString writeFailureText;
+
+        void Tell(const QString& text, bool error) { boxes.push_back({text, error}); }
+        void ClearWriteFailure();
+        void Finish();
+    };
+    // Runs `body` as one step and throws what it had to tell.
+    template <typename Body> void RunStep(Body body);
+
+    void OpenDeviceIn(Step& step);
+    void CloseDeviceIn(Step& step);
+    void RecordTimerStep(Step& step);
+    void StatusTimerStep(Step& step);
+    void StartRecordingStep(Step& step);
     void AllocateBuffers();
-    void WatchDevice();
+    void WatchDevice(Step& step);
     void ComputeDcOffsets();
     void ShowDcAverages();
     // TimeText from LastBlock, or the loop length once wrapped.
@@ -260,15 +299,14 @@ class Recorder {
     void ApplyMode(int index);
     void QueueSlot(int i);
     void RequeueHalf(int first);
-    void WriteSlots(int slot, uint32_t pos, int count);
-    void HalfDone(int half);
+    void WriteSlots(Step& step, int slot, uint32_t pos, int count);
+    void HalfDone(Step& step, int half);
     bool HalfFull(int first) const;
     void CollectFromDevice();
-    void RecordTick();
-    void ResumeAfterForcedStop();
-    void ClearWriteFailure();
-    void StopAfterWriteFailure();
-    void ForcedStop(const QString& message);
+    void RecordTick(Step& step);
+    void ResumeAfterForcedStop(Step& step);
+    void StopAfterWriteFailure(Step& step);
+    void ForcedStop(Step& step, const QString& message);
     void ShowRecordedTime();
     void StepTimeScale();
     // A fresh recording file over the file system port (an adopted take's file may not be).
@@ -281,11 +319,6 @@ class Recorder {
     Events& events_;
     State state;
 
-    // Set when a write to the recording file failed; the recording is then stopped at the end of
-    // the timer step that hit it, and the text shown once everything is consistent again.
-    bool writeFailed_ = false;
-    bool writeFailedNoSpace_ = false; // the disk was full: told as the disk-space stop tells it
-    QString writeFailureText_;
     // True while the device is being opened or closed. A backend may run the event loop inside
     // those calls; the timer steps that fire meanwhile are skipped rather than touching slots and
     // the file halfway through.

@@ -9,12 +9,32 @@ RecorderDriver::RecorderDriver(Recorder& recorder, QObject* parent)
     recordTimer_.setInterval(100);
     statusTimer_.setObjectName("TimerStatus");
     statusTimer_.setInterval(500);
-    connect(&recordTimer_, &QTimer::timeout, this, [this] { recorder_.RecordTimerTick(); });
-    connect(&statusTimer_, &QTimer::timeout, this, [this] { recorder_.StatusTimerTick(); });
+    connect(&recordTimer_, &QTimer::timeout, this, &RecorderDriver::RecordTick);
+    connect(&statusTimer_, &QTimer::timeout, this, &RecorderDriver::StatusTick);
+}
+
+void RecorderDriver::Run(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const RecorderFailure& failure) {
+        for (const RecorderFailure::Box& box : failure.Boxes()) {
+            emit Told(box.text, box.error);
+        }
+    } catch (const UserError& error) { // any other failure of a command is an error box
+        emit Told(QString::fromUtf8(error.what()), true);
+    }
+}
+
+void RecorderDriver::RecordTick() {
+    Run([this] { recorder_.RecordTimerTick(); });
+}
+
+void RecorderDriver::StatusTick() {
+    Run([this] { recorder_.StatusTimerTick(); });
 }
 
 void RecorderDriver::Start() {
-    recorder_.OpenDevice();
+    Run([this] { recorder_.OpenDevice(); });
     recorder_.ComputeFreeTime();
     StartTimers();
 }

@@ -119,10 +119,9 @@ void Recovery::ScanPeaks(const record::RawFile& file, uint32_t blocks,
     }
 }
 
-LoadResult Recovery::Load() {
-    LoadResult result;
+std::optional<QString> Recovery::Load() {
     if (loading_) {
-        return result;
+        return std::nullopt;
     }
     const std::string& recoveryPath = paths_.RecoveryFile;
     const std::string& peakPath = paths_.PeakFile;
@@ -151,11 +150,10 @@ LoadResult Recovery::Load() {
     operations::StartEditing(adopted, peaks, blocks, blocks, false);
     loadedBlocks_ = blocks;
     active_ = true;
-    result.loaded = true;
     if (blocks < foundBlocks_) {
-        result.notice = TruncationNotice(recoveryPath);
+        return TruncationNotice(recoveryPath);
     }
-    return result;
+    return std::nullopt;
 }
 
 void Recovery::EndRecovery() {

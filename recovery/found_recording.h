@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,6 @@ namespace recovery {
 struct FoundRecordingPaths {
     std::string RecoveryFile; // "test"
     std::string PeakFile;     // "Velmar.spv"
-};
-
-struct LoadResult {
-    bool loaded = false; // false only when a load was already running
-    // Set when the file is longer than the peak tables hold and only its first PeakArrayLength
-    // blocks were loaded; says so and where the file lies.
-    QString notice;
 };
 
 // The found recording of one work folder, loaded into the take that `take` holds. The ports
@@ -59,8 +53,10 @@ class Recovery {
     // computed block by block, with ProgressPercent and the event pump after every block, and
     // the peak file is written anew and marked as belonging to it. Does nothing while a load
     // runs. Throws record::FileOpenError when the file cannot be opened: the text says why and
-    // names it, and the current take is still the take.
-    LoadResult Load();
+    // names it, and the current take is still the take. Returns the notice the user is shown
+    // when the file is longer than the peak tables hold and only its first PeakArrayLength
+    // blocks were loaded (it says so and where the file lies); nothing otherwise.
+    std::optional<QString> Load();
 
     // The editor closes: when a recovery file was loaded it is released and the recording file
     // is created empty as the take again (TakeHolder::DiscardTake). Harmless otherwise. Throws

@@ -250,6 +250,8 @@ void TFormMain::FormCreate() {
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
+    connect(driver_.get(), &record::RecorderDriver::Told, this,
+            [this](const QString& text, bool error) { error ? ShowError(text) : ShowMessage(text); });
     TimerRec = &driver_->RecordTimer();
     TimerStatus = &driver_->StatusTimer();
     if (!started.ok) {
@@ -318,11 +320,11 @@ bool TFormMain::FormCloseQuery() {
             return false;
         }
         if (recorder_->View().Recording) {
-            recorder_->CloseDevice(); // writes the full blocks still in the slots
+            driver_->Run([this] { recorder_->CloseDevice(); }); // writes the full slots
             platform::ProcessMessages();
         }
     }
-    recorder_->CloseDevice();
+    driver_->Run([this] { recorder_->CloseDevice(); });
     app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
     platform::ProcessMessages();
     recorder_->ReleaseTake();
@@ -335,11 +337,11 @@ bool TFormMain::FormCloseQuery() {
 }
 
 void TFormMain::TimerRecTimer() {
-    recorder_->RecordTimerTick();
+    driver_->RecordTick();
 }
 
 void TFormMain::TimerStatusTimer() {
-    recorder_->StatusTimerTick();
+    driver_->StatusTick();
 }
 
 void TFormMain::BtnRecordClick() {
@@ -347,11 +349,11 @@ void TFormMain::BtnRecordClick() {
         platform::CurrentDialogs().ShowError(startupError_); // nowhere to put a recording
         return;
     }
-    recorder_->StartRecording();
+    driver_->Run([this] { recorder_->StartRecording(); });
 }
 
 void TFormMain::BtnStopClick() {
-    recorder_->StopRecording();
+    driver_->Run([this] { recorder_->StopRecording(); });
 }
 
 void TFormMain::BtnEditClick() {
@@ -364,7 +366,7 @@ void TFormMain::BtnEditClick() {
         platform::CurrentDialogs().ShowError(startupError_);
         return;
     }
-    recorder_->CloseDevice();
+    driver_->Run([this] { recorder_->CloseDevice(); });
     // The device stays closed while the editor has the take: the device watch would otherwise
     // reopen it (and capture into the slots) if the input changed meanwhile.
     const bool ticking = driver_->Ticking();
@@ -374,7 +376,7 @@ void TFormMain::BtnEditClick() {
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();
-    recorder_->OpenDevice();
+    driver_->Run([this] { recorder_->OpenDevice(); });
     if (ticking) {
         driver_->StartTimers();
     }

@@ -83,8 +83,9 @@ class TFormMain : public QMainWindow, public record::Events {
     void DeviceNameChanged(const QString& name) override;
     void TimeTextChanged(const QString& text) override;
     void StatusPanelText(int panel, const QString& text) override;
-    void ShowMessage(const QString& text) override;
-    void ShowError(const QString& text) override;
+    // What the recorder told through its driver: an information box, or an error box.
+    void ShowMessage(const QString& text);
+    void ShowError(const QString& text);
     void LevelIcon(int index) override;
     void Title(const QString& text) override;
 

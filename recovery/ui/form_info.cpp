@@ -81,7 +81,7 @@ void TFormInfo::BtnLoadClick() {
     BtnDiscard->setEnabled(false);
     QString error, notice;
     try {
-        notice = recovery_.Load().notice;
+        notice = recovery_.Load().value_or(QString());
     } catch (const record::UserError& failure) {
         error = QString::fromUtf8(failure.what());
     }

@@ -7,20 +7,21 @@
 
 namespace testsupport {
 
-RecordHarness::RecordHarness()
-    : recorder(rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}) {}
+RecordHarness::RecordHarness() : recorder(rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}) {
+    events.Listen(driver);
+}
 
 void RecordHarness::SetUp() {
-    recorder.OpenDevice();
+    driver.Run([this] { recorder.OpenDevice(); });
 }
 
 void RecordHarness::Run(int blocks, int perTick) {
     for (int b = 1; b <= blocks; ++b) {
         device.DeliverBlocks(1);
         if (b % perTick == 0 || b == blocks) {
-            recorder.RecordTimerTick();
+            driver.RecordTick();
             if (++ticks % 5 == 0) {
-                recorder.StatusTimerTick();
+                driver.StatusTick();
             }
         }
     }
@@ -28,7 +29,7 @@ void RecordHarness::Run(int blocks, int perTick) {
 
 void RecordHarness::StartRecording(int modeIndex) {
     recorder.DecodeRecordingMode(modeIndex);
-    recorder.StartRecording();
+    driver.Run([this] { recorder.StartRecording(); });
     firstRecorded = device.NextBlockIndex();
 }
 

@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "platform/services/process_messages.h"
 #include "record/pipeline.h"
+#include "record/recorder_driver.h"
 #include "recorder_probe.h"
 #include "scripted_capture.h"
 #include "scripted_file_system.h"
@@ -40,10 +41,15 @@ struct EventLog : record::Events {
     void DeviceNameChanged(const QString& name) override { deviceName = name; }
     void TimeTextChanged(const QString& text) override { timeText = text; }
     void StatusPanelText(int panel, const QString& text) override { panels[panel] = text; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    void ShowError(const QString& text) override { errors << text; }
     void LevelIcon(int index) override { levelIcon = index; }
     void Title(const QString& text) override { title = text; }
+    // What the recorder's driver told: error boxes and information boxes.
+    void Told(const QString& text, bool error) { (error ? errors : messages) << text; }
+    // Hears what `driver` tells.
+    void Listen(record::RecorderDriver& driver) {
+        QObject::connect(&driver, &record::RecorderDriver::Told,
+                         [this](const QString& text, bool error) { Told(text, error); });
+    }
 };
 
 // A recorder's ports, built by the test: a scripted device and file system, the real clock.
@@ -56,7 +62,6 @@ struct RecorderRig {
 
     record::RecorderPorts Ports() { return {device, files, pump, clock}; }
 };
-
 
 // The ports of a recorder a window test builds: the test's device, a scripted file system, and
 // the windows' own message pump, so a hook a test sets there runs inside the recorder's waits too.
@@ -105,6 +110,9 @@ class RecordHarness : public ::testing::Test {
     ScriptedFileSystem& files = rig.files;
     EventLog& events = rig.events;
     record::Recorder recorder;
+    // Where the recorder's failures are caught, as in the program: what it tells lands in
+    // `events`. Ticks and commands that may fail go through it.
+    record::RecorderDriver driver{recorder};
     const record::State& state = recorder.View();
     // What a test sets up by hand in the recorder's state.
     record::State& probe = record::RecorderProbe::Of(recorder);

@@ -14,7 +14,7 @@ class BlockProcessing : public RecordHarness {};
 TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
     device.SetGenerator(ScriptedCapture::Constant(500, -300));
     Run(50); // five seconds of monitoring fill the history
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_DOUBLE_EQ(state.ShownDcL, 500);
     EXPECT_DOUBLE_EQ(state.ShownDcR, -300);
 
@@ -27,7 +27,7 @@ TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
     Run(40);
     EXPECT_DOUBLE_EQ(state.BlockMeanL, 0);
     EXPECT_DOUBLE_EQ(state.BlockMeanR, 0);
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
     std::vector<uint8_t> block(record::BlockBytes, 0xFF);
     recorder.TakeFile().ReadBlock(state.FileBlocks, block.data());
     EXPECT_EQ(block, std::vector<uint8_t>(record::BlockBytes, 0))
@@ -120,9 +120,8 @@ TEST_F(BlockProcessing, RecordedTimeAndTitleWhileMinimized) {
     recorder.DecodeRecordingMode(7);
     for (const auto& c : cases) {
         // A wrapped ring shows the loop's length.
-        EXPECT_EQ(record::RecordedTimeText(c.wrapped ? uint32_t(state.HalvesPerLoop) *
-                                                           record::HalfBlocks
-                                                     : c.lastBlock),
+        EXPECT_EQ(record::RecordedTimeText(
+                      c.wrapped ? uint32_t(state.HalvesPerLoop) * record::HalfBlocks : c.lastBlock),
                   c.text)
             << c.lastBlock;
     }

@@ -23,7 +23,7 @@ TEST_F(CaptureQueue, OpenQueuesFortySlotsNumberedFromOneAndRequeuesAHalfAfterIt)
     EXPECT_EQ(device.QueuedBuffers(), 40);
     ExpectNumbers(0, 39, 1);
 
-    recorder.OpenDevice(); // already open: nothing restarts
+    driver.Run([&] { recorder.OpenDevice(); }); // already open: nothing restarts
     EXPECT_EQ(device.OpenCalls(), 1);
     ExpectNumbers(0, 39, 1);
 
@@ -37,39 +37,39 @@ TEST_F(CaptureQueue, OpenQueuesFortySlotsNumberedFromOneAndRequeuesAHalfAfterIt)
 
 TEST_F(CaptureQueue, EachTickProcessesOnlyTheNewestFullBlock) {
     device.DeliverBlocks(3);
-    recorder.RecordTimerTick();
+    driver.RecordTick();
     EXPECT_EQ(state.LastBlock, 3u);
     EXPECT_EQ(state.SlotHeaders[2].user, 0u);
     EXPECT_EQ(state.SlotHeaders[0].user, 1u) << "skipped blocks wait for their half";
     EXPECT_EQ(events.meterUpdates, 1);
-    recorder.RecordTimerTick();
+    driver.RecordTick();
     EXPECT_EQ(events.meterUpdates, 1) << "no new block, nothing measured";
     EXPECT_EQ(events.chartPoints, 0) << "chart points only while recording";
 }
 
 TEST_F(CaptureQueue, BytesArrivingWithTheDeviceClosedAreDropped) {
-    recorder.CloseDevice();
+    driver.Run([&] { recorder.CloseDevice(); });
     EXPECT_EQ(device.DeliverBlocks(2), 0);
     EXPECT_EQ(state.DeviceName, "Scripted Input") << "closing keeps the name";
 }
 
 TEST_F(CaptureQueue, WatchFollowsADeviceThatChangesVanishesAndReturns) {
     device.SetDevices(1, "USB Microphone");
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_EQ(state.DeviceName, "USB Microphone");
     EXPECT_EQ(device.OpenCalls(), 2);
 
     device.SetDevices(0, "");
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_FALSE(state.DeviceOpen);
     EXPECT_TRUE(state.DeviceName.isEmpty());
     EXPECT_TRUE(events.deviceName.isEmpty());
     EXPECT_EQ(events.gaugesCleared, 1);
-    recorder.RecordTimerTick(); // no device: the tick does nothing
+    driver.RecordTick(); // no device: the tick does nothing
     EXPECT_EQ(state.DcHistoryPos, 0);
 
     device.SetDevices(1, "USB Microphone");
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_TRUE(state.DeviceOpen);
     EXPECT_EQ(events.deviceName, "USB Microphone");
 }
@@ -80,17 +80,17 @@ TEST_F(CaptureQueue, DuringARecordingTheDeviceIsNotChanged) {
     Run(10);
     EXPECT_TRUE(state.Recording);
     EXPECT_EQ(state.DeviceName, "Scripted Input");
-    recorder.StopRecording();
-    recorder.StatusTimerTick();
+    driver.Run([&] { recorder.StopRecording(); });
+    driver.StatusTick();
     EXPECT_EQ(state.DeviceName, "Another Input");
 }
 
 TEST_F(CaptureQueue, OpenFailureIsReportedOncePerDistinctFailureAndRetried) {
-    recorder.CloseDevice();
+    driver.Run([&] { recorder.CloseDevice(); });
     device.SetOpenFailure(record::CaptureError::DeviceBusy);
     device.SetDevices(1, "Busy Input");
     for (int i = 0; i < 6; ++i) {
-        recorder.StatusTimerTick();
+        driver.StatusTick();
     }
     EXPECT_EQ(events.errors.size(), 1);
     EXPECT_EQ(events.errors.value(0), record::CaptureErrorText(record::CaptureError::DeviceBusy));
@@ -98,29 +98,29 @@ TEST_F(CaptureQueue, OpenFailureIsReportedOncePerDistinctFailureAndRetried) {
     EXPECT_TRUE(state.DeviceName.isEmpty());
 
     device.SetOpenFailure(record::CaptureError::BadFormat);
-    recorder.StatusTimerTick();
-    recorder.StatusTimerTick();
+    driver.StatusTick();
+    driver.StatusTick();
     EXPECT_EQ(events.errors.size(), 2);
 
     device.SetOpenFailure(record::CaptureError::Ok);
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_TRUE(state.DeviceOpen);
     EXPECT_EQ(state.DeviceName, "Busy Input");
 
     // After a success the same failure is news again.
     device.SetOpenFailure(record::CaptureError::BadFormat);
     device.SetDevices(1, "Other Input");
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_EQ(events.errors.size(), 3);
 }
 
 TEST_F(CaptureQueue, RecordWithoutADeviceSaysSo) {
     device.SetDevices(0, "");
-    recorder.StatusTimerTick();
-    recorder.CloseDevice();
-    recorder.OpenDevice();  // as at start-up with nothing plugged in
+    driver.StatusTick();
+    driver.Run([&] { recorder.CloseDevice(); });
+    driver.Run([&] { recorder.OpenDevice(); }); // as at start-up with nothing plugged in
     EXPECT_TRUE(events.errors.isEmpty()) << "no input is not an error until Record is pressed";
-    recorder.StartRecording();
+    driver.Run([&] { recorder.StartRecording(); });
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages, QStringList{"No Audio Device Selected"});
 }

@@ -28,9 +28,8 @@ TEST_F(ForcedStop, LowDiskSpaceStopsWithinHalfASecondNamingTheMountPoint) {
     Run(5); // the next status tick
 
     EXPECT_FALSE(state.Recording);
-    EXPECT_EQ(events.messages,
-              QStringList{"There is no space on drive " +
-                          QString::fromStdString(files.MountPointOf(dir.path()))});
+    EXPECT_EQ(events.messages, QStringList{"There is no space on drive " +
+                                           QString::fromStdString(files.MountPointOf(dir.path()))});
     EXPECT_TRUE(TakeIs(firstRecorded, 105));
     EXPECT_EQ(state.NewestBlock, 105u);
     EXPECT_TRUE(state.DeviceOpen) << "monitoring resumes";
@@ -62,9 +61,9 @@ TEST_F(ForcedStop, TenHoursOfBlocksStopTheRecording) {
 struct LossCase {
     const char* name;
     bool recording;
-    bool unplugged;        // the system lists no input any more; else only the stream fails
+    bool unplugged; // the system lists no input any more; else only the stream fails
     record::CaptureError reopenFailure; // what opening answers until the device is back
-    const char* shownName; // the name field after the loss
+    const char* shownName;              // the name field after the loss
     QStringList errors;
     friend void PrintTo(const LossCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -84,9 +83,9 @@ TEST_P(DeviceLoss, CountsAsTheDeviceGoneKeepingWhatWasReceived) {
         device.LoseStream();
     }
     device.SetOpenFailure(c.reopenFailure);
-    recorder.RecordTimerTick();
-    recorder.StatusTimerTick();
-    recorder.StatusTimerTick(); // a device that still fails is not reported again
+    driver.RecordTick();
+    driver.StatusTick();
+    driver.StatusTick(); // a device that still fails is not reported again
 
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(device.ReadsAfterLoss(), 0);
@@ -102,7 +101,7 @@ TEST_P(DeviceLoss, CountsAsTheDeviceGoneKeepingWhatWasReceived) {
 
     device.SetDevices(1, "Scripted Input");
     device.SetOpenFailure(record::CaptureError::Ok);
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_TRUE(state.DeviceOpen) << "monitoring resumes once the device opens";
     EXPECT_EQ(events.deviceName, "Scripted Input");
 }
@@ -113,11 +112,24 @@ INSTANTIATE_TEST_SUITE_P(
     ForcedStop, DeviceLoss,
     ::testing::Values(
         LossCase{"UnpluggedWhileRecording", true, true, record::CaptureError::Ok, "", {}},
-        LossCase{"StreamFailsWhileRecording", true, false, record::CaptureError::Ok,
-                 "Scripted Input", {}},
-        LossCase{"ServerGoneWhileRecording", true, false, record::CaptureError::NoDriver, "", {noService}},
-        LossCase{
-            "ServerGoneWhileMonitoring", false, false, record::CaptureError::NoDriver, "", {noService}}),
+        LossCase{"StreamFailsWhileRecording",
+                 true,
+                 false,
+                 record::CaptureError::Ok,
+                 "Scripted Input",
+                 {}},
+        LossCase{"ServerGoneWhileRecording",
+                 true,
+                 false,
+                 record::CaptureError::NoDriver,
+                 "",
+                 {noService}},
+        LossCase{"ServerGoneWhileMonitoring",
+                 false,
+                 false,
+                 record::CaptureError::NoDriver,
+                 "",
+                 {noService}}),
     [](const ::testing::TestParamInfo<LossCase>& info) { return info.param.name; });
 
 // A write to the recording file fails: a half in the middle (room for 110 blocks), or the last
@@ -153,7 +165,7 @@ TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
         break;
     case StoppedBy::StopButton:
         Run(50);
-        recorder.StopRecording();
+        driver.Run([&] { recorder.StopRecording(); });
         break;
     case StoppedBy::LowSpace:
         Run(49);
@@ -195,12 +207,12 @@ TEST_F(ForcedStop, TimersFiringWhileTheDeviceClosesChangeNothing) {
     device.SetInsideOpenClose([&] {
         const uint32_t counter = state.BlockCounter;
         const int halves = state.HalfCounter;
-        recorder.RecordTimerTick();
-        recorder.StatusTimerTick();
+        driver.RecordTick();
+        driver.StatusTick();
         touched |= state.BlockCounter != counter || state.HalfCounter != halves;
     });
     device.SetDevices(0, "");
-    recorder.StatusTimerTick();
+    driver.StatusTick();
     EXPECT_FALSE(state.Recording);
     EXPECT_TRUE(TakeIs(firstRecorded, 40));
     EXPECT_EQ(device.QueuedBuffers(), 0);
@@ -214,6 +226,39 @@ TEST_F(ForcedStop, RecordingFileThatCannotBeCreatedIsReported) {
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.errors.size(), 1);
     EXPECT_TRUE(state.DeviceOpen);
+}
+
+// A step that has two things to tell throws once, at its end, with both boxes in the order they
+// happened and of their own kinds; by then the stop is complete and monitoring has resumed.
+TEST_F(ForcedStop, AStepThrowsEveryBoxInOrderOnceTheRecorderIsConsistent) {
+    files.writeFault = [](const std::string&, int64_t offset, int64_t bytes) {
+        return offset + bytes > 45 * int64_t(record::BlockBytes) ? EIO : 0;
+    };
+    int64_t freeBytes = int64_t(1) << 40;
+    files.freeBytes = [&](const std::string&) { return freeBytes; };
+    StartRecording(0);
+    Run(49);
+    freeBytes = 0;
+    device.DeliverBlocks(1);
+    driver.RecordTick();
+    try {
+        recorder.StatusTimerTick();
+        ADD_FAILURE() << "nothing was thrown";
+    } catch (const record::RecorderFailure& failure) {
+        const QString noSpace =
+            "There is no space on drive " + QString::fromStdString(files.MountPointOf(dir.path()));
+        ASSERT_EQ(failure.Boxes().size(), 2u);
+        EXPECT_EQ(failure.Boxes()[0].text, noSpace);
+        EXPECT_FALSE(failure.Boxes()[0].error);
+        EXPECT_EQ(failure.Boxes()[1].text, "Stream write error");
+        EXPECT_TRUE(failure.Boxes()[1].error);
+        EXPECT_EQ(QString::fromUtf8(failure.what()), noSpace);
+        EXPECT_FALSE(state.Recording);
+        EXPECT_TRUE(state.DeviceOpen);
+        EXPECT_TRUE(TakeIs(firstRecorded, 45));
+    }
+    EXPECT_NO_THROW(recorder.StatusTimerTick()) << "told once";
+    EXPECT_TRUE(events.messages.isEmpty() && events.errors.isEmpty());
 }
 
 } // namespace

@@ -15,7 +15,7 @@ TEST_F(Recording, ContinuousStopMidBlockKeepsOnlyWholeBlocks) {
     StartRecording(0);
     Run(300);
     device.DeliverBytes(8000); // the block being filled at Stop is dropped
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
 
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(recorder.TakeFile().SizeBytes(), 300 * int64_t(record::BlockBytes));
@@ -30,7 +30,7 @@ TEST_F(Recording, LoopOfThreeMinutesRecordedForFourKeepsTheLastThree) {
     StartRecording(1);
     Run(2400);
     EXPECT_EQ(state.TimeText, "00:03:00");
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
 
     EXPECT_TRUE(state.LoopWrapped);
     EXPECT_EQ(state.NewestBlock, 600u);
@@ -56,7 +56,7 @@ TEST_F(Recording, ModeChosenDuringARecordingWaitsForItsEnd) {
     EXPECT_TRUE(state.LoopMode) << "the running ring keeps its shape";
     Run(2300);
     int gauges = events.timeGauges;
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
 
     EXPECT_TRUE(TakeIs(firstRecorded + 600, 1800));
     EXPECT_FALSE(state.LoopMode);
@@ -65,7 +65,7 @@ TEST_F(Recording, ModeChosenDuringARecordingWaitsForItsEnd) {
 
     StartRecording(0);
     Run(1900);
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
     EXPECT_FALSE(state.LoopWrapped);
     EXPECT_TRUE(TakeIs(firstRecorded, 1900));
 }
@@ -96,7 +96,7 @@ TEST_P(StopAnywhere, FileHoldsExactlyTheNewestBlocksInRingOrder) {
     StartRecording(c.mode);
     Run(c.captured - c.tail, c.perTick);
     device.DeliverBlocks(c.tail);
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
 
     const uint32_t ring = c.mode == 0 ? UINT32_MAX : uint32_t(state.HalvesPerLoop) * 20;
     const uint32_t kept = std::min<uint32_t>(uint32_t(c.captured), ring);
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Positions, StopAnywhere, ::testing::ValuesIn(StopCases(
 TEST_F(Recording, MonitoringAfterStopLeavesTheTakesPeaksAlone) {
     StartRecording(0);
     Run(60);
-    recorder.StopRecording();
+    driver.Run([&] { recorder.StopRecording(); });
     device.SetGenerator(ScriptedCapture::Constant(32767, -32768));
     Run(60);
     EXPECT_TRUE(PeaksMatchFile());

@@ -14,32 +14,36 @@ TEST(TwoRecorders, RecordSideBySideIntoIndependentTakes) {
     RecorderRig a, b;
     record::Recorder first(a.Ports(), a.events, {dirA.file("Velmar.raw"), 0});
     record::Recorder second(b.Ports(), b.events, {dirB.file("Velmar.raw"), 1});
+    // Each recorder's failures are caught by its own driver and told to its own window.
+    record::RecorderDriver driverA(first), driverB(second);
+    a.events.Listen(driverA);
+    b.events.Listen(driverB);
     b.device.SetGenerator(ScriptedCapture::FrameCounter(500));
     b.device.SetDevices(1, "Second Input");
     // Only the second one's disk fills: it can hold 45 blocks.
     b.files.writeFault = [](const std::string&, int64_t offset, int64_t bytes) {
         return offset + bytes > 45 * int64_t(record::BlockBytes) ? ENOSPC : 0;
     };
-    first.OpenDevice();
-    second.OpenDevice();
+    driverA.Run([&] { first.OpenDevice(); });
+    driverB.Run([&] { second.OpenDevice(); });
     b.device.DeliverBlocks(7); // the streams drift apart before the takes start
-    second.RecordTimerTick();
-    first.StartRecording();
-    second.StartRecording();
+    driverB.RecordTick();
+    driverA.Run([&] { first.StartRecording(); });
+    driverB.Run([&] { second.StartRecording(); });
     const uint64_t firstA = a.device.NextBlockIndex(), firstB = b.device.NextBlockIndex();
     for (int k = 1; k <= 130; ++k) {
         a.device.DeliverBlocks(1);
         b.device.DeliverBlocks(1);
-        first.RecordTimerTick();
-        second.RecordTimerTick();
+        driverA.RecordTick();
+        driverB.RecordTick();
         if (k % 5 == 0) {
-            first.StatusTimerTick();
-            second.StatusTimerTick();
+            driverA.StatusTick();
+            driverB.StatusTick();
         }
     }
     EXPECT_TRUE(first.View().Recording);
     EXPECT_FALSE(second.View().Recording) << "the second disk filled";
-    first.StopRecording();
+    driverA.Run([&] { first.StopRecording(); });
 
     EXPECT_TRUE(TakeIs(first, firstA, 130));
     EXPECT_TRUE(TakeIs(second, firstB, 45, 500));

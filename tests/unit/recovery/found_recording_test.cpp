@@ -109,7 +109,8 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
         EXPECT_EQ(held.FileBlocks, 10u);
         return;
     }
-    ASSERT_TRUE(found.Load().loaded);
+    found.Load();
+    ASSERT_TRUE(found.Active());
     EXPECT_EQ(held.RecordingStream.Path(), Path("test"));
     EXPECT_EQ(held.FileBlocks, blocks);
     EXPECT_EQ(operations::state.FileBlocks, blocks);
@@ -147,7 +148,8 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
         ASSERT_EQ(::utimensat(AT_FDCWD, Path("Velmar.spv").c_str(), times, 0), 0);
     }
     const QByteArray before = Contents(Path("Velmar.spv"));
-    ASSERT_TRUE(found.Load().loaded);
+    found.Load();
+    ASSERT_TRUE(found.Active());
     EXPECT_EQ(found.PeaksFromFile(), c.fromFile);
     EXPECT_EQ(messages, c.fromFile ? 0 : 5) << "pending messages run once per scanned block";
     EXPECT_EQ(held.PeakMaxL[5], c.fromFile ? 0x1111 : 5);
@@ -157,7 +159,8 @@ TEST_P(FoundRecordingPeakFile, ReadOnlyWhenItBelongsToTheFile) {
         EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 40u);
         EXPECT_TRUE(recovery::PeakFileBelongsTo(Path("Velmar.spv"), Path("test")));
         EXPECT_FLOAT_EQ(found.ProgressPercent(), 100.0f);
-        ASSERT_TRUE(found.Load().loaded);
+        found.Load();
+        ASSERT_TRUE(found.Active());
         EXPECT_TRUE(found.PeaksFromFile()) << "the next load reads what the scan wrote";
     }
 }
@@ -178,7 +181,8 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
                   "sox", QStringList{"-n"} + raw +
                              QStringList{test, "synth", "1", "whitenoise", "fade", "0", "1", "1"}),
               0);
-    ASSERT_TRUE(found.Load().loaded);
+    found.Load();
+    ASSERT_TRUE(found.Active());
     const record::PeakTableRefs peaks = recorder.RecordingPeaks();
     for (uint32_t n = 1; n <= 10; ++n) {
         for (int ch : {1, 2}) {
@@ -202,7 +206,8 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
 TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw) {
     MakeRecovery(3 * BlockBytes);
     const QByteArray before = Contents(Path("test"));
-    ASSERT_TRUE(found.Load().loaded);
+    found.Load();
+    ASSERT_TRUE(found.Active());
     EXPECT_EQ(held.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
     EXPECT_THROW(held.RecordingStream.WriteBlock(1, before.data()), record::StreamWriteError);
     EXPECT_NO_THROW(found.EndRecovery());
@@ -235,17 +240,17 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     MakeRecovery(0);
     fs::resize_file(Path("test"), (uint64_t(limit) + 2) * BlockBytes + 100); // sparse
     held.PeakMaxL[limit] = 99;
-    const recovery::LoadResult result = found.Load();
-    ASSERT_TRUE(result.loaded);
-    EXPECT_TRUE(result.notice.contains(QString::fromStdString(Path("test"))));
-    EXPECT_TRUE(result.notice.contains("first 10 hours")) << result.notice.toStdString();
+    const QString notice = found.Load().value_or("");
+    ASSERT_TRUE(found.Active());
+    EXPECT_TRUE(notice.contains(QString::fromStdString(Path("test"))));
+    EXPECT_TRUE(notice.contains("first 10 hours")) << notice.toStdString();
     EXPECT_EQ(held.FileBlocks, limit);
     EXPECT_EQ(operations::state.Levels[0].Segments[0].length, limit);
     EXPECT_EQ(held.PeakMaxL[limit], 0) << "the last block loaded was scanned";
     EXPECT_EQ(held.PeakMaxL.size(), size_t(limit) + 1);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * uint64_t(limit));
     EXPECT_EQ(messages, int(limit));
-    EXPECT_FALSE(found.Load().notice.isEmpty()); // now from the peak file
+    EXPECT_TRUE(found.Load().has_value()); // now from the peak file
     EXPECT_TRUE(found.PeaksFromFile());
 }
 
@@ -282,7 +287,8 @@ TEST_F(FoundRecording, TwoRecoveriesOverTwoWorkFoldersAreIndependent) {
     recovery::Recovery a{takeA, fileSystem, pump, {Path("test"), Path("Velmar.spv")}};
     recovery::Recovery b{takeB, fileSystem, pumpB, {other.file("test"), other.file("Velmar.spv")}};
 
-    ASSERT_TRUE(a.Load().loaded);
+    a.Load();
+    ASSERT_TRUE(a.Active());
     EXPECT_TRUE(a.Active());
     EXPECT_FALSE(b.Active());
     EXPECT_TRUE(b.ShouldOffer()) << "a's loaded file does not stop b's offer";
@@ -290,7 +296,8 @@ TEST_F(FoundRecording, TwoRecoveriesOverTwoWorkFoldersAreIndependent) {
     EXPECT_FALSE(fs::exists(other.file("Velmar.spv")));
     EXPECT_EQ(b.ProgressPercent(), 0.0f);
 
-    ASSERT_TRUE(b.Load().loaded);
+    b.Load();
+    ASSERT_TRUE(b.Active());
     EXPECT_EQ(std::pair(takeA.blocks, takeB.blocks), std::pair(3u, 5u));
     EXPECT_EQ(takeA.file.Path(), Path("test"));
     EXPECT_EQ(takeB.file.Path(), other.file("test"));
