@@ -74,12 +74,20 @@ constexpr Layer layers[] = {
     {"about", 9},
 };
 constexpr int WindowsRank = 9;
+// What every module uses and base/ is to hold, still in record/ until it moves there: the block
+// types, the raw and peak files, the error types. Their layer is base's already.
+const QStringList baseFilesInRecord = {"record/blocks.h",    "record/errors.h",
+                                       "record/raw_file.h",  "record/raw_file.cpp",
+                                       "record/peak_file.h", "record/peak_file.cpp"};
 
 // The layer of a source or included header by its path; -1 outside the layers (lame_enc/, whose
 // interface mirrors a library, tests, benchmarks).
 int RankOf(const QString& path) {
     if (IsWindowCode(path)) {
         return WindowsRank;
+    }
+    if (baseFilesInRecord.contains(path)) {
+        return 0;
     }
     int rank = -1;
     qsizetype matched = 0;
@@ -265,10 +273,13 @@ TEST(LayeringRules, TellOffencesFromInnocentCode) {
         {WritesToEngineState, "editor/x.cpp", "if (operations::state.SelStart == 1) {", false},
         {WritesToEngineState, "editor/x.cpp", "x = operations::state.SelStart;", false},
         {UpwardIncludes, "export/exporter.h", "#include \"app/settings.h\"", true},
-        {UpwardIncludes, "base/clock.h", "#include \"record/blocks.h\"", true},
+        {UpwardIncludes, "base/clock.h", "#include \"record/pipeline.h\"", true},
+        {UpwardIncludes, "base/clock.h", "#include \"record/blocks.h\"", false}, // base-to-be
         {UpwardIncludes, "record/pipeline.h", "#include \"platform/qt_capture.h\"", true},
         {UpwardIncludes, "export/exporter.cpp", "#include \"export/ui/form_progress.h\"", true},
         {UpwardIncludes, "export/exporter.h", "#include \"setup/settings.h\"", false},
+        {UpwardIncludes, "setup/startup.cpp", "#include \"record/blocks.h\"", false},
+        {UpwardIncludes, "setup/startup.cpp", "#include \"record/pipeline.h\"", true},
         {UpwardIncludes, "operations/x.cpp", "#include \"platform/services/x.h\"", false},
         {UpwardIncludes, "platform/qt_capture.h", "#include \"record/capture_device.h\"", false},
         {UpwardIncludes, "export/ui/form_progress.cpp", "#include \"export/exporter.h\"", false},
