@@ -250,8 +250,9 @@ void TFormMain::FormCreate() {
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
-    connect(driver_.get(), &record::RecorderDriver::Told, this,
-            [this](const QString& text, bool error) { error ? ShowError(text) : ShowMessage(text); });
+    connect(
+        driver_.get(), &record::RecorderDriver::Told, this,
+        [this](const QString& text, bool error) { error ? ShowError(text) : ShowMessage(text); });
     TimerRec = &driver_->RecordTimer();
     TimerStatus = &driver_->StatusTimer();
     if (!started.ok) {
