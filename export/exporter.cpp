@@ -2,12 +2,10 @@
 #include "export/exporter.h"
 
 #include "export/save_flow.h"
-#include "operations/undo_history.h"
 #include "record/errors.h"
 
 #include <QFileInfo>
 
-#include <optional>
 
 namespace exporting {
 
@@ -22,6 +20,18 @@ class ExportingScope {
 
   private:
     bool& flag_;
+};
+
+// Holds the sound still for the export, however it ends.
+class HeldSound {
+  public:
+    explicit HeldSound(const operations::SoundSource& sound) : sound_(sound) { sound_.HoldStill(); }
+    ~HeldSound() { sound_.ReleaseHold(); }
+    HeldSound(const HeldSound&) = delete;
+    HeldSound& operator=(const HeldSound&) = delete;
+
+  private:
+    const operations::SoundSource& sound_;
 };
 } // namespace
 
@@ -51,15 +61,9 @@ Outcome Exporter::Export(const QString& target, const app::Settings& settings, u
         throw record::UserError("An export is already running.");
     }
     // The exporters let pending messages run after every block; over the editor's sound,
-    // holding the operations' scope makes Cut, Paste, the effects, Undo and Redo refuse until
-    // the export is over. A recorded take read on its own has no editing to hold off.
-    std::optional<operations::OperationScope> editing;
-    if (dynamic_cast<const operations::CurrentLevelSource*>(&sound_)) {
-        editing.emplace();
-        if (!editing->started()) {
-            throw record::UserError("An editing operation is running.");
-        }
-    }
+    // holding it makes Cut, Paste, the effects, Undo and Redo refuse until the export is over.
+    // A recorded take read on its own has no editing to hold off.
+    const HeldSound held(sound_);
     Prepare(target);
     const ExportingScope scope(exporting_);
     return ExportsWav(settings) ? ExportWav(target, settings, first, last)

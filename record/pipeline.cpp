@@ -41,9 +41,6 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// See ActiveRecorder: the one stopgap pointer to a recorder, gone once every caller has one.
-Recorder* activeRecorder = nullptr;
-
 } // namespace
 
 // The disk-space stop's message: what happened and where.
@@ -393,22 +390,10 @@ Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig co
     AllocateBuffers();
     state.RecordingFilePath = std::move(config.recordingFilePath);
     DecodeRecordingMode(config.modeIndex);
-    activeRecorder = this;
 }
 
 Recorder::~Recorder() {
     CloseDevice();
-    if (activeRecorder == this) {
-        activeRecorder = nullptr;
-    }
-}
-
-Recorder& ActiveRecorder() {
-    if (!activeRecorder) {
-        std::fprintf(stderr, "No recorder has been built.\n");
-        std::abort();
-    }
-    return *activeRecorder;
 }
 
 void Recorder::CreateRecordingFile() {

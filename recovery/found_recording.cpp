@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
-#include "operations/undo_history.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
 
@@ -158,8 +157,7 @@ LoadResult Recovery::Load() {
         }
     }
 
-    const record::RawFile& adopted = take_.AdoptTake(std::move(file), blocks);
-    operations::StartEditing(adopted, peaks, blocks, blocks, false);
+    take_.AdoptTake(std::move(file), blocks);
     loadedBlocks_ = blocks;
     active_ = true;
     result.loaded = true;
