@@ -3,9 +3,9 @@
 // same process, and prints one table of ratios. Usage: operations_bench <scratch folder> [runs]
 // The folder must exist and hold about 2.6 GB; everything made there is removed at the end.
 
-#include "bench/bench_tools.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "bench/bench_tools.h"
 #include "operations/editor.h"
 #include "record/blocks.h"
 #include "record/raw_file.h"
@@ -272,8 +272,7 @@ int main(int argc, char** argv) {
             reset(false);
             editor->SelectAll();
             const Run ours = TimeOurs(e.op);
-            Check(editor->UndoLevel() == 1 && editor->EditFileBlocks() == n,
-                  e.name);
+            Check(editor->UndoLevel() == 1 && editor->EditFileBlocks() == n, e.name);
             e.ours.push_back(ours.seconds);
             e.allocations = std::max(e.allocations, ours.allocations);
             if (e.withEvents) {

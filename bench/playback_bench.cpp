@@ -7,8 +7,8 @@
 //        on the GUI thread by itself while a stream is open, for the same time.
 #include "base/event_pump.h"
 #include "base/file_system.h"
-#include "operations/sound_source.h"
 #include "operations/editor.h"
+#include "operations/sound_source.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
 #include "record/errors.h"

@@ -44,8 +44,8 @@ std::unique_ptr<operations::Editor> BuildSound(const record::RawFile& take, cons
         table->assign(size_t(record::PeakArrayLength) + 1, 0);
     }
     auto editor = std::make_unique<operations::Editor>(
-        operations::TakeView{take, {maxL.data(), minL.data(), maxR.data(), minR.data()}, Blocks,
-                             Blocks, false},
+        operations::TakeView{
+            take, {maxL.data(), minL.data(), maxR.data(), minR.data()}, Blocks, Blocks, false},
         operations::WorkPaths{(folder + "/Edit.raw").toStdString(),
                               (folder + "/Clp.raw").toStdString()},
         files, pump);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
+#include "about/form_about.h"
 #include "app/help_file.h"
 #include "app/startup.h"
-#include "about/form_about.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
@@ -72,7 +72,6 @@ class OpenedSound final : public operations::SoundSource {
   private:
     const std::unique_ptr<operations::Editor>& editor_;
 };
-
 
 const QColor FormColour(224, 224, 224);
 const char* const Caption = "Velmar Recorder";
@@ -535,8 +534,7 @@ void TFormEdit::FormResize() {
 }
 
 void TFormEdit::UpdateScrollBar() {
-    const editor::ScrollBarSettings bar =
-        editor::UpdateScrollBar(Wave->View(), sound_->Blocks());
+    const editor::ScrollBarSettings bar = editor::UpdateScrollBar(Wave->View(), sound_->Blocks());
     const QSignalBlocker quiet(SBar);
     SBar->setRange(0, bar.Maximum);
     SBar->setPageStep(bar.PageSize);
@@ -553,15 +551,14 @@ void TFormEdit::SBarPageStep(int action) {
     }
     // The bar has moved by its page step, which Qt also uses as the thumb's length; the value is
     // not taken yet, so the large change can replace that move.
-    const int step =
-        editor::UpdateScrollBar(Wave->View(), sound_->Blocks()).LargeChange;
+    const int step = editor::UpdateScrollBar(Wave->View(), sound_->Blocks()).LargeChange;
     SBar->setSliderPosition(SBar->value() +
                             (action == QAbstractSlider::SliderPageStepAdd ? step : -step));
 }
 
 void TFormEdit::UpdateSelectionStatus() {
-    const std::array<QString, 3> texts =
-        editor::UpdateSelectionStatus(editor_ ? editor_->CurrentSelection() : operations::Selection{});
+    const std::array<QString, 3> texts = editor::UpdateSelectionStatus(
+        editor_ ? editor_->CurrentSelection() : operations::Selection{});
     for (size_t i = 0; i < texts.size(); ++i) {
         statusPanels_[i]->setText(texts[i]);
     }

@@ -68,7 +68,8 @@ class TFormEdit : public QDialog {
     // Layout and full redraw, as on a window resize; also the last step of every command.
     void FormResize();
     // The window closes: playback stops, the output is released, the editor goes with its edit
-    // and clip files, and the take is discarded (an empty recording file). The main window then resumes.
+    // and clip files, and the take is discarded (an empty recording file). The main window then
+    // resumes.
     void FormClose();
     void TimerPlayTimer();
     void PlaceProgressBar();

@@ -67,7 +67,8 @@ MouseAction MouseDown(ViewState& v, const SoundShown& shown, Qt::MouseButton but
 }
 
 MouseAction MouseMove(ViewState& v, const SoundShown& shown, Qt::MouseButtons buttons,
-                      Qt::KeyboardModifiers modifiers, int x, int y, const PlaybackFacts& playback) {
+                      Qt::KeyboardModifiers modifiers, int x, int y,
+                      const PlaybackFacts& playback) {
     MouseAction action;
     action.selection = shown.selection;
     operations::Selection& s = action.selection;
@@ -111,8 +112,8 @@ MouseAction MouseMove(ViewState& v, const SoundShown& shown, Qt::MouseButtons bu
     return action;
 }
 
-MouseAction MouseUp(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x,
-                    int /*y*/, const PlaybackFacts& playback) {
+MouseAction MouseUp(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x, int /*y*/,
+                    const PlaybackFacts& playback) {
     MouseAction action;
     action.selection = shown.selection;
     operations::Selection& s = action.selection;

@@ -16,9 +16,7 @@ class NoSound final : public operations::SoundSource {
   public:
     uint32_t Blocks() const override { return 0; }
     size_t ReadPosition(uint32_t, void*) const override { return 0; }
-    operations::PositionsRead ReadPositions(uint32_t, uint32_t, void*) const override {
-        return {};
-    }
+    operations::PositionsRead ReadPositions(uint32_t, uint32_t, void*) const override { return {}; }
     std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
 };
 
@@ -130,8 +128,7 @@ void WaveWidget::mousePressEvent(QMouseEvent* event) {
 // handler having to let pending messages run itself.
 void WaveWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    Apply(MouseMove(view_, Shown(), event->buttons(), event->modifiers(), at.x(), at.y(),
-                    Facts()));
+    Apply(MouseMove(view_, Shown(), event->buttons(), event->modifiers(), at.x(), at.y(), Facts()));
 }
 
 void WaveWidget::mouseReleaseEvent(QMouseEvent* event) {

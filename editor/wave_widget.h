@@ -15,11 +15,11 @@ class Editor;
 namespace editor {
 
 // The overview bar, the wave area and the three markers of the editor window, on its own view
-// state, over the sound and selection of the editor it shows. Widget coordinates are the view's form coordinates: the widget spans from the
-// top of the window's drawing area (with a ToolbarHeight band kept free at its top, 0 when the
-// widget sits under the toolbars) down to the top of the scroll-bar strip. It redraws itself
-// after every mouse action and emits Action for what is the window's to do: playback restarts
-// and the status panels.
+// state, over the sound and selection of the editor it shows. Widget coordinates are the view's
+// form coordinates: the widget spans from the top of the window's drawing area (with a
+// ToolbarHeight band kept free at its top, 0 when the widget sits under the toolbars) down to the
+// top of the scroll-bar strip. It redraws itself after every mouse action and emits Action for what
+// is the window's to do: playback restarts and the status panels.
 class WaveWidget : public QWidget {
     Q_OBJECT
   public:
@@ -36,8 +36,8 @@ class WaveWidget : public QWidget {
     // The editor closes: from now on the widget shows an empty sound.
     void Close();
     const ViewState& View() const { return view_; }
-    // LayoutView from the widget's size and the sound's length, then DrawWave: resize, opening, and the
-    // end of every editing command.
+    // LayoutView from the widget's size and the sound's length, then DrawWave: resize, opening, and
+    // the end of every editing command.
     void LayoutAndRedraw();
     // DrawWave and repaint (zoom, scroll, Select All, the end of an export).
     void Redraw();

@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 
-
 namespace exporting {
 
 namespace {

@@ -192,8 +192,8 @@ bool Editor::TakeHistoryTrimmed() {
 }
 
 void Editor::GrowEditPeaks(uint32_t entries) {
-    for (std::vector<int16_t>* table : {&state_.EditPeakMaxL, &state_.EditPeakMinL,
-                                        &state_.EditPeakMaxR, &state_.EditPeakMinR}) {
+    for (std::vector<int16_t>* table :
+         {&state_.EditPeakMaxL, &state_.EditPeakMinL, &state_.EditPeakMaxR, &state_.EditPeakMinR}) {
         if (table->size() < entries) {
             table->resize(entries);
         }

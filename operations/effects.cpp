@@ -82,7 +82,8 @@ void Editor::RunEffect(Effect effect) {
 }
 
 void Editor::StartFade(double gain) {
-    state_.FadeStep = 1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * record::BlockFrames);
+    state_.FadeStep =
+        1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * record::BlockFrames);
     state_.FadeGain = gain;
 }
 

@@ -17,10 +17,10 @@ class Recorder;
 // export shows nothing.
 namespace SaveFlow {
 
-// The editor's Save All As of `editor`'s sound (selectionOnly false: positions 1..FileBlocks) and Save Selection As
-// (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when nothing is
-// selected). The editor stops playback before the call and redraws its wave after it. Does
-// nothing while an export runs. Returns true when a file was written.
+// The editor's Save All As of `editor`'s sound (selectionOnly false: positions 1..FileBlocks) and
+// Save Selection As (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when
+// nothing is selected). The editor stops playback before the call and redraws its wave after it.
+// Does nothing while an export runs. Returns true when a file was written.
 bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly);
 
 // The main window's Save As: the recorder's take, whole, in the order it was recorded, read

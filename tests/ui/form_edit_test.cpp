@@ -195,32 +195,51 @@ void PrintTo(const CommandCase& c, std::ostream* os) {
 }
 
 const CommandCase Commands[] = {
-    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "", [](operations::Editor& e) { Select(e, 11, 20), e.Delete(); },
+    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "",
+     [](operations::Editor& e) { Select(e, 11, 20), e.Delete(); },
      [](const operations::Editor& e) { return e.Blocks() == 60 && e.UndoLevel() == 0; }},
     {"Redo", "menuRedo", "SBtnRedo", "Ctrl+Y", "",
      [](operations::Editor& e) { Select(e, 11, 20), e.Delete(), e.Undo(); },
      [](const operations::Editor& e) { return e.Blocks() == 50 && e.UndoLevel() == 1; }},
     {"Cut", "menuCut", "SBtnCut", "Ctrl+X", "", [](operations::Editor& e) { Select(e, 11, 20); },
-     [](const operations::Editor& e) { return e.Blocks() == 50 && e.ClipBlocks() == 10 && LeftAt(e, 11) == 2100; }},
+     [](const operations::Editor& e) {
+         return e.Blocks() == 50 && e.ClipBlocks() == 10 && LeftAt(e, 11) == 2100;
+     }},
     {"Copy", "menuCopy", "SBtnCopy", "Ctrl+C", "", [](operations::Editor& e) { Select(e, 11, 20); },
-     [](const operations::Editor& e) { return e.Blocks() == 60 && e.ClipBlocks() == 10 && e.UndoLevel() == 0; }},
+     [](const operations::Editor& e) {
+         return e.Blocks() == 60 && e.ClipBlocks() == 10 && e.UndoLevel() == 0;
+     }},
     {"Paste", "menuPaste", "SBtnPaste", "Ctrl+V", "",
      [](operations::Editor& e) { Select(e, 11, 20), e.Copy(), Select(e, 30, 30); },
-     [](const operations::Editor& e) { return e.Blocks() == 70 && LeftAt(e, 31) == 1100 && LeftAt(e, 41) == 3100; }},
-    {"Delete", "menuDelete", "SBtnDelete", "Del", "", [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 70 && LeftAt(e, 31) == 1100 && LeftAt(e, 41) == 3100;
+     }},
+    {"Delete", "menuDelete", "SBtnDelete", "Del", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
      [](const operations::Editor& e) { return e.Blocks() == 50 && LeftAt(e, 11) == 2100; }},
     {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [](operations::Editor&) {},
-     [](const operations::Editor& e) { return e.CurrentSelection().SelStart == 1 && e.CurrentSelection().SelEnd == 60; }, false},
+     [](const operations::Editor& e) {
+         return e.CurrentSelection().SelStart == 1 && e.CurrentSelection().SelEnd == 60;
+     },
+     false},
     {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [](operations::Editor& e) { Select(e, 11, 20); },
-     [](const operations::Editor& e) { return LeftAt(e, 11) == 0 && LeftAt(e, 20, 4409) == 2000 && LeftAt(e, 21) == 2100; }},
-    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "", [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) {
+         return LeftAt(e, 11) == 0 && LeftAt(e, 20, 4409) == 2000 && LeftAt(e, 21) == 2100;
+     }},
+    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
      [](const operations::Editor& e) { return LeftAt(e, 11) == 1100 && LeftAt(e, 20, 4409) == 0; }},
-    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250", [](operations::Editor& e) { Select(e, 11, 20); },
+    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250",
+     [](operations::Editor& e) { Select(e, 11, 20); },
      [](const operations::Editor& e) { return LeftAt(e, 11) == 2750 && LeftAt(e, 21) == 2100; }},
-    {"Normalize", "menuNormalize", "SBtnNormalize", "", "", [](operations::Editor& e) { Select(e, 11, 20); },
+    {"Normalize", "menuNormalize", "SBtnNormalize", "", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
      [](const operations::Editor& e) { return LeftAt(e, 20) == 32767 && LeftAt(e, 10) == 1000; }},
-    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2", [](operations::Editor& e) { Select(e, 5, 5); },
-     [](const operations::Editor& e) { return e.Blocks() == 72 && LeftAt(e, 6) == 0 && LeftAt(e, 18) == 600; }},
+    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2",
+     [](operations::Editor& e) { Select(e, 5, 5); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 72 && LeftAt(e, 6) == 0 && LeftAt(e, 18) == 600;
+     }},
 };
 
 class EditorCommand : public FormEditTest, public ::testing::WithParamInterface<CommandCase> {};

@@ -326,9 +326,7 @@ class SaveAsTest : public ::testing::Test {
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
-    static void Reset() {
-        app::state = app::State{};
-    }
+    static void Reset() { app::state = app::State{}; }
     // An editor over the main window's take, as the editor window opens one, of `blocks` blocks.
     std::unique_ptr<operations::Editor> OpenEditor(uint32_t blocks) {
         record::Recorder& recorder = form->Recorder();

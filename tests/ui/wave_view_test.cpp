@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
 #include "editor/wave_drawing.h"
 #include "editor/wave_widget.h"
-#include "base/event_pump.h"
-#include "base/file_system.h"
 #include "operations/editor.h"
 #include "support/editor_probe.h"
 #include "support/temp_dir.h"
@@ -55,8 +55,8 @@ class WaveView : public ::testing::Test {
             maxL[b] = 8000, minL[b] = -8000, maxR[b] = 4000, minR[b] = -4000;
         }
         editor = std::make_unique<operations::Editor>(
-            operations::TakeView{take, {maxL.data(), minL.data(), maxR.data(), minR.data()},
-                                 blocks, blocks, false},
+            operations::TakeView{
+                take, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, blocks, false},
             operations::WorkPaths{dir.file("Edit.raw"), dir.file("Clp.raw")}, files, pump);
         editor->Select({11, 20, 1});
         view = ViewState{};
@@ -354,8 +354,9 @@ TEST_F(WaveView, PlaybackDecidesWhatPressesAndClicksRestart) {
     EXPECT_TRUE(a.PlaySelection);
     EXPECT_EQ(a.PlayFrom, 15u);
     EXPECT_EQ(Marks().CursorBlock, 15u);
-    EXPECT_EQ(Apply(MouseMove(view, Shown(), Qt::LeftButton, Qt::NoModifier, 80, 200, selection)).pointer,
-              Pointer::Unchanged); // moves do nothing during Play Selection
+    EXPECT_EQ(
+        Apply(MouseMove(view, Shown(), Qt::LeftButton, Qt::NoModifier, 80, 200, selection)).pointer,
+        Pointer::Unchanged); // moves do nothing during Play Selection
     a = Apply(MouseUp(view, Shown(), Qt::LeftButton, 35, 200, selection));
     EXPECT_TRUE(a.PlaySelection);
     EXPECT_EQ(a.PlayFrom, 15u); // the restart starts at the click, the cursor at SelStart

@@ -29,20 +29,21 @@ struct FunctionPump : base::EventPump {
     std::function<void()> onPump;
 };
 
-// A take whose block k holds the left sample k and the right sample j (the frame number) in
-// every frame j, so that reading a position back tells which recording block plays there;
-// silence reads as 0. Its peak tables match.
+// A take whose block k holds the left sample first + k - 1 and the right sample j (the frame
+// number) in every frame j, so that reading a position back tells which recording block plays
+// there; silence reads as 0. Its peak tables match.
 struct NumberedTake {
-    NumberedTake(const std::string& path, uint32_t blocks) {
+    NumberedTake(const std::string& path, uint32_t blocks, int16_t first = 1) {
         for (auto* table : {&maxL, &minL, &maxR, &minR}) {
             table->assign(record::PeakArrayLength + 1, 0);
         }
         file.Create(path);
         std::vector<unsigned char> block(record::BlockBytes);
         for (uint32_t k = 1; k <= blocks; ++k) {
-            FillBlock(block.data(), int16_t(k));
+            const int16_t left = int16_t(first + int(k) - 1);
+            FillBlock(block.data(), left);
             file.WriteBlock(k, block.data());
-            SetPeaks(k, int16_t(k), int16_t(k), record::BlockFrames - 1, 0);
+            SetPeaks(k, left, left, record::BlockFrames - 1, 0);
         }
     }
 
@@ -61,7 +62,10 @@ struct NumberedTake {
     }
 
     operations::TakeView View(uint32_t blocks, uint32_t newestBlock, bool wrapped) {
-        return {file, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, newestBlock,
+        return {file,
+                {maxL.data(), minL.data(), maxR.data(), minR.data()},
+                blocks,
+                newestBlock,
                 wrapped};
     }
 
@@ -70,8 +74,8 @@ struct NumberedTake {
 };
 
 // Left and right sample of frame `frame` at a position of a sound.
-inline std::pair<int16_t, int16_t> SampleOf(const operations::SoundSource& sound,
-                                            uint32_t position, int frame = 0) {
+inline std::pair<int16_t, int16_t> SampleOf(const operations::SoundSource& sound, uint32_t position,
+                                            int frame = 0) {
     std::vector<unsigned char> block(record::BlockBytes);
     sound.ReadPosition(position, block.data());
     int16_t l, r;

@@ -69,8 +69,8 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
     for (uint32_t k = 1; k <= blocks; ++k) {
         recording.WriteBlock(k, bytes.data() + size_t(k - 1) * record::BlockBytes);
     }
-    OpenOver({recording, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, blocks,
-              false});
+    OpenOver(
+        {recording, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, blocks, false});
     for (int factor : {2, 3}) {
         SCOPED_TRACE(factor);
         const std::string expectedPath = dir_.file("sox-" + std::to_string(factor) + ".raw");
@@ -257,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedWriteCase{"Normalize", [](operations::Editor& e) { e.Normalize(); }},
                       FailedWriteCase{"FadeIn", [](operations::Editor& e) { e.FadeIn(); }},
                       FailedWriteCase{"FadeOut", [](operations::Editor& e) { e.FadeOut(); }},
-                      FailedWriteCase{"InsertSilence", [](operations::Editor& e) { e.InsertSilence(10); }}),
+                      FailedWriteCase{"InsertSilence",
+                                      [](operations::Editor& e) { e.InsertSilence(10); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
-
 using testsupport::EditingTest;
 using testsupport::operator+;
 using testsupport::Range;

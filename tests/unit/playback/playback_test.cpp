@@ -156,13 +156,13 @@ const PlayCase playCases[] = {
     {"OneBlockSound", [](PlaybackTest& t) { t.Reopen(1, 1, false); }, true, 1, {1}},
     {"SelectionAcrossBothHalves", [](PlaybackTest& t) { t.SelectAt(40, 62, 40); }, false, 0,
      Range(40, 62)},
-    {"NothingSelectedPlaysFromTheCursorToTheEnd", [](PlaybackTest& t) { t.SelectAt(7, 7, 95); }, false,
-     0, Range(95, 100)},
+    {"NothingSelectedPlaysFromTheCursorToTheEnd", [](PlaybackTest& t) { t.SelectAt(7, 7, 95); },
+     false, 0, Range(95, 100)},
     {"OneBlockSelection", [](PlaybackTest& t) { t.SelectAt(50, 51, 51); }, false, 0, {51}},
     {"CursorAfterTheSelectionEndsAtOnce", [](PlaybackTest& t) { t.SelectAt(10, 20, 70); }, false, 0,
      Nothing},
-    {"PlayFromAfterADeletedTailEndsAtOnce", [](PlaybackTest& t) { t.DeleteBlocks(91, 100); }, true, 95,
-     Nothing},
+    {"PlayFromAfterADeletedTailEndsAtOnce", [](PlaybackTest& t) { t.DeleteBlocks(91, 100); }, true,
+     95, Nothing},
     {"EmptySoundPlaysNothing", [](PlaybackTest& t) { t.Reopen(0, 0, false); }, true, 1, Nothing},
     // The file ends 1000 bytes into block 81; blocks 81 and 82 reuse buffers that held blocks
     // 41 and 42, and must sound as the recording then silence.
