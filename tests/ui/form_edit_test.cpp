@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -417,6 +418,30 @@ TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
         EXPECT_EQ(LeftAt(1), row.first);
         EXPECT_EQ(LeftAt(60), row.last);
     }
+}
+
+// Without its work files the editor cannot edit: it says so and closes, and the take stays for
+// the main window's Save As.
+TEST_F(FormEditTest, WorkFilesThatCannotBeMadeCloseTheEditorAndKeepTheTake) {
+    form->close();
+    ASSERT_TRUE(QDir().mkdir(app::state.paths.ClipFilePath)); // a folder where the clip goes
+    WriteTake(TakeBlocks);
+    form->show();
+    EXPECT_EQ(form->Editing(), nullptr);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(app::state.paths.ClipFilePath))
+        << dialogs.errors[0].toStdString();
+    QTest::qWait(20);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath)) << "a half-made editor left a file";
+    EXPECT_EQ(recorder->TakeBlocks(), TakeBlocks);
+    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(),
+              int64_t(TakeBlocks) * record::BlockBytes);
+
+    ASSERT_TRUE(QDir().rmdir(app::state.paths.ClipFilePath));
+    form->show();
+    ASSERT_NE(form->Editing(), nullptr);
+    EXPECT_EQ(E().Blocks(), TakeBlocks);
 }
 
 TEST_F(FormEditTest, TheHistoryNoteIsShownOnceWhenTheOldestEditGoes) {
