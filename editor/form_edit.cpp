@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
-#include "about/form_about.h"
 #include "app/help_file.h"
 #include "app/startup.h"
+#include "about/form_about.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
