@@ -12,8 +12,7 @@
 #include "base/file_system.h"
 #include "editor/form_edit.h"
 #include "editor/wave_widget.h"
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
     recorder.DiscardRecording(); // the take's file, empty
     TimedOutput output;
 
-    TFormEdit form(output); // created once, as the program creates its windows
+    TFormEdit form(output, files, pump, recorder); // created once, as the program creates it
     QDialog plain;
     plain.resize(872, 575);
     auto* child = new QWidget(&plain);
@@ -135,7 +134,8 @@ int main(int argc, char** argv) {
         PrepareTake(recorder, take);
         open.push_back(ShowUntilPainted(form, *form.Wave));
         outputOpen.push_back(output.lastOpenMs);
-        if (operations::state.FileBlocks != HourBlocks || !form.Playback().OutputOpen()) {
+        if (!form.Editing() || form.Editing()->Blocks() != HourBlocks ||
+            !form.Playback().OutputOpen()) {
             std::fprintf(stderr, "the editor did not open the take with sound\n");
             return 1;
         }

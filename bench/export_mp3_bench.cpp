@@ -8,8 +8,8 @@
 #include "base/file_system.h"
 #include "bench/bench_tools.h"
 #include "export/exporter.h"
+#include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "operations/undo_history.h"
 #include "platform/services/encoder_library.h"
 #include "record/blocks.h"
 #include "record/errors.h"
@@ -131,15 +131,16 @@ int main(int argc, char** argv) {
     // The program lets pending messages run before every chunk; so does the timed export.
     base::QtEventPump pump;
     const base::SystemFileSystem files;
-    const operations::CurrentLevelSource sound;
-    exporting::Exporter exporter(sound, encoders, files, pump);
 
     const std::string raw = dir + "/Velmar.raw", ours = dir + "/ours.mp3",
                       reference = dir + "/lame.mp3";
     record::RawFile recording;
     MakeSignal(recording, raw);
-    operations::StartEditing(recording, {nullptr, nullptr, nullptr, nullptr}, SixMinutes,
-                             SixMinutes, false);
+    // Exported through an editor, as the program exports.
+    const operations::Editor sound(
+        {recording, {nullptr, nullptr, nullptr, nullptr}, SixMinutes, SixMinutes, false},
+        {dir + "/Edit.raw", dir + "/Clp.raw"}, files, pump);
+    exporting::Exporter exporter(sound, encoders, files, pump);
 
     // The exporter's record: stereo, no bit reservoir, quality 2, copyright, original and
     // private bits clear; lame's own defaults differ in the last three, so they are named.

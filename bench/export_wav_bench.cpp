@@ -8,9 +8,8 @@
 #include "base/file_system.h"
 #include "bench/bench_tools.h"
 #include "export/exporter.h"
-#include "operations/editing_state.h"
+#include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "operations/undo_history.h"
 #include "platform/services/encoder_library.h"
 #include "record/blocks.h"
 #include "record/errors.h"
@@ -98,13 +97,14 @@ int main(int argc, char** argv) {
     record::RawFile recording;
     recording.Create(raw);
     WriteHour(recording);
-    operations::StartEditing(recording, {nullptr, nullptr, nullptr, nullptr}, HourBlocks,
-                             HourBlocks, false);
     // Nothing to let run: the bench has no windows.
     base::IdleEventPump pump;
     const base::SystemFileSystem files;
     const platform::SystemEncoderLoader encoders;
-    const operations::CurrentLevelSource sound;
+    // Exported through an editor, as the program exports.
+    const operations::Editor sound(
+        {recording, {nullptr, nullptr, nullptr, nullptr}, HourBlocks, HourBlocks, false},
+        {dir + "/Edit.raw", dir + "/Clp.raw"}, files, pump);
     exporting::Exporter exporter(sound, encoders, files, pump);
 
     const Case cases[] = {

@@ -3,12 +3,10 @@
 // same process, and prints one table of ratios. Usage: operations_bench <scratch folder> [runs]
 // The folder must exist and hold about 2.6 GB; everything made there is removed at the end.
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "bench/bench_tools.h"
-#include "operations/clipboard.h"
-#include "operations/editing_state.h"
-#include "operations/effects.h"
-#include "operations/undo_history.h"
-#include "platform/services/process_messages.h"
+#include "operations/editor.h"
 #include "record/blocks.h"
 #include "record/raw_file.h"
 
@@ -22,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <new>
 #include <spawn.h>
 #include <string>
@@ -132,21 +131,32 @@ struct Recording {
     record::PeakTableRefs Peaks() { return {maxL.data(), minL.data(), maxR.data(), minR.data()}; }
 };
 
-// Level 0 over the recording with an empty edit file; the clip is kept when asked.
-void ResetSession(Recording& rec, const Paths& paths, bool keepClip) {
-    if (keepClip) {
-        operations::state.EditStream.Create(paths.edit);
-        operations::GrowEditPeaks(0);
-    } else {
-        operations::DeleteWorkFiles();
-        operations::CreateWorkFiles(paths.edit, paths.clip);
+// The pump the editor lets pending messages run through: the hook when one is set.
+struct BenchPump final : base::EventPump {
+    void ProcessMessages() override {
+        if (hook) {
+            hook();
+        }
     }
-    operations::StartEditing(rec.file, rec.Peaks(), rec.file.Blocks(), rec.file.Blocks(), false);
-}
+    std::function<void()> hook;
+};
 
-void SelectAll() {
-    operations::state.SelStart = 1;
-    operations::state.SelEnd = operations::state.FileBlocks;
+// A new editor at level 0 over the recording, with empty edit and clip files; with `keepClip`
+// its clip is then filled by an untimed Copy of the whole sound, as the Paste runs need it.
+std::unique_ptr<operations::Editor> ResetSession(std::unique_ptr<operations::Editor> editor,
+                                                 Recording& rec, const Paths& paths, bool keepClip,
+                                                 const base::FileSystem& files,
+                                                 base::EventPump& pump) {
+    editor.reset(); // its work files go first
+    editor = std::make_unique<operations::Editor>(
+        operations::TakeView{rec.file, rec.Peaks(), rec.file.Blocks(), rec.file.Blocks(), false},
+        operations::WorkPaths{paths.edit, paths.clip}, files, pump);
+    if (keepClip) {
+        editor->SelectAll();
+        editor->Copy();
+        editor->Select({});
+    }
+    return editor;
 }
 
 void Check(bool ok, const char* what) {
@@ -234,6 +244,12 @@ int main(int argc, char** argv) {
     const double mb = double(rec.file.SizeBytes()) / 1e6;
 
     auto processEvents = [] { QCoreApplication::processEvents(); };
+    base::SystemFileSystem files;
+    BenchPump pump;
+    std::unique_ptr<operations::Editor> editor;
+    auto reset = [&](bool keepClip) {
+        editor = ResetSession(std::move(editor), rec, paths, keepClip, files, pump);
+    };
 
     // Effects, each interleaved with sox on the same raw data so load changes hit both alike.
     struct EffectCase {
@@ -247,25 +263,24 @@ int main(int argc, char** argv) {
     for (const char* name : {"Amplify 200 %", "Normalize", "Fade Out"}) {
         effects.emplace_back().name = name;
     }
-    effects[0].op = [] { operations::Amplify(200); };
+    effects[0].op = [&] { editor->Amplify(200); };
     effects[0].withEvents = true;
-    effects[1].op = [] { operations::Normalize(); };
-    effects[2].op = [] { operations::FadeOut(); };
+    effects[1].op = [&] { editor->Normalize(); };
+    effects[2].op = [&] { editor->FadeOut(); };
     for (EffectCase& e : effects) {
         for (int r = 0; r < runs; ++r) {
-            ResetSession(rec, paths, false);
-            SelectAll();
+            reset(false);
+            editor->SelectAll();
             const Run ours = TimeOurs(e.op);
-            Check(operations::state.CurrentLevel == 1 && operations::state.EditStream.Blocks() == n,
-                  e.name);
+            Check(editor->UndoLevel() == 1 && editor->EditFileBlocks() == n, e.name);
             e.ours.push_back(ours.seconds);
             e.allocations = std::max(e.allocations, ours.allocations);
             if (e.withEvents) {
-                ResetSession(rec, paths, false);
-                SelectAll();
-                platform::SetProcessMessages(processEvents);
+                reset(false);
+                editor->SelectAll();
+                pump.hook = processEvents;
                 const Run with = TimeOurs(e.op);
-                platform::SetProcessMessages(nullptr);
+                pump.hook = nullptr;
                 e.oursWithEvents.push_back(with.seconds);
                 e.allocationsWithEvents = std::max(e.allocationsWithEvents, with.allocations);
             }
@@ -281,27 +296,27 @@ int main(int argc, char** argv) {
     std::vector<double> copyOurs, copyCp, pasteOurs, pasteCp, copyWithEvents;
     uint64_t copyAllocations = 0, pasteAllocations = 0;
     for (int r = 0; r < copyRuns; ++r) {
-        ResetSession(rec, paths, false);
-        SelectAll();
-        const Run copy = TimeOurs([] { operations::Copy(); });
+        reset(false);
+        editor->SelectAll();
+        const Run copy = TimeOurs([&] { editor->Copy(); });
         copyOurs.push_back(copy.seconds);
         copyAllocations = std::max(copyAllocations, copy.allocations);
-        Check(operations::state.ClipBlocks == n, "Copy filled the clip");
+        Check(editor->ClipBlocks() == n, "Copy filled the clip");
         copyCp.push_back(TimeTool(paths.out, {"cp", paths.recording, paths.out}));
-        ResetSession(rec, paths, false);
-        SelectAll();
-        platform::SetProcessMessages(processEvents);
-        copyWithEvents.push_back(TimeOurs([] { operations::Copy(); }).seconds);
-        platform::SetProcessMessages(nullptr);
+        reset(false);
+        editor->SelectAll();
+        pump.hook = processEvents;
+        copyWithEvents.push_back(TimeOurs([&] { editor->Copy(); }).seconds);
+        pump.hook = nullptr;
     }
     WarmUp(paths.clip);
     for (int r = 0; r < copyRuns; ++r) {
-        ResetSession(rec, paths, true);
-        operations::state.CursorBlock = n;
-        const Run paste = TimeOurs([] { operations::Paste(); });
+        reset(true);
+        editor->PlaceCursor(n);
+        const Run paste = TimeOurs([&] { editor->Paste(); });
         pasteOurs.push_back(paste.seconds);
         pasteAllocations = std::max(pasteAllocations, paste.allocations);
-        Check(operations::state.FileBlocks == 2 * n && operations::state.EditStream.Blocks() == n,
+        Check(editor->Blocks() == 2 * n && editor->EditFileBlocks() == n,
               "Paste inserted the clip");
         pasteCp.push_back(TimeTool(paths.out, {"cp", paths.clip, paths.out}));
     }
@@ -313,30 +328,30 @@ int main(int argc, char** argv) {
     std::vector<double> undoTimes(UndoCalls), redoTimes(UndoCalls);
     const uint64_t undoAllocationsBefore = allocationCount.load();
     for (int i = 0; i < UndoCalls; ++i) {
-        undoTimes[i] = Seconds([] { Check(operations::Undo(), "Undo"); });
-        redoTimes[i] = Seconds([] { Check(operations::Redo(), "Redo"); });
+        undoTimes[i] = Seconds([&] { Check(editor->Undo(), "Undo"); });
+        redoTimes[i] = Seconds([&] { Check(editor->Redo(), "Redo"); });
     }
     const uint64_t undoAllocations = allocationCount.load() - undoAllocationsBefore;
 
-    // The pending-message call alone: one call per block with processEvents installed and
-    // nothing pending, against the same calls with no handler.
+    // The pending-message call alone: one call per block through the program's pump with
+    // nothing pending, against the same calls through a pump that does nothing.
     std::vector<double> callWith, callWithout;
+    base::QtEventPump qtPump;
+    base::IdleEventPump idlePump;
     for (int r = 0; r < 5; ++r) {
-        platform::SetProcessMessages(processEvents);
         callWith.push_back(Seconds([&] {
             for (uint32_t i = 0; i < n; ++i) {
-                platform::ProcessMessages();
+                static_cast<base::EventPump&>(qtPump).ProcessMessages();
             }
         }));
-        platform::SetProcessMessages(nullptr);
         callWithout.push_back(Seconds([&] {
             for (uint32_t i = 0; i < n; ++i) {
-                platform::ProcessMessages();
+                static_cast<base::EventPump&>(idlePump).ProcessMessages();
             }
         }));
     }
 
-    operations::DeleteWorkFiles();
+    editor.reset();
     rec.file.Release();
     std::remove(paths.recording.c_str());
 

@@ -6,9 +6,9 @@
 //        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
 //        on the GUI thread by itself while a stream is open, for the same time.
 #include "base/event_pump.h"
-#include "operations/editing_state.h"
+#include "base/file_system.h"
+#include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "operations/undo_history.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
 #include "record/errors.h"
@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -53,12 +54,16 @@ int main(int argc, char** argv) {
     record::RawFile recording;
     recording.OpenExisting(argv[1]);
     const uint32_t blocks = recording.Blocks();
-    operations::StartEditing(recording, {nullptr, nullptr, nullptr, nullptr}, blocks, blocks,
-                             false);
+    // Played through an editor, as the program plays; its work files in a folder of their own.
+    QTemporaryDir work;
+    const base::SystemFileSystem files;
+    base::IdleEventPump pump;
+    const operations::Editor sound(
+        {recording, {nullptr, nullptr, nullptr, nullptr}, blocks, blocks, false},
+        {(work.path() + "/Edit.raw").toStdString(), (work.path() + "/Clp.raw").toStdString()},
+        files, pump);
 
     platform::QtOutput output;
-    const operations::CurrentLevelSource sound;
-    base::IdleEventPump pump;
     playback::Player player(output, sound, pump);
     try {
         player.Open();

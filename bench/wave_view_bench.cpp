@@ -4,20 +4,25 @@
 // 100-segment edit list, at zoom levels 1 and 10, beside one QImage::fill of the same area in
 // the same process. Prints "name median_ms min_ms" lines. Usage: wave_view_bench [runs]
 
+#include "base/event_pump.h"
+#include "base/file_system.h"
 #include "editor/view_state.h"
 #include "editor/wave_drawing.h"
-#include "operations/editing_state.h"
+#include "operations/editor.h"
 #include "record/blocks.h"
+#include "tests/support/editor_probe.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -29,13 +34,22 @@ constexpr int Segments = 100;
 
 std::vector<int16_t> maxL, minL, maxR, minR;
 
+// An editor over the take's peak tables (its file is never read), its work files in `folder`.
 // Segments alternate between the recording file and the edit file and take their recording
 // blocks in reverse order, so that every column's lookup walks a real list.
-void BuildSound() {
+std::unique_ptr<operations::Editor> BuildSound(const record::RawFile& take, const QString& folder,
+                                               const base::FileSystem& files,
+                                               base::EventPump& pump) {
     for (auto* table : {&maxL, &minL, &maxR, &minR}) {
         table->assign(size_t(record::PeakArrayLength) + 1, 0);
     }
-    operations::State& s = operations::state;
+    auto editor = std::make_unique<operations::Editor>(
+        operations::TakeView{
+            take, {maxL.data(), minL.data(), maxR.data(), minR.data()}, Blocks, Blocks, false},
+        operations::WorkPaths{(folder + "/Edit.raw").toStdString(),
+                              (folder + "/Clp.raw").toStdString()},
+        files, pump);
+    operations::State& s = operations::EditorProbe::Of(*editor);
     for (auto* table : {&s.EditPeakMaxL, &s.EditPeakMinL, &s.EditPeakMaxR, &s.EditPeakMinR}) {
         table->assign(size_t(Blocks) + 1, 0);
     }
@@ -46,7 +60,6 @@ void BuildSound() {
         s.EditPeakMaxL[b] = int16_t(level / 4), s.EditPeakMinL[b] = int16_t(-level / 4);
         s.EditPeakMaxR[b] = int16_t(level / 5), s.EditPeakMinR[b] = int16_t(-level / 5);
     }
-    s.RecordingPeaks = {maxL.data(), minL.data(), maxR.data(), minR.data()};
     operations::Level& level = s.Levels[0];
     const uint32_t length = Blocks / Segments;
     for (int i = 0; i < Segments; ++i) {
@@ -55,6 +68,7 @@ void BuildSound() {
     }
     level.SegmentCount = Segments;
     level.FileBlocks = s.FileBlocks = Blocks;
+    return editor;
 }
 
 struct Timing {
@@ -81,13 +95,18 @@ int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
 
-    BuildSound();
-    editor::ViewState& v = editor::view;
+    QTemporaryDir folder;
+    const record::RawFile take;
+    const base::SystemFileSystem files;
+    base::IdleEventPump pump;
+    const std::unique_ptr<operations::Editor> sound = BuildSound(take, folder.path(), files, pump);
+    editor::ViewState v;
     QImage form(Width, Height, QImage::Format_RGB32);
     auto redraw = [&] {
-        editor::DrawWave(v);
+        const editor::SoundShown shown{*sound, sound->CurrentSelection()};
+        editor::DrawWave(v, shown);
         QPainter painter(&form);
-        editor::PaintForm(painter, v);
+        editor::PaintForm(painter, v, shown);
     };
 
     std::printf("%-28s %10s %10s\n", "measure", "median_ms", "min_ms");
@@ -96,9 +115,8 @@ int main(int argc, char** argv) {
         editor::LayoutView(v, Width, 0, Height, Blocks);
         // Scrolled into the middle at zoom 1; the whole sound fits from block 0 at zoom 10.
         v.ScrollBlock = zoom == 1 ? Blocks / 2 : 0;
-        operations::state.SelStart = v.ScrollBlock + editor::ZoomFactor(v) * 300;
-        operations::state.SelEnd = v.ScrollBlock + editor::ZoomFactor(v) * 600;
-        operations::state.CursorBlock = operations::state.SelStart;
+        const uint32_t selStart = v.ScrollBlock + editor::ZoomFactor(v) * 300;
+        sound->Select({selStart, v.ScrollBlock + editor::ZoomFactor(v) * 600, selStart});
         redraw(); // warm-up: fonts and glyph caches
         const Timing t = Time(runs, redraw);
         std::printf("redraw_zoom%-17d %10.3f %10.3f\n", zoom, t.median, t.min);

@@ -11,16 +11,11 @@
 #include "export/ui/save_flow_ui.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
-#include "operations/clipboard.h"
 #include "operations/command_input.h"
-#include "operations/editing_state.h"
-#include "operations/effects.h"
-#include "operations/insert_silence.h"
+#include "operations/editor.h"
 #include "operations/selection.h"
 #include "operations/sound_source.h"
-#include "operations/undo_history.h"
 #include "platform/services/dialogs.h"
-#include "platform/services/process_messages.h"
 #include "platform/shell.h"
 #include "playback/playback.h"
 #include "record/errors.h"
@@ -58,17 +53,25 @@ namespace {
 
 using gauges::ShowModal;
 
-// The pending messages the rest of the editor runs, until the window is handed a pump of its own.
-class PendingMessagesPump final : public base::EventPump {
+// The sound the window's player reads: the opened editor's, none between two openings.
+class OpenedSound final : public operations::SoundSource {
   public:
-    void ProcessMessages() override { platform::ProcessMessages(); }
-};
+    explicit OpenedSound(const std::unique_ptr<operations::Editor>& editor) : editor_(editor) {}
+    uint32_t Blocks() const override { return editor_ ? editor_->Blocks() : 0; }
+    size_t ReadPosition(uint32_t position, void* buf) const override {
+        return editor_ ? editor_->ReadPosition(position, buf) : 0;
+    }
+    operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
+                                            void* buf) const override {
+        return editor_ ? editor_->ReadPositions(position, count, buf) : operations::PositionsRead{};
+    }
+    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
+        return editor_ ? editor_->Peaks(position) : std::nullopt;
+    }
 
-// The selection of the editing state, as the player takes it.
-operations::Selection CurrentSelection() {
-    const operations::State& s = operations::state;
-    return {s.SelStart, s.SelEnd, s.CursorBlock};
-}
+  private:
+    const std::unique_ptr<operations::Editor>& editor_;
+};
 
 const QColor FormColour(224, 224, 224);
 const char* const Caption = "Velmar Recorder";
@@ -247,10 +250,10 @@ class TFormEdit::ProgressShown {
 };
 
 TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-                     base::EventPump& events, QWidget* parent)
-    : QDialog(parent), sound_(std::make_unique<operations::CurrentLevelSource>()),
-      pump_(std::make_unique<PendingMessagesPump>()),
-      player_(std::make_unique<playback::Player>(output, *sound_, *pump_)),
+                     base::EventPump& events, record::Recorder& recorder, QWidget* parent)
+    : QDialog(parent), recorder_(recorder), fileSystem_(fileSystem), pump_(events),
+      sound_(std::make_unique<OpenedSound>(editor_)),
+      player_(std::make_unique<playback::Player>(output, *sound_, pump_)), take_(recorder),
       recovery_(take_, fileSystem, events,
                 {app::state.paths.RecoveryFilePath.toStdString(),
                  app::state.paths.PeakFilePath.toStdString()}) {
@@ -494,13 +497,20 @@ void TFormEdit::FormShow() {
     PlaceProgressBar();
     // A take kept from an earlier run may be loaded in place of the current one.
     info_->Offer();
-    // Level 0 follows the take's real order: a ring that wrapped starts after its newest block,
-    // whatever mode the list shows now.
-    record::Recorder& recorder = record::ActiveRecorder();
-    const bool wrapped = recorder.RecordedTakeOrder().runs == 2;
-    operations::StartEditing(recorder.TakeFile(), recorder.RecordingPeaks(), recorder.TakeBlocks(),
-                             recorder.View().NewestBlock, wrapped);
-    Wave->ResetForOpening();
+    try {
+        editor_ = std::make_unique<operations::Editor>(
+            operations::TakeOf(recorder_),
+            operations::WorkPaths{app::state.paths.EditFilePath.toStdString(),
+                                  app::state.paths.ClipFilePath.toStdString()},
+            fileSystem_, pump_);
+    } catch (const record::UserError& error) {
+        // Without its work files nothing can be edited: the window closes and leaves the take
+        // to the main window, whose Save As can still keep it.
+        ShowUserError(error);
+        QTimer::singleShot(0, this, &TFormEdit::reject);
+        return;
+    }
+    Wave->ResetForOpening(*editor_);
     UpdateScrollBar();
     UpdateSelectionStatus();
     try {
@@ -511,12 +521,6 @@ void TFormEdit::FormShow() {
     {
         const QSignalBlocker quiet(TrackBarVolume);
         TrackBarVolume->setValue(player_->Volume());
-    }
-    try {
-        operations::CreateWorkFiles(app::state.paths.EditFilePath.toStdString(),
-                                    app::state.paths.ClipFilePath.toStdString());
-    } catch (const record::UserError& error) {
-        ShowUserError(error);
     }
 }
 
@@ -530,8 +534,7 @@ void TFormEdit::FormResize() {
 }
 
 void TFormEdit::UpdateScrollBar() {
-    const editor::ScrollBarSettings bar =
-        editor::UpdateScrollBar(editor::view, operations::state.FileBlocks);
+    const editor::ScrollBarSettings bar = editor::UpdateScrollBar(Wave->View(), sound_->Blocks());
     const QSignalBlocker quiet(SBar);
     SBar->setRange(0, bar.Maximum);
     SBar->setPageStep(bar.PageSize);
@@ -548,14 +551,14 @@ void TFormEdit::SBarPageStep(int action) {
     }
     // The bar has moved by its page step, which Qt also uses as the thumb's length; the value is
     // not taken yet, so the large change can replace that move.
-    const int step =
-        editor::UpdateScrollBar(editor::view, operations::state.FileBlocks).LargeChange;
+    const int step = editor::UpdateScrollBar(Wave->View(), sound_->Blocks()).LargeChange;
     SBar->setSliderPosition(SBar->value() +
                             (action == QAbstractSlider::SliderPageStepAdd ? step : -step));
 }
 
 void TFormEdit::UpdateSelectionStatus() {
-    const std::array<QString, 3> texts = editor::UpdateSelectionStatus();
+    const std::array<QString, 3> texts = editor::UpdateSelectionStatus(
+        editor_ ? editor_->CurrentSelection() : operations::Selection{});
     for (size_t i = 0; i < texts.size(); ++i) {
         statusPanels_[i]->setText(texts[i]);
     }
@@ -569,8 +572,11 @@ void TFormEdit::PlaceProgressBar() {
 void TFormEdit::FormClose() {
     // Playback first: no buffer may still be read from the files released below.
     player_->Close();
-    operations::DeleteWorkFiles();
-    platform::ProcessMessages();
+    Wave->Close();
+    // Its work files go with it. Without an editor the opening failed and the take stays.
+    const bool opened = editor_ != nullptr;
+    editor_.reset();
+    pump_.ProcessMessages();
     // A recovered take is let go, and the work folder's recording file is the recording file
     // again, created empty.
     try {
@@ -578,8 +584,11 @@ void TFormEdit::FormClose() {
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
+    if (!opened) {
+        return;
+    }
     try {
-        record::ActiveRecorder().DiscardRecording();
+        recorder_.DiscardRecording();
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
@@ -587,7 +596,7 @@ void TFormEdit::FormClose() {
 
 void TFormEdit::TimerPlayTimer() {
     if (Busy()) {
-        ProgressBar->setValue(int(std::nearbyint(operations::state.ProgressPercent)));
+        ProgressBar->setValue(int(std::nearbyint(editor_->ProgressPercent())));
         return; // nothing else may act in the middle of an operation
     }
     player_->Tick();
@@ -605,7 +614,7 @@ void TFormEdit::TimerPlayTimer() {
 }
 
 bool TFormEdit::Busy() const {
-    return operations::state.Running;
+    return editor_ && editor_->Running();
 }
 
 bool TFormEdit::Refused() const {
@@ -619,7 +628,7 @@ void TFormEdit::ShowUserError(const std::exception& error) {
 void TFormEdit::ShowHistoryNote() {
     // Once per session: every command past the fiftieth drops a level, and saying so each
     // time would only be noise.
-    if (operations::TakeHistoryTrimmed() && !historyNoteShown_) {
+    if (editor_->TakeHistoryTrimmed() && !historyNoteShown_) {
         historyNoteShown_ = true;
         platform::CurrentDialogs().ShowMessage(operations::HistoryTrimmedText);
     }
@@ -627,7 +636,7 @@ void TFormEdit::ShowHistoryNote() {
 
 template <typename Operation>
 void TFormEdit::EditingCommand(bool withProgress, Operation operation) {
-    if (Refused()) {
+    if (Refused() || !editor_) {
         return;
     }
     CommandSpan span(*this);
@@ -652,53 +661,53 @@ template <typename Operation> void TFormEdit::RunOperation(bool withProgress, Op
 }
 
 void TFormEdit::menuUndoClick() {
-    EditingCommand(false, [] { operations::Undo(); });
+    EditingCommand(false, [this] { editor_->Undo(); });
 }
 
 void TFormEdit::menuRedoClick() {
-    EditingCommand(false, [] { operations::Redo(); });
+    EditingCommand(false, [this] { editor_->Redo(); });
 }
 
 void TFormEdit::menuCutClick() {
-    EditingCommand(true, [] { operations::Cut(); });
+    EditingCommand(true, [this] { editor_->Cut(); });
 }
 
 void TFormEdit::menuCopyClick() {
-    EditingCommand(true, [] { operations::Copy(); });
+    EditingCommand(true, [this] { editor_->Copy(); });
 }
 
 void TFormEdit::menuPasteClick() {
-    EditingCommand(true, [] { operations::Paste(); });
+    EditingCommand(true, [this] { editor_->Paste(); });
 }
 
 void TFormEdit::menuDeleteClick() {
-    EditingCommand(false, [] { operations::Delete(); });
+    EditingCommand(false, [this] { editor_->Delete(); });
 }
 
 void TFormEdit::menuFadeInClick() {
-    EditingCommand(true, [] { operations::FadeIn(); });
+    EditingCommand(true, [this] { editor_->FadeIn(); });
 }
 
 void TFormEdit::menuFadeOutClick() {
-    EditingCommand(true, [] { operations::FadeOut(); });
+    EditingCommand(true, [this] { editor_->FadeOut(); });
 }
 
 void TFormEdit::menuNormalizeClick() {
-    EditingCommand(true, [] { operations::Normalize(); });
+    EditingCommand(true, [this] { editor_->Normalize(); });
 }
 
 void TFormEdit::menuAmplifyClick() {
     // The box is asked with the progress bar already shown; 100 runs nothing but still redraws.
-    EditingCommand(true, [] {
+    EditingCommand(true, [this] {
         const QString answer = platform::CurrentDialogs().InputBox(
-            operations::AmplifyCaption, operations::AmplifyPrompt(operations::ClippingLevel()),
+            operations::AmplifyCaption, operations::AmplifyPrompt(editor_->ClippingLevel()),
             operations::AmplifyDefault);
-        operations::Amplify(operations::ParseAmplifyPercent(answer));
+        editor_->Amplify(operations::ParseAmplifyPercent(answer));
     });
 }
 
 void TFormEdit::menuSilenceClick() {
-    if (Refused()) {
+    if (Refused() || !editor_) {
         return;
     }
     CommandSpan span(*this);
@@ -715,7 +724,7 @@ void TFormEdit::menuSilenceClick() {
     if (blocks == 0) {
         return; // no silence, no redraw
     }
-    RunOperation(true, [blocks] { operations::InsertSilence(blocks); });
+    RunOperation(true, [this, blocks] { editor_->InsertSilence(blocks); });
 }
 
 void TFormEdit::menuSelectAllClick() {
@@ -726,22 +735,22 @@ void TFormEdit::menuSelectAllClick() {
 }
 
 void TFormEdit::menuSaveAllClick() {
-    if (Refused()) {
+    if (Refused() || !editor_) {
         return;
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, false);
+    SaveFlow::Run(this, *editor_, false);
     Wave->Redraw();
 }
 
 void TFormEdit::menuSaveSelectionClick() {
-    if (Refused()) {
+    if (Refused() || !editor_) {
         return;
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, true);
+    SaveFlow::Run(this, *editor_, true);
     Wave->Redraw();
 }
 
@@ -791,10 +800,10 @@ void TFormEdit::SBtnPlayAllClick() {
 }
 
 void TFormEdit::SBtnPlaySelectionClick() {
-    if (Refused()) {
+    if (Refused() || !editor_) {
         return;
     }
-    const operations::Selection selection = CurrentSelection();
+    const operations::Selection selection = editor_->CurrentSelection();
     player_->PlaySelection(selection.CursorBlock, selection);
 }
 
@@ -831,7 +840,7 @@ void TFormEdit::WaveMouseAction(const editor::MouseAction& action) {
     if (action.PlayFrom && action.PlayAll) {
         player_->PlayAll(*action.PlayFrom);
     } else if (action.PlayFrom && action.PlaySelection) {
-        player_->PlaySelection(*action.PlayFrom, CurrentSelection());
+        player_->PlaySelection(*action.PlayFrom, action.selection);
     }
     if (action.UpdateStatus) {
         UpdateSelectionStatus();

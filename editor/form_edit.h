@@ -30,12 +30,16 @@ class WaveWidget;
 struct MouseAction;
 } // namespace editor
 namespace operations {
+class Editor;
 class SoundSource;
-}
+} // namespace operations
 namespace playback {
 class OutputDevice;
 class Player;
 } // namespace playback
+namespace record {
+class Recorder;
+}
 
 // The editor window: shown modally by the main window's Edit, it opens the stopped take as an
 // edit, plays it, runs the editing commands over it and discards it when it closes. Handlers
@@ -49,20 +53,23 @@ class Player;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    // Plays through `output`; the devices and ports must outlive the window.
+    // Plays through `output` and edits `recorder`'s take, one editor per opening; the devices,
+    // ports and the recorder must outlive the window.
     TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-              base::EventPump& events, QWidget* parent = nullptr);
+              base::EventPump& events, record::Recorder& recorder, QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
     void FormCreate();
-    // Each time the main window opens the editor: the take becomes level 0 of a new edit, the
-    // edit and clip files are created, the sound output opened.
+    // Each time the main window opens the editor: an editor over the take is made (level 0 of a
+    // new edit, its edit and clip files created) and the sound output opened. When the work
+    // files cannot be made the window says so and closes, leaving the take alone.
     void FormShow();
     // Layout and full redraw, as on a window resize; also the last step of every command.
     void FormResize();
-    // The window closes: playback stops, the output is released, the edit and clip files are
-    // deleted and the take discarded (an empty recording file). The main window then resumes.
+    // The window closes: playback stops, the output is released, the editor goes with its edit
+    // and clip files, and the take is discarded (an empty recording file). The main window then
+    // resumes.
     void FormClose();
     void TimerPlayTimer();
     void PlaceProgressBar();
@@ -96,10 +103,14 @@ class TFormEdit : public QDialog {
     void SBtnIncClick();
     void SBtnDecClick();
 
-    // An editing operation is running (operations' Running flag, not a copy of it).
+    // An editing operation is running (the editor's Running, not a copy of it).
     bool Busy() const;
     // The editor's player, to read its play state.
     const playback::Player& Playback() const { return *player_; }
+    // The editor of the current opening; none while the window is closed. Tests drive it
+    // through the non-const one.
+    const operations::Editor* Editing() const { return editor_.get(); }
+    operations::Editor* Editing() { return editor_.get(); }
 
     // Controls, named as in the window's layout.
     QMenuBar* Menu2 = nullptr;
@@ -195,8 +206,13 @@ class TFormEdit : public QDialog {
     void SBarPageStep(int action);
     void UpdateSelectionStatus();
 
+    record::Recorder& recorder_;
+    const base::FileSystem& fileSystem_;
+    base::EventPump& pump_;
+    // One per opening, made by FormShow and dropped by FormClose.
+    std::unique_ptr<operations::Editor> editor_;
+    // The player's sound: the opened editor's.
     std::unique_ptr<operations::SoundSource> sound_;
-    std::unique_ptr<base::EventPump> pump_;
     std::unique_ptr<playback::Player> player_;
     std::array<QLabel*, 4> statusPanels_{};
     int LastBarPosition = 0; // SBar position the timer acted on last

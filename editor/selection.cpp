@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/selection.h"
 
-#include "editor/wave_drawing.h"
-#include "operations/editing_state.h"
+#include "operations/sound_source.h"
 
 namespace editor {
 
 namespace {
 
-void EdgePixels(ViewState& v) {
-    v.SelStartX = WaveX(v, operations::state.SelStart);
-    v.SelEndX = WaveX(v, operations::state.SelEnd);
+void EdgePixels(ViewState& v, const operations::Selection& s) {
+    v.SelStartX = WaveX(v, s.SelStart);
+    v.SelEndX = WaveX(v, s.SelEnd);
 }
 
 // Within 2 pixels outside or 1 pixel inside an edge.
@@ -21,15 +20,16 @@ bool OnEdge(const ViewState& v, int x) {
 
 } // namespace
 
-MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
+MouseAction MouseDown(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x, int y,
                       const PlaybackFacts& playback) {
     MouseAction action;
-    operations::State& s = operations::state;
+    action.selection = shown.selection;
+    operations::Selection& s = action.selection;
     if (button != Qt::LeftButton || !InWaveArea(v, x, y)) {
         return action;
     }
     const int64_t b = BlockAt(v, x);
-    if (b < 1 || b > int64_t(s.FileBlocks)) {
+    if (b < 1 || b > int64_t(shown.sound.Blocks())) {
         return action; // after the end of the sound: not even DownX changes
     }
     const uint32_t block = uint32_t(b);
@@ -46,13 +46,14 @@ MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
             action.PlayFrom = block;
             action.PlaySelection = true;
         }
-        MarkSelectedColumns(v); // Play All lets the drag go on: the table must match the picture
+        // Play All lets the drag go on: the table must match the picture.
+        MarkSelectedColumns(v, {shown.sound, s});
         return action;
     }
     if (!HasSelection(s.SelStart, s.SelEnd)) {
         s.SelStart = s.SelEnd = block;
     }
-    EdgePixels(v);
+    EdgePixels(v, s);
     if (HasSelection(s.SelStart, s.SelEnd) && (x < v.SelStartX - 3 || x > v.SelEndX + 3)) {
         s.SelStart = s.SelEnd = block;
         action.RedrawWave = true;
@@ -61,18 +62,21 @@ MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
     v.ShapeSPoint.Left = x;
     v.ShapePPlay.Left = OverviewX(v, s.CursorBlock);
     action.Repaint = true;
-    MarkSelectedColumns(v);
+    MarkSelectedColumns(v, {shown.sound, s});
     return action;
 }
 
-MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
-                      int x, int y, const PlaybackFacts& playback) {
+MouseAction MouseMove(ViewState& v, const SoundShown& shown, Qt::MouseButtons buttons,
+                      Qt::KeyboardModifiers modifiers, int x, int y,
+                      const PlaybackFacts& playback) {
     MouseAction action;
-    operations::State& s = operations::state;
+    action.selection = shown.selection;
+    operations::Selection& s = action.selection;
+    const uint32_t fileBlocks = shown.sound.Blocks();
     if ((playback.Playing && !playback.PlayAllMode) || !InWaveArea(v, x, y)) {
         return action;
     }
-    EdgePixels(v);
+    EdgePixels(v, s);
     v.LastMoveX = x;
 
     // A drag needs the gesture's press: without it ColumnSelected does not mirror the picture.
@@ -85,11 +89,11 @@ MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifi
 
     action.pointer = Pointer::SizeWE;
     const uint32_t block = uint32_t(BlockAt(v, x)); // x lies in the wave area: at least 1
-    if (x > v.SelEndX && s.SelEnd <= s.FileBlocks) {
+    if (x > v.SelEndX && s.SelEnd <= fileBlocks) {
         s.SelEnd = block;
     }
-    if (s.SelEnd > s.FileBlocks) {
-        s.SelEnd = s.FileBlocks;
+    if (s.SelEnd > fileBlocks) {
+        s.SelEnd = fileBlocks;
     }
     if (x < v.SelStartX) {
         s.SelStart = block;
@@ -108,16 +112,17 @@ MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifi
     return action;
 }
 
-MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int /*y*/,
+MouseAction MouseUp(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x, int /*y*/,
                     const PlaybackFacts& playback) {
     MouseAction action;
-    operations::State& s = operations::state;
+    action.selection = shown.selection;
+    operations::Selection& s = action.selection;
     bool click = false;
     int64_t b = 0;
     if (button == Qt::LeftButton && v.Pressed) {
         v.Pressed = false;
         b = BlockAt(v, x);
-        click = v.DownX == v.LastMoveX && b >= 1 && b <= int64_t(s.FileBlocks);
+        click = v.DownX == v.LastMoveX && b >= 1 && b <= int64_t(shown.sound.Blocks());
     }
     if (click) {
         const uint32_t block = uint32_t(b);
@@ -153,22 +158,7 @@ MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int /*y*/,
     return action;
 }
 
-MouseAction SelectAll() {
-    MouseAction action;
-    operations::State& s = operations::state;
-    if (s.FileBlocks < 1) {
-        return action;
-    }
-    s.SelStart = 1;
-    s.SelEnd = s.FileBlocks;
-    action.RedrawWave = true;
-    action.Repaint = true;
-    action.UpdateStatus = true;
-    return action;
-}
-
-std::array<QString, 3> UpdateSelectionStatus() {
-    const operations::State& s = operations::state;
+std::array<QString, 3> UpdateSelectionStatus(const operations::Selection& s) {
     // The start is when the first selected block begins, the end when the last one ends.
     std::array<QString, 3> panels{
         "Start - " + FormatStatusTime(s.SelStart > 0 ? s.SelStart - 1 : 0), "End - ", "Length - "};

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "editor/view_state.h"
+#include "editor/wave_drawing.h"
+#include "operations/selection.h"
 
 #include <QString>
 #include <Qt>
@@ -10,9 +12,9 @@
 #include <cstdint>
 #include <optional>
 
-// Selection, cursor and mouse gestures in the wave area. The functions change
-// operations::state (SelStart, SelEnd, CursorBlock) and the view's gesture state, and return
-// what the window must do next; they never draw and never touch playback themselves.
+// Selection, cursor and mouse gestures in the wave area. The functions take the sound and the
+// selection shown, change the view's gesture state and return the new selection with what the
+// window must do next; they never draw and never touch playback themselves.
 // Coordinates are form coordinates, as for the view.
 namespace editor {
 
@@ -38,28 +40,27 @@ struct MouseAction {
     bool PlaySelection = false; // restart Play Selection (from PlayFrom)
     bool UpdateStatus = false;  // the status panels (UpdateSelectionStatus)
     Pointer pointer = Pointer::Unchanged;
+    // The selection and cursor after the gesture; the one shown when it changed nothing.
+    operations::Selection selection;
 };
 
 // A left press in the wave area, on a block of the sound, places the cursor there; it keeps the
 // selection when it lies inside it or at most 3 pixels outside an edge, else starts a new one at
 // the pressed block. During Play Selection it restarts playback at the pressed block instead.
-MouseAction MouseDown(ViewState& v, Qt::MouseButton button, int x, int y,
+MouseAction MouseDown(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x, int y,
                       const PlaybackFacts& playback);
 // Hover shows the double arrow over the 4-pixel hot zone of each edge; a drag with only the left
 // button held, after an accepted press, moves the edge nearer the pointer. Moves outside the wave
 // area, and all moves during Play Selection, are ignored.
-MouseAction MouseMove(ViewState& v, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
-                      int x, int y, const PlaybackFacts& playback);
+MouseAction MouseMove(ViewState& v, const SoundShown& shown, Qt::MouseButtons buttons,
+                      Qt::KeyboardModifiers modifiers, int x, int y, const PlaybackFacts& playback);
 // A left release is a click only after an accepted left press in the same gesture, with the
 // pointer back where it was pressed, on a block in 1..FileBlocks. Every release then puts the
 // cursor at SelStart and asks for a full redraw and the status panels.
-MouseAction MouseUp(ViewState& v, Qt::MouseButton button, int x, int y,
+MouseAction MouseUp(ViewState& v, const SoundShown& shown, Qt::MouseButton button, int x, int y,
                     const PlaybackFacts& playback);
 
-// Selects the whole sound; does nothing for an empty sound. CursorBlock stays.
-MouseAction SelectAll();
-
-// The texts of the status panels Start, End and Length for the current selection.
-std::array<QString, 3> UpdateSelectionStatus();
+// The texts of the status panels Start, End and Length for a selection.
+std::array<QString, 3> UpdateSelectionStatus(const operations::Selection& selection);
 
 } // namespace editor

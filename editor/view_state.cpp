@@ -6,8 +6,6 @@
 
 namespace editor {
 
-ViewState view;
-
 int Round(double value) {
     return static_cast<int>(std::nearbyint(value));
 }

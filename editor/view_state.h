@@ -82,9 +82,6 @@ struct ViewState {
     int SelEndX = 0;
 };
 
-// The editor's one view.
-extern ViewState view;
-
 uint32_t ZoomFactor(const ViewState& v);
 // W: the wave area's data columns are 1..W - 1; columns 0 and W are its frame.
 int WaveWidth(const ViewState& v);

@@ -3,14 +3,15 @@
 
 #include "gauges/strokes.h"
 #include "gauges/window_font.h"
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
+#include "operations/sound_source.h"
 
 #include <QPainter>
 
 #include <algorithm>
 
 namespace editor {
+
+using operations::SoundSource;
 
 namespace {
 
@@ -85,8 +86,8 @@ class Pixels {
     int height_;
 };
 
-bool ColumnIsSelected(uint64_t block) {
-    const operations::State& s = operations::state;
+bool ColumnIsSelected(const SoundShown& shown, uint64_t block) {
+    const operations::Selection& s = shown.selection;
     return HasSelection(s.SelStart, s.SelEnd) && s.SelStart <= block && block <= s.SelEnd;
 }
 
@@ -103,14 +104,15 @@ void LineRows(int y1, int y2, int& top, int& length) {
     length = y1 < y2 ? y2 - y1 : y1 - y2;
 }
 
-ColumnStroke StrokeFor(const ViewState& v, uint32_t block, bool selected) {
+ColumnStroke StrokeFor(const ViewState& v, const SoundSource& sound, uint32_t block,
+                       bool selected) {
     ColumnStroke s{(selected ? SelectedColumnBack : ColumnBack).rgb(),
                    (selected ? SelectedWavePen : WavePen).rgb(),
                    0,
                    0,
                    0,
                    0};
-    if (const std::optional<record::BlockPeaks> peaks = operations::LookupPeaks(block)) {
+    if (const std::optional<record::BlockPeaks> peaks = sound.Peaks(block)) {
         const double scale = v.VScale;
         LineRows(v.Ch1Centre - Round(peaks->maxL * scale), v.Ch1Centre - Round(peaks->minL * scale),
                  s.top1, s.length1);
@@ -155,13 +157,13 @@ struct Strokes {
     }
 };
 
-void DrawColumns(const ViewState& v, QImage& image, int n) {
+void DrawColumns(const ViewState& v, const SoundShown& shown, QImage& image, int n) {
     static Strokes st;
     st.Resize(size_t(n));
     int highest = v.WaveTop + 1, lowest = v.WaveBottom;
     for (int i = 0; i < n; ++i) {
         const uint32_t block = uint32_t(ColumnBlock(v, i + 1));
-        const ColumnStroke s = StrokeFor(v, block, ColumnIsSelected(block));
+        const ColumnStroke s = StrokeFor(v, shown.sound, block, ColumnIsSelected(shown, block));
         st.back[i] = s.back, st.pen[i] = s.pen;
         st.top1[i] = s.top1, st.length1[i] = s.length1;
         st.top2[i] = s.top2, st.length2[i] = s.length2;
@@ -208,8 +210,8 @@ void DrawColumns(const ViewState& v, QImage& image, int n) {
     }
 }
 
-void PlaceCursorMarkers(ViewState& v) {
-    const uint32_t cursor = operations::state.CursorBlock;
+void PlaceCursorMarkers(ViewState& v, const SoundShown& shown) {
+    const uint32_t cursor = shown.selection.CursorBlock;
     v.ShapePPlay.Left = OverviewX(v, cursor);
     const int x = WaveX(v, cursor);
     v.ShapeSPoint.Visible = v.WaveLeft < x && x < v.WaveRight;
@@ -248,8 +250,8 @@ void ClearTopBand(QPainter& p, const ViewState& v) {
     }
 }
 
-void DrawOverview(QPainter& p, const ViewState& v) {
-    const operations::State& s = operations::state;
+void DrawOverview(QPainter& p, const ViewState& v, const SoundShown& shown) {
+    const operations::Selection& s = shown.selection;
     const int left = v.OverviewLeft;
     const int top = v.OverviewTop;
     const int bottom = v.OverviewBottom;
@@ -260,7 +262,7 @@ void DrawOverview(QPainter& p, const ViewState& v) {
 
     const double scale = v.OverviewScale;
     const int m = Round((bottom - top) / 2.0) + top;
-    const int length = Round(double(s.FileBlocks) * scale);
+    const int length = Round(double(shown.sound.Blocks()) * scale);
     for (int i = -3; i <= 3; ++i) {
         HLine(p, left, left + length, m + i, LengthBarColour);
     }
@@ -317,7 +319,7 @@ void DrawTimeRuler(ViewState& v) {
     }
 }
 
-void DrawWave(ViewState& v) {
+void DrawWave(ViewState& v, const SoundShown& sound) {
     if (!v.WaveBitmap.isNull()) {
         v.WaveBitmap.fill(FormColour);
         Pixels px(v.WaveBitmap);
@@ -330,36 +332,37 @@ void DrawWave(ViewState& v) {
 
         // Columns up to the end of the sound; the rest of the area stays empty.
         const uint64_t zoom = ZoomFactor(v);
-        const uint64_t fileBlocks = operations::state.FileBlocks;
+        const uint64_t fileBlocks = sound.sound.Blocks();
         const uint64_t shown =
             fileBlocks < v.ScrollBlock + zoom ? 0 : (fileBlocks - v.ScrollBlock) / zoom;
-        DrawColumns(v, v.WaveBitmap, int(std::min<uint64_t>(shown, std::max(WaveWidth(v) - 1, 0))));
+        DrawColumns(v, sound, v.WaveBitmap,
+                    int(std::min<uint64_t>(shown, std::max(WaveWidth(v) - 1, 0))));
     }
-    PlaceCursorMarkers(v);
+    PlaceCursorMarkers(v, sound);
 }
 
-void MarkSelectedColumns(ViewState& v) {
+void MarkSelectedColumns(ViewState& v, const SoundShown& shown) {
     std::fill(v.ColumnSelected.begin(), v.ColumnSelected.end(), 0);
     const int columns = std::min<int>(WaveWidth(v), int(v.ColumnSelected.size()));
     for (int h = 1; h < columns; ++h) {
-        v.ColumnSelected[h] = ColumnIsSelected(ColumnBlock(v, h)) ? 1 : 0;
+        v.ColumnSelected[h] = ColumnIsSelected(shown, ColumnBlock(v, h)) ? 1 : 0;
     }
 }
 
-void RedrawChangedColumns(ViewState& v) {
+void RedrawChangedColumns(ViewState& v, const SoundShown& shown) {
     if (v.WaveBitmap.isNull()) {
         return;
     }
     Pixels px(v.WaveBitmap);
-    const uint32_t fileBlocks = operations::state.FileBlocks;
+    const uint32_t fileBlocks = shown.sound.Blocks();
     const int columns = std::min<int>(WaveWidth(v), int(v.ColumnSelected.size()));
     for (int h = 1; h < columns; ++h) {
         const uint64_t block = ColumnBlock(v, h);
-        const bool selected = ColumnIsSelected(block);
+        const bool selected = ColumnIsSelected(shown, block);
         if (selected != bool(v.ColumnSelected[h])) {
             v.ColumnSelected[h] = selected ? 1 : 0;
             if (block <= fileBlocks) {
-                DrawColumn(v, px, h, StrokeFor(v, uint32_t(block), selected));
+                DrawColumn(v, px, h, StrokeFor(v, shown.sound, uint32_t(block), selected));
             }
         }
     }
@@ -394,13 +397,13 @@ void PaintMarkers(QPainter& p, const ViewState& v) {
     }
 }
 
-void PaintForm(QPainter& p, const ViewState& v) {
+void PaintForm(QPainter& p, const ViewState& v, const SoundShown& shown) {
     ClearTopBand(p, v);
     if (v.ViewTop > v.OverviewBottom) {
         p.fillRect(QRect(0, v.OverviewBottom, v.ClientWidth, v.ViewTop - v.OverviewBottom),
                    FormColour);
     }
-    DrawOverview(p, v);
+    DrawOverview(p, v, shown);
     DrawOverviewRuler(p, v);
     p.drawImage(QPoint(0, v.ViewTop), v.WaveBitmap);
     PaintMarkers(p, v);

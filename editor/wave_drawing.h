@@ -2,6 +2,7 @@
 #pragma once
 
 #include "editor/view_state.h"
+#include "operations/selection.h"
 
 #include <QColor>
 #include <QString>
@@ -9,13 +10,22 @@
 #include <vector>
 
 class QPainter;
+namespace operations {
+class SoundSource;
+}
 
 // Drawing of the waveform view from the block peaks of the current edit list (never from
 // samples): the overview bar and its ruler on the form, the wave area and its ruler in
 // WaveBitmap, and the three markers. Lines follow pen-and-brush canvas rules: a line leaves out
 // its end point, a rectangle its right column and bottom row; nothing is antialiased except text.
-// The selection, FileBlocks and CursorBlock are read from operations::state.
+// The sound, its selection and its cursor come in as a SoundShown.
 namespace editor {
+
+// What the view draws: the edited sound (its length and block peaks) and the user's marks in it.
+struct SoundShown {
+    const operations::SoundSource& sound;
+    operations::Selection selection;
+};
 
 inline const QColor FormColour{224, 224, 224};
 inline const QColor LengthBarColour{0, 0, 100};
@@ -45,18 +55,18 @@ std::vector<RulerLabel> TimeRulerLabels(const ViewState& v);
 
 // Form canvas.
 void ClearTopBand(QPainter& painter, const ViewState& v);
-void DrawOverview(QPainter& painter, const ViewState& v);
+void DrawOverview(QPainter& painter, const ViewState& v, const SoundShown& shown);
 void DrawOverviewRuler(QPainter& painter, const ViewState& v);
 
 // Redraws all of WaveBitmap (background, frame, ruler, every column up to the end of the sound)
 // and places ShapePPlay and ShapeSPoint at the cursor.
-void DrawWave(ViewState& v);
+void DrawWave(ViewState& v, const SoundShown& shown);
 void DrawTimeRuler(ViewState& v);
 // During a drag: redraws only the columns whose selected state differs from ColumnSelected and
 // records their new state.
-void RedrawChangedColumns(ViewState& v);
+void RedrawChangedColumns(ViewState& v, const SoundShown& shown);
 // Fills ColumnSelected from the selection, so that it matches what DrawWave drew.
-void MarkSelectedColumns(ViewState& v);
+void MarkSelectedColumns(ViewState& v, const SoundShown& shown);
 
 // The play markers on a timer tick: stopped hides ShapeSPlay; playing puts ShapePPlay and
 // ShapeSPlay at playBlock, ShapeSPlay shown only inside the wave area.
@@ -64,7 +74,7 @@ void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock);
 
 // The whole form picture: top band, overview and its ruler, WaveBitmap at (0, ViewTop), markers.
 // A plain repaint; it does not redraw WaveBitmap.
-void PaintForm(QPainter& painter, const ViewState& v);
+void PaintForm(QPainter& painter, const ViewState& v, const SoundShown& shown);
 void PaintMarkers(QPainter& painter, const ViewState& v);
 
 } // namespace editor

@@ -2,12 +2,27 @@
 #include "editor/wave_widget.h"
 
 #include "editor/wave_drawing.h"
-#include "operations/editing_state.h"
+#include "operations/editor.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace editor {
+
+namespace {
+
+// What the widget shows between two openings: nothing.
+class NoSound final : public operations::SoundSource {
+  public:
+    uint32_t Blocks() const override { return 0; }
+    size_t ReadPosition(uint32_t, void*) const override { return 0; }
+    operations::PositionsRead ReadPositions(uint32_t, uint32_t, void*) const override { return {}; }
+    std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
+};
+
+const NoSound noSound;
+
+} // namespace
 
 WaveWidget::WaveWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true); // hovering over a selection edge changes the pointer
@@ -27,54 +42,75 @@ PlaybackFacts WaveWidget::Facts() const {
     return facts_ ? facts_() : PlaybackFacts{};
 }
 
-void WaveWidget::ResetForOpening() {
-    view.ScrollBlock = 0;
-    view.Pressed = false;
+SoundShown WaveWidget::Shown() const {
+    if (!editor_) {
+        return {noSound, operations::Selection{}};
+    }
+    return {*editor_, editor_->CurrentSelection()};
+}
+
+void WaveWidget::ResetForOpening(operations::Editor& editor) {
+    editor_ = &editor;
+    view_.ScrollBlock = 0;
+    view_.Pressed = false;
     LayoutAndRedraw();
 }
 
+void WaveWidget::Close() {
+    editor_ = nullptr;
+    view_.Pressed = false;
+}
+
 void WaveWidget::LayoutAndRedraw() {
-    LayoutView(view, width(), toolbarHeight_, height(), operations::state.FileBlocks);
+    LayoutView(view_, width(), toolbarHeight_, height(), Shown().sound.Blocks());
     Redraw();
 }
 
 void WaveWidget::Redraw() {
-    DrawWave(view);
+    DrawWave(view_, Shown());
     update();
 }
 
 void WaveWidget::ScrollToBar(int position) {
-    editor::ScrollToBar(view, position, operations::state.FileBlocks);
+    editor::ScrollToBar(view_, position, Shown().sound.Blocks());
     Redraw();
 }
 
 bool WaveWidget::ZoomIn() {
-    const bool changed = editor::ZoomIn(view);
+    const bool changed = editor::ZoomIn(view_);
     Redraw();
     return changed;
 }
 
 bool WaveWidget::ZoomOut() {
-    const bool changed = editor::ZoomOut(view, operations::state.FileBlocks);
+    const bool changed = editor::ZoomOut(view_, Shown().sound.Blocks());
     Redraw();
     return changed;
 }
 
 void WaveWidget::SelectAll() {
-    Apply(editor::SelectAll());
+    MouseAction action;
+    if (editor_ && editor_->Blocks() >= 1) {
+        editor_->SelectAll();
+        action.RedrawWave = true;
+        action.Repaint = true;
+        action.UpdateStatus = true;
+    }
+    action.selection = Shown().selection;
+    Apply(action);
 }
 
 void WaveWidget::ShowPlayPosition(bool playing, uint32_t playBlock) {
-    editor::ShowPlayPosition(view, playing, playBlock);
+    editor::ShowPlayPosition(view_, playing, playBlock);
     update();
 }
 
 void WaveWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PaintForm(painter, view);
+    PaintForm(painter, view_, Shown());
     // Below the bitmap when the widget is taller than the view (before the first layout).
-    if (height() > view.ViewTop + view.WaveBitmap.height()) {
-        const int top = view.ViewTop + view.WaveBitmap.height();
+    if (height() > view_.ViewTop + view_.WaveBitmap.height()) {
+        const int top = view_.ViewTop + view_.WaveBitmap.height();
         painter.fillRect(QRect(0, top, width(), height() - top), FormColour);
     }
 }
@@ -85,31 +121,34 @@ void WaveWidget::resizeEvent(QResizeEvent*) {
 
 void WaveWidget::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    Apply(MouseDown(view, event->button(), at.x(), at.y(), Facts()));
+    Apply(MouseDown(view_, Shown(), event->button(), at.x(), at.y(), Facts()));
 }
 
 // Each move returns to the event loop, so timers run between the moves of a drag without the
 // handler having to let pending messages run itself.
 void WaveWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    Apply(MouseMove(view, event->buttons(), event->modifiers(), at.x(), at.y(), Facts()));
+    Apply(MouseMove(view_, Shown(), event->buttons(), event->modifiers(), at.x(), at.y(), Facts()));
 }
 
 void WaveWidget::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    Apply(MouseUp(view, event->button(), at.x(), at.y(), Facts()));
+    Apply(MouseUp(view_, Shown(), event->button(), at.x(), at.y(), Facts()));
 }
 
 void WaveWidget::Apply(const MouseAction& action) {
+    if (editor_) {
+        editor_->Select(action.selection);
+    }
     if (action.pointer == Pointer::SizeWE) {
         setCursor(Qt::SizeHorCursor);
     } else if (action.pointer == Pointer::Default) {
         unsetCursor();
     }
     if (action.RedrawWave) {
-        DrawWave(view);
+        DrawWave(view_, Shown());
     } else if (action.RedrawColumns) {
-        RedrawChangedColumns(view);
+        RedrawChangedColumns(view_, Shown());
     }
     if (action.RedrawWave || action.RedrawColumns || action.Repaint) {
         update();

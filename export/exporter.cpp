@@ -3,14 +3,25 @@
 
 #include "base/flag_scope.h"
 #include "export/save_flow.h"
-#include "operations/undo_history.h"
 #include "record/errors.h"
 
 #include <QFileInfo>
 
-#include <optional>
-
 namespace exporting {
+
+namespace {
+// Holds the sound still for the export, however it ends.
+class HeldSound {
+  public:
+    explicit HeldSound(const operations::SoundSource& sound) : sound_(sound) { sound_.HoldStill(); }
+    ~HeldSound() { sound_.ReleaseHold(); }
+    HeldSound(const HeldSound&) = delete;
+    HeldSound& operator=(const HeldSound&) = delete;
+
+  private:
+    const operations::SoundSource& sound_;
+};
+} // namespace
 
 float ExportPercent(uint64_t done, uint64_t total) {
     return total == 0 ? 100.0f : float(double(done) * 100.0 / double(total));
@@ -38,15 +49,9 @@ Outcome Exporter::Export(const QString& target, const app::Settings& settings, u
         throw record::UserError("An export is already running.");
     }
     // The exporters let pending messages run after every block; over the editor's sound,
-    // holding the operations' scope makes Cut, Paste, the effects, Undo and Redo refuse until
-    // the export is over. A recorded take read on its own has no editing to hold off.
-    std::optional<operations::OperationScope> editing;
-    if (dynamic_cast<const operations::CurrentLevelSource*>(&sound_)) {
-        editing.emplace();
-        if (!editing->started()) {
-            throw record::UserError("An editing operation is running.");
-        }
-    }
+    // holding it makes Cut, Paste, the effects, Undo and Redo refuse until the export is over.
+    // A recorded take read on its own has no editing to hold off.
+    const HeldSound held(sound_);
     Prepare(target);
     const base::FlagScope scope(exporting_); // cleared however the export ends
     return ExportsWav(settings) ? ExportWav(target, settings, first, last)

@@ -1,22 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "operations/clipboard.h"
-
-#include "operations/editing_state.h"
-#include "operations/operation_steps.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 
 #include <algorithm>
 
 namespace operations {
 
-namespace {
-
-void CopySelection() {
+void Editor::CopySelection() {
     if (!HasSelection()) {
         return;
     }
-    const uint32_t a = state.SelStart;
-    const uint32_t b = state.SelEnd;
+    const uint32_t a = selection_.SelStart;
+    const uint32_t b = selection_.SelEnd;
     unsigned char* buffer = RunBuffer();
     try {
         uint32_t written = 0;
@@ -24,64 +18,62 @@ void CopySelection() {
             // A selection lies inside the sound, so every position has a segment.
             const uint32_t run =
                 std::max(1u, ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer).positions);
-            state.ClipStream.WriteBlocks(written + 1, buffer, run);
+            state_.ClipStream.WriteBlocks(written + 1, buffer, run);
             for (uint32_t i = 0; i < run; ++i) {
                 ReportProgress(p + i - a, b - a);
             }
             written += run;
             p += run;
         }
-        state.ClipBlocks = written;
+        state_.ClipBlocks = written;
     } catch (...) {
         // The clip's first blocks are already overwritten: what is left is no longer the clip.
-        state.ClipBlocks = 0;
+        state_.ClipBlocks = 0;
         throw;
     }
 }
 
-void DeleteSelection() {
+void Editor::DeleteSelection() {
     if (!HasSelection()) {
         return;
     }
-    const uint32_t a = state.SelStart;
+    const uint32_t a = selection_.SelStart;
     Level built;
-    if (!BuildDeletion(CurrentLevel(), a, state.SelEnd, built)) {
+    if (!BuildDeletion(CurrentList(), a, selection_.SelEnd, built)) {
         ThrowTooManySegments();
     }
-    state.CursorBlock = a;
+    selection_.CursorBlock = a;
     PushLevel(built, 1, 1);
 }
 
-} // namespace
-
-void Copy() {
-    OperationScope scope;
+void Editor::Copy() {
+    OperationScope scope(running_);
     if (scope.started()) {
         CopySelection();
     }
 }
 
-void Delete() {
-    OperationScope scope;
+void Editor::Delete() {
+    OperationScope scope(running_);
     if (scope.started()) {
         DeleteSelection();
     }
 }
 
-void Cut() {
-    OperationScope scope;
+void Editor::Cut() {
+    OperationScope scope(running_);
     if (scope.started()) {
         CopySelection();
         DeleteSelection();
     }
 }
 
-void Paste() {
-    OperationScope scope;
+void Editor::Paste() {
+    OperationScope scope(running_);
     if (!scope.started()) {
         return;
     }
-    const uint32_t m = state.ClipBlocks;
+    const uint32_t m = state_.ClipBlocks;
     Level built;
     uint32_t runStart = 0;
     const uint32_t x = PrepareInsertion(m, built, runStart);
@@ -89,13 +81,13 @@ void Paste() {
     for (uint32_t t = x + 1; t <= x + m;) {
         // The clip holds blocks as the edit list played them; they are appended unchanged.
         const uint32_t run = std::min(RunBlocks, x + m - t + 1);
-        state.ClipStream.ReadBlocks(t - x, buffer, run);
+        state_.ClipStream.ReadBlocks(t - x, buffer, run);
         for (uint32_t i = 0; i < run; ++i) {
             SplitChannels(buffer + size_t(i) * record::BlockBytes);
             ComputeBlockPeaks();
             StoreEditPeaks(t + i);
         }
-        state.EditStream.WriteBlocks(t, buffer, run);
+        state_.EditStream.WriteBlocks(t, buffer, run);
         for (uint32_t i = 0; i < run; ++i) {
             ReportProgress(t + i - x, m);
         }

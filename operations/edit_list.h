@@ -8,7 +8,7 @@
 // The edit list: the edited sound as an ordered run of segments over two source files, the
 // recording file (read only while editing) and the edit file (append only). Positions and
 // lengths count blocks; positions are 1-based. The functions here only compute lists; the undo
-// history (undo_history.h) decides which list is current.
+// history (operations::Editor, editor.h) decides which list is current.
 namespace operations {
 
 constexpr int MaxUndoLevel = 50; // levels 0..50: fifty undoable operations

@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "operations/effects.h"
-
-#include "operations/editing_state.h"
-#include "operations/operation_steps.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,8 +12,6 @@ namespace operations {
 
 namespace {
 
-enum class Effect { FadeIn, FadeOut, Amplify, Normalize };
-
 // Rounds to nearest, halves to even (the default rounding mode), then limits to full scale: a
 // result past it that kept only its low bits would jump to the opposite sign, a loud crack.
 int16_t Scale(int16_t sample, double factor) {
@@ -25,10 +19,12 @@ int16_t Scale(int16_t sample, double factor) {
     return int16_t(std::clamp<long long>(v, INT16_MIN, INT16_MAX));
 }
 
-// Runs one block from state.ReadBuffer into state.BlockBuffer, BlockLeft and BlockRight.
-void ProcessBlock(Effect effect) {
-    const unsigned char* in = state.ReadBuffer.data();
-    unsigned char* out = state.BlockBuffer.data();
+} // namespace
+
+// Runs one block from state_.ReadBuffer into state_.BlockBuffer, BlockLeft and BlockRight.
+void Editor::ProcessBlock(Effect effect) {
+    const unsigned char* in = state_.ReadBuffer.data();
+    unsigned char* out = state_.BlockBuffer.data();
     for (int j = 0; j < record::BlockFrames; ++j) {
         int16_t l, r;
         std::memcpy(&l, in + 4 * j, 2);
@@ -36,96 +32,95 @@ void ProcessBlock(Effect effect) {
         double factor = 1.0;
         switch (effect) {
         case Effect::Amplify:
-            factor = state.AmplifyFactor;
+            factor = state_.AmplifyFactor;
             break;
         case Effect::Normalize:
-            factor = state.NormalizeFactor;
+            factor = state_.NormalizeFactor;
             break;
         case Effect::FadeIn:
-            state.FadeGain += state.FadeStep;
-            factor = state.FadeGain;
+            state_.FadeGain += state_.FadeStep;
+            factor = state_.FadeGain;
             break;
         case Effect::FadeOut:
-            state.FadeGain -= state.FadeStep;
-            factor = state.FadeGain;
+            state_.FadeGain -= state_.FadeStep;
+            factor = state_.FadeGain;
             break;
         }
-        state.BlockLeft[j] = Scale(l, factor);
-        state.BlockRight[j] = Scale(r, factor);
-        std::memcpy(out + 4 * j, &state.BlockLeft[j], 2);
-        std::memcpy(out + 4 * j + 2, &state.BlockRight[j], 2);
+        state_.BlockLeft[j] = Scale(l, factor);
+        state_.BlockRight[j] = Scale(r, factor);
+        std::memcpy(out + 4 * j, &state_.BlockLeft[j], 2);
+        std::memcpy(out + 4 * j + 2, &state_.BlockRight[j], 2);
     }
 }
 
-void RunEffect(Effect effect) {
-    OperationScope scope;
+void Editor::RunEffect(Effect effect) {
+    OperationScope scope(running_);
     if (!scope.started() || !HasSelection()) {
         return;
     }
-    const uint32_t a = state.SelStart;
-    const uint32_t b = state.SelEnd;
-    const uint32_t x = state.EditStream.Blocks();
+    const uint32_t a = selection_.SelStart;
+    const uint32_t b = selection_.SelEnd;
+    const uint32_t x = state_.EditStream.Blocks();
     Level built;
-    if (!BuildReplacement(CurrentLevel(), a, b, x + 1, built)) {
+    if (!BuildReplacement(CurrentList(), a, b, x + 1, built)) {
         ThrowTooManySegments();
     }
     GrowEditPeaks((b - a + 1) + x + 2);
     if (effect == Effect::Normalize) {
-        SelectionNormalizeFactor();
+        state_.NormalizeFactor = SelectionNormalizeFactor();
     }
     for (uint32_t p = a; p <= b; ++p) {
         const uint32_t t = x + (p - a) + 1;
-        ReadPosition(p, state.ReadBuffer.data());
+        ReadPosition(p, state_.ReadBuffer.data());
         ProcessBlock(effect);
         ComputeBlockPeaks();
         StoreEditPeaks(t);
-        state.EditStream.WriteBlock(t, state.BlockBuffer.data());
+        state_.EditStream.WriteBlock(t, state_.BlockBuffer.data());
         ReportProgress(p - a, b - a);
     }
     PushLevel(built, a, b);
 }
 
-void StartFade(double gain) {
-    state.FadeStep = 1.0 / ((double(state.SelEnd) - state.SelStart + 1) * record::BlockFrames);
-    state.FadeGain = gain;
+void Editor::StartFade(double gain) {
+    state_.FadeStep =
+        1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * record::BlockFrames);
+    state_.FadeGain = gain;
 }
 
-} // namespace
-
-void FadeIn() {
-    if (state.Running) {
+void Editor::FadeIn() {
+    if (running_) {
         return;
     }
     StartFade(0.0);
     RunEffect(Effect::FadeIn);
 }
 
-void FadeOut() {
-    if (state.Running) {
+void Editor::FadeOut() {
+    if (running_) {
         return;
     }
     StartFade(1.0);
     RunEffect(Effect::FadeOut);
 }
 
-void Amplify(int percent) {
-    if (state.Running) {
+void Editor::Amplify(int percent) {
+    if (running_) {
         return;
     }
-    state.AmplifyFactor = percent / 100.0;
+    state_.AmplifyFactor = percent / 100.0;
     if (percent != 100) {
         RunEffect(Effect::Amplify);
     }
 }
 
-void Normalize() {
+void Editor::Normalize() {
     RunEffect(Effect::Normalize);
 }
 
-float SelectionNormalizeFactor() {
+float Editor::SelectionNormalizeFactor() const {
     int maxL = -32767, maxR = -32768, minL = 32767, minR = 32767;
-    for (uint64_t p = state.SelStart; p <= state.SelEnd; ++p) {
-        const std::optional<record::BlockPeaks> peaks = LookupPeaks(uint32_t(p));
+    for (uint64_t p = selection_.SelStart; p <= selection_.SelEnd; ++p) {
+        const std::optional<record::BlockPeaks> peaks = Peaks(uint32_t(p));
         if (!peaks) {
             continue;
         }
@@ -146,11 +141,10 @@ float SelectionNormalizeFactor() {
     if (peak == 0) {
         peak = 1;
     }
-    state.NormalizeFactor = 32767.0f / peak;
-    return state.NormalizeFactor;
+    return 32767.0f / peak;
 }
 
-int ClippingLevel() {
+int Editor::ClippingLevel() const {
     return int(std::llrint(double(SelectionNormalizeFactor()) * 100.0));
 }
 

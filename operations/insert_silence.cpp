@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "operations/insert_silence.h"
-
-#include "operations/editing_state.h"
-#include "operations/operation_steps.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 
 namespace operations {
 
-void InsertSilence(int32_t blocks) {
-    OperationScope scope;
+void Editor::InsertSilence(int32_t blocks) {
+    OperationScope scope(running_);
     if (!scope.started() || blocks <= 0) {
         return;
     }
@@ -16,13 +12,13 @@ void InsertSilence(int32_t blocks) {
     Level built;
     uint32_t runStart = 0;
     const uint32_t x = PrepareInsertion(m, built, runStart);
-    state.BlockBuffer.fill(0);
-    state.BlockLeft.fill(0);
-    state.BlockRight.fill(0);
+    state_.BlockBuffer.fill(0);
+    state_.BlockLeft.fill(0);
+    state_.BlockRight.fill(0);
     ComputeBlockPeaks();
     for (uint32_t t = x + 1; t <= x + m; ++t) {
         StoreEditPeaks(t);
-        state.EditStream.WriteBlock(t, state.BlockBuffer.data());
+        state_.EditStream.WriteBlock(t, state_.BlockBuffer.data());
         ReportProgress(t - x, m);
     }
     PushLevel(built, runStart, runStart + m - 1);

@@ -35,15 +35,14 @@ class SoundSource {
     virtual PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
     // The block peaks of the block at `position`, or nullopt for a position in no segment.
     virtual std::optional<record::BlockPeaks> Peaks(uint32_t position) const = 0;
-};
 
-// The current undo level of the editing state, while that state is still process-wide.
-class CurrentLevelSource final : public SoundSource {
-  public:
-    uint32_t Blocks() const override;
-    size_t ReadPosition(uint32_t position, void* buf) const override;
-    PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
+    // A reader that lets pending messages run between its reads (an export) holds the sound
+    // still from HoldStill to ReleaseHold, so that no edit changes it in the middle. Over a
+    // sound that cannot change both do nothing; over an editor's sound HoldStill throws
+    // record::UserError while an editing operation runs, and the editing commands do nothing
+    // while the sound is held.
+    virtual void HoldStill() const {}
+    virtual void ReleaseHold() const {}
 };
 
 } // namespace operations

@@ -36,9 +36,6 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// See ActiveRecorder: the one stopgap pointer to a recorder, gone once every caller has one.
-Recorder* activeRecorder = nullptr;
-
 } // namespace
 
 RecorderFailure::RecorderFailure(std::vector<Box> boxes)
@@ -402,23 +399,11 @@ Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig co
     AllocateBuffers();
     state.RecordingFilePath = std::move(config.recordingFilePath);
     DecodeRecordingMode(config.modeIndex);
-    activeRecorder = this;
 }
 
 Recorder::~Recorder() {
     Step closing; // the program or the test is done with the recorder: nothing is told
     CloseDeviceIn(closing);
-    if (activeRecorder == this) {
-        activeRecorder = nullptr;
-    }
-}
-
-Recorder& ActiveRecorder() {
-    if (!activeRecorder) {
-        std::fprintf(stderr, "No recorder has been built.\n");
-        std::abort();
-    }
-    return *activeRecorder;
 }
 
 void Recorder::CreateRecordingFile() {

@@ -325,9 +325,4 @@ class Recorder {
     bool inDeviceCall_ = false;
 };
 
-// Temporary, until the editor and the recovery are handed their recorder: the Recorder built
-// last and still alive (the main window's in the program). Only those two callers use it; a
-// test builds its own Recorder before it opens either. Aborts when there is none.
-Recorder& ActiveRecorder();
-
 } // namespace record

@@ -2,7 +2,6 @@
 #include "recovery/found_recording.h"
 
 #include "base/flag_scope.h"
-#include "operations/undo_history.h"
 #include "record/peak_file.h"
 #include "record/raw_file.h"
 
@@ -146,8 +145,7 @@ std::optional<QString> Recovery::Load() {
         }
     }
 
-    const record::RawFile& adopted = take_.AdoptTake(std::move(file), blocks);
-    operations::StartEditing(adopted, peaks, blocks, blocks, false);
+    take_.AdoptTake(std::move(file), blocks);
     loadedBlocks_ = blocks;
     active_ = true;
     if (blocks < foundBlocks_) {

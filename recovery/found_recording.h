@@ -47,8 +47,8 @@ class Recovery {
     bool ShouldOffer();
 
     // Opens the recovery file read-only and, only once that succeeded, makes it the take in
-    // place of the current one (TakeHolder::AdoptTake) and lays it out as level 0 of the edit
-    // list (one segment, blocks 1..LoadedBlocks). Its peaks come from the peak file when that
+    // place of the current one (TakeHolder::AdoptTake), in file order, LoadedBlocks long; the
+    // editor opened after the load edits it. Its peaks come from the peak file when that
     // belongs to this file (PeakFileBelongsTo) and is valid for its length; otherwise they are
     // computed block by block, with ProgressPercent and the event pump after every block, and
     // the peak file is written anew and marked as belonging to it. Does nothing while a load

@@ -8,20 +8,20 @@
 namespace recovery {
 
 bool RecorderTakeHolder::ContinuousModeChosen() const {
-    return record::ActiveRecorder().View().ChosenModeIndex == 0;
+    return recorder_.View().ChosenModeIndex == 0;
 }
 
 record::PeakTableRefs RecorderTakeHolder::TakePeaks() {
-    return record::ActiveRecorder().RecordingPeaks();
+    return recorder_.RecordingPeaks();
 }
 
 const record::RawFile& RecorderTakeHolder::AdoptTake(record::RawFile&& file, uint32_t blocks) {
-    record::ActiveRecorder().AdoptRecording(std::move(file), blocks);
-    return record::ActiveRecorder().TakeFile();
+    recorder_.AdoptRecording(std::move(file), blocks);
+    return recorder_.TakeFile();
 }
 
 void RecorderTakeHolder::DiscardTake() {
-    record::ActiveRecorder().DiscardRecording();
+    recorder_.DiscardRecording();
 }
 
 } // namespace recovery

@@ -8,6 +8,10 @@
 
 // What the found-recording load needs of whoever holds the take: the mode chosen, the take's
 // peak tables to fill, adopting a file as the take and letting it go again.
+namespace record {
+class Recorder;
+}
+
 namespace recovery {
 
 class TakeHolder {
@@ -24,14 +28,18 @@ class TakeHolder {
     virtual void DiscardTake() = 0;
 };
 
-// The holder today: the recorder's process-wide state, through record::'s functions.
-// AllocateBuffers must have run before the peak tables are asked for.
+// The holder in the program: the recorder whose take the editor edits. Its buffers must have
+// been allocated before the peak tables are asked for.
 class RecorderTakeHolder final : public TakeHolder {
   public:
+    explicit RecorderTakeHolder(record::Recorder& recorder) : recorder_(recorder) {}
     bool ContinuousModeChosen() const override;
     record::PeakTableRefs TakePeaks() override;
     const record::RawFile& AdoptTake(record::RawFile&& file, uint32_t blocks) override;
     void DiscardTake() override;
+
+  private:
+    record::Recorder& recorder_;
 };
 
 } // namespace recovery

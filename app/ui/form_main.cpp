@@ -373,7 +373,7 @@ void TFormMain::BtnEditClick() {
     const bool ticking = driver_->Ticking();
     driver_->StopTimers();
     hide();
-    ShowModal<TFormEdit>(output_, fileSystem_, events_);
+    ShowModal<TFormEdit>(output_, fileSystem_, events_, *recorder_);
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();

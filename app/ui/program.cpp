@@ -85,7 +85,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         // Creation order matters: the main window's start-up loads the settings and opens the
         // device before the other windows exist.
         TFormMain formMain(executablePath, recorderPorts, output, fileSystem, events);
-        TFormEdit formEdit(output, fileSystem, events);
+        TFormEdit formEdit(output, fileSystem, events, formMain.Recorder());
         TFormSaveSettings formSaveSettings;
         TFormProgress formProgress(encoders, fileSystem, events);
         TFormAbout formAbout;

@@ -7,8 +7,7 @@
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
-#include "operations/editing_state.h"
-#include "operations/sound_source.h"
+#include "operations/editor.h"
 #include "platform/services/dialogs.h"
 #include "record/errors.h"
 
@@ -94,23 +93,22 @@ bool Exporting() {
     return false;
 }
 
-bool Run(QWidget* owner, bool selectionOnly) {
+bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly) {
     if (Exporting()) {
         return false;
     }
-    const operations::State& edit = operations::state;
-    exporting::ExportRange range = exporting::SaveAllRange(edit.FileBlocks);
+    const operations::Selection& marked = editor.CurrentSelection();
+    exporting::ExportRange range = exporting::SaveAllRange(editor.Blocks());
     if (selectionOnly) {
         const auto selection =
-            exporting::SaveSelectionRange(edit.SelStart, edit.SelEnd, edit.FileBlocks);
+            exporting::SaveSelectionRange(marked.SelStart, marked.SelEnd, editor.Blocks());
         if (!selection) {
             platform::CurrentDialogs().ShowMessage(exporting::PleaseSelectWaveformText);
             return false;
         }
         range = *selection;
     }
-    const operations::CurrentLevelSource sound;
-    return Save(owner, sound, range);
+    return Save(owner, editor, range);
 }
 
 bool SaveRecordedTake(QWidget* owner, record::Recorder& recorder) {

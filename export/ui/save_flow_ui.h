@@ -2,6 +2,9 @@
 #pragma once
 
 class QWidget;
+namespace operations {
+class Editor;
+}
 namespace record {
 class Recorder;
 }
@@ -14,11 +17,11 @@ class Recorder;
 // export shows nothing.
 namespace SaveFlow {
 
-// The editor's Save All As (selectionOnly false: positions 1..FileBlocks) and Save Selection As
-// (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when nothing is
-// selected). The editor stops playback before the call and redraws its wave after it. Does
-// nothing while an export runs. Returns true when a file was written.
-bool Run(QWidget* owner, bool selectionOnly);
+// The editor's Save All As of `editor`'s sound (selectionOnly false: positions 1..FileBlocks) and
+// Save Selection As (selectionOnly true: SelStart..SelEnd, or "Please Select Waveform!" when
+// nothing is selected). The editor stops playback before the call and redraws its wave after it.
+// Does nothing while an export runs. Returns true when a file was written.
+bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly);
 
 // The main window's Save As: the recorder's take, whole, in the order it was recorded, read
 // straight from the recorder's file (exporting::RecordedTake); no editing state is touched.

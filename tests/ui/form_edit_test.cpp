@@ -10,9 +10,7 @@
 #include "editor/wave_widget.h"
 #include "export/save_flow.h"
 #include "export/ui/form_save_settings.h"
-#include "operations/clipboard.h"
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
 #include "playback/playback.h"
@@ -27,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -53,19 +52,27 @@ namespace {
 constexpr uint32_t TakeBlocks = 60;
 
 // Left sample of position p's first frame: the take's block k holds 100 * k in every frame.
-int16_t LeftAt(uint32_t position, int frame = 0) {
+int16_t LeftAt(const operations::SoundSource& sound, uint32_t position, int frame = 0) {
     std::vector<unsigned char> block(record::BlockBytes);
-    operations::ReadPosition(position, block.data());
+    sound.ReadPosition(position, block.data());
     int16_t left;
     std::memcpy(&left, block.data() + 4 * frame, 2);
     return left;
 }
 
-void Select(uint32_t from, uint32_t to) {
-    operations::state.SelStart = from;
-    operations::state.SelEnd = to;
-    operations::state.CursorBlock = from;
+void Select(operations::Editor& editor, uint32_t from, uint32_t to) {
+    editor.Select({from, to, from});
 }
+
+// Runs what the test gives it whenever an operation lets pending messages run.
+struct HookPump : base::EventPump {
+    void ProcessMessages() override {
+        if (hook) {
+            hook();
+        }
+    }
+    std::function<void()> hook;
+};
 
 // Also notes whether playback was running when each input box was asked.
 class PromptDialogs : public testsupport::RecordingDialogs {
@@ -83,8 +90,6 @@ class PromptDialogs : public testsupport::RecordingDialogs {
 class FormEditTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        operations::state = operations::State{};
-        editor::view = editor::ViewState{}; // zoom level 1
         app::state = app::State{};
         app::state.WorkFolder = QString::fromStdString(dir.path());
         app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
@@ -94,12 +99,15 @@ class FormEditTest : public ::testing::Test {
             record::RecorderConfig{app::state.paths.RecordingFilePath.toStdString(), 0});
         WriteTake(TakeBlocks);
         platform::SetDialogs(&dialogs);
-        platform::SetProcessMessages([this] {
+        // The editor's operations pump through `events`; the progress window's export still
+        // through the process-wide pending messages.
+        events.hook = [this] {
             if (pump) {
                 pump();
             }
-        });
-        form = std::make_unique<TFormEdit>(output, fileSystem, events);
+        };
+        platform::SetProcessMessages(events.hook);
+        form = std::make_unique<TFormEdit>(output, fileSystem, events, *recorder);
         dialogs.form = form.get();
         form->TimerPlay->stop(); // the test is the clock
         form->show();
@@ -108,11 +116,9 @@ class FormEditTest : public ::testing::Test {
     void TearDown() override {
         dialogs.form = nullptr;
         form.reset();
-        operations::DeleteWorkFiles();
         recorder.reset();
         platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
-        operations::state = operations::State{};
         app::state = app::State{};
     }
 
@@ -154,7 +160,13 @@ class FormEditTest : public ::testing::Test {
     }
 
     // Form y of a row inside the wave area.
-    static int WaveY() { return editor::view.ViewTop + editor::view.WaveTop + 10; }
+    int WaveY() const { return View().ViewTop + View().WaveTop + 10; }
+    const editor::ViewState& View() const { return form->Wave->View(); }
+    // The editor of the window's current opening.
+    operations::Editor& E() { return *form->Editing(); }
+    const operations::Selection& Marks() { return E().CurrentSelection(); }
+    void Select(uint32_t from, uint32_t to) { ::Select(E(), from, to); }
+    int16_t LeftAt(uint32_t position, int frame = 0) { return ::LeftAt(E(), position, frame); }
 
     testsupport::TempDir dir;
     testsupport::RecorderRig rig;
@@ -163,7 +175,7 @@ class FormEditTest : public ::testing::Test {
     PromptDialogs dialogs;
     std::function<void()> pump;
     base::SystemFileSystem fileSystem;
-    base::IdleEventPump events;
+    HookPump events;
     std::unique_ptr<TFormEdit> form;
 };
 
@@ -175,45 +187,60 @@ struct CommandCase {
     const char* button; // "" when the command has none
     const char* key;    // "" when the command has no shortcut
     const char* answer; // for the input box, "" when none is asked
-    std::function<void()> setUp;
-    std::function<bool()> done;
+    std::function<void(operations::Editor&)> setUp;
+    std::function<bool(const operations::Editor&)> done;
     bool stopsPlayback = true; // every editing command does; Select All is none
 };
 void PrintTo(const CommandCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const operations::State& S() {
-    return operations::state;
-}
-
 const CommandCase Commands[] = {
-    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "", [] { Select(11, 20), operations::Delete(); },
-     [] { return S().FileBlocks == 60 && S().CurrentLevel == 0; }},
+    {"Undo", "menuUndo", "SBtnUndo", "Ctrl+Z", "",
+     [](operations::Editor& e) { Select(e, 11, 20), e.Delete(); },
+     [](const operations::Editor& e) { return e.Blocks() == 60 && e.UndoLevel() == 0; }},
     {"Redo", "menuRedo", "SBtnRedo", "Ctrl+Y", "",
-     [] { Select(11, 20), operations::Delete(), operations::Undo(); },
-     [] { return S().FileBlocks == 50 && S().CurrentLevel == 1; }},
-    {"Cut", "menuCut", "SBtnCut", "Ctrl+X", "", [] { Select(11, 20); },
-     [] { return S().FileBlocks == 50 && S().ClipBlocks == 10 && LeftAt(11) == 2100; }},
-    {"Copy", "menuCopy", "SBtnCopy", "Ctrl+C", "", [] { Select(11, 20); },
-     [] { return S().FileBlocks == 60 && S().ClipBlocks == 10 && S().CurrentLevel == 0; }},
+     [](operations::Editor& e) { Select(e, 11, 20), e.Delete(), e.Undo(); },
+     [](const operations::Editor& e) { return e.Blocks() == 50 && e.UndoLevel() == 1; }},
+    {"Cut", "menuCut", "SBtnCut", "Ctrl+X", "", [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 50 && e.ClipBlocks() == 10 && LeftAt(e, 11) == 2100;
+     }},
+    {"Copy", "menuCopy", "SBtnCopy", "Ctrl+C", "", [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 60 && e.ClipBlocks() == 10 && e.UndoLevel() == 0;
+     }},
     {"Paste", "menuPaste", "SBtnPaste", "Ctrl+V", "",
-     [] { Select(11, 20), operations::Copy(), Select(30, 30); },
-     [] { return S().FileBlocks == 70 && LeftAt(31) == 1100 && LeftAt(41) == 3100; }},
-    {"Delete", "menuDelete", "SBtnDelete", "Del", "", [] { Select(11, 20); },
-     [] { return S().FileBlocks == 50 && LeftAt(11) == 2100; }},
-    {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [] {},
-     [] { return S().SelStart == 1 && S().SelEnd == 60; }, false},
-    {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [] { Select(11, 20); },
-     [] { return LeftAt(11) == 0 && LeftAt(20, 4409) == 2000 && LeftAt(21) == 2100; }},
-    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "", [] { Select(11, 20); },
-     [] { return LeftAt(11) == 1100 && LeftAt(20, 4409) == 0; }},
-    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250", [] { Select(11, 20); },
-     [] { return LeftAt(11) == 2750 && LeftAt(21) == 2100; }},
-    {"Normalize", "menuNormalize", "SBtnNormalize", "", "", [] { Select(11, 20); },
-     [] { return LeftAt(20) == 32767 && LeftAt(10) == 1000; }},
-    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2", [] { Select(5, 5); },
-     [] { return S().FileBlocks == 72 && LeftAt(6) == 0 && LeftAt(18) == 600; }},
+     [](operations::Editor& e) { Select(e, 11, 20), e.Copy(), Select(e, 30, 30); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 70 && LeftAt(e, 31) == 1100 && LeftAt(e, 41) == 3100;
+     }},
+    {"Delete", "menuDelete", "SBtnDelete", "Del", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) { return e.Blocks() == 50 && LeftAt(e, 11) == 2100; }},
+    {"SelectAll", "menuSelectAll", "", "Ctrl+A", "", [](operations::Editor&) {},
+     [](const operations::Editor& e) {
+         return e.CurrentSelection().SelStart == 1 && e.CurrentSelection().SelEnd == 60;
+     },
+     false},
+    {"FadeIn", "menuFadeIn", "SBtnFadeIn", "", "", [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) {
+         return LeftAt(e, 11) == 0 && LeftAt(e, 20, 4409) == 2000 && LeftAt(e, 21) == 2100;
+     }},
+    {"FadeOut", "menuFadeOut", "SBtnFadeOut", "", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) { return LeftAt(e, 11) == 1100 && LeftAt(e, 20, 4409) == 0; }},
+    {"Amplify", "menuAmplify", "SBtnAmplify", "", "250",
+     [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) { return LeftAt(e, 11) == 2750 && LeftAt(e, 21) == 2100; }},
+    {"Normalize", "menuNormalize", "SBtnNormalize", "", "",
+     [](operations::Editor& e) { Select(e, 11, 20); },
+     [](const operations::Editor& e) { return LeftAt(e, 20) == 32767 && LeftAt(e, 10) == 1000; }},
+    {"InsertSilence", "menuSilence", "SBtnSilence", "", "1.2",
+     [](operations::Editor& e) { Select(e, 5, 5); },
+     [](const operations::Editor& e) {
+         return e.Blocks() == 72 && LeftAt(e, 6) == 0 && LeftAt(e, 18) == 600;
+     }},
 };
 
 class EditorCommand : public FormEditTest, public ::testing::WithParamInterface<CommandCase> {};
@@ -238,7 +265,7 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
     for (const auto& [way, run] : ways) {
         SCOPED_TRACE(way);
         Reopen();
-        c.setUp();
+        c.setUp(E());
         StartPlayAll();
         ASSERT_TRUE(form->Playback().Playing());
         const int resets = output.ResetCalls();
@@ -246,7 +273,7 @@ TEST_P(EditorCommand, ReachesTheEngineFromMenuButtonAndKey) {
             dialogs.inputAnswers = {c.answer};
         }
         run();
-        EXPECT_TRUE(c.done()) << "FileBlocks " << S().FileBlocks << ", level " << S().CurrentLevel;
+        EXPECT_TRUE(c.done(E())) << "FileBlocks " << E().Blocks() << ", level " << E().UndoLevel();
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
         EXPECT_FALSE(form->Busy());
         EXPECT_FALSE(form->ProgressBar->isVisible());
@@ -305,13 +332,13 @@ TEST_P(EditorPrompt, AsksAfterStoppingPlaybackAndEndsIdleWhateverTheAnswer) {
                                 "100%\rSound Clipping Level - 1560"
                               : "Insert Silence|Insert Silence in seconds:"});
     EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? QStringList() : QStringList{c.error});
-    EXPECT_EQ(S().FileBlocks, c.fileBlocks);
-    EXPECT_EQ(S().CurrentLevel, c.level);
+    EXPECT_EQ(E().Blocks(), c.fileBlocks);
+    EXPECT_EQ(E().UndoLevel(), c.level);
     EXPECT_FALSE(form->Busy());
     EXPECT_FALSE(form->ProgressBar->isVisible());
     // The next command runs normally.
     form->menuCopyClick();
-    EXPECT_EQ(S().ClipBlocks, S().SelEnd - S().SelStart + 1);
+    EXPECT_EQ(E().ClipBlocks(), Marks().SelEnd - Marks().SelStart + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Prompts, EditorPrompt, ::testing::ValuesIn(Prompts),
@@ -321,19 +348,19 @@ INSTANTIATE_TEST_SUITE_P(Prompts, EditorPrompt, ::testing::ValuesIn(Prompts),
 
 TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
     Select(1, 60);
-    operations::Copy();
+    E().Copy();
     Select(30, 30);
     int pumps = 0;
     bool closeRefused = false;
     pump = [&] {
-        if (!operations::state.Running || pumps++ > 0) {
+        if (!form->Editing() || !E().Running() || pumps++ > 0) {
             return;
         }
         EXPECT_TRUE(form->Busy());
         EXPECT_TRUE(form->ProgressBar->isVisible());
         form->TimerPlayTimer();
-        EXPECT_EQ(form->ProgressBar->value(), int(operations::state.ProgressPercent + 0.5));
-        const uint32_t selStart = S().SelStart, selEnd = S().SelEnd;
+        EXPECT_EQ(form->ProgressBar->value(), int(E().ProgressPercent() + 0.5));
+        const uint32_t selStart = Marks().SelStart, selEnd = Marks().SelEnd;
         for (QAction* action : form->findChildren<QAction*>()) {
             if (action->objectName().startsWith("menu") && !action->menu()) {
                 action->trigger();
@@ -349,17 +376,17 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
         QTest::mouseRelease(form->Wave, Qt::LeftButton, {}, QPoint(60, WaveY()));
         EXPECT_FALSE(form->Playback().Playing());
         closeRefused = !form->close() && form->isVisible();
-        EXPECT_EQ(S().SelStart, selStart);
-        EXPECT_EQ(S().SelEnd, selEnd);
+        EXPECT_EQ(Marks().SelStart, selStart);
+        EXPECT_EQ(Marks().SelEnd, selEnd);
     };
     form->menuPasteClick();
     EXPECT_GT(pumps, 0);
     EXPECT_TRUE(closeRefused);
     EXPECT_TRUE(dialogs.inputs.isEmpty()) << "a prompt was asked during the paste";
     EXPECT_TRUE(dialogs.saveRequests.isEmpty()) << "a save was started during the paste";
-    EXPECT_EQ(S().FileBlocks, 120u); // pasted once, nothing else done
-    EXPECT_EQ(S().CurrentLevel, 1);
-    EXPECT_EQ(S().ClipBlocks, 60u);
+    EXPECT_EQ(E().Blocks(), 120u); // pasted once, nothing else done
+    EXPECT_EQ(E().UndoLevel(), 1);
+    EXPECT_EQ(E().ClipBlocks(), 60u);
     EXPECT_FALSE(form->ProgressBar->isVisible());
     // The refused close follows once the paste is over.
     EXPECT_TRUE(form->isVisible());
@@ -387,10 +414,34 @@ TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
         Take().LoopWrapped = row.wrapped;
         Take().NewestBlock = row.newest;
         form->show();
-        EXPECT_EQ(S().FileBlocks, TakeBlocks);
+        EXPECT_EQ(E().Blocks(), TakeBlocks);
         EXPECT_EQ(LeftAt(1), row.first);
         EXPECT_EQ(LeftAt(60), row.last);
     }
+}
+
+// Without its work files the editor cannot edit: it says so and closes, and the take stays for
+// the main window's Save As.
+TEST_F(FormEditTest, WorkFilesThatCannotBeMadeCloseTheEditorAndKeepTheTake) {
+    form->close();
+    ASSERT_TRUE(QDir().mkdir(app::state.paths.ClipFilePath)); // a folder where the clip goes
+    WriteTake(TakeBlocks);
+    form->show();
+    EXPECT_EQ(form->Editing(), nullptr);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(app::state.paths.ClipFilePath))
+        << dialogs.errors[0].toStdString();
+    QTest::qWait(20);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath)) << "a half-made editor left a file";
+    EXPECT_EQ(recorder->TakeBlocks(), TakeBlocks);
+    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(),
+              int64_t(TakeBlocks) * record::BlockBytes);
+
+    ASSERT_TRUE(QDir().rmdir(app::state.paths.ClipFilePath));
+    form->show();
+    ASSERT_NE(form->Editing(), nullptr);
+    EXPECT_EQ(E().Blocks(), TakeBlocks);
 }
 
 TEST_F(FormEditTest, TheHistoryNoteIsShownOnceWhenTheOldestEditGoes) {
@@ -478,11 +529,11 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
 
     // A click in the wave area during Play All restarts it from the clicked block.
     StartPlayAll();
-    const int x = editor::view.WaveLeft + 30;
+    const int x = View().WaveLeft + 30;
     QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(x, WaveY()));
     EXPECT_TRUE(form->Playback().Playing());
     EXPECT_TRUE(form->Playback().PlayAllMode());
-    EXPECT_EQ(form->Playback().PlayFrom(), uint32_t(editor::BlockAt(editor::view, x)));
+    EXPECT_EQ(form->Playback().PlayFrom(), uint32_t(editor::BlockAt(View(), x)));
     QTest::mouseClick(form->SBtnStop, Qt::LeftButton);
     EXPECT_FALSE(form->Playback().Playing());
 
@@ -497,8 +548,8 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     // A click inside the selection restarts it at the clicked block; the cursor then goes back
     // to the selection's start.
     const size_t before = output.Sent().size();
-    const int inside = editor::view.WaveLeft + 25;
-    ASSERT_EQ(editor::BlockAt(editor::view, inside), 25);
+    const int inside = View().WaveLeft + 25;
+    ASSERT_EQ(editor::BlockAt(View(), inside), 25);
     QTest::mouseClick(form->Wave, Qt::LeftButton, {}, QPoint(inside, WaveY()));
     form->TimerPlayTimer();
     ASSERT_GT(output.Sent().size(), before);
@@ -509,9 +560,9 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
     EXPECT_FALSE(form->Playback().PlayAllMode());
     EXPECT_EQ(form->Playback().PlayFrom(), 25u);
     EXPECT_EQ(form->Playback().PlayTo(), 40u);
-    EXPECT_EQ(S().CursorBlock, 11u);
-    EXPECT_EQ(S().SelStart, 11u);
-    EXPECT_EQ(S().SelEnd, 40u);
+    EXPECT_EQ(Marks().CursorBlock, 11u);
+    EXPECT_EQ(Marks().SelStart, 11u);
+    EXPECT_EQ(Marks().SelEnd, 40u);
 }
 
 // Clicks in the scroll bar's trough, the zoom buttons, and the zoom kept when the editor opens
@@ -527,9 +578,9 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
     };
     auto expectBar = [&](int value, int zoom, uint32_t scrollBlock) {
         EXPECT_EQ(bar->value(), value);
-        EXPECT_EQ(editor::view.ZoomLevel, zoom);
-        EXPECT_EQ(editor::view.ScrollBlock, scrollBlock);
-        const editor::ScrollBarSettings settings = editor::UpdateScrollBar(editor::view, Hour);
+        EXPECT_EQ(View().ZoomLevel, zoom);
+        EXPECT_EQ(View().ScrollBlock, scrollBlock);
+        const editor::ScrollBarSettings settings = editor::UpdateScrollBar(View(), Hour);
         EXPECT_EQ(bar->singleStep(), settings.SmallChange);
         EXPECT_EQ(bar->pageStep(), settings.PageSize); // the thumb's length, not the step
     };
@@ -553,9 +604,9 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
 
     Reopen(Hour);
     expectBar(0, 3, 0);
-    EXPECT_EQ(S().SelStart, 1u);
-    EXPECT_EQ(S().SelEnd, 1u);
-    EXPECT_EQ(S().CursorBlock, 1u);
+    EXPECT_EQ(Marks().SelStart, 1u);
+    EXPECT_EQ(Marks().SelEnd, 1u);
+    EXPECT_EQ(Marks().CursorBlock, 1u);
     clickTrough(true);
     expectBar(40, 3, 144);
 }
@@ -575,15 +626,16 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         SCOPED_TRACE(row.control);
         const QString target = QString::fromStdString(dir.file(row.control)) + ".wav";
         Select(11, 20);
-        form->Wave->Redraw(); // Select() sets the engine's fields only
+        form->Wave->Redraw(); // Select() passes the selection to the editor only
         StartPlayAll();
         ASSERT_TRUE(form->Playback().Playing());
-        const QImage drawn = editor::view.WaveBitmap.copy();
+        const QImage drawn = View().WaveBitmap.copy();
         bool playedDuringSave = false;
+        qint64 drawingDuringSave = 0; // the bitmap's contents, changed only by a redraw
         pump = [&] {
             if (SaveFlow::Exporting()) {
                 playedDuringSave = playedDuringSave || form->Playback().Playing();
-                editor::view.WaveBitmap.fill(Qt::magenta);
+                drawingDuringSave = View().WaveBitmap.cacheKey();
             }
         };
         dialogs.saveAnswers = {target};
@@ -596,7 +648,10 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
         EXPECT_FALSE(playedDuringSave);
         EXPECT_FALSE(form->Playback().Playing());
-        EXPECT_TRUE(editor::view.WaveBitmap == drawn) << "the wave was not redrawn after the save";
+        EXPECT_NE(drawingDuringSave, 0);
+        EXPECT_NE(View().WaveBitmap.cacheKey(), drawingDuringSave)
+            << "the wave was not redrawn after the save";
+        EXPECT_TRUE(View().WaveBitmap == drawn);
 
         QFile wav(target);
         ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
@@ -644,14 +699,12 @@ class FormEditFromMainWindow : public ::testing::Test {
     void SetUp() override {
         QDir().mkdir(work);
         setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-        operations::state = operations::State{};
         platform::SetDialogs(&dialogs);
     }
     void TearDown() override {
         main.reset();
         unsetenv("XDG_DATA_HOME");
         platform::SetDialogs(nullptr);
-        operations::state = operations::State{};
         app::state = app::State{};
     }
     // Starts the program's main window; the test is the clock.
@@ -699,8 +752,8 @@ TEST_F(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThi
         }
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
-                opened = operations::state.FileBlocks;
-                segments = operations::CurrentLevel().SegmentCount;
+                opened = editor->Editing()->Blocks();
+                segments = editor->Editing()->CurrentList().SegmentCount;
                 editor->close();
                 return;
             }
@@ -738,7 +791,7 @@ TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* editor = qobject_cast<TFormEdit*>(w); editor && editor->isVisible()) {
-                    opened = operations::state.FileBlocks;
+                    opened = editor->Editing()->Blocks();
                     editor->close();
                 }
             }

@@ -56,7 +56,7 @@ class FormInfoTest : public ::testing::Test {
     record::Recorder recorder{rig.Ports(), rig.events, {dir.file("Velmar.raw"), 0}};
     testsupport::RecordingDialogs dialogs;
     TestPump pump;
-    recovery::RecorderTakeHolder take;
+    recovery::RecorderTakeHolder take{recorder};
     base::SystemFileSystem fileSystem;
     recovery::Recovery found{take, fileSystem, pump, {dir.file("test"), dir.file("Velmar.spv")}};
     TFormInfo form{found};

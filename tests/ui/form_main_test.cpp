@@ -6,7 +6,7 @@
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
-#include "operations/editing_state.h"
+#include "operations/editor.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
@@ -326,7 +326,7 @@ TEST_F(FormMainTest, EditBeforeAnyRecordingOpensAnEmptyEditor) {
     QTimer::singleShot(0, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* editor = qobject_cast<TFormEdit*>(widget); editor && editor->isVisible()) {
-                opened = operations::state.FileBlocks;
+                opened = editor->Editing()->Blocks();
                 editor->close();
             }
         }

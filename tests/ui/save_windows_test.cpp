@@ -7,8 +7,7 @@
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
+#include "operations/editor.h"
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
 #include "platform/services/process_messages.h"
@@ -327,9 +326,14 @@ class SaveAsTest : public ::testing::Test {
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
-    static void Reset() {
-        app::state = app::State{};
-        operations::state = operations::State{};
+    static void Reset() { app::state = app::State{}; }
+    // An editor over the main window's take, as the editor window opens one, of `blocks` blocks.
+    std::unique_ptr<operations::Editor> OpenEditor(uint32_t blocks) {
+        record::Recorder& recorder = form->Recorder();
+        return std::make_unique<operations::Editor>(
+            operations::TakeView{recorder.TakeFile(), recorder.RecordingPeaks(), blocks, blocks,
+                                 false},
+            operations::WorkPaths{dir.file("Edit.raw"), dir.file("Clp.raw")}, fileSystem, events);
     }
     static TFormProgress* ShownProgress() {
         return qobject_cast<TFormProgress*>(QApplication::activeModalWidget());
@@ -383,18 +387,17 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
 // Save As reads the take on its own: an editing state set up beforehand (10 blocks of the take
 // with a selection) is exactly as it was afterwards.
 TEST_F(SaveAsTest, LeavesTheEditingStateAsItWas) {
-    operations::StartEditing(form->Recorder().TakeFile(), form->Recorder().RecordingPeaks(), 10, 10,
-                             false);
-    operations::state.SelStart = 3, operations::state.SelEnd = 8;
-    const operations::Level before = operations::CurrentLevel();
+    const std::unique_ptr<operations::Editor> edit = OpenEditor(10);
+    edit->Select({3, 8, 3});
+    const operations::Level before = edit->CurrentList();
     dialogs.saveAnswers = {Out("take1.wav")};
     form->menuSaveAs->trigger();
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", Out("take1.wav")}),
               QString::number(25 * record::BlockFrames));
-    const operations::State& edit = operations::state;
-    EXPECT_EQ(std::tuple(edit.FileBlocks, edit.SelStart, edit.SelEnd, edit.CurrentLevel),
+    EXPECT_EQ(std::tuple(edit->Blocks(), edit->CurrentSelection().SelStart,
+                         edit->CurrentSelection().SelEnd, edit->UndoLevel()),
               std::tuple(10u, 3u, 8u, 0));
-    const operations::Level& after = operations::CurrentLevel();
+    const operations::Level& after = edit->CurrentList();
     ASSERT_EQ(after.SegmentCount, before.SegmentCount);
     EXPECT_EQ(after.FileBlocks, 10u);
     EXPECT_EQ(std::tuple(after.Segments[0].start, after.Segments[0].length),
@@ -429,8 +432,9 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         EXPECT_EQ(app::state.settings.OutputFolder.toStdString(),
                   row.cancelMidway ? dir.file("out") : Out("gone").toStdString());
     }
-    operations::state.SelStart = operations::state.SelEnd = 5; // nothing selected
-    EXPECT_FALSE(SaveFlow::Run(form.get(), true));
+    const std::unique_ptr<operations::Editor> edit = OpenEditor(25);
+    edit->Select({5, 5, 5}); // nothing selected
+    EXPECT_FALSE(SaveFlow::Run(form.get(), *edit, true));
     EXPECT_EQ(dialogs.messages, QStringList{"Please Select Waveform!"});
     EXPECT_EQ(dialogs.saveRequests.size(), 3); // no dialog for it
 }

@@ -59,11 +59,11 @@ class WavExport : public testsupport::EditingTest {
             .filter(QRegularExpression("^\\."));
     }
     // The blocks of positions first..last, as the edit list plays them.
-    static QByteArray Sound(uint32_t first, uint32_t last) {
+    QByteArray Sound(uint32_t first, uint32_t last) {
         QByteArray out;
         std::vector<unsigned char> block(record::BlockBytes);
         for (uint32_t p = first; p <= last; ++p) {
-            operations::ReadPosition(p, block.data());
+            E().ReadPosition(p, block.data());
             out.append(reinterpret_cast<const char*>(block.data()), record::BlockBytes);
         }
         return out;
@@ -78,7 +78,7 @@ class WavExport : public testsupport::EditingTest {
     QString target_;
     QString mounted_; // a tmpfs this test mounted, unmounted when it ends
     testsupport::ExporterPorts ports_;
-    const operations::CurrentLevelSource sound_;
+    const testsupport::OpenEditorSound sound_{editor_};
     exporting::Exporter exporter_{sound_, ports_.encoders, ports_.files, ports_.pump};
 };
 
@@ -211,15 +211,17 @@ TEST_F(WavExport, ReversedRangeWritesNothingAndEmptySoundGivesAPlainHeader) {
 }
 
 TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
-    operations::PushLevel(operations::CurrentLevel(), 11, 20); // something Undo could undo
-    const std::optional<exporting::ExportRange> range = exporting::SaveSelectionRange(
-        operations::state.SelStart, operations::state.SelEnd, operations::state.FileBlocks);
+    Select(11, 20);
+    E().FadeIn(); // something Undo could undo, leaving 11..20 selected
+    const operations::Selection& marked = E().CurrentSelection();
+    const std::optional<exporting::ExportRange> range =
+        exporting::SaveSelectionRange(marked.SelStart, marked.SelEnd, E().Blocks());
     ASSERT_TRUE(range);
     int steps = 0;
     bool refused = true;
     ports_.pump.step = [&] {
         ++steps;
-        refused = refused && exporter_.Exporting() && !operations::Undo() &&
+        refused = refused && exporter_.Exporting() && !E().Undo() &&
                   testsupport::Ending([&] {
                       return exporter_.Export(target_, Wav(44100, 2, 16), 1, 60);
                   }).error == "An export is already running.";
@@ -233,7 +235,7 @@ TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
     EXPECT_FALSE(exporter_.Exporting());
     EXPECT_EQ(exporter_.TargetName(), "take1.wav");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "44100");
-    EXPECT_TRUE(operations::Undo()); // commands work again once the export is over
+    EXPECT_TRUE(E().Undo()); // commands work again once the export is over
 
     // With Wav false the same call writes MP3.
     ports_.pump.step = nullptr;
@@ -250,8 +252,8 @@ TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
 // each writes its own sound, keeps its own progress and hears only its own Cancel.
 TEST_F(WavExport, TwoExportersOverTwoSoundsExportIndependently) {
     // The same recording in another order: blocks 41..60, then 1..40, each with its peaks.
-    const exporting::RecordedTake other(record::TakeOrder{2, {{41, 20}, {1, 40}}}, recording_,
-                                        {maxL_.data(), minL_.data(), maxR_.data(), minR_.data()});
+    const exporting::RecordedTake other(record::TakeOrder{2, {{41, 20}, {1, 40}}}, take_.file,
+                                        take_.View(60, 60, false).peaks);
     EXPECT_EQ(other.Peaks(21)->maxL, 1);
     EXPECT_EQ(other.Peaks(20)->maxL, 60);
     EXPECT_FALSE(other.Peaks(61));

@@ -110,7 +110,7 @@ class Mp3Fixture : public testsupport::EditingTest {
                                        5000 * std::sin(2 * M_PI * 3000 * t));
                 block[2 * j + 1] = int16_t(12000 * std::sin(2 * M_PI * 1000 * t));
             }
-            recording_.WriteBlock(k, block.data());
+            take_.file.WriteBlock(k, block.data());
         }
         Open(RecordingBlocks, 25, true);
     }
@@ -122,7 +122,7 @@ class Mp3Fixture : public testsupport::EditingTest {
 
     QString target_ = QString::fromStdString(dir_.file("take1.mp3"));
     testsupport::ExporterPorts ports_;
-    const operations::CurrentLevelSource sound_;
+    const testsupport::OpenEditorSound sound_{editor_};
     exporting::Exporter exporter_{sound_, ports_.encoders, ports_.files, ports_.pump};
 };
 
@@ -175,7 +175,7 @@ TEST_P(Mp3ExportTest, ToolsAcceptTheFileAndItsSound) {
     std::vector<int16_t> source;
     for (uint32_t p = c.first; p <= c.last; ++p) {
         int16_t block[2 * record::BlockFrames];
-        ASSERT_EQ(operations::ReadPosition(p, block), size_t(record::BlockBytes));
+        ASSERT_EQ(E().ReadPosition(p, block), size_t(record::BlockBytes));
         for (int j = 0; j < record::BlockFrames; ++j) {
             if (channels == 1) {
                 source.push_back(int16_t((block[2 * j] + block[2 * j + 1]) / 2));
@@ -282,7 +282,7 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier take") == 12);
     earlier.close();
 
-    last = last ? last : operations::state.FileBlocks;
+    last = last ? last : E().Blocks();
     exporting::Exporter exporter(sound_, missing ? *missing : ports_.encoders, ports_.files,
                                  ports_.pump);
     running = &exporter;

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "operations/editing_state.h"
-#include "operations/undo_history.h"
-#include "platform/services/process_messages.h"
+#include "base/event_pump.h"
+#include "operations/editor.h"
 #include "record/raw_file.h"
 #include "support/scripted_file_system.h"
 #include "support/temp_dir.h"
@@ -13,51 +12,39 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace testsupport {
 
-// An editing session over a recording whose block k holds the left sample k and the right
-// sample j (the frame number) in every frame j, so that reading a position back tells which
-// recording block plays there; silence reads as 0. The recording's peak tables match.
-class EditingTest : public ::testing::Test {
-  protected:
-    static constexpr uint32_t RecordingBlocks = 60;
+// A pump that runs what the test gives it, to act in the middle of an operation.
+struct FunctionPump : base::EventPump {
+    void ProcessMessages() override {
+        if (onPump) {
+            onPump();
+        }
+    }
+    std::function<void()> onPump;
+};
 
-    void SetUp() override {
-        operations::state = operations::State{};
-        for (auto* table : {&maxL_, &minL_, &maxR_, &minR_}) {
+// A take whose block k holds the left sample first + k - 1 and the right sample j (the frame
+// number) in every frame j, so that reading a position back tells which recording block plays
+// there; silence reads as 0. Its peak tables match.
+struct NumberedTake {
+    NumberedTake(const std::string& path, uint32_t blocks, int16_t first = 1) {
+        for (auto* table : {&maxL, &minL, &maxR, &minR}) {
             table->assign(record::PeakArrayLength + 1, 0);
         }
-        recording_.Create(dir_.file("Velmar.raw"));
+        file.Create(path);
         std::vector<unsigned char> block(record::BlockBytes);
-        for (uint32_t k = 1; k <= RecordingBlocks; ++k) {
-            FillBlock(block.data(), int16_t(k));
-            recording_.WriteBlock(k, block.data());
-            SetRecordingPeaks(k, int16_t(k), int16_t(k), record::BlockFrames - 1, 0);
+        for (uint32_t k = 1; k <= blocks; ++k) {
+            const int16_t left = int16_t(first + int(k) - 1);
+            FillBlock(block.data(), left);
+            file.WriteBlock(k, block.data());
+            SetPeaks(k, left, left, record::BlockFrames - 1, 0);
         }
-        Open(RecordingBlocks, RecordingBlocks, false);
-        // The work files ask files_ before every write, so a test scripts a full disk there.
-        operations::state.EditStream = record::RawFile(files_);
-        operations::state.ClipStream = record::RawFile(files_);
-        operations::CreateWorkFiles(dir_.file("Edit.raw"), dir_.file("Clp.raw"));
-    }
-
-    void TearDown() override {
-        files_.writeFault = nullptr;
-        operations::DeleteWorkFiles();
-        // Nothing left in the process-wide state may point at this test's file system.
-        operations::state.EditStream = record::RawFile();
-        operations::state.ClipStream = record::RawFile();
-        platform::SetProcessMessages(nullptr);
-    }
-
-    void Open(uint32_t fileBlocks, uint32_t newestBlock, bool loopMode) {
-        operations::StartEditing(recording_,
-                                 {maxL_.data(), minL_.data(), maxR_.data(), minR_.data()},
-                                 fileBlocks, newestBlock, loopMode);
     }
 
     static void FillBlock(unsigned char* block, int16_t left) {
@@ -67,6 +54,94 @@ class EditingTest : public ::testing::Test {
         }
     }
 
+    void SetPeaks(uint32_t k, int16_t maxL_, int16_t minL_, int16_t maxR_, int16_t minR_) {
+        maxL[k] = maxL_;
+        minL[k] = minL_;
+        maxR[k] = maxR_;
+        minR[k] = minR_;
+    }
+
+    operations::TakeView View(uint32_t blocks, uint32_t newestBlock, bool wrapped) {
+        return {file,
+                {maxL.data(), minL.data(), maxR.data(), minR.data()},
+                blocks,
+                newestBlock,
+                wrapped};
+    }
+
+    record::RawFile file;
+    std::vector<int16_t> maxL, minL, maxR, minR;
+};
+
+// Left and right sample of frame `frame` at a position of a sound.
+inline std::pair<int16_t, int16_t> SampleOf(const operations::SoundSource& sound, uint32_t position,
+                                            int frame = 0) {
+    std::vector<unsigned char> block(record::BlockBytes);
+    sound.ReadPosition(position, block.data());
+    int16_t l, r;
+    std::memcpy(&l, block.data() + 4 * frame, 2);
+    std::memcpy(&r, block.data() + 4 * frame + 2, 2);
+    return {l, r};
+}
+
+// The left sample of every position: the recording block each one plays, 0 for silence.
+inline std::vector<int> SoundOf(const operations::SoundSource& sound) {
+    std::vector<int> out;
+    for (uint32_t p = 1; p <= sound.Blocks(); ++p) {
+        out.push_back(SampleOf(sound, p).first);
+    }
+    return out;
+}
+
+// The sound of whichever editor the test has open now, for a reader built once (a player, an
+// exporter) while the test reopens its editor.
+class OpenEditorSound final : public operations::SoundSource {
+  public:
+    explicit OpenEditorSound(const std::unique_ptr<operations::Editor>& editor) : editor_(editor) {}
+    uint32_t Blocks() const override { return editor_->Blocks(); }
+    size_t ReadPosition(uint32_t position, void* buf) const override {
+        return editor_->ReadPosition(position, buf);
+    }
+    operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
+                                            void* buf) const override {
+        return editor_->ReadPositions(position, count, buf);
+    }
+    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
+        return editor_->Peaks(position);
+    }
+    void HoldStill() const override { editor_->HoldStill(); }
+    void ReleaseHold() const override { editor_->ReleaseHold(); }
+
+  private:
+    const std::unique_ptr<operations::Editor>& editor_;
+};
+
+// An editor over a NumberedTake of RecordingBlocks blocks, its work files in the test's folder.
+class EditingTest : public ::testing::Test {
+  protected:
+    static constexpr uint32_t RecordingBlocks = 60;
+
+    void SetUp() override { Open(RecordingBlocks, RecordingBlocks, false); }
+
+    void TearDown() override {
+        files_.writeFault = nullptr;
+        editor_.reset();
+    }
+
+    // A new editor over the take laid out so; the old one goes with its work files first. The
+    // work files ask files_ before every write, so a test scripts a full disk there.
+    void Open(uint32_t fileBlocks, uint32_t newestBlock, bool wrapped) {
+        OpenOver(take_.View(fileBlocks, newestBlock, wrapped));
+    }
+    void OpenOver(const operations::TakeView& take) {
+        editor_.reset();
+        editor_ = std::make_unique<operations::Editor>(
+            take, operations::WorkPaths{dir_.file("Edit.raw"), dir_.file("Clp.raw")}, files_,
+            pump_);
+    }
+
+    operations::Editor& E() { return *editor_; }
+
     // Rewrites recording block k with the same two samples in every frame, peaks to match.
     void WriteConstantBlock(uint32_t k, int16_t left, int16_t right) {
         std::vector<unsigned char> block(record::BlockBytes);
@@ -74,41 +149,20 @@ class EditingTest : public ::testing::Test {
             std::memcpy(block.data() + 4 * j, &left, 2);
             std::memcpy(block.data() + 4 * j + 2, &right, 2);
         }
-        recording_.WriteBlock(k, block.data());
+        take_.file.WriteBlock(k, block.data());
         SetRecordingPeaks(k, left, left, right, right);
     }
 
     void SetRecordingPeaks(uint32_t k, int16_t maxL, int16_t minL, int16_t maxR, int16_t minR) {
-        maxL_[k] = maxL;
-        minL_[k] = minL;
-        maxR_[k] = maxR;
-        minR_[k] = minR;
+        take_.SetPeaks(k, maxL, minL, maxR, minR);
     }
 
-    // Left and right sample of frame `frame` at a position of the edited sound.
-    static std::pair<int16_t, int16_t> Sample(uint32_t position, int frame = 0) {
-        std::vector<unsigned char> block(record::BlockBytes);
-        operations::ReadPosition(position, block.data());
-        int16_t l, r;
-        std::memcpy(&l, block.data() + 4 * frame, 2);
-        std::memcpy(&r, block.data() + 4 * frame + 2, 2);
-        return {l, r};
+    std::pair<int16_t, int16_t> Sample(uint32_t position, int frame = 0) {
+        return SampleOf(E(), position, frame);
     }
+    std::vector<int> Sound() { return SoundOf(E()); }
 
-    // The left sample of every position: the recording block each one plays, 0 for silence.
-    static std::vector<int> Sound() {
-        std::vector<int> out;
-        for (uint32_t p = 1; p <= operations::state.FileBlocks; ++p) {
-            out.push_back(Sample(p).first);
-        }
-        return out;
-    }
-
-    static void Select(uint32_t start, uint32_t end) {
-        operations::state.SelStart = start;
-        operations::state.SelEnd = end;
-        operations::state.CursorBlock = start;
-    }
+    void Select(uint32_t start, uint32_t end) { E().Select({start, end, start}); }
 
     // Every later write for which `fails` answers true fails as on a full disk (ENOSPC).
     void FailWritesWhen(std::function<bool(const std::string& path, int64_t offset)> fails) {
@@ -120,8 +174,9 @@ class EditingTest : public ::testing::Test {
 
     TempDir dir_;
     ScriptedFileSystem files_;
-    record::RawFile recording_;
-    std::vector<int16_t> maxL_, minL_, maxR_, minR_;
+    FunctionPump pump_;
+    NumberedTake take_{dir_.file("Velmar.raw"), RecordingBlocks};
+    std::unique_ptr<operations::Editor> editor_;
 };
 
 // first, first + 1, ..., last.

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
-#include "operations/clipboard.h"
-#include "operations/effects.h"
-#include "operations/insert_silence.h"
 #include "record/errors.h"
+#include "support/editor_probe.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,7 +11,6 @@
 #include <iterator>
 #include <ostream>
 
-using operations::state;
 using testsupport::EditingTest;
 using testsupport::operator+;
 using testsupport::Range;
@@ -37,13 +34,13 @@ TEST_P(Amplify, RoundsHalvesToEvenAndSaturatesAtFullScale) {
     WriteConstantBlock(10, c.left, c.right);
     WriteConstantBlock(11, c.left, c.right);
     Select(10, 11);
-    operations::Amplify(c.percent);
-    EXPECT_EQ(state.CurrentLevel, 1);
+    E().Amplify(c.percent);
+    EXPECT_EQ(E().UndoLevel(), 1);
     for (uint32_t p : {10u, 11u}) {
         EXPECT_EQ(Sample(p, 0), std::make_pair(c.leftAfter, c.rightAfter));
         EXPECT_EQ(Sample(p, record::BlockFrames - 1), std::make_pair(c.leftAfter, c.rightAfter));
     }
-    const record::BlockPeaks peaks = *operations::LookupPeaks(10);
+    const record::BlockPeaks peaks = *E().Peaks(10);
     EXPECT_EQ(peaks.maxL, c.leftAfter);
     EXPECT_EQ(peaks.minR, c.rightAfter);
 }
@@ -72,8 +69,8 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
     for (uint32_t k = 1; k <= blocks; ++k) {
         recording.WriteBlock(k, bytes.data() + size_t(k - 1) * record::BlockBytes);
     }
-    operations::StartEditing(recording, {maxL.data(), minL.data(), maxR.data(), minR.data()},
-                             blocks, blocks, false);
+    OpenOver(
+        {recording, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, blocks, false});
     for (int factor : {2, 3}) {
         SCOPED_TRACE(factor);
         const std::string expectedPath = dir_.file("sox-" + std::to_string(factor) + ".raw");
@@ -84,10 +81,10 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
         std::ifstream expectedIn(expectedPath, std::ios::binary);
         const std::vector<unsigned char> expected((std::istreambuf_iterator<char>(expectedIn)), {});
         Select(1, blocks);
-        operations::Amplify(factor * 100);
+        E().Amplify(factor * 100);
         std::vector<unsigned char> ours(bytes.size());
-        ASSERT_EQ(operations::ReadPositions(1, blocks, ours.data()).positions, blocks);
-        operations::Undo();
+        ASSERT_EQ(E().ReadPositions(1, blocks, ours.data()).positions, blocks);
+        E().Undo();
         ASSERT_EQ(ours.size(), expected.size());
         // Both ends clip, so this also proves the saturation.
         int16_t lowest = 0, highest = 0;
@@ -107,13 +104,13 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
 
 TEST_F(EditingTest, AmplifyBy100PercentOrWithNothingSelectedAddsNoLevel) {
     Select(10, 20);
-    operations::Amplify(100);
+    E().Amplify(100);
     Select(10, 10);
-    operations::Amplify(50);
-    operations::Normalize();
-    operations::FadeIn();
-    EXPECT_EQ(state.CurrentLevel, 0);
-    EXPECT_EQ(state.EditStream.Blocks(), 0u);
+    E().Amplify(50);
+    E().Normalize();
+    E().FadeIn();
+    EXPECT_EQ(E().UndoLevel(), 0);
+    EXPECT_EQ(E().EditFileBlocks(), 0u);
 }
 
 struct NormalizeCase {
@@ -135,9 +132,9 @@ TEST_P(Normalize, ScalesTheLargestMagnitudeToFullScale) {
     WriteConstantBlock(5, c.left, c.right);
     WriteConstantBlock(6, 0, 0);
     Select(5, 6);
-    EXPECT_EQ(operations::ClippingLevel(), c.clippingLevel);
-    operations::Normalize();
-    EXPECT_FLOAT_EQ(state.NormalizeFactor, c.factor);
+    EXPECT_EQ(E().ClippingLevel(), c.clippingLevel);
+    EXPECT_FLOAT_EQ(E().SelectionNormalizeFactor(), c.factor);
+    E().Normalize();
     EXPECT_EQ(Sample(5).first, c.leftAfter);
     EXPECT_EQ(Sample(6).first, 0);
 }
@@ -154,7 +151,7 @@ TEST_F(EditingTest, NormalizeFromStalePeaksClipsInsteadOfWrapping) {
     WriteConstantBlock(5, 30000, -30000);
     SetRecordingPeaks(5, 10000, 10000, -10000, -10000); // peaks of another recording
     Select(5, 6);
-    operations::Normalize();
+    E().Normalize();
     EXPECT_EQ(Sample(5), std::make_pair(int16_t(32767), int16_t(-32768)));
 }
 
@@ -162,25 +159,25 @@ TEST_F(EditingTest, FadesAreLinearOverTheWholeSelection) {
     WriteConstantBlock(3, 8820, 8820);
     WriteConstantBlock(4, 8820, -8820);
     Select(3, 4);
-    operations::FadeIn();
+    E().FadeIn();
     EXPECT_EQ(Sample(3, 0).first, 1); // one step of 1/8820
     EXPECT_EQ(Sample(3, record::BlockFrames - 1).first, 4410);
     EXPECT_EQ(Sample(4, 0).second, -4411);
     EXPECT_EQ(Sample(4, record::BlockFrames - 1).second, -8820); // gain 1 at the last frame
 
-    operations::Undo();
-    operations::FadeOut();
+    E().Undo();
+    E().FadeOut();
     EXPECT_EQ(Sample(3, 0).first, 8819);
     EXPECT_EQ(Sample(4, record::BlockFrames - 1).first, 0);
-    EXPECT_EQ(state.SelStart, 3u);
-    EXPECT_EQ(state.SelEnd, 4u);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 3u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 4u);
 }
 
 TEST_F(EditingTest, AnEffectInsideOneSegmentSplitsItInThree) {
     Select(20, 29);
-    operations::Amplify(-100);
-    EXPECT_EQ(operations::CurrentLevel().SegmentCount, 3);
-    EXPECT_EQ(state.FileBlocks, RecordingBlocks);
+    E().Amplify(-100);
+    EXPECT_EQ(E().CurrentList().SegmentCount, 3);
+    EXPECT_EQ(E().Blocks(), RecordingBlocks);
     std::vector<int> expected = Range(1, 19);
     for (int k = 20; k <= 29; ++k) {
         expected.push_back(-k);
@@ -190,21 +187,22 @@ TEST_F(EditingTest, AnEffectInsideOneSegmentSplitsItInThree) {
 
 TEST_F(EditingTest, AnEffectOverAPastedRunProcessesEachBlockOnceInOrder) {
     Select(1, 3);
-    operations::Copy();
+    E().Copy();
     Select(10, 10);
-    operations::Paste(); // 1..10, 1..3, 11..60; edit blocks 1..3
+    E().Paste(); // 1..10, 1..3, 11..60; edit blocks 1..3
     Select(9, 15);
-    operations::Amplify(-100);
-    EXPECT_EQ(state.EditStream.Blocks(), 3u + 7u);
+    E().Amplify(-100);
+    EXPECT_EQ(E().EditFileBlocks(), 3u + 7u);
     const std::vector<int> processed{-9, -10, -1, -2, -3, -11, -12};
     EXPECT_EQ(Sound(), Range(1, 8) + processed + Range(13, 60));
     // Undo gives back the pasted run unprocessed.
-    operations::Undo();
+    E().Undo();
     EXPECT_EQ(Sound(), Range(1, 10) + Range(1, 3) + Range(11, 60));
 }
 
 TEST_F(EditingTest, AnEffectThatWouldOverfillTheListWritesNothing) {
     // A level of 100 segments that do not continue each other; the 30th holds 4 blocks.
+    operations::State& state = operations::EditorProbe::Of(E());
     operations::Level& level = state.Levels[0];
     level.SegmentCount = operations::MaxSegments;
     for (int i = 0; i < operations::MaxSegments; ++i) {
@@ -214,16 +212,16 @@ TEST_F(EditingTest, AnEffectThatWouldOverfillTheListWritesNothing) {
     operations::RenumberStarts(level);
     state.FileBlocks = level.FileBlocks;
     Select(31, 32); // strictly inside the 4-block segment
-    EXPECT_THROW(operations::Normalize(), record::UserError);
-    EXPECT_EQ(state.CurrentLevel, 0);
-    EXPECT_EQ(state.EditStream.Blocks(), 0u);
+    EXPECT_THROW(E().Normalize(), record::UserError);
+    EXPECT_EQ(E().UndoLevel(), 0);
+    EXPECT_EQ(E().EditFileBlocks(), 0u);
 }
 
 // A disk that fills in the middle of an effect or an insertion must leave the sound, the level
 // and the selection as they were and hand the error to the caller.
 struct FailedWriteCase {
     const char* name;
-    void (*command)();
+    void (*command)(operations::Editor&);
 };
 
 std::ostream& operator<<(std::ostream& os, const FailedWriteCase& c) {
@@ -239,27 +237,28 @@ TEST_P(FailedWrite, PublishesNothing) {
         return path == dir_.file("Edit.raw") && ++writes == 3;
     });
     try {
-        GetParam().command();
+        GetParam().command(E());
         ADD_FAILURE() << "no error";
     } catch (const record::StreamWriteError& e) {
         EXPECT_STREQ(e.what(), "Stream write error");
     }
     files_.writeFault = nullptr;
-    EXPECT_EQ(state.CurrentLevel, 0);
-    EXPECT_EQ(state.TopLevel, 0);
-    EXPECT_EQ(state.SelStart, 5u);
-    EXPECT_EQ(state.SelEnd, 25u);
+    EXPECT_EQ(E().UndoLevel(), 0);
+    EXPECT_EQ(E().TopLevel(), 0);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 5u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 25u);
     EXPECT_EQ(Sound(), Range(1, 60));
-    EXPECT_FALSE(state.Running);
+    EXPECT_FALSE(E().Running());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Effects, FailedWrite,
-    ::testing::Values(FailedWriteCase{"Amplify", [] { operations::Amplify(50); }},
-                      FailedWriteCase{"Normalize", [] { operations::Normalize(); }},
-                      FailedWriteCase{"FadeIn", [] { operations::FadeIn(); }},
-                      FailedWriteCase{"FadeOut", [] { operations::FadeOut(); }},
-                      FailedWriteCase{"InsertSilence", [] { operations::InsertSilence(10); }}),
+    ::testing::Values(FailedWriteCase{"Amplify", [](operations::Editor& e) { e.Amplify(50); }},
+                      FailedWriteCase{"Normalize", [](operations::Editor& e) { e.Normalize(); }},
+                      FailedWriteCase{"FadeIn", [](operations::Editor& e) { e.FadeIn(); }},
+                      FailedWriteCase{"FadeOut", [](operations::Editor& e) { e.FadeOut(); }},
+                      FailedWriteCase{"InsertSilence",
+                                      [](operations::Editor& e) { e.InsertSilence(10); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

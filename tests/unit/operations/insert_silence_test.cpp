@@ -2,7 +2,6 @@
 #include "editing_fixture.h"
 
 #include "operations/command_input.h"
-#include "operations/insert_silence.h"
 #include "record/errors.h"
 
 #include <QLocale>
@@ -11,7 +10,6 @@
 #include <string>
 #include <tuple>
 
-using operations::state;
 using testsupport::EditingTest;
 using testsupport::operator+;
 using testsupport::Range;
@@ -20,29 +18,29 @@ namespace {
 
 TEST_F(EditingTest, SilenceGoesAfterTheCursorSelectedAndFlat) {
     Select(10, 10);
-    operations::InsertSilence(5);
+    E().InsertSilence(5);
     EXPECT_EQ(Sound(), Range(1, 10) + std::vector<int>(5, 0) + Range(11, 60));
-    EXPECT_EQ(state.SelStart, 11u);
-    EXPECT_EQ(state.SelEnd, 15u);
-    EXPECT_EQ(state.CursorBlock, 10u);
-    EXPECT_EQ(state.EditStream.Blocks(), 5u);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 11u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 15u);
+    EXPECT_EQ(E().CurrentSelection().CursorBlock, 10u);
+    EXPECT_EQ(E().EditFileBlocks(), 5u);
     for (uint32_t p = 11; p <= 15; ++p) {
-        const record::BlockPeaks peaks = *operations::LookupPeaks(p);
+        const record::BlockPeaks peaks = *E().Peaks(p);
         EXPECT_EQ(std::vector<int>({peaks.maxL, peaks.minL, peaks.maxR, peaks.minR}),
                   std::vector<int>({0, 0, 0, 0}));
         EXPECT_EQ(Sample(p, 100).second, 0);
     }
-    operations::Undo();
+    E().Undo();
     EXPECT_EQ(Sound(), Range(1, 60));
 }
 
 TEST_F(EditingTest, SilenceAtTheLastBlockIsAddedAtTheEnd) {
     Select(60, 60);
-    operations::InsertSilence(2);
+    E().InsertSilence(2);
     EXPECT_EQ(Sound(), Range(1, 60) + std::vector<int>(2, 0));
-    operations::InsertSilence(0);
-    operations::InsertSilence(-3);
-    EXPECT_EQ(state.CurrentLevel, 1);
+    E().InsertSilence(0);
+    E().InsertSilence(-3);
+    EXPECT_EQ(E().UndoLevel(), 1);
 }
 
 // Sets the default locale for the test's life and puts the earlier one back.

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
-#include "operations/clipboard.h"
-#include "operations/insert_silence.h"
-
-using operations::state;
 using testsupport::EditingTest;
 using testsupport::operator+;
 using testsupport::Range;
@@ -22,12 +18,12 @@ class OpeningLayout : public EditingTest, public ::testing::WithParamInterface<L
 
 TEST_P(OpeningLayout, PlaysTheRecordingInTimeOrder) {
     Open(RecordingBlocks, GetParam().newestBlock, GetParam().loopMode);
-    EXPECT_EQ(state.FileBlocks, RecordingBlocks);
+    EXPECT_EQ(E().Blocks(), RecordingBlocks);
     EXPECT_EQ(Sound(), GetParam().expected);
-    EXPECT_EQ(operations::CurrentLevel().SegmentCount, GetParam().expected[0] == 1 ? 1 : 2);
-    EXPECT_EQ(state.SelStart, 1u);
-    EXPECT_EQ(state.SelEnd, 1u);
-    EXPECT_EQ(state.CursorBlock, 1u);
+    EXPECT_EQ(E().CurrentList().SegmentCount, GetParam().expected[0] == 1 ? 1 : 2);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 1u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 1u);
+    EXPECT_EQ(E().CurrentSelection().CursorBlock, 1u);
 }
 
 std::ostream& operator<<(std::ostream& os, const LayoutCase& c) {
@@ -43,59 +39,60 @@ INSTANTIATE_TEST_SUITE_P(UndoHistory, OpeningLayout,
 
 TEST_F(EditingTest, UndoReturnsToTheSelectionTheOperationWorkedOnAndRedoToTheOneItLeft) {
     Select(11, 20);
-    operations::Delete();
+    E().Delete();
     EXPECT_EQ(Sound(), Range(1, 10) + Range(21, 60));
-    EXPECT_EQ(state.CursorBlock, 11u);
+    EXPECT_EQ(E().CurrentSelection().CursorBlock, 11u);
 
-    ASSERT_TRUE(operations::Undo());
+    ASSERT_TRUE(E().Undo());
     EXPECT_EQ(Sound(), Range(1, 60));
-    EXPECT_EQ(state.SelStart, 11u);
-    EXPECT_EQ(state.SelEnd, 20u);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 11u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 20u);
 
-    ASSERT_TRUE(operations::Redo());
-    EXPECT_EQ(state.FileBlocks, 50u);
-    EXPECT_EQ(state.SelStart, 1u);
-    EXPECT_EQ(state.SelEnd, 1u);
+    ASSERT_TRUE(E().Redo());
+    EXPECT_EQ(E().Blocks(), 50u);
+    EXPECT_EQ(E().CurrentSelection().SelStart, 1u);
+    EXPECT_EQ(E().CurrentSelection().SelEnd, 1u);
 }
 
 TEST_F(EditingTest, UndoAtLevelZeroAndRedoAtTheTopAreIgnored) {
-    EXPECT_FALSE(operations::Undo());
-    EXPECT_FALSE(operations::Redo());
+    EXPECT_FALSE(E().Undo());
+    EXPECT_FALSE(E().Redo());
     Select(1, 5);
-    operations::Delete();
-    EXPECT_FALSE(operations::Redo());
-    EXPECT_EQ(state.CurrentLevel, 1);
+    E().Delete();
+    EXPECT_FALSE(E().Redo());
+    EXPECT_EQ(E().UndoLevel(), 1);
 }
 
 TEST_F(EditingTest, ANewOperationAfterUndoingBecomesTheTop) {
     Select(1, 5);
-    operations::Delete();
+    E().Delete();
     Select(1, 5);
-    operations::Delete();
-    ASSERT_TRUE(operations::Undo());
-    ASSERT_TRUE(operations::Undo());
-    operations::InsertSilence(2);
-    EXPECT_EQ(state.TopLevel, 1);
-    EXPECT_FALSE(operations::Redo());
+    E().Delete();
+    ASSERT_TRUE(E().Undo());
+    ASSERT_TRUE(E().Undo());
+    E().InsertSilence(2);
+    EXPECT_EQ(E().TopLevel(), 1);
+    EXPECT_FALSE(E().Redo());
     EXPECT_EQ(Sound(), (std::vector<int>{1, 0, 0} + Range(2, 60)));
 }
 
 TEST_F(EditingTest, AFullHistoryDropsItsOldestLevelAndSaysSo) {
     // Each insertion puts one silent block after position 1.
     for (int i = 0; i < operations::MaxUndoLevel; ++i) {
-        operations::InsertSilence(1);
+        E().InsertSilence(1);
     }
-    EXPECT_EQ(state.CurrentLevel, operations::MaxUndoLevel);
-    EXPECT_FALSE(state.HistoryTrimmed);
+    EXPECT_EQ(E().UndoLevel(), operations::MaxUndoLevel);
+    EXPECT_FALSE(E().TakeHistoryTrimmed());
 
     Select(1, 1);
-    operations::InsertSilence(1);
-    EXPECT_TRUE(state.HistoryTrimmed);
-    EXPECT_EQ(state.CurrentLevel, operations::MaxUndoLevel);
-    EXPECT_EQ(state.FileBlocks, RecordingBlocks + 51);
+    E().InsertSilence(1);
+    EXPECT_TRUE(E().TakeHistoryTrimmed());
+    EXPECT_FALSE(E().TakeHistoryTrimmed()) << "said once";
+    EXPECT_EQ(E().UndoLevel(), operations::MaxUndoLevel);
+    EXPECT_EQ(E().Blocks(), RecordingBlocks + 51);
 
     int undone = 0;
-    while (operations::Undo()) {
+    while (E().Undo()) {
         ++undone;
     }
     EXPECT_EQ(undone, operations::MaxUndoLevel);

@@ -2,7 +2,6 @@
 #include "unit/operations/editing_fixture.h"
 
 #include "base/event_pump.h"
-#include "operations/clipboard.h"
 #include "operations/sound_source.h"
 #include "playback/playback.h"
 #include "record/errors.h"
@@ -34,8 +33,8 @@ class PlaybackTest : public testsupport::EditingTest {
         EditingTest::SetUp();
         std::vector<unsigned char> block(B);
         for (uint32_t k = RecordingBlocks + 1; k <= Blocks; ++k) {
-            FillBlock(block.data(), int16_t(k));
-            recording_.WriteBlock(k, block.data());
+            testsupport::NumberedTake::FillBlock(block.data(), int16_t(k));
+            take_.file.WriteBlock(k, block.data());
         }
         Open(Blocks, Blocks, false);
         player_.Open();
@@ -91,7 +90,7 @@ class PlaybackTest : public testsupport::EditingTest {
     }
 
     ScriptedOutput out_;
-    operations::CurrentLevelSource sound_;
+    testsupport::OpenEditorSound sound_{editor_};
     base::IdleEventPump pump_;
     playback::Player player_{out_, sound_, pump_};
 
@@ -103,9 +102,15 @@ class PlaybackTest : public testsupport::EditingTest {
         ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), bytes), 0);
     }
     // Play Selection from the cursor, as its button does.
+    void SelectAt(uint32_t start, uint32_t end, uint32_t cursor) {
+        E().Select({start, end, cursor});
+    }
+    void DeleteBlocks(uint32_t a, uint32_t b) {
+        SelectAt(a, b, a);
+        E().Delete();
+    }
     void PlaySelection() {
-        const operations::State& e = operations::state;
-        player_.PlaySelection(e.CursorBlock, {e.SelStart, e.SelEnd, e.CursorBlock});
+        player_.PlaySelection(E().CurrentSelection().CursorBlock, E().CurrentSelection());
     }
 };
 
@@ -140,35 +145,24 @@ TEST_P(PlayRanges, SendsExactlyTheBlocksOfTheRangeInOrderAndEnds) {
     }
 }
 
-void SelectAt(uint32_t start, uint32_t end, uint32_t cursor) {
-    operations::state.SelStart = start;
-    operations::state.SelEnd = end;
-    operations::state.CursorBlock = cursor;
-}
-
-void DeleteBlocks(uint32_t a, uint32_t b) {
-    SelectAt(a, b, a);
-    operations::Delete();
-}
-
 const std::vector<int> Nothing;
 
 const PlayCase playCases[] = {
-    {"EditListWithBlocks11To20Deleted", [](PlaybackTest&) { DeleteBlocks(11, 20); }, true, 1,
+    {"EditListWithBlocks11To20Deleted", [](PlaybackTest& t) { t.DeleteBlocks(11, 20); }, true, 1,
      Range(1, 10) + Range(21, 100)},
     {"WrappedLoopFromItsOldestBlock", [](PlaybackTest& t) { t.Reopen(100, 30, true); }, true, 1,
      Range(31, 100) + Range(1, 30)},
     {"PlayAllFromAClickedBlock", [](PlaybackTest&) {}, true, 58, Range(58, 100)},
     {"OneBlockSound", [](PlaybackTest& t) { t.Reopen(1, 1, false); }, true, 1, {1}},
-    {"SelectionAcrossBothHalves", [](PlaybackTest&) { SelectAt(40, 62, 40); }, false, 0,
+    {"SelectionAcrossBothHalves", [](PlaybackTest& t) { t.SelectAt(40, 62, 40); }, false, 0,
      Range(40, 62)},
-    {"NothingSelectedPlaysFromTheCursorToTheEnd", [](PlaybackTest&) { SelectAt(7, 7, 95); }, false,
-     0, Range(95, 100)},
-    {"OneBlockSelection", [](PlaybackTest&) { SelectAt(50, 51, 51); }, false, 0, {51}},
-    {"CursorAfterTheSelectionEndsAtOnce", [](PlaybackTest&) { SelectAt(10, 20, 70); }, false, 0,
+    {"NothingSelectedPlaysFromTheCursorToTheEnd", [](PlaybackTest& t) { t.SelectAt(7, 7, 95); },
+     false, 0, Range(95, 100)},
+    {"OneBlockSelection", [](PlaybackTest& t) { t.SelectAt(50, 51, 51); }, false, 0, {51}},
+    {"CursorAfterTheSelectionEndsAtOnce", [](PlaybackTest& t) { t.SelectAt(10, 20, 70); }, false, 0,
      Nothing},
-    {"PlayFromAfterADeletedTailEndsAtOnce", [](PlaybackTest&) { DeleteBlocks(91, 100); }, true, 95,
-     Nothing},
+    {"PlayFromAfterADeletedTailEndsAtOnce", [](PlaybackTest& t) { t.DeleteBlocks(91, 100); }, true,
+     95, Nothing},
     {"EmptySoundPlaysNothing", [](PlaybackTest& t) { t.Reopen(0, 0, false); }, true, 1, Nothing},
     // The file ends 1000 bytes into block 81; blocks 81 and 82 reuse buffers that held blocks
     // 41 and 42, and must sound as the recording then silence.
@@ -233,7 +227,7 @@ TEST_F(PlaybackTest, ClosingDuringPlaybackStopsBeforeReleasingAndLaterTicksTouch
     });
     const size_t sent = out_.Sent().size();
     player_.Close();
-    operations::DeleteWorkFiles();
+    editor_.reset();
     player_.Tick();
     EXPECT_EQ(playingInside, std::vector<bool>({false, false, false}));
     EXPECT_FALSE(out_.IsOpen());

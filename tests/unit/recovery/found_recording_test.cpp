@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
-#include "operations/editing_state.h"
+#include "operations/editor.h"
 #include "record/errors.h"
 #include "record/pipeline.h"
 #include "support/record_harness.h"
@@ -38,7 +38,6 @@ struct CountingPump : base::EventPump {
 class FoundRecording : public ::testing::Test {
   protected:
     void SetUp() override {
-        operations::state = operations::State{};
         // The current take: a wrapped loop of 10 blocks whose newest is block 3.
         recorder.DiscardRecording();
         held.RecordingStream.WriteBlocks(1, QByteArray(10 * BlockBytes, 7).data(), 10);
@@ -46,11 +45,14 @@ class FoundRecording : public ::testing::Test {
         held.NewestBlock = 3;
         held.LoopWrapped = true;
     }
-    void TearDown() override {
-        platform::SetProcessMessages({});
-        operations::state = operations::State{};
-    }
+    void TearDown() override { platform::SetProcessMessages({}); }
     std::string Path(const char* name) const { return dir.file(name); }
+    // The editor the editor window opens after a load, over the recorder's take.
+    std::unique_ptr<operations::Editor> OpenEditor() {
+        return std::make_unique<operations::Editor>(
+            operations::TakeOf(recorder), operations::WorkPaths{Path("Edit.raw"), Path("Clp.raw")},
+            fileSystem, pump);
+    }
     // Block n holds left n and right -n throughout; `bytes` need not be whole blocks.
     void MakeRecovery(int64_t bytes, const std::string& path = {}) {
         QByteArray data(bytes, 0);
@@ -69,7 +71,7 @@ class FoundRecording : public ::testing::Test {
     record::State& held = record::RecorderProbe::Of(recorder);
     CountingPump pump;
     const int& messages = pump.count;
-    recovery::RecorderTakeHolder take;
+    recovery::RecorderTakeHolder take{recorder};
     base::SystemFileSystem fileSystem;
     recovery::Recovery found{take, fileSystem, pump, {Path("test"), Path("Velmar.spv")}};
 };
@@ -113,9 +115,10 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
     ASSERT_TRUE(found.Active());
     EXPECT_EQ(held.RecordingStream.Path(), Path("test"));
     EXPECT_EQ(held.FileBlocks, blocks);
-    EXPECT_EQ(operations::state.FileBlocks, blocks);
     EXPECT_EQ(recorder.RecordedTakeOrder().runs, 1);
-    const operations::Level& level = operations::state.Levels[0];
+    const std::unique_ptr<operations::Editor> editor = OpenEditor();
+    EXPECT_EQ(editor->Blocks(), blocks);
+    const operations::Level& level = editor->CurrentList();
     ASSERT_EQ(level.SegmentCount, 1);
     EXPECT_EQ(level.Segments[0].length, blocks);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * blocks);
@@ -245,7 +248,7 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
     EXPECT_TRUE(notice.contains(QString::fromStdString(Path("test"))));
     EXPECT_TRUE(notice.contains("first 10 hours")) << notice.toStdString();
     EXPECT_EQ(held.FileBlocks, limit);
-    EXPECT_EQ(operations::state.Levels[0].Segments[0].length, limit);
+    EXPECT_EQ(OpenEditor()->CurrentList().Segments[0].length, limit);
     EXPECT_EQ(held.PeakMaxL[limit], 0) << "the last block loaded was scanned";
     EXPECT_EQ(held.PeakMaxL.size(), size_t(limit) + 1);
     EXPECT_EQ(fs::file_size(Path("Velmar.spv")), 8 * uint64_t(limit));
