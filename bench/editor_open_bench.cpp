@@ -6,7 +6,7 @@
 //
 // Prints "name median_ms min_ms" lines; editor_open adds the first opening (the window's native
 // resources made then). usage: editor_open_bench WORKDIR [runs]
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "base/clock.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
@@ -111,9 +111,9 @@ int main(int argc, char** argv) {
     }
     const QString work = QString::fromLocal8Bit(argv[1]);
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
-    app::state.WorkFolder = work;
-    app::state.paths = app::WorkPathsFor(work);
-    const std::string take = app::state.paths.RecordingFilePath.toStdString();
+    setup::state.WorkFolder = work;
+    setup::state.paths = setup::WorkPathsFor(work);
+    const std::string take = setup::state.paths.RecordingFilePath.toStdString();
     platform::QtCapture capture; // never opened: the editor only reads the take
     base::SystemFileSystem files;
     base::QtEventPump pump;

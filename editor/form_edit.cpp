@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
-#include "app/help_file.h"
-#include "app/startup.h"
+#include "setup/help_file.h"
+#include "setup/startup.h"
 #include "about/form_about.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
@@ -252,8 +252,8 @@ TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fil
       pump_(std::make_unique<PendingMessagesPump>()),
       player_(std::make_unique<playback::Player>(output, *sound_, *pump_)),
       recovery_(take_, fileSystem, events,
-                {app::state.paths.RecoveryFilePath.toStdString(),
-                 app::state.paths.PeakFilePath.toStdString()}) {
+                {setup::state.paths.RecoveryFilePath.toStdString(),
+                 setup::state.paths.PeakFilePath.toStdString()}) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
@@ -513,8 +513,8 @@ void TFormEdit::FormShow() {
         TrackBarVolume->setValue(player_->Volume());
     }
     try {
-        operations::CreateWorkFiles(app::state.paths.EditFilePath.toStdString(),
-                                    app::state.paths.ClipFilePath.toStdString());
+        operations::CreateWorkFiles(setup::state.paths.EditFilePath.toStdString(),
+                                    setup::state.paths.ClipFilePath.toStdString());
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
@@ -757,7 +757,7 @@ void TFormEdit::menuFolderClick() {
     if (Refused()) {
         return;
     }
-    platform::OpenInDesktop(app::state.settings.OutputFolder);
+    platform::OpenInDesktop(setup::state.settings.OutputFolder);
 }
 
 void TFormEdit::menuExitClick() {
@@ -768,9 +768,9 @@ void TFormEdit::menuVelmarHelpClick() {
     if (Refused()) {
         return;
     }
-    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    const QString guide = setup::HelpFilePath(setup::state.ExecutablePath);
     if (guide.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        platform::CurrentDialogs().ShowMessage(setup::HelpMissingMessage(setup::state.ExecutablePath));
         return;
     }
     platform::OpenInDesktop(guide);

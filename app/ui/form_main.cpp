@@ -2,8 +2,8 @@
 #include "app/ui/form_main.h"
 
 #include "about/form_about.h"
-#include "app/help_file.h"
-#include "app/startup.h"
+#include "setup/help_file.h"
+#include "setup/startup.h"
 #include "app/ui/application_icon.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
@@ -240,13 +240,13 @@ void TFormMain::FormCreate() {
     LayoutGauges(); // sizes the gauge bitmaps
     setWindowTitle(Caption);
 
-    app::StartupResult started = app::StartUp(executablePath_);
+    setup::StartupResult started = setup::StartUp(executablePath_);
     // Built whatever the outcome, before any event can paint: the device watch may open a
     // device later and must find its slots; without a work folder nothing is recorded.
     record::RecorderConfig config;
     if (started.ok) {
-        CmbBoxTime->setCurrentIndex(app::state.settings.RecordingModeIndex);
-        config = {app::state.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
+        CmbBoxTime->setCurrentIndex(setup::state.settings.RecordingModeIndex);
+        config = {setup::state.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
@@ -323,11 +323,11 @@ bool TFormMain::FormCloseQuery() {
         }
     }
     recorder_->CloseDevice();
-    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
+    setup::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
     platform::ProcessMessages();
     recorder_->ReleaseTake();
     platform::ProcessMessages();
-    QString error = app::ShutDown();
+    QString error = setup::ShutDown();
     if (!error.isEmpty()) {
         platform::CurrentDialogs().ShowError(error);
     }
@@ -386,7 +386,7 @@ void TFormMain::ChBoxDCClick() {
 
 void TFormMain::CmbBoxTimeChange() {
     recorder_->DecodeRecordingMode(CmbBoxTime->currentIndex());
-    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
+    setup::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
     DrawTimeGauge();
 }
 
@@ -407,7 +407,7 @@ void TFormMain::menuSaveAsClick() {
 }
 
 void TFormMain::menuFolderClick() {
-    platform::OpenInDesktop(app::state.settings.OutputFolder);
+    platform::OpenInDesktop(setup::state.settings.OutputFolder);
 }
 
 void TFormMain::menuCloseClick() {
@@ -419,9 +419,9 @@ void TFormMain::menuSaveSettingsClick() {
 }
 
 void TFormMain::VelmarRecorderHelpClick() {
-    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    const QString guide = setup::HelpFilePath(setup::state.ExecutablePath);
     if (guide.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        platform::CurrentDialogs().ShowMessage(setup::HelpMissingMessage(setup::state.ExecutablePath));
         return;
     }
     platform::OpenInDesktop(guide);

@@ -2,7 +2,7 @@
 #include "app/ui/program.h"
 
 #include "about/form_about.h"
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
@@ -58,11 +58,11 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
                                        : hooks.executablePath;
     // One running program per work folder, claimed before start-up touches the folder: a second
     // start would set the first one's live take aside and delete its editor's files.
-    const QString workFolder = app::WorkFolderFor(executablePath);
-    app::WorkFolderLock lock;
-    if (app::ClaimWorkFolder(workFolder, lock) == app::WorkFolderLock::Result::HeldByAnother) {
+    const QString workFolder = setup::WorkFolderFor(executablePath);
+    setup::WorkFolderLock lock;
+    if (setup::ClaimWorkFolder(workFolder, lock) == setup::WorkFolderLock::Result::HeldByAnother) {
         app::InstanceChannel::AskToRaise(workFolder);
-        platform::CurrentDialogs().ShowMessage(app::AlreadyRunningMessage);
+        platform::CurrentDialogs().ShowMessage(setup::AlreadyRunningMessage);
         platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
         return 0;

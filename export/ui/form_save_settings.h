@@ -12,7 +12,7 @@ class QSlider;
 class QTabWidget;
 class QWidget;
 
-// The save-format window: shows the WAV and MP3 settings of app::state.settings on two pages
+// The save-format window: shows the WAV and MP3 settings of setup::state.settings on two pages
 // and stores them back on every close (there is no Cancel). The page showing when it closes
 // chooses the output format. Created once and reused; every opening reloads the controls.
 class TFormSaveSettings : public QDialog {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/save_flow_ui.h"
 
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
 #include "export/save_flow.h"
@@ -50,7 +50,7 @@ class ShownProgress {
 
 // Asks for the target and exports `range` of `sound` to it with the progress window showing.
 bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::ExportRange range) {
-    app::Settings& settings = app::state.settings;
+    setup::Settings& settings = setup::state.settings;
     const exporting::SaveFilter filter = exporting::SaveFilterFor(settings);
     const QString chosen = platform::CurrentDialogs().SaveFileName(
         "Save As", filter.Text(), exporting::SaveDialogFolder(settings.OutputFolder),

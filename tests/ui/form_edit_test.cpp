@@ -2,7 +2,7 @@
 #include "editor/form_edit.h"
 #include "export/ui/save_flow_ui.h"
 
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "app/ui/form_main.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
@@ -85,13 +85,13 @@ class FormEditTest : public ::testing::Test {
     void SetUp() override {
         operations::state = operations::State{};
         editor::view = editor::ViewState{}; // zoom level 1
-        app::state = app::State{};
-        app::state.WorkFolder = QString::fromStdString(dir.path());
-        app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
+        setup::state = setup::State{};
+        setup::state.WorkFolder = QString::fromStdString(dir.path());
+        setup::state.paths = setup::WorkPathsFor(setup::state.WorkFolder);
+        setup::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
         recorder = std::make_unique<record::Recorder>(
             rig.Ports(), rig.events,
-            record::RecorderConfig{app::state.paths.RecordingFilePath.toStdString(), 0});
+            record::RecorderConfig{setup::state.paths.RecordingFilePath.toStdString(), 0});
         WriteTake(TakeBlocks);
         platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([this] {
@@ -113,7 +113,7 @@ class FormEditTest : public ::testing::Test {
         platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
         operations::state = operations::State{};
-        app::state = app::State{};
+        setup::state = setup::State{};
     }
 
     // Blocks after `written` (but the last) get their peaks and no sound: the file stays sparse,
@@ -365,7 +365,7 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
     EXPECT_TRUE(form->isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(setup::state.paths.EditFilePath));
 }
 
 TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
@@ -447,8 +447,8 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     };
     std::vector<Seen> seen;
     output.SetInsideResetClose([&] {
-        seen.push_back({form->Playback().Playing(), QFile::exists(app::state.paths.EditFilePath),
-                        QFileInfo(app::state.paths.RecordingFilePath).size()});
+        seen.push_back({form->Playback().Playing(), QFile::exists(setup::state.paths.EditFilePath),
+                        QFileInfo(setup::state.paths.RecordingFilePath).size()});
     });
     form->close();
     ASSERT_FALSE(seen.empty());
@@ -565,7 +565,7 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
 // Each save stops playback before it writes, writes exactly its range of the take, and redraws
 // the wave afterwards (the test smears the drawing while the save runs).
 TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
-    app::Settings& settings = app::state.settings;
+    setup::Settings& settings = setup::state.settings;
     settings.Wav = true, settings.MP3 = false;
     const struct {
         const char* control;
@@ -617,7 +617,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
 }
 
 TEST_F(FormEditTest, SaveSettingsLeadToTheNextSavesFilter) {
-    app::state.settings.Wav = true, app::state.settings.MP3 = false;
+    setup::state.settings.Wav = true, setup::state.settings.MP3 = false;
     QTimer::singleShot(0, [] {
         QWidget* modal = QApplication::activeModalWidget();
         auto* settings = qobject_cast<TFormSaveSettings*>(modal);
@@ -652,7 +652,7 @@ class FormEditFromMainWindow : public ::testing::Test {
         unsetenv("XDG_DATA_HOME");
         platform::SetDialogs(nullptr);
         operations::state = operations::State{};
-        app::state = app::State{};
+        setup::state = setup::State{};
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
@@ -755,9 +755,9 @@ TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
     EXPECT_EQ(main.Recorder().View().NewestBlock, 0u);
     EXPECT_FALSE(main.Recorder().View().LoopWrapped);
-    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
-    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
-    EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+    EXPECT_EQ(QFileInfo(setup::state.paths.RecordingFilePath).size(), 0);
+    EXPECT_FALSE(QFile::exists(setup::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(setup::state.paths.ClipFilePath));
     EXPECT_TRUE(main.Recorder().View().DeviceOpen); // monitoring again
     EXPECT_FALSE(saveAsEnabled());
     EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file

@@ -2,7 +2,7 @@
 #include "app/ui/form_main.h"
 
 #include "about/form_about.h"
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
@@ -67,7 +67,7 @@ class FormMainTest : public ::testing::Test {
         // folder land there, and no "Velmar Recorder" data folder is found.
         setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
         exe = QString::fromStdString(home.file("velmar-recorder"));
-        app::state = app::State{};
+        setup::state = setup::State{};
         platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([] {});
         platform::SetLauncher([this](const QString& program, const QStringList& arguments) {
@@ -88,7 +88,7 @@ class FormMainTest : public ::testing::Test {
         platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
         platform::SetLauncher(nullptr);
-        app::state = app::State{};
+        setup::state = setup::State{};
     }
 
     // What the window's recorder knows.
@@ -401,7 +401,7 @@ TEST_F(FormMainTest, ChoosingAModeSetsItAndRedrawsTheTimeGauge) {
     EXPECT_TRUE(recorder().LoopMode);
     EXPECT_EQ(recorder().HalvesPerLoop, 300);
     EXPECT_EQ(recorder().TimeScaleMinutes, 10);
-    EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
+    EXPECT_EQ(setup::state.settings.RecordingModeIndex, 3);
     EXPECT_FLOAT_EQ(form->Gauges.PixelsPerSecond, 422.0f / 600.0f);
 
     // The gauge's scale now reads 0min .. 10: the 10-minute scale has 40 minor ticks, so a tick
@@ -493,8 +493,8 @@ TEST_F(FormMainTest, ClosingDuringARecordingAsksFirst) {
     EXPECT_TRUE(form->FormCloseQuery());
     EXPECT_FALSE(recorder().Recording);
     EXPECT_FALSE(recorder().DeviceOpen);
-    EXPECT_FALSE(QFile::exists(app::state.paths.RecordingFilePath));
-    EXPECT_TRUE(QFile::exists(app::state.SettingsFilePath));
+    EXPECT_FALSE(QFile::exists(setup::state.paths.RecordingFilePath));
+    EXPECT_TRUE(QFile::exists(setup::state.SettingsFilePath));
 }
 
 TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
@@ -536,7 +536,7 @@ TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
     form->menuFolderClick();
     // No user guide anywhere: a message says where it was looked for, nothing is started.
     form->VelmarRecorderHelpClick();
-    EXPECT_EQ(launches, QStringList{"xdg-open " + app::state.settings.OutputFolder});
+    EXPECT_EQ(launches, QStringList{"xdg-open " + setup::state.settings.OutputFolder});
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(exe + ".html")) << dialogs.messages[0].toStdString();
 
@@ -622,7 +622,7 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     std::system(("chattr -i '" + temp.toStdString() + "' 2>/dev/null").c_str());
     unsetenv("XDG_DATA_HOME");
     platform::SetDialogs(nullptr);
-    app::state = app::State{};
+    setup::state = setup::State{};
 }
 INSTANTIATE_TEST_SUITE_P(Cases, FormMainWithoutWorkFolder,
                          ::testing::Values(UnusableFolder{"TempIsAFile", true},

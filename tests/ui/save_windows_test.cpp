@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
+#include "setup/startup.h"
 #include "app/ui/form_main.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
@@ -46,7 +46,7 @@
 namespace {
 
 // The settings the window stores, in one line that fails readably.
-std::string Stored(const app::Settings& s) {
+std::string Stored(const setup::Settings& s) {
     std::ostringstream o;
     o << "Wav=" << s.Wav << " MP3=" << s.MP3 << " " << s.SamplePerSecond << "Hz " << s.Channels
       << "ch " << s.BitPerSample << "bit | " << s.BitRate << "kbps mode " << s.Mode
@@ -72,17 +72,17 @@ std::string Shown(const TFormSaveSettings& f) {
 class SaveSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        app::state = app::State{};
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+        setup::state = setup::State{};
+        setup::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
     }
-    void TearDown() override { app::state = app::State{}; }
+    void TearDown() override { setup::state = setup::State{}; }
     testsupport::TempDir dir;
     TFormSaveSettings form;
 };
 
 struct OpeningCase {
     const char* name;
-    std::function<void(app::Settings&)> file; // the settings as the file gave them
+    std::function<void(setup::Settings&)> file; // the settings as the file gave them
     const char* shown;
     const char* stored;
 };
@@ -92,36 +92,36 @@ void PrintTo(const OpeningCase& c, std::ostream* os) {
 class FirstOpening : public SaveSettingsTest, public ::testing::WithParamInterface<OpeningCase> {};
 
 TEST_P(FirstOpening, ShowsTheSettingsAndStoresWhatItShowed) {
-    GetParam().file(app::state.settings);
+    GetParam().file(setup::state.settings);
     form.show();
     EXPECT_EQ(Shown(form), GetParam().shown);
     form.close();
-    EXPECT_EQ(Stored(app::state.settings), GetParam().stored);
+    EXPECT_EQ(Stored(setup::state.settings), GetParam().stored);
 }
 
 const OpeningCase openings[] = {
-    {"BothFlagsSetShowMp3", [](app::Settings& s) { s.Wav = s.MP3 = true; },
+    {"BothFlagsSetShowMp3", [](setup::Settings& s) { s.Wav = s.MP3 = true; },
      "wav MP3* [44100 Hz][stereo][16 bit][128][stereo][32][320]",
      "Wav=0 MP3=1 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
-    {"NeitherFlagKeepsTheWavPage", [](app::Settings& s) { s.Wav = s.MP3 = false; },
+    {"NeitherFlagKeepsTheWavPage", [](setup::Settings& s) { s.Wav = s.MP3 = false; },
      "WAV* MP3 [44100 Hz][stereo][16 bit][128][stereo][32][320]",
      "Wav=1 MP3=0 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
     {"Wav22050Mono8",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.Wav = true, s.MP3 = false, s.SamplePerSecond = 22050, s.Channels = 1, s.Mode = 3,
          s.Original = true, s.BitPerSample = 8;
      },
      "WAV* mp3 [22050 Hz ][mono][8  bit][128][mono][32][320]",
      "Wav=1 MP3=0 22050Hz 1ch 8bit | 128kbps mode 3 VBR=0 32-320 q0 c0o1p0"},
     {"UnknownValuesTakeTheirFallbacks",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.SamplePerSecond = 48000, s.Channels = 5, s.BitPerSample = 24, s.BitRate = 100,
          s.Mode = 2, s.MinBitRate = 100, s.MaxBitRate = 100;
      },
      "wav MP3* [44100 Hz][stereo][16 bit][32][stereo][32][320]",
      "Wav=0 MP3=1 44100Hz 2ch 16bit | 32kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
     {"VbrJointMinAboveMaxAndFlags",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.SamplePerSecond = 11025, s.BitRate = 320, s.Mode = 1, s.VBR = true, s.MinBitRate = 256,
          s.MaxBitRate = 40, s.VBRQuality = 7, s.Copyright = s.Private = true;
      },
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, FirstOpening, ::testing::ValuesIn(openings),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveSettingsTest, UnmatchedValuesKeepThePreviousItemsAtTheNextOpening) {
-    app::Settings& s = app::state.settings;
+    setup::Settings& s = setup::state.settings;
     s.SamplePerSecond = 11025, s.Mode = 3;
     form.show();
     form.close();
@@ -147,8 +147,8 @@ TEST_F(SaveSettingsTest, SwitchingPagesSetsTheFormatAndCaptionsAtOnce) {
     for (int page : {0, 1}) {
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
         EXPECT_EQ(Shown(form).substr(0, 9), page == 0 ? "WAV* mp3 " : "wav MP3* ");
-        EXPECT_EQ(app::state.settings.Wav, page == 0);
-        EXPECT_EQ(app::state.settings.MP3, page == 1);
+        EXPECT_EQ(setup::state.settings.Wav, page == 0);
+        EXPECT_EQ(setup::state.settings.MP3, page == 1);
     }
 }
 
@@ -179,7 +179,7 @@ TEST_F(SaveSettingsTest, ListsOfferTheirItemsAndVbrLimitsAreEditableOnlyWithVbrO
     QTest::mouseClick(form.ChBoxEnableVBR, Qt::LeftButton);
     EXPECT_EQ(editable(), 3);
     form.close();
-    app::state.settings.VBR = false;
+    setup::state.settings.VBR = false;
     form.show(); // reloaded from the settings
     EXPECT_EQ(editable(), 0);
 }
@@ -188,14 +188,14 @@ TEST_F(SaveSettingsTest, EveryWayOfClosingStoresAndOnlyTheExitWritesTheFile) {
     form.show();
     form.CBoxWavBits->setCurrentIndex(1);
     QTest::keyClick(&form, Qt::Key_Escape);
-    EXPECT_EQ(app::state.settings.BitPerSample, 8);
+    EXPECT_EQ(setup::state.settings.BitPerSample, 8);
     form.show();
     form.CBoxMP3BitRate->setCurrentIndex(13);
     QTest::mouseClick(form.BitBtnOK, Qt::LeftButton);
-    EXPECT_EQ(app::state.settings.BitRate, 320);
-    EXPECT_FALSE(QFile::exists(app::state.SettingsFilePath));
-    ASSERT_TRUE(app::SaveSettings(app::state.SettingsFilePath, app::state.settings, nullptr));
-    EXPECT_EQ(Stored(app::LoadSettings(app::state.SettingsFilePath)), Stored(app::state.settings));
+    EXPECT_EQ(setup::state.settings.BitRate, 320);
+    EXPECT_FALSE(QFile::exists(setup::state.SettingsFilePath));
+    ASSERT_TRUE(setup::SaveSettings(setup::state.SettingsFilePath, setup::state.settings, nullptr));
+    EXPECT_EQ(Stored(setup::LoadSettings(setup::state.SettingsFilePath)), Stored(setup::state.settings));
 }
 
 TEST(ExportWindows, CaptionsFitTheirControls) {
@@ -243,7 +243,7 @@ TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
     const std::function<void()> ways[] = {
         [&] { QTest::mouseClick(form.BtnCancel, Qt::LeftButton); }, [&] { form.close(); },
         [&] { QTest::keyClick(&form, Qt::Key_Escape); }, [&] { form.Finish(); }};
-    app::Settings wav;
+    setup::Settings wav;
     wav.Wav = true, wav.MP3 = false;
     for (const auto& end : ways) {
         exporting::Exporter exporter(sound, ports.encoders, ports.files, ports.pump);
@@ -309,8 +309,8 @@ class SaveAsTest : public ::testing::Test {
                                            recorderPorts.For(device), output, fileSystem, events);
         form->TimerRec->stop();
         form->TimerStatus->stop();
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
-        app::Settings& s = app::state.settings;
+        setup::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+        setup::Settings& s = setup::state.settings;
         s.Wav = true, s.MP3 = false, s.OutputFolder = QString::fromStdString(dir.path());
         QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
         for (int b = 0; b < 25; ++b) {
@@ -328,7 +328,7 @@ class SaveAsTest : public ::testing::Test {
         Reset();
     }
     static void Reset() {
-        app::state = app::State{};
+        setup::state = setup::State{};
         operations::state = operations::State{};
     }
     static TFormProgress* ShownProgress() {
@@ -371,9 +371,9 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
     EXPECT_TRUE(closeRefused);
     EXPECT_EQ(ShownProgress(), nullptr);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
-    EXPECT_EQ(app::state.settings.OutputFolder, QString::fromStdString(dir.file("out")));
+    EXPECT_EQ(setup::state.settings.OutputFolder, QString::fromStdString(dir.file("out")));
 
-    QFile wav(Out("take1.wav")), raw(app::state.paths.RecordingFilePath);
+    QFile wav(Out("take1.wav")), raw(setup::state.paths.RecordingFilePath);
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly) && raw.open(QIODevice::ReadOnly));
     const QByteArray data = wav.readAll().mid(44);
     EXPECT_EQ(data.size(), 25 * record::BlockBytes);
@@ -418,7 +418,7 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         };
         // The output folder was deleted since it was chosen: the dialog opens at home, and only
         // a save that did not fail makes its folder the next output folder.
-        app::state.settings.OutputFolder = Out("gone");
+        setup::state.settings.OutputFolder = Out("gone");
         EXPECT_EQ(exporting::RecordedTake::OfRecorder(form->Recorder()).Blocks(), 25u);
         EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()));
         EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
@@ -426,7 +426,7 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         EXPECT_EQ(dialogs.errors.size(), row.errors);
         EXPECT_EQ(ShownProgress(), nullptr);
         EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{});
-        EXPECT_EQ(app::state.settings.OutputFolder.toStdString(),
+        EXPECT_EQ(setup::state.settings.OutputFolder.toStdString(),
                   row.cancelMidway ? dir.file("out") : Out("gone").toStdString());
     }
     operations::state.SelStart = operations::state.SelEnd = 5; // nothing selected
@@ -452,7 +452,7 @@ class TypedName : public SaveAsTest, public ::testing::WithParamInterface<TypedN
 
 TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     const TypedNameCase& c = GetParam();
-    app::Settings& s = app::state.settings;
+    setup::Settings& s = setup::state.settings;
     s.Wav = c.wavChosen, s.MP3 = !c.wavChosen;
     s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
     s.BitRate = 64, s.Mode = 3;

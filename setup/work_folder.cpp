@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/work_folder.h"
+#include "setup/work_folder.h"
 
 #include "platform/services/file_system.h"
 
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace app {
+namespace setup {
 
 QString OwnDataFolder(const QString& appDataFolder) {
     return appDataFolder.isEmpty() ? QString() : appDataFolder + "/Velmar Recorder";
@@ -94,4 +94,4 @@ WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock
     return lock.Acquire(workFolder);
 }
 
-} // namespace app
+} // namespace setup

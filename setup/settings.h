@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/placement.h"
+#include "setup/placement.h"
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 
-namespace app {
+namespace setup {
 
 // The save-format values the save-settings window offers, in the order of its lists. The
 // settings file is held to them when it is read, so the window, the save dialog's filter and the
@@ -81,4 +81,4 @@ Settings LoadSettings(const QString& path);
 // *error and leaves the old file as it was.
 bool SaveSettings(const QString& path, const Settings& settings, QString* error);
 
-} // namespace app
+} // namespace setup

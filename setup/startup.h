@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/settings.h"
-#include "app/work_folder.h"
+#include "setup/settings.h"
+#include "setup/work_folder.h"
 
 #include <QString>
 
-namespace app {
+namespace setup {
 
-// Application-wide values fixed at start-up; one instance, `app::state`.
+// Application-wide values fixed at start-up; one instance, `setup::state`.
 struct State {
     QString ExecutablePath; // decides the placement, and where the help file is looked for
     Placement placement = Placement::InPlace;
@@ -44,4 +44,4 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
 // Returns the error text of a failed settings write, or an empty text.
 QString ShutDown();
 
-} // namespace app
+} // namespace setup

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
+#include "setup/startup.h"
 
 #include "base/file_system.h"
 #include "platform/services/file_system.h"
@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace app {
+namespace setup {
 
 State state;
 
@@ -98,4 +98,4 @@ QString ShutDown() {
     return error;
 }
 
-} // namespace app
+} // namespace setup

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/placement.h"
+#include "setup/placement.h"
 
 #include <QString>
 
-namespace app {
+namespace setup {
 
 // "<application-data folder>/Velmar Recorder"; empty when the application-data folder is
 // unknown (no $XDG_DATA_HOME and no $HOME).
@@ -69,4 +69,4 @@ private:
 // would, and takes its lock. HeldByAnother leaves everything in the folder as it was.
 WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock& lock);
 
-} // namespace app
+} // namespace setup

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "setup/settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace app {
+namespace setup {
 
 namespace {
 
@@ -285,4 +285,4 @@ bool SaveSettings(const QString& path, const Settings& s, QString* error) {
     return true;
 }
 
-} // namespace app
+} // namespace setup

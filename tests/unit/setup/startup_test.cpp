@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
-#include "app/work_folder.h"
+#include "setup/startup.h"
+#include "setup/work_folder.h"
 #include "record/blocks.h"
 #include "support/temp_dir.h"
 
@@ -42,28 +42,28 @@ protected:
     void TearDown() override {
         unsetenv("XDG_DATA_HOME");
         unsetenv("XDG_CONFIG_HOME");
-        app::state = app::State{};
+        setup::state = setup::State{};
     }
     testsupport::TempDir root;
     QString exe;
 };
 
 TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOurs) {
-    app::StartupResult r = app::StartUp(exe);
+    setup::StartupResult r = setup::StartUp(exe);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("bin/Temp")));
+    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("bin/Temp")));
     EXPECT_TRUE(QFileInfo(Q(root.file("bin/Temp"))).isDir());
     EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder"))));  // never created
-    EXPECT_EQ(app::state.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
-    EXPECT_EQ(app::state.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
-    EXPECT_EQ(app::state.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
-    EXPECT_EQ(app::state.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
-    EXPECT_EQ(app::state.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
-    EXPECT_FALSE(app::state.ExeDrive.isEmpty());
+    EXPECT_EQ(setup::state.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
+    EXPECT_EQ(setup::state.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
+    EXPECT_EQ(setup::state.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
+    EXPECT_EQ(setup::state.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
+    EXPECT_EQ(setup::state.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
+    EXPECT_FALSE(setup::state.ExeDrive.isEmpty());
 
     QDir().mkdir(Q(root.file("data/Velmar Recorder")));
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("data/Velmar Recorder")));
+    ASSERT_TRUE(setup::StartUp(exe).ok);
+    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("data/Velmar Recorder")));
 
     // Without XDG_DATA_HOME the data folder is ~/.local/share.
     unsetenv("XDG_DATA_HOME");
@@ -71,8 +71,8 @@ TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOur
     std::string savedHome = oldHome ? oldHome : "";
     setenv("HOME", root.file("home").c_str(), 1);
     QDir().mkpath(Q(root.file("home/.local/share/Velmar Recorder")));
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    ASSERT_TRUE(setup::StartUp(exe).ok);
+    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
     setenv("HOME", savedHome.c_str(), 1);
 }
 
@@ -81,11 +81,11 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
     // be made: here it would have to be made inside a plain file.
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain/share").c_str(), 1);
-    app::StartupResult r = app::StartUp(Q(root.file("missing/bin/velmar-recorder")));
+    setup::StartupResult r = setup::StartUp(Q(root.file("missing/bin/velmar-recorder")));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
-    EXPECT_TRUE(app::state.paths.RecordingFilePath.isEmpty());
-    EXPECT_TRUE(app::state.WorkFolder.isEmpty());
+    EXPECT_TRUE(setup::state.paths.RecordingFilePath.isEmpty());
+    EXPECT_TRUE(setup::state.WorkFolder.isEmpty());
 
     // A folder that exists but takes no files gets the same error. Made immutable rather than
     // read-only, because the tests may run as root.
@@ -98,7 +98,7 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
             GTEST_SKIP() << "cannot make a folder unwritable for root here";
         }
     }
-    r = app::StartUp(exe);
+    r = setup::StartUp(exe);
     std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
     ::chmod(own.toLocal8Bit().constData(), 0755);
     EXPECT_FALSE(r.ok);
@@ -113,7 +113,7 @@ TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo)
     WriteBytes(work + "/Clp.raw", record::BlockBytes);
     WriteBytes(work + "/Velmar.spv", 24);
 
-    app::StartupResult r = app::StartUp(exe);
+    setup::StartupResult r = setup::StartUp(exe);
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
@@ -128,9 +128,9 @@ TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
     QDir().mkdir(work);
     WriteBytes(work + "/test", record::BlockBytes, 't');
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
-    ASSERT_TRUE(app::StartUp(exe).ok);
+    ASSERT_TRUE(setup::StartUp(exe).ok);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
-    app::StartupResult r = app::StartUp(exe);  // a second crash in the same second
+    setup::StartupResult r = setup::StartUp(exe);  // a second crash in the same second
     ASSERT_TRUE(r.ok);
 
     EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
@@ -147,7 +147,7 @@ TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes - 1);
-    app::StartupResult r = app::StartUp(exe);
+    setup::StartupResult r = setup::StartUp(exe);
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/test"));
@@ -155,51 +155,51 @@ TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
 }
 
 TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles) {
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    QString work = app::state.WorkFolder;
+    ASSERT_TRUE(setup::StartUp(exe).ok);
+    QString work = setup::state.WorkFolder;
     for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
         WriteBytes(work + "/" + name, record::BlockBytes);
     }
     WriteBytes(work + "/test", record::BlockBytes);
-    EXPECT_TRUE(app::ShutDown().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(app::state.SettingsFilePath));
+    EXPECT_TRUE(setup::ShutDown().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(setup::state.SettingsFilePath));
     EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
 
     // Settings changed in memory reach the file at exit.
-    app::state.settings.BitRate = 192;
-    app::ShutDown();
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.settings.BitRate, 192);
+    setup::state.settings.BitRate = 192;
+    setup::ShutDown();
+    ASSERT_TRUE(setup::StartUp(exe).ok);
+    EXPECT_EQ(setup::state.settings.BitRate, 192);
 }
 
 TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
     std::string ini = root.file("config/velmar-recorder/velmar-recorder.INI");
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain").c_str(), 1);
-    ASSERT_FALSE(app::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
+    ASSERT_FALSE(setup::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
     // The settings were never read, so writing them would replace the file with defaults.
-    EXPECT_TRUE(app::ShutDown().isEmpty());
+    EXPECT_TRUE(setup::ShutDown().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(Q(ini)));
 }
 
 // One running program per work folder. Another holder here is flock(1) in a shell that then
 // becomes `sleep`, so killing it is killing the holding process, as a crash would.
 TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIsKept) {
-    const QString work = app::WorkFolderFor(exe);
+    const QString work = setup::WorkFolderFor(exe);
     ASSERT_EQ(work, Q(root.file("bin/Temp")));
-    const QString lockPath = work + "/" + app::LockFileName;
-    app::WorkFolderLock first, second;
-    ASSERT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
+    const QString lockPath = work + "/" + setup::LockFileName;
+    setup::WorkFolderLock first, second;
+    ASSERT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
     EXPECT_TRUE(QFileInfo(work).isDir()) << "made on the first start";
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     // The holder's own start-up and shutdown leave its lock file alone.
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    app::ShutDown();
-    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{app::LockFileName});
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    ASSERT_TRUE(setup::StartUp(exe).ok);
+    setup::ShutDown();
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{setup::LockFileName});
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     first.Release();
     EXPECT_FALSE(QFileInfo::exists(lockPath));
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::Held);
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::Held);
     second.Release();
 
     QProcess holder;
@@ -207,12 +207,12 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
                           "-", lockPath});
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readAll(), "held\n");
-    EXPECT_EQ(first.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    EXPECT_EQ(first.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     WriteBytes(work + "/Velmar.raw", 2 * record::BlockBytes, 'k');
     holder.kill();
     holder.waitForFinished();
-    EXPECT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
-    const app::StartupResult r = app::StartUp(exe);
+    EXPECT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
+    const setup::StartupResult r = setup::StartUp(exe);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * record::BlockBytes, 'k'));
     EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
@@ -220,9 +220,9 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
 
     // No lock can be had where no file can be made.
     WriteBytes(Q(root.file("plain")), 1);
-    app::WorkFolderLock none;
-    EXPECT_EQ(app::ClaimWorkFolder(Q(root.file("plain/Temp")), none),
-              app::WorkFolderLock::Result::Unavailable);
+    setup::WorkFolderLock none;
+    EXPECT_EQ(setup::ClaimWorkFolder(Q(root.file("plain/Temp")), none),
+              setup::WorkFolderLock::Result::Unavailable);
     EXPECT_FALSE(none.IsHeld());
 }
 
