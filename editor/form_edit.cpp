@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
-#include "setup/help_file.h"
-#include "setup/startup.h"
 #include "about/form_about.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
@@ -27,6 +25,9 @@
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "recovery/ui/form_info.h"
+#include "setup/help_file.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -247,13 +248,16 @@ class TFormEdit::ProgressShown {
 };
 
 TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-                     base::EventPump& events, QWidget* parent)
+                     base::EventPump& events, const setup::Environment& environment,
+                     setup::SettingsStore& settings, platform::Dialogs& dialogs,
+                     platform::Launcher& launcher, QWidget* parent)
     : QDialog(parent), sound_(std::make_unique<operations::CurrentLevelSource>()),
       pump_(std::make_unique<PendingMessagesPump>()),
       player_(std::make_unique<playback::Player>(output, *sound_, *pump_)),
       recovery_(take_, fileSystem, events,
-                {setup::state.paths.RecoveryFilePath.toStdString(),
-                 setup::state.paths.PeakFilePath.toStdString()}) {
+                {environment.paths.RecoveryFilePath.toStdString(),
+                 environment.paths.PeakFilePath.toStdString()}),
+      environment_(environment), settings_(settings), dialogs_(dialogs), launcher_(launcher) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
@@ -268,7 +272,7 @@ TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fil
     BuildControls();
     setMinimumSize(700, 450);
     resize(872, 575);
-    info_ = std::make_unique<TFormInfo>(recovery_);
+    info_ = std::make_unique<TFormInfo>(recovery_, dialogs_);
     FormCreate();
 }
 
@@ -513,8 +517,8 @@ void TFormEdit::FormShow() {
         TrackBarVolume->setValue(player_->Volume());
     }
     try {
-        operations::CreateWorkFiles(setup::state.paths.EditFilePath.toStdString(),
-                                    setup::state.paths.ClipFilePath.toStdString());
+        operations::CreateWorkFiles(environment_.paths.EditFilePath.toStdString(),
+                                    environment_.paths.ClipFilePath.toStdString());
     } catch (const record::UserError& error) {
         ShowUserError(error);
     }
@@ -613,7 +617,7 @@ bool TFormEdit::Refused() const {
 }
 
 void TFormEdit::ShowUserError(const std::exception& error) {
-    platform::CurrentDialogs().ShowError(QString::fromUtf8(error.what()));
+    dialogs_.ShowError(QString::fromUtf8(error.what()));
 }
 
 void TFormEdit::ShowHistoryNote() {
@@ -621,7 +625,7 @@ void TFormEdit::ShowHistoryNote() {
     // time would only be noise.
     if (operations::TakeHistoryTrimmed() && !historyNoteShown_) {
         historyNoteShown_ = true;
-        platform::CurrentDialogs().ShowMessage(operations::HistoryTrimmedText);
+        dialogs_.ShowMessage(operations::HistoryTrimmedText);
     }
 }
 
@@ -689,8 +693,8 @@ void TFormEdit::menuNormalizeClick() {
 
 void TFormEdit::menuAmplifyClick() {
     // The box is asked with the progress bar already shown; 100 runs nothing but still redraws.
-    EditingCommand(true, [] {
-        const QString answer = platform::CurrentDialogs().InputBox(
+    EditingCommand(true, [this] {
+        const QString answer = dialogs_.InputBox(
             operations::AmplifyCaption, operations::AmplifyPrompt(operations::ClippingLevel()),
             operations::AmplifyDefault);
         operations::Amplify(operations::ParseAmplifyPercent(answer));
@@ -706,7 +710,7 @@ void TFormEdit::menuSilenceClick() {
     player_->StopForEdit();
     int32_t blocks = 0;
     try {
-        blocks = operations::ParseSilenceBlocks(platform::CurrentDialogs().InputBox(
+        blocks = operations::ParseSilenceBlocks(dialogs_.InputBox(
             operations::SilenceCaption, operations::SilencePrompt, operations::SilenceDefault));
     } catch (const record::UserError& error) {
         ShowUserError(error);
@@ -731,7 +735,7 @@ void TFormEdit::menuSaveAllClick() {
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, false);
+    SaveFlow::Run(this, false, {dialogs_, settings_, *pump_});
     Wave->Redraw();
 }
 
@@ -741,7 +745,7 @@ void TFormEdit::menuSaveSelectionClick() {
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, true);
+    SaveFlow::Run(this, true, {dialogs_, settings_, *pump_});
     Wave->Redraw();
 }
 
@@ -750,14 +754,14 @@ void TFormEdit::menuSaveSettingsClick() {
         return;
     }
     CommandSpan span(*this);
-    SaveFlow::ShowSaveSettings();
+    SaveFlow::ShowSaveSettings(settings_);
 }
 
 void TFormEdit::menuFolderClick() {
     if (Refused()) {
         return;
     }
-    platform::OpenInDesktop(setup::state.settings.OutputFolder);
+    platform::OpenInDesktop(launcher_, settings_.Values().OutputFolder);
 }
 
 void TFormEdit::menuExitClick() {
@@ -768,12 +772,12 @@ void TFormEdit::menuVelmarHelpClick() {
     if (Refused()) {
         return;
     }
-    const QString guide = setup::HelpFilePath(setup::state.ExecutablePath);
+    const QString guide = setup::HelpFilePath(environment_.ExecutablePath);
     if (guide.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(setup::HelpMissingMessage(setup::state.ExecutablePath));
+        dialogs_.ShowMessage(setup::HelpMissingMessage(environment_.ExecutablePath));
         return;
     }
-    platform::OpenInDesktop(guide);
+    platform::OpenInDesktop(launcher_, guide);
 }
 
 void TFormEdit::menuAboutClick() {

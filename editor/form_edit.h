@@ -36,6 +36,14 @@ namespace playback {
 class OutputDevice;
 class Player;
 } // namespace playback
+namespace platform {
+class Dialogs;
+class Launcher;
+} // namespace platform
+namespace setup {
+struct Environment;
+class SettingsStore;
+} // namespace setup
 
 // The editor window: shown modally by the main window's Edit, it opens the stopped take as an
 // edit, plays it, runs the editing commands over it and discards it when it closes. Handlers
@@ -49,9 +57,12 @@ class Player;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    // Plays through `output`; the devices and ports must outlive the window.
+    // Plays through `output`; works in the run's `environment` with its `settings`. The devices,
+    // ports and the run must outlive the window.
     TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-              base::EventPump& events, QWidget* parent = nullptr);
+              base::EventPump& events, const setup::Environment& environment,
+              setup::SettingsStore& settings, platform::Dialogs& dialogs,
+              platform::Launcher& launcher, QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
@@ -208,4 +219,8 @@ class TFormEdit : public QDialog {
     recovery::RecorderTakeHolder take_;
     recovery::Recovery recovery_;
     std::unique_ptr<TFormInfo> info_; // its window; a window of its own, as the editor is
+    const setup::Environment& environment_;
+    setup::SettingsStore& settings_;
+    platform::Dialogs& dialogs_;
+    platform::Launcher& launcher_;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/settings.h"
 
+#include "record/errors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -233,21 +235,18 @@ Settings LoadSettings(const QString& path) {
     return s;
 }
 
-bool SaveSettings(const QString& path, const Settings& s, QString* error) {
+void SaveSettings(const QString& path, const Settings& s) {
     if (path.isEmpty()) {
-        if (error) {
-            *error = "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.";
-        }
-        return false;
+        throw record::UserError(
+            "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.");
     }
     IniDocument ini;
     QFile old(path);
     if (old.exists()) {
         if (!QFileInfo(path).isWritable()) {
-            if (error) {
-                *error = "The settings file " + path + " is read-only; the settings were not saved.";
-            }
-            return false;
+            throw record::UserError(
+                ("The settings file " + path + " is read-only; the settings were not saved.")
+                    .toStdString());
         }
         if (old.open(QIODevice::ReadOnly)) {
             ini.Parse(old.read(MaxFileBytes));
@@ -277,12 +276,22 @@ bool SaveSettings(const QString& path, const Settings& s, QString* error) {
     QDir().mkpath(QFileInfo(path).path()); // a failure shows as the open's error below
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(ini.Serialize()) < 0 || !out.commit()) {
-        if (error) {
-            *error = "The settings could not be saved to " + path + ": " + out.errorString();
-        }
-        return false;
+        throw record::UserError(
+            ("The settings could not be saved to " + path + ": " + out.errorString())
+                .toStdString());
     }
-    return true;
+}
+
+void SettingsStore::SetOutputFormat(bool wav) {
+    settings_.Wav = wav;
+    settings_.MP3 = !wav;
+}
+
+void SettingsStore::SetSaveFormat(const Settings& format) {
+    Settings next = format;
+    next.OutputFolder = settings_.OutputFolder;
+    next.RecordingModeIndex = settings_.RecordingModeIndex;
+    settings_ = std::move(next);
 }
 
 } // namespace setup

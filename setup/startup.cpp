@@ -4,14 +4,15 @@
 #include "base/file_system.h"
 #include "platform/services/file_system.h"
 #include "record/blocks.h"
+#include "record/errors.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
-namespace setup {
+#include <exception>
 
-State state;
+namespace setup {
 
 namespace {
 void DeleteIfPresent(const QString& path) {
@@ -56,46 +57,54 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
     return notice;
 }
 
-StartupResult StartUp(const QString& executablePath) {
-    state = State{};
-    StartupResult result;
-    state.ExecutablePath = executablePath;
-    state.placement = PlacementOf(executablePath);
-    state.SettingsFilePath = SettingsFilePathFor(state.placement, executablePath,
-                                                 QString::fromStdString(platform::ConfigFolder()));
-    state.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
-    // The same rule the program entry used to lock the folder.
-    state.WorkFolder = WorkFolderFor(executablePath);
-    if (!PrepareWorkFolder(state.WorkFolder)) {
-        result.error =
-            "Can not create " + (state.WorkFolder.isEmpty()
-                                     ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
-                                     : state.WorkFolder);
-        state.WorkFolder.clear();
-        return result;
-    }
-    state.paths = WorkPathsFor(state.WorkFolder);
-    state.ExeDrive = QString::fromStdString(base::SystemFileSystem().MountPointOf(state.WorkFolder.toStdString()));
-    state.settings = LoadSettings(state.SettingsFilePath);
-    result.notice = SetAsideLeftoverFiles(state.paths, state.WorkFolder);
-    result.ok = true;
-    return result;
+Environment EnvironmentWithoutWorkFolder(const QString& executablePath) {
+    Environment environment;
+    environment.ExecutablePath = executablePath;
+    environment.placement = PlacementOf(executablePath);
+    environment.SettingsFilePath = SettingsFilePathFor(
+        environment.placement, executablePath, QString::fromStdString(platform::ConfigFolder()));
+    environment.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
+    return environment;
 }
 
-QString ShutDown() {
-    QString error;
+Started StartUp(const QString& executablePath) {
+    Started started{EnvironmentWithoutWorkFolder(executablePath), {}, {}};
+    Environment& environment = started.environment;
+    // The same rule the program entry used to lock the folder.
+    const QString workFolder = WorkFolderFor(executablePath);
+    if (!PrepareWorkFolder(workFolder)) {
+        throw record::UserError(
+            ("Can not create " +
+             (workFolder.isEmpty() ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
+                                   : workFolder))
+                .toStdString());
+    }
+    environment.WorkFolder = workFolder;
+    environment.paths = WorkPathsFor(workFolder);
+    environment.ExeDrive =
+        QString::fromStdString(base::SystemFileSystem().MountPointOf(workFolder.toStdString()));
+    started.settings = LoadSettings(environment.SettingsFilePath);
+    started.notice = SetAsideLeftoverFiles(environment.paths, workFolder);
+    return started;
+}
+
+void ShutDown(const Environment& environment, const SettingsStore& settings) {
+    std::exception_ptr failed;
     // Without a work folder the settings were never read: writing would only replace the
     // user's file with defaults.
-    if (!state.WorkFolder.isEmpty()) {
-        SaveSettings(state.SettingsFilePath, state.settings, &error);
+    if (!environment.WorkFolder.isEmpty()) {
+        try {
+            settings.Save(environment.SettingsFilePath);
+        } catch (const record::UserError&) {
+            failed = std::current_exception(); // the work files go all the same
+        }
     }
-    state.paths.RecordingFilePath = state.paths.RecordingFilePath.isEmpty()
-                                        ? QString()
-                                        : state.WorkFolder + "/Velmar.raw";
-    DeleteIfPresent(state.paths.EditFilePath);
-    DeleteIfPresent(state.paths.ClipFilePath);
-    DeleteIfPresent(state.paths.RecordingFilePath);
-    return error;
+    DeleteIfPresent(environment.paths.EditFilePath);
+    DeleteIfPresent(environment.paths.ClipFilePath);
+    DeleteIfPresent(environment.paths.RecordingFilePath);
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
 }
 
 } // namespace setup

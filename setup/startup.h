@@ -8,8 +8,9 @@
 
 namespace setup {
 
-// Application-wide values fixed at start-up; one instance, `setup::state`.
-struct State {
+// Where a run keeps its files, fixed at start-up and never changed afterwards. The program entry
+// makes it once and lends it to the windows that need it.
+struct Environment {
     QString ExecutablePath; // decides the placement, and where the help file is looked for
     Placement placement = Placement::InPlace;
     QString AppDataFolder;
@@ -17,22 +18,26 @@ struct State {
     WorkPaths paths;         // empty paths when there is no work folder
     QString ExeDrive;        // mount point of the work folder's file system: names the "drive"
     QString SettingsFilePath;
-    Settings settings;
 };
-extern State state;
 
 // Said by a start that finds another running program on its work folder; it then ends.
 inline constexpr char AlreadyRunningMessage[] = "Velmar Recorder is already running.";
 
-struct StartupResult {
-    bool ok = false;
-    QString error;   // "Can not create " + the work folder, when !ok
-    QString notice;  // said once when a recording of an earlier run was set aside
+// The environment of the program at `executablePath` before any work folder: its placement,
+// settings file and application-data folder. A run whose start-up failed goes on with it.
+Environment EnvironmentWithoutWorkFolder(const QString& executablePath);
+
+// What a start-up gives the run.
+struct Started {
+    Environment environment;
+    Settings settings;
+    QString notice; // said once when a recording of an earlier run was set aside; else empty
 };
 
 // Start-up steps that need no window and no device: work folder, work-file paths, settings,
-// left-over work files. Fills `state`. On failure `state` keeps no paths and default settings.
-StartupResult StartUp(const QString& executablePath);
+// left-over work files. Throws record::UserError ("Can not create " + the work folder) when no
+// work folder can be used.
+Started StartUp(const QString& executablePath);
 
 // A recording file still there at start-up is the take of a run that never reached its
 // shutdown. One holding at least one block is kept: renamed to the recovery file when there is
@@ -40,8 +45,9 @@ StartupResult StartUp(const QString& executablePath);
 // Returns the sentence telling where the recording was kept, or an empty text.
 QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder);
 
-// Shutdown file steps: writes the settings, then deletes the edit, clip and recording files.
-// Returns the error text of a failed settings write, or an empty text.
-QString ShutDown();
+// Shutdown file steps: writes the settings (not without a work folder: they were never read),
+// then deletes the edit, clip and recording files. A failed settings write throws
+// record::UserError with its text once the files are deleted.
+void ShutDown(const Environment& environment, const SettingsStore& settings);
 
 } // namespace setup

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/form_save_settings.h"
 
-#include "setup/startup.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
+#include "setup/settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,7 +80,8 @@ QPixmap FormatPicture(bool stepped) {
 
 } // namespace
 
-TFormSaveSettings::TFormSaveSettings(QWidget* parent) : QDialog(parent) {
+TFormSaveSettings::TFormSaveSettings(setup::SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
     setObjectName("FormSaveSettings");
     setWindowTitle("Save Settings");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -179,7 +180,7 @@ void TFormSaveSettings::ShowPageCaptions(bool wavShowing) {
 }
 
 void TFormSaveSettings::FormShow() {
-    const setup::Settings& s = setup::state.settings;
+    const setup::Settings& s = settings_.Values();
     {
         // With both flags set the MP3 page wins; with neither, the last page stays.
         const QSignalBlocker quiet(PControlFormat);
@@ -215,8 +216,7 @@ void TFormSaveSettings::FormShow() {
 
 void TFormSaveSettings::PControlFormatChange() {
     const bool wav = PControlFormat->currentWidget() == TSheetWav;
-    setup::state.settings.Wav = wav;
-    setup::state.settings.MP3 = !wav;
+    settings_.SetOutputFormat(wav);
     ShowPageCaptions(wav);
 }
 
@@ -234,7 +234,7 @@ void TFormSaveSettings::BitBtnOKClick() {
 }
 
 void TFormSaveSettings::FormClose() {
-    setup::Settings& s = setup::state.settings;
+    setup::Settings s = settings_.Values();
     const bool wav = PControlFormat->currentWidget() == TSheetWav;
     s.Wav = wav;
     s.MP3 = !wav;
@@ -252,6 +252,7 @@ void TFormSaveSettings::FormClose() {
     s.Copyright = ChBoxCopyright->isChecked();
     s.Original = ChBoxOriginal->isChecked();
     s.Private = ChBoxPrivate->isChecked();
+    settings_.SetSaveFormat(s);
 }
 
 void TFormSaveSettings::done(int result) {

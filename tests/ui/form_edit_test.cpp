@@ -2,8 +2,8 @@
 #include "editor/form_edit.h"
 #include "export/ui/save_flow_ui.h"
 
-#include "setup/startup.h"
 #include "app/ui/form_main.h"
+#include "app/ui/started_run.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/view_state.h"
@@ -18,6 +18,8 @@
 #include "playback/playback.h"
 #include "record/pipeline.h"
 #include "recovery/ui/form_info.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
@@ -85,21 +87,20 @@ class FormEditTest : public ::testing::Test {
     void SetUp() override {
         operations::state = operations::State{};
         editor::view = editor::ViewState{}; // zoom level 1
-        setup::state = setup::State{};
-        setup::state.WorkFolder = QString::fromStdString(dir.path());
-        setup::state.paths = setup::WorkPathsFor(setup::state.WorkFolder);
-        setup::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
+        environment.WorkFolder = QString::fromStdString(dir.path());
+        environment.paths = setup::WorkPathsFor(environment.WorkFolder);
+        environment.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
         recorder = std::make_unique<record::Recorder>(
             rig.Ports(), rig.events,
-            record::RecorderConfig{setup::state.paths.RecordingFilePath.toStdString(), 0});
+            record::RecorderConfig{environment.paths.RecordingFilePath.toStdString(), 0});
         WriteTake(TakeBlocks);
-        platform::SetDialogs(&dialogs);
         platform::SetProcessMessages([this] {
             if (pump) {
                 pump();
             }
         });
-        form = std::make_unique<TFormEdit>(output, fileSystem, events);
+        form = std::make_unique<TFormEdit>(output, fileSystem, events, environment, settings,
+                                           dialogs, launcher);
         dialogs.form = form.get();
         form->TimerPlay->stop(); // the test is the clock
         form->show();
@@ -110,10 +111,8 @@ class FormEditTest : public ::testing::Test {
         form.reset();
         operations::DeleteWorkFiles();
         recorder.reset();
-        platform::SetDialogs(nullptr);
         platform::SetProcessMessages({});
         operations::state = operations::State{};
-        setup::state = setup::State{};
     }
 
     // Blocks after `written` (but the last) get their peaks and no sound: the file stays sparse,
@@ -164,6 +163,9 @@ class FormEditTest : public ::testing::Test {
     std::function<void()> pump;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
+    setup::Environment environment;
+    setup::SettingsStore settings;
+    testsupport::RecordingLauncher launcher;
     std::unique_ptr<TFormEdit> form;
 };
 
@@ -365,7 +367,7 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
     EXPECT_TRUE(form->isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(QFile::exists(setup::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(environment.paths.EditFilePath));
 }
 
 TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
@@ -447,8 +449,8 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     };
     std::vector<Seen> seen;
     output.SetInsideResetClose([&] {
-        seen.push_back({form->Playback().Playing(), QFile::exists(setup::state.paths.EditFilePath),
-                        QFileInfo(setup::state.paths.RecordingFilePath).size()});
+        seen.push_back({form->Playback().Playing(), QFile::exists(environment.paths.EditFilePath),
+                        QFileInfo(environment.paths.RecordingFilePath).size()});
     });
     form->close();
     ASSERT_FALSE(seen.empty());
@@ -565,8 +567,7 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
 // Each save stops playback before it writes, writes exactly its range of the take, and redraws
 // the wave afterwards (the test smears the drawing while the save runs).
 TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
-    setup::Settings& settings = setup::state.settings;
-    settings.Wav = true, settings.MP3 = false;
+    settings.SetOutputFormat(true);
     const struct {
         const char* control;
         uint32_t first, last;
@@ -617,7 +618,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
 }
 
 TEST_F(FormEditTest, SaveSettingsLeadToTheNextSavesFilter) {
-    setup::state.settings.Wav = true, setup::state.settings.MP3 = false;
+    settings.SetOutputFormat(true);
     QTimer::singleShot(0, [] {
         QWidget* modal = QApplication::activeModalWidget();
         auto* settings = qobject_cast<TFormSaveSettings*>(modal);
@@ -645,19 +646,18 @@ class FormEditFromMainWindow : public ::testing::Test {
         QDir().mkdir(work);
         setenv("XDG_DATA_HOME", data.path().c_str(), 1);
         operations::state = operations::State{};
-        platform::SetDialogs(&dialogs);
     }
     void TearDown() override {
         main.reset();
         unsetenv("XDG_DATA_HOME");
-        platform::SetDialogs(nullptr);
         operations::state = operations::State{};
-        setup::state = setup::State{};
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
-        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
-                                           ports.For(device), output, fileSystem, events);
+        run = std::make_unique<app::StartedRun>(
+            app::StartRun(QString::fromStdString(data.file("velmar-recorder")), dialogs));
+        main = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
+                                           dialogs, launcher);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -671,6 +671,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     testsupport::ScriptedOutput output;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
+    testsupport::RecordingLauncher launcher;
+    std::unique_ptr<app::StartedRun> run;
     std::unique_ptr<TFormMain> main;
 };
 
@@ -755,9 +757,9 @@ TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
     EXPECT_EQ(main.Recorder().View().NewestBlock, 0u);
     EXPECT_FALSE(main.Recorder().View().LoopWrapped);
-    EXPECT_EQ(QFileInfo(setup::state.paths.RecordingFilePath).size(), 0);
-    EXPECT_FALSE(QFile::exists(setup::state.paths.EditFilePath));
-    EXPECT_FALSE(QFile::exists(setup::state.paths.ClipFilePath));
+    EXPECT_EQ(QFileInfo(run->environment.paths.RecordingFilePath).size(), 0);
+    EXPECT_FALSE(QFile::exists(run->environment.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(run->environment.paths.ClipFilePath));
     EXPECT_TRUE(main.Recorder().View().DeviceOpen); // monitoring again
     EXPECT_FALSE(saveAsEnabled());
     EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file

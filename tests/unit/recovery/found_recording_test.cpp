@@ -46,10 +46,7 @@ class FoundRecording : public ::testing::Test {
         held.NewestBlock = 3;
         held.LoopWrapped = true;
     }
-    void TearDown() override {
-        platform::SetProcessMessages({});
-        operations::state = operations::State{};
-    }
+    void TearDown() override { operations::state = operations::State{}; }
     std::string Path(const char* name) const { return dir.file(name); }
     // Block n holds left n and right -n throughout; `bytes` need not be whole blocks.
     void MakeRecovery(int64_t bytes, const std::string& path = {}) {

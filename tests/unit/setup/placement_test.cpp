@@ -78,26 +78,25 @@ TEST(Placement, InstalledStartUpAndShutDownUseTheXdgFolders) {
         ~Restore() {
             unsetenv("XDG_DATA_HOME");
             unsetenv("XDG_CONFIG_HOME");
-            setup::state = setup::State{};
         }
     } restore;
     setenv("XDG_DATA_HOME", root.file("home/.local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", root.file("home/.config").c_str(), 1);
     const QString exe = Q(root.file("usr/bin/velmar-recorder")); // folder missing: not writable
 
-    setup::StartupResult r = setup::StartUp(exe);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(setup::state.placement, Placement::Installed);
-    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
-    EXPECT_TRUE(QFileInfo(setup::state.WorkFolder).isDir());
-    EXPECT_EQ(setup::state.paths.RecordingFilePath, setup::state.WorkFolder + "/Velmar.raw");
+    const setup::Started started = setup::StartUp(exe);
+    const setup::Environment& e = started.environment;
+    EXPECT_EQ(e.placement, Placement::Installed);
+    EXPECT_EQ(e.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    EXPECT_TRUE(QFileInfo(e.WorkFolder).isDir());
+    EXPECT_EQ(e.paths.RecordingFilePath, e.WorkFolder + "/Velmar.raw");
     const QString ini = Q(root.file("home/.config/velmar-recorder/velmar-recorder.INI"));
-    EXPECT_EQ(setup::state.SettingsFilePath, ini);
+    EXPECT_EQ(e.SettingsFilePath, ini);
 
-    setup::state.settings.RecordingModeIndex = 3;
-    EXPECT_EQ(setup::ShutDown(), "");
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    EXPECT_EQ(setup::state.settings.RecordingModeIndex, 3);
+    setup::SettingsStore settings(started.settings);
+    settings.SetRecordingModeIndex(3);
+    EXPECT_NO_THROW(setup::ShutDown(e, settings));
+    EXPECT_EQ(setup::StartUp(exe).settings.RecordingModeIndex, 3);
     EXPECT_FALSE(QFileInfo::exists(Q(root.file("usr"))));
 }
 

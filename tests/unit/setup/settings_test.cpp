@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "record/errors.h"
 #include "setup/settings.h"
 #include "support/temp_dir.h"
 
@@ -13,6 +14,16 @@
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The text a failed save throws; empty when the save succeeds.
+QString SaveError(const QString& path, const setup::Settings& settings) {
+    try {
+        setup::SaveSettings(path, settings);
+    } catch (const record::UserError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
@@ -55,8 +66,7 @@ TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
     EXPECT_EQ(s.RecordingModeIndex, 0);
     EXPECT_EQ(s.OutputFolder, QDir::homePath());
 
-    QString error;
-    ASSERT_TRUE(setup::SaveSettings(Q(path), s, &error)) << error.toStdString();
+    ASSERT_EQ(SaveError(Q(path), s), "");
     const std::string expected = "[Save Format]\n"
                                  "Wav=0\n"
                                  "SamplePerSecond=44100\n"
@@ -101,11 +111,11 @@ TEST(SettingsFile, EveryValueSurvivesARoundTripAndASecondWriteChangesNothing) {
     s.Private = true;
     s.OutputFolder = "/home/ann/My Recordings/ünïcode";
     s.RecordingModeIndex = 7;
-    ASSERT_TRUE(setup::SaveSettings(Q(path), s, nullptr));
+    ASSERT_EQ(SaveError(Q(path), s), "");
     std::string first = ReadFile(path);
     setup::Settings back = setup::LoadSettings(Q(path));
     EXPECT_TRUE(SameSettings(back, s));
-    ASSERT_TRUE(setup::SaveSettings(Q(path), back, nullptr));
+    ASSERT_EQ(SaveError(Q(path), back), "");
     EXPECT_EQ(ReadFile(path), first);
 }
 
@@ -133,7 +143,7 @@ TEST(SettingsFile, HandEditedFileIsReadAndItsOwnLinesKept) {
     EXPECT_EQ(s.OutputFolder, "/srv/audio");
     EXPECT_EQ(s.SamplePerSecond, 44100);
 
-    ASSERT_TRUE(setup::SaveSettings(Q(path), s, nullptr));
+    ASSERT_EQ(SaveError(Q(path), s), "");
     std::string text = ReadFile(path);
     EXPECT_NE(text.find("; written by hand"), std::string::npos);
     EXPECT_NE(text.find("[Other Program]\nBitRate=999"), std::string::npos);
@@ -198,27 +208,23 @@ TEST(SettingsFile, MissingFoldersAreMadeOnSave) {
     QString path = Q(dir.file("config/velmar-recorder/velmar-recorder.INI"));
     setup::Settings s;
     s.BitRate = 192;
-    QString error;
-    ASSERT_TRUE(setup::SaveSettings(path, s, &error)) << error.toStdString();
+    ASSERT_EQ(SaveError(path, s), "");
     EXPECT_EQ(setup::LoadSettings(path).BitRate, 192);
 }
 
 TEST(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
     testsupport::TempDir dir;
-    QString error;
     // A folder that cannot be made (it would lie inside a plain file); an unknown path.
     WriteFile(dir.file("plain"), "x");
-    EXPECT_FALSE(setup::SaveSettings(Q(dir.file("plain/velmar/rec.INI")), setup::Settings{}, &error));
+    QString error = SaveError(Q(dir.file("plain/velmar/rec.INI")), setup::Settings{});
     EXPECT_TRUE(error.contains(Q(dir.file("plain/velmar/rec.INI")))) << error.toStdString();
-    error.clear();
-    EXPECT_FALSE(setup::SaveSettings(QString(), setup::Settings{}, &error));
+    error = SaveError(QString(), setup::Settings{});
     EXPECT_TRUE(error.contains("HOME")) << error.toStdString();
 
     // A settings path that is a folder cannot be written either; nothing there is touched.
     std::string folder = dir.file("rec.INI");
     QDir().mkdir(Q(folder));
-    error.clear();
-    EXPECT_FALSE(setup::SaveSettings(Q(folder), setup::Settings{}, &error));
+    EXPECT_NE(SaveError(Q(folder), setup::Settings{}), "");
     EXPECT_TRUE(QFileInfo(Q(folder)).isDir());
     EXPECT_TRUE(SameSettings(setup::LoadSettings(Q(folder)), setup::Settings{}));
 }

@@ -2,6 +2,8 @@
 #include "setup/startup.h"
 #include "setup/work_folder.h"
 #include "record/blocks.h"
+#include "record/errors.h"
+#include "setup/settings.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <QProcess>
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +28,16 @@ void WriteBytes(const QString& path, size_t n, char fill = 'x') {
 std::string ReadFile(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The text StartUp fails with for `exe`; empty when it starts.
+QString FailureOf(const QString& exe) {
+    try {
+        setup::StartUp(exe);
+    } catch (const record::UserError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
 }
 
 // A run of the program laid out in a temporary folder: the executable's folder and an
@@ -42,28 +55,25 @@ protected:
     void TearDown() override {
         unsetenv("XDG_DATA_HOME");
         unsetenv("XDG_CONFIG_HOME");
-        setup::state = setup::State{};
     }
     testsupport::TempDir root;
     QString exe;
 };
 
 TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOurs) {
-    setup::StartupResult r = setup::StartUp(exe);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("bin/Temp")));
+    const setup::Environment e = setup::StartUp(exe).environment;
+    EXPECT_EQ(e.WorkFolder, Q(root.file("bin/Temp")));
     EXPECT_TRUE(QFileInfo(Q(root.file("bin/Temp"))).isDir());
     EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder"))));  // never created
-    EXPECT_EQ(setup::state.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
-    EXPECT_EQ(setup::state.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
-    EXPECT_EQ(setup::state.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
-    EXPECT_EQ(setup::state.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
-    EXPECT_EQ(setup::state.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
-    EXPECT_FALSE(setup::state.ExeDrive.isEmpty());
+    EXPECT_EQ(e.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
+    EXPECT_EQ(e.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
+    EXPECT_EQ(e.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
+    EXPECT_EQ(e.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
+    EXPECT_EQ(e.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
+    EXPECT_FALSE(e.ExeDrive.isEmpty());
 
     QDir().mkdir(Q(root.file("data/Velmar Recorder")));
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("data/Velmar Recorder")));
+    EXPECT_EQ(setup::StartUp(exe).environment.WorkFolder, Q(root.file("data/Velmar Recorder")));
 
     // Without XDG_DATA_HOME the data folder is ~/.local/share.
     unsetenv("XDG_DATA_HOME");
@@ -71,8 +81,8 @@ TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOur
     std::string savedHome = oldHome ? oldHome : "";
     setenv("HOME", root.file("home").c_str(), 1);
     QDir().mkpath(Q(root.file("home/.local/share/Velmar Recorder")));
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    EXPECT_EQ(setup::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    EXPECT_EQ(setup::StartUp(exe).environment.WorkFolder,
+              Q(root.file("home/.local/share/Velmar Recorder")));
     setenv("HOME", savedHome.c_str(), 1);
 }
 
@@ -81,11 +91,13 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
     // be made: here it would have to be made inside a plain file.
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain/share").c_str(), 1);
-    setup::StartupResult r = setup::StartUp(Q(root.file("missing/bin/velmar-recorder")));
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
-    EXPECT_TRUE(setup::state.paths.RecordingFilePath.isEmpty());
-    EXPECT_TRUE(setup::state.WorkFolder.isEmpty());
+    const QString missing = Q(root.file("missing/bin/velmar-recorder"));
+    EXPECT_EQ(FailureOf(missing), "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
+    // What the run goes on with: no work folder, no work files.
+    const setup::Environment without = setup::EnvironmentWithoutWorkFolder(missing);
+    EXPECT_TRUE(without.paths.RecordingFilePath.isEmpty());
+    EXPECT_TRUE(without.WorkFolder.isEmpty());
+    EXPECT_EQ(without.ExecutablePath, missing);
 
     // A folder that exists but takes no files gets the same error. Made immutable rather than
     // read-only, because the tests may run as root.
@@ -98,11 +110,10 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
             GTEST_SKIP() << "cannot make a folder unwritable for root here";
         }
     }
-    r = setup::StartUp(exe);
+    const QString failure = FailureOf(exe);
     std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
     ::chmod(own.toLocal8Bit().constData(), 0755);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Can not create " + own);
+    EXPECT_EQ(failure, "Can not create " + own);
 }
 
 TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo) {
@@ -113,8 +124,7 @@ TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo)
     WriteBytes(work + "/Clp.raw", record::BlockBytes);
     WriteBytes(work + "/Velmar.spv", 24);
 
-    setup::StartupResult r = setup::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Clp.raw"));
@@ -128,10 +138,9 @@ TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
     QDir().mkdir(work);
     WriteBytes(work + "/test", record::BlockBytes, 't');
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
-    ASSERT_TRUE(setup::StartUp(exe).ok);
+    setup::StartUp(exe);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
-    setup::StartupResult r = setup::StartUp(exe);  // a second crash in the same second
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);  // a second crash in the same second
 
     EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
     QStringList kept = QDir(work).entryList({"Velmar-kept-*.raw"}, QDir::Files, QDir::Name);
@@ -147,38 +156,65 @@ TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes - 1);
-    setup::StartupResult r = setup::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/test"));
     EXPECT_TRUE(r.notice.isEmpty());
 }
 
 TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles) {
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    QString work = setup::state.WorkFolder;
-    for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
-        WriteBytes(work + "/" + name, record::BlockBytes);
-    }
+    const setup::Started started = setup::StartUp(exe);
+    const setup::Environment& e = started.environment;
+    setup::SettingsStore settings(started.settings);
+    const QString work = e.WorkFolder;
+    const auto writeWorkFiles = [&] {
+        for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
+            WriteBytes(work + "/" + name, record::BlockBytes);
+        }
+    };
+    writeWorkFiles();
     WriteBytes(work + "/test", record::BlockBytes);
-    EXPECT_TRUE(setup::ShutDown().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(setup::state.SettingsFilePath));
+    EXPECT_NO_THROW(setup::ShutDown(e, settings));
+    EXPECT_TRUE(QFileInfo::exists(e.SettingsFilePath));
     EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
 
-    // Settings changed in memory reach the file at exit.
-    setup::state.settings.BitRate = 192;
-    setup::ShutDown();
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    EXPECT_EQ(setup::state.settings.BitRate, 192);
+    // What the setters change reaches the file at exit.
+    setup::Settings format = settings.Values();
+    format.BitRate = 192, format.OutputFolder = "/elsewhere";
+    settings.SetSaveFormat(format); // the save format only
+    settings.SetOutputFormat(true);
+    settings.SetOutputFolder(Q(root.file("out")));
+    settings.SetRecordingModeIndex(5);
+    setup::ShutDown(e, settings);
+    const setup::Settings back = setup::StartUp(exe).settings;
+    EXPECT_EQ(std::tuple(back.BitRate, back.Wav, back.MP3, back.OutputFolder, back.RecordingModeIndex),
+              std::tuple(192, true, false, Q(root.file("out")), 5));
+
+    // A settings file that cannot be written: the work files still go, then the failure says
+    // where the settings were not saved.
+    QFile::remove(e.SettingsFilePath);
+    QDir().mkdir(e.SettingsFilePath);
+    writeWorkFiles();
+    try {
+        setup::ShutDown(e, settings);
+        ADD_FAILURE() << "no failure";
+    } catch (const record::UserError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what())
+                        .startsWith("The settings could not be saved to " + e.SettingsFilePath))
+            << error.what();
+    }
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
 }
 
 TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
     std::string ini = root.file("config/velmar-recorder/velmar-recorder.INI");
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain").c_str(), 1);
-    ASSERT_FALSE(setup::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
+    const QString missing = Q(root.file("missing/bin/velmar-recorder"));
+    ASSERT_FALSE(FailureOf(missing).isEmpty());
     // The settings were never read, so writing them would replace the file with defaults.
-    EXPECT_TRUE(setup::ShutDown().isEmpty());
+    EXPECT_NO_THROW(
+        setup::ShutDown(setup::EnvironmentWithoutWorkFolder(missing), setup::SettingsStore()));
     EXPECT_FALSE(QFileInfo::exists(Q(ini)));
 }
 
@@ -193,8 +229,7 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
     EXPECT_TRUE(QFileInfo(work).isDir()) << "made on the first start";
     EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     // The holder's own start-up and shutdown leave its lock file alone.
-    ASSERT_TRUE(setup::StartUp(exe).ok);
-    setup::ShutDown();
+    setup::ShutDown(setup::StartUp(exe).environment, setup::SettingsStore());
     EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{setup::LockFileName});
     EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     first.Release();
@@ -212,8 +247,7 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
     holder.kill();
     holder.waitForFinished();
     EXPECT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
-    const setup::StartupResult r = setup::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * record::BlockBytes, 'k'));
     EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
     EXPECT_TRUE(QFileInfo::exists(lockPath));
