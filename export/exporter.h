@@ -3,11 +3,11 @@
 
 // setup::Settings: Wav, SamplePerSecond, BitPerSample, Channels, MP3, BitRate, Mode, VBR,
 // MinBitRate, MaxBitRate, VBRQuality, Copyright, Original, Private, OutputFolder
-#include "setup/settings.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "operations/sound_source.h"
 #include "platform/services/encoder_library.h"
+#include "setup/settings.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "setup/settings.h"
 #include "lame_enc/lame_enc.h"
 #include "operations/edit_list.h"
+#include "setup/settings.h"
 
 #include <QString>
 

@@ -16,7 +16,7 @@ namespace setup {
 
 namespace {
 
-constexpr qint64 MaxFileBytes = 1 << 20;  // a settings file is a few hundred bytes
+constexpr qint64 MaxFileBytes = 1 << 20; // a settings file is a few hundred bytes
 constexpr int MaxLineBytes = 4096;
 
 const char* const SaveFormat = "Save Format";
@@ -27,13 +27,13 @@ const char* const RecordingMode = "Recording Mode";
 struct Line {
     enum Kind { Blank, Section, Key, Other } kind = Other;
     QByteArray raw;
-    QString section;  // the section this line belongs to (for Key) or opens (for Section)
+    QString section; // the section this line belongs to (for Key) or opens (for Section)
     QString key;
     QString value;
 };
 
 class IniDocument {
-public:
+  public:
     void Parse(const QByteArray& bytes) {
         QString section;
         for (QByteArray raw : bytes.split('\n')) {
@@ -44,7 +44,7 @@ public:
             line.raw = raw;
             line.section = section;
             if (raw.size() > MaxLineBytes || !IsText(raw)) {
-                lines_.push_back(line);  // kept on rewrite, never read
+                lines_.push_back(line); // kept on rewrite, never read
                 continue;
             }
             QString text = QString::fromUtf8(raw).trimmed();
@@ -60,7 +60,8 @@ public:
                 line.kind = Line::Key;
                 line.key = text.left(text.indexOf('=')).trimmed();
                 line.value = text.mid(text.indexOf('=') + 1).trimmed();
-                if (line.value.size() >= 2 && line.value.startsWith('"') && line.value.endsWith('"')) {
+                if (line.value.size() >= 2 && line.value.startsWith('"') &&
+                    line.value.endsWith('"')) {
                     line.value = line.value.mid(1, line.value.size() - 2);
                 }
             }
@@ -123,7 +124,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static bool Same(const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) == 0;
     }
@@ -155,7 +156,8 @@ std::optional<qint64> ToInteger(const std::optional<QString>& text, qint64 min, 
     return v;
 }
 
-template <typename T> void ReadInt(const IniDocument& ini, const char* section, const char* key, T& out) {
+template <typename T>
+void ReadInt(const IniDocument& ini, const char* section, const char* key, T& out) {
     if (auto v = ToInteger(ini.Get(section, key), std::numeric_limits<T>::min(),
                            std::numeric_limits<T>::max())) {
         out = T(*v);
@@ -180,11 +182,15 @@ void ReadBool(const IniDocument& ini, const char* section, const char* key, bool
     }
 }
 
-QString B(bool v) { return v ? "1" : "0"; }
+QString B(bool v) {
+    return v ? "1" : "0";
+}
 
 } // namespace
 
-QString Settings::DefaultOutputFolder() { return QDir::homePath(); }
+QString Settings::DefaultOutputFolder() {
+    return QDir::homePath();
+}
 
 QString SettingsFilePathFor(const QString& executablePath) {
     QFileInfo fi(executablePath);
@@ -204,7 +210,7 @@ Settings LoadSettings(const QString& path) {
     Settings s;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return s;  // first run, or unreadable: the defaults
+        return s; // first run, or unreadable: the defaults
     }
     IniDocument ini;
     ini.Parse(file.read(MaxFileBytes));
@@ -230,7 +236,7 @@ Settings LoadSettings(const QString& path) {
     }
     ReadInt(ini, RecordingMode, "Index", s.RecordingModeIndex);
     if (s.RecordingModeIndex < 0 || s.RecordingModeIndex > 7) {
-        s.RecordingModeIndex = 0;  // the mode list has no such item: fall back to "Continuous"
+        s.RecordingModeIndex = 0; // the mode list has no such item: fall back to "Continuous"
     }
     return s;
 }

@@ -17,7 +17,7 @@ namespace setup {
 namespace {
 void DeleteIfPresent(const QString& path) {
     if (!path.isEmpty() && QFileInfo::exists(path)) {
-        QFile::remove(path);  // a failed deletion is ignored
+        QFile::remove(path); // a failed deletion is ignored
     }
 }
 
@@ -40,8 +40,9 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
             QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
                                                                        : paths.RecoveryFilePath;
             if (QFile::rename(paths.RecordingFilePath, target)) {
-                notice = "A recording left by an earlier run that did not end normally was kept as " +
-                         target + ".";
+                notice =
+                    "A recording left by an earlier run that did not end normally was kept as " +
+                    target + ".";
             } else {
                 // Never delete it: the next Record would, so say where it still is.
                 notice = "A recording left by an earlier run is still at " +
@@ -74,9 +75,9 @@ Started StartUp(const QString& executablePath) {
     const QString workFolder = WorkFolderFor(executablePath);
     if (!PrepareWorkFolder(workFolder)) {
         throw record::UserError(
-            ("Can not create " +
-             (workFolder.isEmpty() ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
-                                   : workFolder))
+            ("Can not create " + (workFolder.isEmpty()
+                                      ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
+                                      : workFolder))
                 .toStdString());
     }
     environment.WorkFolder = workFolder;

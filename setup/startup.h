@@ -14,9 +14,9 @@ struct Environment {
     QString ExecutablePath; // decides the placement, and where the help file is looked for
     Placement placement = Placement::InPlace;
     QString AppDataFolder;
-    QString WorkFolder;      // empty when start-up could not make one
-    WorkPaths paths;         // empty paths when there is no work folder
-    QString ExeDrive;        // mount point of the work folder's file system: names the "drive"
+    QString WorkFolder; // empty when start-up could not make one
+    WorkPaths paths;    // empty paths when there is no work folder
+    QString ExeDrive;   // mount point of the work folder's file system: names the "drive"
     QString SettingsFilePath;
 };
 

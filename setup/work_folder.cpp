@@ -64,7 +64,8 @@ WorkFolderLock::Result WorkFolderLock::Acquire(const QString& workFolder) {
             ::close(fd);
             return error == EWOULDBLOCK ? Result::HeldByAnother : Result::Unavailable;
         }
-        struct stat held {}, named{};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
             fd_ = fd;

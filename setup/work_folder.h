@@ -24,11 +24,11 @@ bool PrepareWorkFolder(const QString& workFolder);
 
 // The work files of one work folder.
 struct WorkPaths {
-    QString RecordingFilePath;  // "Velmar.raw": the captured audio
-    QString EditFilePath;       // "Edit.raw": blocks made by editing operations
-    QString ClipFilePath;       // "Clp.raw": the editor's clipboard
-    QString PeakFilePath;       // "Velmar.spv": peaks cached for the recovery file
-    QString RecoveryFilePath;   // "test": a recording offered for loading into the editor
+    QString RecordingFilePath; // "Velmar.raw": the captured audio
+    QString EditFilePath;      // "Edit.raw": blocks made by editing operations
+    QString ClipFilePath;      // "Clp.raw": the editor's clipboard
+    QString PeakFilePath;      // "Velmar.spv": peaks cached for the recovery file
+    QString RecoveryFilePath;  // "test": a recording offered for loading into the editor
 };
 WorkPaths WorkPathsFor(const QString& workFolder);
 
@@ -43,7 +43,7 @@ QString WorkFolderFor(const QString& executablePath);
 // holder does, as it lets go.
 inline constexpr char LockFileName[] = "Velmar.lock";
 class WorkFolderLock {
-public:
+  public:
     enum class Result {
         Held,          // this process holds the lock now
         HeldByAnother, // another running program holds it: leave the folder alone
@@ -60,7 +60,7 @@ public:
     // Deletes the lock file and lets go; harmless when not held.
     void Release();
 
-private:
+  private:
     int fd_ = -1;
     QString path_;
 };

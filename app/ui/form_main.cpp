@@ -2,8 +2,6 @@
 #include "app/ui/form_main.h"
 
 #include "about/form_about.h"
-#include "setup/help_file.h"
-#include "setup/startup.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/started_run.h"
 #include "editor/form_edit.h"
@@ -12,9 +10,11 @@
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
-#include "record/errors.h"
 #include "platform/services/dialogs.h"
 #include "platform/shell.h"
+#include "record/errors.h"
+#include "setup/help_file.h"
+#include "setup/startup.h"
 
 #include <QAction>
 #include <QApplication>

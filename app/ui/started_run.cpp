@@ -12,8 +12,8 @@ StartedRun StartRun(const QString& executablePath, platform::Dialogs& dialogs) {
         if (!started.notice.isEmpty()) {
             dialogs.ShowMessage(started.notice);
         }
-        return {std::move(started.environment), setup::SettingsStore(std::move(started.settings)),
-                {}};
+        return {
+            std::move(started.environment), setup::SettingsStore(std::move(started.settings)), {}};
     } catch (const record::UserError& error) {
         // Shown as an unhandled error would be; the window still opens, without work files,
         // settings or device.

@@ -168,7 +168,8 @@ void TFormSaveSettings::FormCreate() {
     CBoxWavSpsIn->setCurrentIndex(0);
     CBoxWavChannel->setCurrentIndex(0);
     CBoxWavBits->setCurrentIndex(0);
-    CBoxMP3BitRate->setCurrentIndex(OfferedIndex(setup::OfferedBitRates, setup::Settings{}.BitRate));
+    CBoxMP3BitRate->setCurrentIndex(
+        OfferedIndex(setup::OfferedBitRates, setup::Settings{}.BitRate));
     CBoxMP3Mode->setCurrentIndex(0);
     CBoxMinBRate->setCurrentIndex(0);
     CBoxMaxBRate->setCurrentIndex(BitRateCount - 1);

@@ -23,8 +23,7 @@ namespace {
 
 // The window of type Form the program entry created, or one of our own, built with `args`, when
 // none exists (a window tested on its own).
-template <typename Form, typename... Args>
-Form& Window(std::unique_ptr<Form>& own, Args&... args) {
+template <typename Form, typename... Args> Form& Window(std::unique_ptr<Form>& own, Args&... args) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* form = qobject_cast<Form*>(widget)) {
             return *form;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setup/startup.h"
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/program.h"
+#include "setup/startup.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 
@@ -62,7 +62,8 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
             }
             // A second start would find the work folder taken.
             setup::WorkFolderLock second;
-            lockedByTheProgram = second.Acquire(work) == setup::WorkFolderLock::Result::HeldByAnother;
+            lockedByTheProgram =
+                second.Acquire(work) == setup::WorkFolderLock::Result::HeldByAnother;
             struct stat socket {};
             const QString name = app::InstanceChannel::NameFor(work);
             channelPrivate = ::stat(QFile::encodeName(name).constData(), &socket) == 0 &&

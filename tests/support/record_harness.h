@@ -56,7 +56,6 @@ struct RecorderRig {
     record::RecorderPorts Ports() { return {device, files, pump, clock}; }
 };
 
-
 // The ports of a recorder a window test builds: the test's device, a scripted file system, and a
 // message pump that runs the test's `step`; given to the window too, the step runs inside the
 // recorder's waits and the window's alike.

@@ -55,7 +55,7 @@ public:
 
 // Starts nothing: remembers each program it was asked to start as "program arguments...".
 class RecordingLauncher : public platform::Launcher {
-public:
+  public:
     bool Start(const QString& program, const QStringList& arguments) override {
         launches << (QStringList{program} + arguments).join(' ');
         return succeeds;

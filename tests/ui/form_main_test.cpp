@@ -605,8 +605,8 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
     {
-        app::StartedRun run = app::StartRun(QString::fromStdString(dir.file("velmar-recorder")),
-                                            dialogs);
+        app::StartedRun run =
+            app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs);
         EXPECT_TRUE(run.environment.WorkFolder.isEmpty());
         TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher);
         form.TimerRec->stop();

@@ -137,7 +137,8 @@ TEST_F(SaveSettingsTest, UnmatchedValuesKeepThePreviousItemsAtTheNextOpening) {
     Change([](setup::Settings& s) { s.SamplePerSecond = 11025, s.Mode = 3; });
     form.show();
     form.close();
-    Change([](setup::Settings& s) { s.Wav = s.MP3 = false, s.SamplePerSecond = 48000, s.Mode = 2; });
+    Change(
+        [](setup::Settings& s) { s.Wav = s.MP3 = false, s.SamplePerSecond = 48000, s.Mode = 2; });
     form.show();
     EXPECT_EQ(Shown(form), "wav MP3* [11025 Hz ][stereo][16 bit][128][mono][32][320]");
 }
@@ -330,9 +331,7 @@ class SaveAsTest : public ::testing::Test {
         unsetenv("XDG_DATA_HOME");
         Reset();
     }
-    static void Reset() {
-        operations::state = operations::State{};
-    }
+    static void Reset() { operations::state = operations::State{}; }
     // What the main window lends its saves.
     SaveFlow::Context Context() { return {dialogs, run->settings, recorderPorts.pump}; }
     static TFormProgress* ShownProgress() {

@@ -41,8 +41,9 @@ class FileLocations : public ::testing::TestWithParam<LocationCase> {};
 TEST_P(FileLocations, FollowThePlacement) {
     const LocationCase& c = GetParam();
     const QString exe = "/home/ann/velmar/velmar-recorder";
-    EXPECT_EQ(setup::ChooseWorkFolder(c.placement, c.appData, c.ownFolderExists, "/home/ann/velmar"),
-              c.workFolder);
+    EXPECT_EQ(
+        setup::ChooseWorkFolder(c.placement, c.appData, c.ownFolderExists, "/home/ann/velmar"),
+        c.workFolder);
     EXPECT_EQ(setup::SettingsFilePathFor(c.placement, exe, c.config), c.settingsFile);
 }
 

@@ -13,7 +13,9 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // The text a failed save throws; empty when the save succeeds.
 QString SaveError(const QString& path, const setup::Settings& settings) {
@@ -84,7 +86,9 @@ TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
                                  "Private=0\n"
                                  "\n"
                                  "[Output Folder]\n"
-                                 "Name=" + QDir::homePath().toStdString() + "\n"
+                                 "Name=" +
+                                 QDir::homePath().toStdString() +
+                                 "\n"
                                  "\n"
                                  "[Recording Mode]\n"
                                  "Index=0\n";
@@ -137,8 +141,8 @@ TEST(SettingsFile, HandEditedFileIsReadAndItsOwnLinesKept) {
                     "[Output Folder]\r\n"
                     "Name=\"/srv/audio\"\r\n");
     setup::Settings s = setup::LoadSettings(Q(path));
-    EXPECT_EQ(s.BitRate, 192);       // sections and keys match regardless of case and blanks
-    EXPECT_TRUE(s.Wav);              // the first of two equal keys counts
+    EXPECT_EQ(s.BitRate, 192); // sections and keys match regardless of case and blanks
+    EXPECT_TRUE(s.Wav);        // the first of two equal keys counts
     EXPECT_EQ(s.RecordingModeIndex, 3);
     EXPECT_EQ(s.OutputFolder, "/srv/audio");
     EXPECT_EQ(s.SamplePerSecond, 44100);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setup/startup.h"
-#include "setup/work_folder.h"
 #include "record/blocks.h"
 #include "record/errors.h"
 #include "setup/settings.h"
+#include "setup/startup.h"
+#include "setup/work_folder.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,9 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 void WriteBytes(const QString& path, size_t n, char fill = 'x') {
     std::ofstream(path.toStdString(), std::ios::binary) << std::string(n, fill);
@@ -43,7 +45,7 @@ QString FailureOf(const QString& exe) {
 // A run of the program laid out in a temporary folder: the executable's folder and an
 // application-data folder of its own.
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QDir().mkpath(Q(root.file("bin")));
         QDir().mkpath(Q(root.file("data")));
@@ -64,7 +66,7 @@ TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOur
     const setup::Environment e = setup::StartUp(exe).environment;
     EXPECT_EQ(e.WorkFolder, Q(root.file("bin/Temp")));
     EXPECT_TRUE(QFileInfo(Q(root.file("bin/Temp"))).isDir());
-    EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder"))));  // never created
+    EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder")))); // never created
     EXPECT_EQ(e.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
     EXPECT_EQ(e.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
     EXPECT_EQ(e.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
@@ -140,13 +142,13 @@ TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
     setup::StartUp(exe);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
-    const setup::Started r = setup::StartUp(exe);  // a second crash in the same second
+    const setup::Started r = setup::StartUp(exe); // a second crash in the same second
 
     EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
     QStringList kept = QDir(work).entryList({"Velmar-kept-*.raw"}, QDir::Files, QDir::Name);
     ASSERT_EQ(kept.size(), 2);
-    QString contents = QString::fromStdString(ReadFile(work + "/" + kept[0]) +
-                                              ReadFile(work + "/" + kept[1]));
+    QString contents =
+        QString::fromStdString(ReadFile(work + "/" + kept[0]) + ReadFile(work + "/" + kept[1]));
     EXPECT_EQ(contents.count('a'), record::BlockBytes);
     EXPECT_EQ(contents.count('b'), record::BlockBytes);
     EXPECT_TRUE(r.notice.contains("Velmar-kept-"));
@@ -187,8 +189,9 @@ TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles
     settings.SetRecordingModeIndex(5);
     setup::ShutDown(e, settings);
     const setup::Settings back = setup::StartUp(exe).settings;
-    EXPECT_EQ(std::tuple(back.BitRate, back.Wav, back.MP3, back.OutputFolder, back.RecordingModeIndex),
-              std::tuple(192, true, false, Q(root.file("out")), 5));
+    EXPECT_EQ(
+        std::tuple(back.BitRate, back.Wav, back.MP3, back.OutputFolder, back.RecordingModeIndex),
+        std::tuple(192, true, false, Q(root.file("out")), 5));
 
     // A settings file that cannot be written: the work files still go, then the failure says
     // where the settings were not saved.
@@ -238,8 +241,8 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
     second.Release();
 
     QProcess holder;
-    holder.start("bash", {"-c", "exec 9>>\"$1\" && flock -n 9 && echo held && exec sleep 60",
-                          "-", lockPath});
+    holder.start("bash", {"-c", "exec 9>>\"$1\" && flock -n 9 && echo held && exec sleep 60", "-",
+                          lockPath});
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readAll(), "held\n");
     EXPECT_EQ(first.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
