@@ -16,6 +16,7 @@
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
 #include "platform/services/encoder_library.h"
+#include "platform/services/process_messages.h"
 #include "platform/shell.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
@@ -79,6 +80,9 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     // The default sound output for the editor's playback, likewise.
     platform::QtOutput qtOutput;
     playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
+    // The editor's own pump and the editing operations still let pending messages run through
+    // platform::ProcessMessages: until they take the pump they are given, it is this one.
+    platform::SetProcessMessages([&events] { events.ProcessMessages(); });
     // Work folder, settings and left-over files, before any window: the windows are lent the
     // run's environment and settings, and the settings are saved when the main window closes.
     StartedRun run = StartRun(executablePath, dialogs);
@@ -105,6 +109,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         }
         result = QApplication::exec();
     }
+    platform::SetProcessMessages({});
     return result;
 }
 
