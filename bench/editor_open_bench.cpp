@@ -6,7 +6,6 @@
 //
 // Prints "name median_ms min_ms" lines; editor_open adds the first opening (the window's native
 // resources made then). usage: editor_open_bench WORKDIR [runs]
-#include "app/startup.h"
 #include "base/clock.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
@@ -15,8 +14,12 @@
 #include "operations/editor.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
+#include "platform/services/dialogs.h"
+#include "platform/shell.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -31,6 +34,17 @@
 #include <vector>
 
 namespace {
+
+// Nothing is asked while the editor opens; a box would stop the timing, so none is shown.
+class SilentDialogs final : public platform::Dialogs {
+  public:
+    void ShowMessage(const QString&) override {}
+    void ShowError(const QString&) override {}
+    bool Confirm(const QString&) override { return false; }
+    QString InputBox(const QString&, const QString&, const QString& defaultText) override {
+        return defaultText;
+    }
+};
 
 constexpr uint32_t HourBlocks = 36000;
 
@@ -110,9 +124,10 @@ int main(int argc, char** argv) {
     }
     const QString work = QString::fromLocal8Bit(argv[1]);
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
-    app::state.WorkFolder = work;
-    app::state.paths = app::WorkPathsFor(work);
-    const std::string take = app::state.paths.RecordingFilePath.toStdString();
+    setup::Environment environment;
+    environment.WorkFolder = work;
+    environment.paths = setup::WorkPathsFor(work);
+    const std::string take = environment.paths.RecordingFilePath.toStdString();
     platform::QtCapture capture; // never opened: the editor only reads the take
     base::SystemFileSystem files;
     base::QtEventPump pump;
@@ -122,7 +137,11 @@ int main(int argc, char** argv) {
     recorder.DiscardRecording(); // the take's file, empty
     TimedOutput output;
 
-    TFormEdit form(output, files, pump, recorder); // created once, as the program creates it
+    setup::SettingsStore settings;
+    SilentDialogs dialogs;
+    platform::SystemLauncher launcher;
+    // Created once, as the program creates its windows.
+    TFormEdit form(output, files, pump, environment, settings, dialogs, launcher, recorder);
     QDialog plain;
     plain.resize(872, 575);
     auto* child = new QWidget(&plain);

@@ -110,7 +110,7 @@ const char* SameAudio(const std::string& ours, const std::string& lame) {
 
 struct Case {
     const char* name;
-    app::Settings settings;
+    setup::Settings settings;
     std::vector<std::string> lameOptions;
     double target; // largest ratio allowed; 0: only reported
     std::vector<double> ours, lame, oursCpu, lameCpu;
@@ -147,9 +147,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> common = {
         "-r", "-s", "44.1",    "--signed", "--little-endian", "-m",      "s",
         "-q", "2",  "--nores", "-o",       "--noreplaygain",  "--silent"};
-    app::Settings cbr;
+    setup::Settings cbr;
     cbr.BitRate = 128;
-    app::Settings vbr = cbr;
+    setup::Settings vbr = cbr;
     vbr.VBR = true;
     vbr.VBRQuality = 2;
     std::vector<Case> cases = {

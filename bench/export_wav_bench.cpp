@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     std::printf("%-24s %8s %8s %8s %7s %7s  %s\n", "format", "ours s", "sox s", "sox+sync", "ratio",
                 "ratio2", "note");
     for (const Case& c : cases) {
-        app::Settings settings;
+        setup::Settings settings;
         settings.Wav = true;
         settings.SamplePerSecond = c.rate;
         settings.Channels = int16_t(c.channels);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/form_edit.h"
 
-#include "app/help_file.h"
-#include "app/startup.h"
 #include "about/form_about.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
@@ -22,6 +20,9 @@
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "recovery/ui/form_info.h"
+#include "setup/help_file.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -250,13 +251,16 @@ class TFormEdit::ProgressShown {
 };
 
 TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-                     base::EventPump& events, record::Recorder& recorder, QWidget* parent)
+                     base::EventPump& events, const setup::Environment& environment,
+                     setup::SettingsStore& settings, platform::Dialogs& dialogs,
+                     platform::Launcher& launcher, record::Recorder& recorder, QWidget* parent)
     : QDialog(parent), recorder_(recorder), fileSystem_(fileSystem), pump_(events),
       sound_(std::make_unique<OpenedSound>(editor_)),
       player_(std::make_unique<playback::Player>(output, *sound_, pump_)), take_(recorder),
       recovery_(take_, fileSystem, events,
-                {app::state.paths.RecoveryFilePath.toStdString(),
-                 app::state.paths.PeakFilePath.toStdString()}) {
+                {environment.paths.RecoveryFilePath.toStdString(),
+                 environment.paths.PeakFilePath.toStdString()}),
+      environment_(environment), settings_(settings), dialogs_(dialogs), launcher_(launcher) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint |
@@ -271,7 +275,7 @@ TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fil
     BuildControls();
     setMinimumSize(700, 450);
     resize(872, 575);
-    info_ = std::make_unique<TFormInfo>(recovery_);
+    info_ = std::make_unique<TFormInfo>(recovery_, dialogs_);
     FormCreate();
 }
 
@@ -500,8 +504,8 @@ void TFormEdit::FormShow() {
     try {
         editor_ = std::make_unique<operations::Editor>(
             operations::TakeOf(recorder_),
-            operations::WorkPaths{app::state.paths.EditFilePath.toStdString(),
-                                  app::state.paths.ClipFilePath.toStdString()},
+            operations::WorkPaths{environment_.paths.EditFilePath.toStdString(),
+                                  environment_.paths.ClipFilePath.toStdString()},
             fileSystem_, pump_);
     } catch (const record::UserError& error) {
         // Without its work files nothing can be edited: the window closes and leaves the take
@@ -622,7 +626,7 @@ bool TFormEdit::Refused() const {
 }
 
 void TFormEdit::ShowUserError(const std::exception& error) {
-    platform::CurrentDialogs().ShowError(QString::fromUtf8(error.what()));
+    dialogs_.ShowError(QString::fromUtf8(error.what()));
 }
 
 void TFormEdit::ShowHistoryNote() {
@@ -630,7 +634,7 @@ void TFormEdit::ShowHistoryNote() {
     // time would only be noise.
     if (editor_->TakeHistoryTrimmed() && !historyNoteShown_) {
         historyNoteShown_ = true;
-        platform::CurrentDialogs().ShowMessage(operations::HistoryTrimmedText);
+        dialogs_.ShowMessage(operations::HistoryTrimmedText);
     }
 }
 
@@ -699,7 +703,7 @@ void TFormEdit::menuNormalizeClick() {
 void TFormEdit::menuAmplifyClick() {
     // The box is asked with the progress bar already shown; 100 runs nothing but still redraws.
     EditingCommand(true, [this] {
-        const QString answer = platform::CurrentDialogs().InputBox(
+        const QString answer = dialogs_.InputBox(
             operations::AmplifyCaption, operations::AmplifyPrompt(editor_->ClippingLevel()),
             operations::AmplifyDefault);
         editor_->Amplify(operations::ParseAmplifyPercent(answer));
@@ -715,7 +719,7 @@ void TFormEdit::menuSilenceClick() {
     player_->StopForEdit();
     int32_t blocks = 0;
     try {
-        blocks = operations::ParseSilenceBlocks(platform::CurrentDialogs().InputBox(
+        blocks = operations::ParseSilenceBlocks(dialogs_.InputBox(
             operations::SilenceCaption, operations::SilencePrompt, operations::SilenceDefault));
     } catch (const record::UserError& error) {
         ShowUserError(error);
@@ -740,7 +744,7 @@ void TFormEdit::menuSaveAllClick() {
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, *editor_, false);
+    SaveFlow::Run(this, *editor_, false, {dialogs_, settings_, pump_});
     Wave->Redraw();
 }
 
@@ -750,7 +754,7 @@ void TFormEdit::menuSaveSelectionClick() {
     }
     CommandSpan span(*this);
     player_->StopForEdit();
-    SaveFlow::Run(this, *editor_, true);
+    SaveFlow::Run(this, *editor_, true, {dialogs_, settings_, pump_});
     Wave->Redraw();
 }
 
@@ -759,14 +763,14 @@ void TFormEdit::menuSaveSettingsClick() {
         return;
     }
     CommandSpan span(*this);
-    SaveFlow::ShowSaveSettings();
+    SaveFlow::ShowSaveSettings(settings_);
 }
 
 void TFormEdit::menuFolderClick() {
     if (Refused()) {
         return;
     }
-    platform::OpenInDesktop(app::state.settings.OutputFolder);
+    platform::OpenInDesktop(launcher_, settings_.Values().OutputFolder);
 }
 
 void TFormEdit::menuExitClick() {
@@ -777,12 +781,12 @@ void TFormEdit::menuVelmarHelpClick() {
     if (Refused()) {
         return;
     }
-    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    const QString guide = setup::HelpFilePath(environment_.ExecutablePath);
     if (guide.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        dialogs_.ShowMessage(setup::HelpMissingMessage(environment_.ExecutablePath));
         return;
     }
-    platform::OpenInDesktop(guide);
+    platform::OpenInDesktop(launcher_, guide);
 }
 
 void TFormEdit::menuAboutClick() {

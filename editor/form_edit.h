@@ -40,6 +40,14 @@ class Player;
 namespace record {
 class Recorder;
 }
+namespace platform {
+class Dialogs;
+class Launcher;
+} // namespace platform
+namespace setup {
+struct Environment;
+class SettingsStore;
+} // namespace setup
 
 // The editor window: shown modally by the main window's Edit, it opens the stopped take as an
 // edit, plays it, runs the editing commands over it and discards it when it closes. Handlers
@@ -53,10 +61,13 @@ class Recorder;
 class TFormEdit : public QDialog {
     Q_OBJECT
   public:
-    // Plays through `output` and edits `recorder`'s take, one editor per opening; the devices,
-    // ports and the recorder must outlive the window.
+    // Plays through `output` and edits `recorder`'s take, one editor per opening; works in the
+    // run's `environment` with its `settings`. The devices, ports, the run and the recorder must
+    // outlive the window.
     TFormEdit(playback::OutputDevice& output, const base::FileSystem& fileSystem,
-              base::EventPump& events, record::Recorder& recorder, QWidget* parent = nullptr);
+              base::EventPump& events, const setup::Environment& environment,
+              setup::SettingsStore& settings, platform::Dialogs& dialogs,
+              platform::Launcher& launcher, record::Recorder& recorder, QWidget* parent = nullptr);
     ~TFormEdit() override;
 
     // Once, when the window is created: caption, progress bar, the play timer.
@@ -224,4 +235,8 @@ class TFormEdit : public QDialog {
     recovery::RecorderTakeHolder take_;
     recovery::Recovery recovery_;
     std::unique_ptr<TFormInfo> info_; // its window; a window of its own, as the editor is
+    const setup::Environment& environment_;
+    setup::SettingsStore& settings_;
+    platform::Dialogs& dialogs_;
+    platform::Launcher& launcher_;
 };

@@ -43,7 +43,7 @@ bool Exporter::Step(float percent) {
     return continueExport_;
 }
 
-Outcome Exporter::Export(const QString& target, const app::Settings& settings, uint32_t first,
+Outcome Exporter::Export(const QString& target, const setup::Settings& settings, uint32_t first,
                          uint32_t last) {
     if (exporting_) {
         throw record::UserError("An export is already running.");

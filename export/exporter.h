@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// app::Settings: Wav, SamplePerSecond, BitPerSample, Channels, MP3, BitRate, Mode, VBR,
+// setup::Settings: Wav, SamplePerSecond, BitPerSample, Channels, MP3, BitRate, Mode, VBR,
 // MinBitRate, MaxBitRate, VBRQuality, Copyright, Original, Private, OutputFolder
-#include "app/settings.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "operations/sound_source.h"
 #include "platform/services/encoder_library.h"
+#include "setup/settings.h"
 
 #include <QString>
 
@@ -43,11 +43,11 @@ class Exporter {
     // runs. Over the editor's current level the editing operations are refused meanwhile (they
     // would change the edit list under the export). Throws, with the user's text, while another
     // export of this Exporter or an editing operation runs.
-    Outcome Export(const QString& target, const app::Settings& settings, uint32_t first,
+    Outcome Export(const QString& target, const setup::Settings& settings, uint32_t first,
                    uint32_t last);
-    Outcome ExportWav(const QString& target, const app::Settings& settings, uint32_t first,
+    Outcome ExportWav(const QString& target, const setup::Settings& settings, uint32_t first,
                       uint32_t last);
-    Outcome ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
+    Outcome ExportMp3(const QString& target, const setup::Settings& format, uint32_t first,
                       uint32_t last);
 
     // The progress window's Cancel: the running export stops after the block or chunk in hand

@@ -24,7 +24,7 @@ QString EncoderErrorMessage(uint32_t code) {
     return QString::fromLatin1(EncoderErrorText) + QString::number(code);
 }
 
-BeConfig Mp3Config(const app::Settings& format) {
+BeConfig Mp3Config(const setup::Settings& format) {
     BeConfig c;
     c.kind = BeConfigLame;
     c.version = BeConfigVersion;
@@ -179,7 +179,7 @@ struct Job {
 
 } // namespace
 
-Outcome Exporter::ExportMp3(const QString& target, const app::Settings& format, uint32_t first,
+Outcome Exporter::ExportMp3(const QString& target, const setup::Settings& format, uint32_t first,
                             uint32_t last) {
     // As the WAV exporter: a reversed range or one outside the sound is refused before anything
     // is created, rather than replace the target with a file without sound.

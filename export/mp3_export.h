@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/settings.h"
 #include "lame_enc/lame_enc.h"
 #include "operations/edit_list.h"
+#include "setup/settings.h"
 
 #include <QString>
 
@@ -26,7 +26,7 @@ QString EncoderErrorMessage(uint32_t code);
 // The configuration record for the MP3 save settings: bit rate (the minimum with VBR), maximum,
 // mode, VBR and its quality, the copyright, original and private bits; input 44100 Hz, the
 // output rate left to the encoder, no bit reservoir, quality 2.
-BeConfig Mp3Config(const app::Settings& format);
+BeConfig Mp3Config(const setup::Settings& format);
 
 // A stretch of the export range that lies in one segment: `blocks` positions from `first`.
 struct PositionRun {

@@ -8,7 +8,7 @@ namespace exporting {
 
 const char* const PleaseSelectWaveformText = "Please Select Waveform!";
 
-bool ExportsWav(const app::Settings& settings) {
+bool ExportsWav(const setup::Settings& settings) {
     return settings.Wav;
 }
 
@@ -27,7 +27,7 @@ QString ModeWord(int32_t mode) {
 }
 } // namespace
 
-SaveFilter SaveFilterFor(const app::Settings& s) {
+SaveFilter SaveFilterFor(const setup::Settings& s) {
     if (ExportsWav(s)) {
         const QString channels = s.Channels == 1 ? "mono " : "stereo ";
         return {QString("%1Hz %2bit %3(*.wav)")
@@ -46,7 +46,7 @@ SaveFilter SaveFilterFor(const app::Settings& s) {
     return {QString("%1 kbps %2(*.mp3)").arg(s.BitRate).arg(ModeWord(s.Mode)), "*.MP3", "mp3"};
 }
 
-SaveTarget SaveTargetFor(const QString& chosen, const app::Settings& settings) {
+SaveTarget SaveTargetFor(const QString& chosen, const setup::Settings& settings) {
     SaveTarget target{chosen, settings};
     const bool typedWav = chosen.endsWith(".wav", Qt::CaseInsensitive);
     const bool typedMp3 = chosen.endsWith(".mp3", Qt::CaseInsensitive);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/settings.h"
+#include "setup/settings.h"
 
 #include <QString>
 
@@ -22,7 +22,7 @@ extern const char* const PleaseSelectWaveformText; // "Please Select Waveform!"
 // `Wav` alone decides the output format, for the filter and the exporter alike: WAV when it is
 // true, MP3 otherwise. A hand-edited settings file can hold Wav and MP3 both true (WAV then) or
 // both false (MP3 then); either way the dialog offers the type that is then written.
-bool ExportsWav(const app::Settings& settings);
+bool ExportsWav(const setup::Settings& settings);
 
 // The save dialog's one file-type entry. Text() is "description|mask", for example
 // "44100Hz 16bit stereo (*.wav)|*.WAV" or "VBR 32-320 kbps stereo (*.mp3)|*.MP3".
@@ -33,7 +33,7 @@ struct SaveFilter {
     QString Text() const { return description + "|" + mask; }
 };
 // Rebuilt from the settings when a save starts and after the settings window closes.
-SaveFilter SaveFilterFor(const app::Settings& settings);
+SaveFilter SaveFilterFor(const setup::Settings& settings);
 
 // What a save writes once the dialog has answered. The typed name decides the format: a name
 // ending in ".wav" or ".mp3", in any case, is written in that format with that format's own
@@ -41,9 +41,9 @@ SaveFilter SaveFilterFor(const app::Settings& settings);
 // added. So a file's contents always match its name, whatever the filter showed.
 struct SaveTarget {
     QString path;
-    app::Settings settings; // the save settings, with Wav and MP3 set for the format written
+    setup::Settings settings; // the save settings, with Wav and MP3 set for the format written
 };
-SaveTarget SaveTargetFor(const QString& chosen, const app::Settings& settings);
+SaveTarget SaveTargetFor(const QString& chosen, const setup::Settings& settings);
 
 // The folder the save dialog opens in: `outputFolder` while it exists, else the user's home
 // folder (a dialog given a missing folder would open in the process's current folder).

@@ -27,7 +27,7 @@ constexpr uint32_t ExportRunBlocks = 8;
     throw record::UserError(text.toStdString());
 }
 
-QString FormatText(const app::Settings& s) {
+QString FormatText(const setup::Settings& s) {
     return QString("The WAV format %1 Hz, %2 channels, %3 bits is not supported.")
         .arg(s.SamplePerSecond)
         .arg(s.Channels)
@@ -62,7 +62,7 @@ uint32_t ReadRun(const operations::SoundSource& sound, uint32_t position, uint32
 
 } // namespace
 
-Outcome Exporter::ExportWav(const QString& target, const app::Settings& settings, uint32_t first,
+Outcome Exporter::ExportWav(const QString& target, const setup::Settings& settings, uint32_t first,
                             uint32_t last) {
     const std::optional<WavFormat> format = WavFormatOf(settings);
     if (!format) {

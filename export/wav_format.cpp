@@ -7,10 +7,10 @@
 
 namespace exporting {
 
-std::optional<WavFormat> WavFormatOf(const app::Settings& s) {
-    const bool rateOk = app::OfferedIndex(app::OfferedSampleRates, s.SamplePerSecond) >= 0;
-    const bool channelsOk = app::OfferedIndex(app::OfferedChannels, s.Channels) >= 0;
-    const bool bitsOk = app::OfferedIndex(app::OfferedBitsPerSample, s.BitPerSample) >= 0;
+std::optional<WavFormat> WavFormatOf(const setup::Settings& s) {
+    const bool rateOk = setup::OfferedIndex(setup::OfferedSampleRates, s.SamplePerSecond) >= 0;
+    const bool channelsOk = setup::OfferedIndex(setup::OfferedChannels, s.Channels) >= 0;
+    const bool bitsOk = setup::OfferedIndex(setup::OfferedBitsPerSample, s.BitPerSample) >= 0;
     if (!rateOk || !channelsOk || !bitsOk) {
         return std::nullopt;
     }

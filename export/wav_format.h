@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/settings.h"
+#include "setup/settings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +26,7 @@ struct WavFormat {
 
 // The format the settings ask for, or nullopt for a value outside the twelve formats (only a
 // hand-edited settings file holds one).
-std::optional<WavFormat> WavFormatOf(const app::Settings& settings);
+std::optional<WavFormat> WavFormatOf(const setup::Settings& settings);
 
 // Source frames per exported frame: 1, 2 or 4.
 uint32_t Stride(const WavFormat& format);

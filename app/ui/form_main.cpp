@@ -2,9 +2,8 @@
 #include "app/ui/form_main.h"
 
 #include "about/form_about.h"
-#include "app/help_file.h"
-#include "app/startup.h"
 #include "app/ui/application_icon.h"
+#include "app/ui/started_run.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
 #include "export/ui/save_flow_ui.h"
@@ -12,8 +11,10 @@
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
 #include "platform/services/dialogs.h"
-#include "platform/services/process_messages.h"
 #include "platform/shell.h"
+#include "record/errors.h"
+#include "setup/help_file.h"
+#include "setup/startup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,11 +94,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TFormMain::TFormMain(const QString& executablePath, const record::RecorderPorts& recorderPorts,
+TFormMain::TFormMain(app::StartedRun& run, const record::RecorderPorts& recorderPorts,
                      playback::OutputDevice& output, const base::FileSystem& fileSystem,
-                     base::EventPump& events, QWidget* parent)
-    : QMainWindow(parent), recorderPorts_(recorderPorts), executablePath_(executablePath),
-      output_(output), fileSystem_(fileSystem), events_(events) {
+                     base::EventPump& events, platform::Dialogs& dialogs,
+                     platform::Launcher& launcher, QWidget* parent)
+    : QMainWindow(parent), recorderPorts_(recorderPorts), startupError_(run.startupError),
+      environment_(run.environment), settings_(run.settings), output_(output),
+      fileSystem_(fileSystem), events_(events), dialogs_(dialogs), launcher_(launcher) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -240,13 +243,12 @@ void TFormMain::FormCreate() {
     LayoutGauges(); // sizes the gauge bitmaps
     setWindowTitle(Caption);
 
-    app::StartupResult started = app::StartUp(executablePath_);
-    // Built whatever the outcome, before any event can paint: the device watch may open a
+    // Built whatever start-up found, before any event can paint: the device watch may open a
     // device later and must find its slots; without a work folder nothing is recorded.
     record::RecorderConfig config;
-    if (started.ok) {
-        CmbBoxTime->setCurrentIndex(app::state.settings.RecordingModeIndex);
-        config = {app::state.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
+    if (startupError_.isEmpty()) {
+        CmbBoxTime->setCurrentIndex(settings_.Values().RecordingModeIndex);
+        config = {environment_.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
@@ -255,18 +257,13 @@ void TFormMain::FormCreate() {
         [this](const QString& text, bool error) { error ? ShowError(text) : ShowMessage(text); });
     TimerRec = &driver_->RecordTimer();
     TimerStatus = &driver_->StatusTimer();
-    if (!started.ok) {
-        // Shown as an unhandled error would be; the window still opens, without work files,
-        // settings or device.
-        startupError_ = started.error;
-        platform::CurrentDialogs().ShowError(started.error);
+    if (!startupError_.isEmpty()) {
+        // The program entry has said why; the window opens without work files, settings or
+        // device.
         driver_->StartTimers();
         return;
     }
-    if (!started.notice.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(started.notice);
-    }
-    platform::ProcessMessages();
+    events_.ProcessMessages();
 
     // Normally set by the first paint; a recording may start before the window is shown.
     Gauges.PixelsPerSecond =
@@ -317,22 +314,23 @@ bool TFormMain::FormCloseQuery() {
         return false; // the export reads the recording file that shutdown deletes
     }
     if (recorder_->View().Recording) {
-        if (!platform::CurrentDialogs().Confirm("Are you sure you want to interrupt recording?")) {
+        if (!dialogs_.Confirm("Are you sure you want to interrupt recording?")) {
             return false;
         }
         if (recorder_->View().Recording) {
             driver_->Run([this] { recorder_->CloseDevice(); }); // writes the full slots
-            platform::ProcessMessages();
+            events_.ProcessMessages();
         }
     }
     driver_->Run([this] { recorder_->CloseDevice(); });
-    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
-    platform::ProcessMessages();
+    settings_.SetRecordingModeIndex(CmbBoxTime->currentIndex());
+    events_.ProcessMessages();
     recorder_->ReleaseTake();
-    platform::ProcessMessages();
-    QString error = app::ShutDown();
-    if (!error.isEmpty()) {
-        platform::CurrentDialogs().ShowError(error);
+    events_.ProcessMessages();
+    try {
+        setup::ShutDown(environment_, settings_);
+    } catch (const record::UserError& error) {
+        dialogs_.ShowError(QString::fromUtf8(error.what()));
     }
     return true;
 }
@@ -347,7 +345,7 @@ void TFormMain::TimerStatusTimer() {
 
 void TFormMain::BtnRecordClick() {
     if (!startupError_.isEmpty() && !recorder_->View().Recording) {
-        platform::CurrentDialogs().ShowError(startupError_); // nowhere to put a recording
+        dialogs_.ShowError(startupError_); // nowhere to put a recording
         return;
     }
     driver_->Run([this] { recorder_->StartRecording(); });
@@ -364,7 +362,7 @@ void TFormMain::BtnEditClick() {
     // Without a take the editor still opens (on an empty sound), so a recording kept from a run
     // that crashed can be offered; without a work folder there is nothing to edit in.
     if (!startupError_.isEmpty()) {
-        platform::CurrentDialogs().ShowError(startupError_);
+        dialogs_.ShowError(startupError_);
         return;
     }
     driver_->Run([this] { recorder_->CloseDevice(); });
@@ -373,7 +371,8 @@ void TFormMain::BtnEditClick() {
     const bool ticking = driver_->Ticking();
     driver_->StopTimers();
     hide();
-    ShowModal<TFormEdit>(output_, fileSystem_, events_, *recorder_);
+    ShowModal<TFormEdit>(output_, fileSystem_, events_, environment_, settings_, dialogs_,
+                         launcher_, *recorder_);
     show();
     // The editor discarded the take: the chart and the time bar start empty again.
     ClearChart();
@@ -389,12 +388,12 @@ void TFormMain::ChBoxDCClick() {
 
 void TFormMain::CmbBoxTimeChange() {
     recorder_->DecodeRecordingMode(CmbBoxTime->currentIndex());
-    app::state.settings.RecordingModeIndex = CmbBoxTime->currentIndex();
+    settings_.SetRecordingModeIndex(CmbBoxTime->currentIndex());
     DrawTimeGauge();
 }
 
 void TFormMain::BtnVolumeClick() {
-    platform::OpenRecordingControl();
+    platform::OpenRecordingControl(launcher_);
 }
 
 void TFormMain::menuFileClick() {
@@ -406,11 +405,11 @@ void TFormMain::menuSaveAsClick() {
     if (SaveFlow::Exporting() || r.Recording || r.FileBlocks < 2) {
         return;
     }
-    SaveFlow::SaveRecordedTake(this, *recorder_);
+    SaveFlow::SaveRecordedTake(this, *recorder_, {dialogs_, settings_, events_});
 }
 
 void TFormMain::menuFolderClick() {
-    platform::OpenInDesktop(app::state.settings.OutputFolder);
+    platform::OpenInDesktop(launcher_, settings_.Values().OutputFolder);
 }
 
 void TFormMain::menuCloseClick() {
@@ -418,16 +417,16 @@ void TFormMain::menuCloseClick() {
 }
 
 void TFormMain::menuSaveSettingsClick() {
-    SaveFlow::ShowSaveSettings();
+    SaveFlow::ShowSaveSettings(settings_);
 }
 
 void TFormMain::VelmarRecorderHelpClick() {
-    const QString guide = app::HelpFilePath(app::state.ExecutablePath);
+    const QString guide = setup::HelpFilePath(environment_.ExecutablePath);
     if (guide.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(app::HelpMissingMessage(app::state.ExecutablePath));
+        dialogs_.ShowMessage(setup::HelpMissingMessage(environment_.ExecutablePath));
         return;
     }
-    platform::OpenInDesktop(guide);
+    platform::OpenInDesktop(launcher_, guide);
 }
 
 void TFormMain::menuAboutClick() {
@@ -516,11 +515,11 @@ QString TFormMain::StatusPanel(int panel) const {
 }
 
 void TFormMain::ShowMessage(const QString& text) {
-    platform::CurrentDialogs().ShowMessage(text);
+    dialogs_.ShowMessage(text);
 }
 
 void TFormMain::ShowError(const QString& text) {
-    platform::CurrentDialogs().ShowError(text);
+    dialogs_.ShowError(text);
 }
 
 void TFormMain::LevelIcon(int index) {

@@ -32,6 +32,17 @@ class PictureBox;
 namespace playback {
 class OutputDevice;
 }
+namespace platform {
+class Dialogs;
+class Launcher;
+} // namespace platform
+namespace app {
+struct StartedRun;
+}
+namespace setup {
+struct Environment;
+class SettingsStore;
+} // namespace setup
 
 // The main window: the recorder's face and the application's main form; closing it ends the
 // program. Handlers keep the names of the controls and events they serve and stay thin: the
@@ -39,17 +50,20 @@ class OutputDevice;
 class TFormMain : public QMainWindow, public record::Events {
     Q_OBJECT
   public:
-    // `executablePath` decides where the settings file and the Temp work folder lie; the
-    // window's recorder works through `recorderPorts`. The editor it opens plays through `output`
-    // and is built with the other ports. All of them must outlive the window.
-    TFormMain(const QString& executablePath, const record::RecorderPorts& recorderPorts,
+    // `run` says where the files go, holds the settings and why start-up found no work folder;
+    // the window's recorder works through `recorderPorts`. The editor it opens plays through
+    // `output` and is built with the other ports. All of them must outlive the window.
+    TFormMain(app::StartedRun& run, const record::RecorderPorts& recorderPorts,
               playback::OutputDevice& output, const base::FileSystem& fileSystem,
-              base::EventPump& events, QWidget* parent = nullptr);
+              base::EventPump& events, platform::Dialogs& dialogs, platform::Launcher& launcher,
+              QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // Start-up: work folder, settings, left-over work files, engine arrays, then the device.
+    // Start-up of the window: the recorder over the run's recording file and mode, then the
+    // device.
     void FormCreate();
-    // Asked before the window closes; false keeps it open. On true the shutdown has run.
+    // Asked before the window closes; false keeps it open. On true the shutdown has run (a
+    // failed settings write shown as an error).
     bool FormCloseQuery();
     // Lays out and draws the gauges' frames, scales and the time gauge on the client area.
     void FormPaint(QPainter& painter);
@@ -150,10 +164,13 @@ class TFormMain : public QMainWindow, public record::Events {
     std::array<QLabel*, 3> statusPanels_{};
     bool shutDown_ = false;
     // Why start-up found no work folder; Record repeats it instead of doing nothing.
-    QString startupError_;
-    QString executablePath_;
+    const QString startupError_;
+    const setup::Environment& environment_;
+    setup::SettingsStore& settings_;
     playback::OutputDevice& output_;
     const base::FileSystem& fileSystem_;
     base::EventPump& events_;
+    platform::Dialogs& dialogs_;
+    platform::Launcher& launcher_;
     bool shown_ = false;
 };

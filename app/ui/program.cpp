@@ -2,10 +2,10 @@
 #include "app/ui/program.h"
 
 #include "about/form_about.h"
-#include "app/startup.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
+#include "app/ui/started_run.h"
 #include "app/ui/widget_dialogs.h"
 #include "base/clock.h"
 #include "base/event_pump.h"
@@ -16,9 +16,11 @@
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
 #include "platform/services/encoder_library.h"
-#include "platform/services/process_messages.h"
+#include "platform/shell.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
+#include "setup/startup.h"
+#include "setup/work_folder.h"
 
 #include <QApplication>
 
@@ -50,21 +52,19 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     QGuiApplication::setDesktopFileName("velmar-recorder");
     QApplication::setQuitOnLastWindowClosed(false); // only the main window ends the run
 
-    platform::WidgetDialogs dialogs;
-    platform::SetDialogs(hooks.dialogs ? hooks.dialogs : &dialogs);
-    platform::SetProcessMessages([] { QCoreApplication::processEvents(); });
+    platform::WidgetDialogs widgetDialogs;
+    platform::Dialogs& dialogs = hooks.dialogs ? *hooks.dialogs : widgetDialogs;
+    platform::SystemLauncher launcher;
     const QString executablePath = hooks.executablePath.isEmpty()
                                        ? QCoreApplication::applicationFilePath()
                                        : hooks.executablePath;
     // One running program per work folder, claimed before start-up touches the folder: a second
     // start would set the first one's live take aside and delete its editor's files.
-    const QString workFolder = app::WorkFolderFor(executablePath);
-    app::WorkFolderLock lock;
-    if (app::ClaimWorkFolder(workFolder, lock) == app::WorkFolderLock::Result::HeldByAnother) {
+    const QString workFolder = setup::WorkFolderFor(executablePath);
+    setup::WorkFolderLock lock;
+    if (setup::ClaimWorkFolder(workFolder, lock) == setup::WorkFolderLock::Result::HeldByAnother) {
         app::InstanceChannel::AskToRaise(workFolder);
-        platform::CurrentDialogs().ShowMessage(app::AlreadyRunningMessage);
-        platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
+        dialogs.ShowMessage(setup::AlreadyRunningMessage);
         return 0;
     }
     // The first sound input through Qt Multimedia, unless a test brings a device of its own.
@@ -79,14 +79,18 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     // The default sound output for the editor's playback, likewise.
     platform::QtOutput qtOutput;
     playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
+    // Work folder, settings and left-over files, before any window: the windows are lent the
+    // run's environment and settings, and the settings are saved when the main window closes.
+    StartedRun run = StartRun(executablePath, dialogs);
 
     int result = 0;
     {
-        // Creation order matters: the main window's start-up loads the settings and opens the
-        // device before the other windows exist.
-        TFormMain formMain(executablePath, recorderPorts, output, fileSystem, events);
-        TFormEdit formEdit(output, fileSystem, events, formMain.Recorder());
-        TFormSaveSettings formSaveSettings;
+        // Creation order matters: the main window opens the device before the other windows
+        // exist.
+        TFormMain formMain(run, recorderPorts, output, fileSystem, events, dialogs, launcher);
+        TFormEdit formEdit(output, fileSystem, events, run.environment, run.settings, dialogs,
+                           launcher, formMain.Recorder());
+        TFormSaveSettings formSaveSettings(run.settings);
         TFormProgress formProgress(encoders, fileSystem, events);
         TFormAbout formAbout;
         // A later start on this work folder asks for the window the user should see.
@@ -101,8 +105,6 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         }
         result = QApplication::exec();
     }
-    platform::SetDialogs(nullptr);
-    platform::SetProcessMessages({});
     return result;
 }
 

@@ -3,7 +3,6 @@
 
 #include "export/exporter.h"
 #include "gauges/window_font.h"
-#include "platform/services/process_messages.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -30,12 +29,8 @@ int ProgressPosition(float percent) {
     return int(std::nearbyint(Bounded(percent))); // the default rounding mode: halves to even
 }
 
-void TFormProgress::PendingMessagesPump::ProcessMessages() {
-    platform::ProcessMessages();
-}
-
-TFormProgress::TFormProgress(QWidget* parent)
-    : QDialog(parent), encoders_(ownEncoders_), files_(ownFiles_), pump_(ownPump_) {
+TFormProgress::TFormProgress(base::EventPump& pump, QWidget* parent)
+    : QDialog(parent), encoders_(ownEncoders_), files_(ownFiles_), pump_(pump) {
     Build();
 }
 

@@ -22,11 +22,12 @@ class QTimer;
 // Shown application-modal while an export runs, so no other command of any window can start
 // meanwhile; Cancel, the close box and Escape all cancel the export. It reads the running
 // Exporter and holds the ports the save commands build their Exporters with: those the program
-// entry passes, or the system's own for a window made without them.
+// entry passes, or for a window made with only an event pump, the system's encoder loader and
+// file system.
 class TFormProgress : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormProgress(QWidget* parent = nullptr);
+    explicit TFormProgress(base::EventPump& pump, QWidget* parent = nullptr);
     TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
                   base::EventPump& pump, QWidget* parent = nullptr);
 
@@ -60,17 +61,11 @@ class TFormProgress : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    // For a window made without ports: the pending-messages call the program installs.
-    class PendingMessagesPump final : public base::EventPump {
-      public:
-        void ProcessMessages() override;
-    };
     void Build();
     void CancelShown();
 
     platform::SystemEncoderLoader ownEncoders_;
     base::SystemFileSystem ownFiles_;
-    PendingMessagesPump ownPump_;
     const platform::EncoderLoader& encoders_;
     const base::FileSystem& files_;
     base::EventPump& pump_;

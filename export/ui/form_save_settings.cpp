@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/form_save_settings.h"
 
-#include "app/startup.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
+#include "setup/settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,10 +25,10 @@ namespace {
 
 using gauges::Make;
 
-using app::OfferedIndex;
+using setup::OfferedIndex;
 
 // The lists' items stand, in order, for the values of app's Offered lists.
-constexpr int BitRateCount = int(std::size(app::OfferedBitRates));
+constexpr int BitRateCount = int(std::size(setup::OfferedBitRates));
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -47,7 +47,7 @@ QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items,
 
 QStringList BitRateItems() {
     QStringList items;
-    for (int rate : app::OfferedBitRates) {
+    for (int rate : setup::OfferedBitRates) {
         items << QString::number(rate);
     }
     return items;
@@ -80,7 +80,8 @@ QPixmap FormatPicture(bool stepped) {
 
 } // namespace
 
-TFormSaveSettings::TFormSaveSettings(QWidget* parent) : QDialog(parent) {
+TFormSaveSettings::TFormSaveSettings(setup::SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
     setObjectName("FormSaveSettings");
     setWindowTitle("Save Settings");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -146,7 +147,7 @@ void TFormSaveSettings::BuildMp3Page() {
     MakeLabel(GBoxVBR, "LabVBRQuality", "VBR Quality", 184, 20);
     TBarVBRQuality = Make<QSlider>(GBoxVBR, "TBarVBRQuality", 180, 38, 113, 28);
     TBarVBRQuality->setOrientation(Qt::Horizontal);
-    TBarVBRQuality->setRange(0, app::MaxVBRQuality);
+    TBarVBRQuality->setRange(0, setup::MaxVBRQuality);
     TBarVBRQuality->setPageStep(1);
     TBarVBRQuality->setTickPosition(QSlider::TicksBelow);
     TBarVBRQuality->setTickInterval(1);
@@ -167,7 +168,8 @@ void TFormSaveSettings::FormCreate() {
     CBoxWavSpsIn->setCurrentIndex(0);
     CBoxWavChannel->setCurrentIndex(0);
     CBoxWavBits->setCurrentIndex(0);
-    CBoxMP3BitRate->setCurrentIndex(OfferedIndex(app::OfferedBitRates, app::Settings{}.BitRate));
+    CBoxMP3BitRate->setCurrentIndex(
+        OfferedIndex(setup::OfferedBitRates, setup::Settings{}.BitRate));
     CBoxMP3Mode->setCurrentIndex(0);
     CBoxMinBRate->setCurrentIndex(0);
     CBoxMaxBRate->setCurrentIndex(BitRateCount - 1);
@@ -179,7 +181,7 @@ void TFormSaveSettings::ShowPageCaptions(bool wavShowing) {
 }
 
 void TFormSaveSettings::FormShow() {
-    const app::Settings& s = app::state.settings;
+    const setup::Settings& s = settings_.Values();
     {
         // With both flags set the MP3 page wins; with neither, the last page stays.
         const QSignalBlocker quiet(PControlFormat);
@@ -193,18 +195,18 @@ void TFormSaveSettings::FormShow() {
         }
     }
     // Values no item matches leave the list as it was (sample rate, mode) or at a fixed item.
-    if (const int rate = OfferedIndex(app::OfferedSampleRates, s.SamplePerSecond); rate >= 0) {
+    if (const int rate = OfferedIndex(setup::OfferedSampleRates, s.SamplePerSecond); rate >= 0) {
         CBoxWavSpsIn->setCurrentIndex(rate);
     }
-    CBoxWavChannel->setCurrentIndex(std::max(OfferedIndex(app::OfferedChannels, s.Channels), 0));
+    CBoxWavChannel->setCurrentIndex(std::max(OfferedIndex(setup::OfferedChannels, s.Channels), 0));
     CBoxWavBits->setCurrentIndex(
-        std::max(OfferedIndex(app::OfferedBitsPerSample, s.BitPerSample), 0));
-    CBoxMP3BitRate->setCurrentIndex(std::max(OfferedIndex(app::OfferedBitRates, s.BitRate), 0));
-    if (const int mode = OfferedIndex(app::OfferedModes, s.Mode); mode >= 0) {
+        std::max(OfferedIndex(setup::OfferedBitsPerSample, s.BitPerSample), 0));
+    CBoxMP3BitRate->setCurrentIndex(std::max(OfferedIndex(setup::OfferedBitRates, s.BitRate), 0));
+    if (const int mode = OfferedIndex(setup::OfferedModes, s.Mode); mode >= 0) {
         CBoxMP3Mode->setCurrentIndex(mode);
     }
-    CBoxMinBRate->setCurrentIndex(std::max(OfferedIndex(app::OfferedBitRates, s.MinBitRate), 0));
-    const int maxItem = OfferedIndex(app::OfferedBitRates, s.MaxBitRate);
+    CBoxMinBRate->setCurrentIndex(std::max(OfferedIndex(setup::OfferedBitRates, s.MinBitRate), 0));
+    const int maxItem = OfferedIndex(setup::OfferedBitRates, s.MaxBitRate);
     CBoxMaxBRate->setCurrentIndex(maxItem >= 0 ? maxItem : BitRateCount - 1);
     TBarVBRQuality->setValue(s.VBRQuality);
     ChBoxEnableVBR->setChecked(s.VBR);
@@ -215,8 +217,7 @@ void TFormSaveSettings::FormShow() {
 
 void TFormSaveSettings::PControlFormatChange() {
     const bool wav = PControlFormat->currentWidget() == TSheetWav;
-    app::state.settings.Wav = wav;
-    app::state.settings.MP3 = !wav;
+    settings_.SetOutputFormat(wav);
     ShowPageCaptions(wav);
 }
 
@@ -234,24 +235,25 @@ void TFormSaveSettings::BitBtnOKClick() {
 }
 
 void TFormSaveSettings::FormClose() {
-    app::Settings& s = app::state.settings;
+    setup::Settings s = settings_.Values();
     const bool wav = PControlFormat->currentWidget() == TSheetWav;
     s.Wav = wav;
     s.MP3 = !wav;
     // Every list has an item chosen (FormCreate), so each index is in range.
     auto item = [](QComboBox* list) { return size_t(std::max(list->currentIndex(), 0)); };
-    s.SamplePerSecond = app::OfferedSampleRates[item(CBoxWavSpsIn)];
-    s.Channels = app::OfferedChannels[item(CBoxWavChannel)];
-    s.BitPerSample = app::OfferedBitsPerSample[item(CBoxWavBits)];
-    s.BitRate = app::OfferedBitRates[item(CBoxMP3BitRate)];
-    s.Mode = app::OfferedModes[item(CBoxMP3Mode)];
+    s.SamplePerSecond = setup::OfferedSampleRates[item(CBoxWavSpsIn)];
+    s.Channels = setup::OfferedChannels[item(CBoxWavChannel)];
+    s.BitPerSample = setup::OfferedBitsPerSample[item(CBoxWavBits)];
+    s.BitRate = setup::OfferedBitRates[item(CBoxMP3BitRate)];
+    s.Mode = setup::OfferedModes[item(CBoxMP3Mode)];
     s.VBR = ChBoxEnableVBR->isChecked();
-    s.MinBitRate = app::OfferedBitRates[item(CBoxMinBRate)];
-    s.MaxBitRate = app::OfferedBitRates[item(CBoxMaxBRate)];
+    s.MinBitRate = setup::OfferedBitRates[item(CBoxMinBRate)];
+    s.MaxBitRate = setup::OfferedBitRates[item(CBoxMaxBRate)];
     s.VBRQuality = TBarVBRQuality->value();
     s.Copyright = ChBoxCopyright->isChecked();
     s.Original = ChBoxOriginal->isChecked();
     s.Private = ChBoxPrivate->isChecked();
+    settings_.SetSaveFormat(s);
 }
 
 void TFormSaveSettings::done(int result) {

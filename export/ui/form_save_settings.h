@@ -11,14 +11,18 @@ class QPushButton;
 class QSlider;
 class QTabWidget;
 class QWidget;
+namespace setup {
+class SettingsStore;
+}
 
-// The save-format window: shows the WAV and MP3 settings of app::state.settings on two pages
+// The save-format window: shows the WAV and MP3 settings of the run's settings store on two pages
 // and stores them back on every close (there is no Cancel). The page showing when it closes
 // chooses the output format. Created once and reused; every opening reloads the controls.
 class TFormSaveSettings : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormSaveSettings(QWidget* parent = nullptr);
+    // `settings` must outlive the window.
+    explicit TFormSaveSettings(setup::SettingsStore& settings, QWidget* parent = nullptr);
 
     // Puts every list at its first-use default.
     void FormCreate();
@@ -63,4 +67,6 @@ class TFormSaveSettings : public QDialog {
     void BuildWavPage();
     void BuildMp3Page();
     void ShowPageCaptions(bool wavShowing);
+
+    setup::SettingsStore& settings_;
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/save_flow_ui.h"
 
-#include "app/startup.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
 #include "export/save_flow.h"
@@ -10,6 +9,7 @@
 #include "operations/editor.h"
 #include "platform/services/dialogs.h"
 #include "record/errors.h"
+#include "setup/settings.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -20,15 +20,15 @@ namespace SaveFlow {
 
 namespace {
 
-// The window of type Form the program entry created, or one of our own when none exists (a
-// window tested on its own).
-template <typename Form> Form& Window(std::unique_ptr<Form>& own) {
+// The window of type Form the program entry created, or one of our own, built with `args`, when
+// none exists (a window tested on its own).
+template <typename Form, typename... Args> Form& Window(std::unique_ptr<Form>& own, Args&... args) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* form = qobject_cast<Form*>(widget)) {
             return *form;
         }
     }
-    own = std::make_unique<Form>();
+    own = std::make_unique<Form>(args...);
     return *own;
 }
 
@@ -48,10 +48,11 @@ class ShownProgress {
 };
 
 // Asks for the target and exports `range` of `sound` to it with the progress window showing.
-bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::ExportRange range) {
-    app::Settings& settings = app::state.settings;
+bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::ExportRange range,
+          const Context& context) {
+    const setup::Settings& settings = context.settings.Values();
     const exporting::SaveFilter filter = exporting::SaveFilterFor(settings);
-    const QString chosen = platform::CurrentDialogs().SaveFileName(
+    const QString chosen = context.dialogs.SaveFileName(
         "Save As", filter.Text(), exporting::SaveDialogFolder(settings.OutputFolder),
         filter.defaultSuffix);
     if (chosen.isEmpty()) {
@@ -60,13 +61,13 @@ bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::Expor
     const exporting::SaveTarget target = exporting::SaveTargetFor(chosen, settings);
     // The dialog asked about the name it returned; an extension added since names another file.
     if (target.path != chosen && QFileInfo::exists(target.path) &&
-        !platform::CurrentDialogs().Confirm(
+        !context.dialogs.Confirm(
             QString("%1 already exists.\nDo you want to replace it?").arg(target.path))) {
         return false;
     }
 
     std::unique_ptr<TFormProgress> own;
-    TFormProgress& progress = Window(own);
+    TFormProgress& progress = Window(own, context.events);
     exporting::Exporter exporter(sound, progress.Encoders(), progress.Files(), progress.Pump());
     exporter.Prepare(target.path);
     exporting::Outcome outcome;
@@ -74,11 +75,11 @@ bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::Expor
         const ShownProgress shown(progress, owner, exporter);
         outcome = exporter.Export(target.path, target.settings, range.first, range.last);
     } catch (const record::UserError& error) {
-        platform::CurrentDialogs().ShowError(QString::fromStdString(error.what()));
+        context.dialogs.ShowError(QString::fromUtf8(error.what()));
         return false;
     }
     // Only a folder a save could write in becomes the next dialog's folder.
-    settings.OutputFolder = QFileInfo(target.path).absolutePath();
+    context.settings.SetOutputFolder(QFileInfo(target.path).absolutePath());
     return outcome == exporting::Outcome::Done;
 }
 
@@ -93,7 +94,8 @@ bool Exporting() {
     return false;
 }
 
-bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly) {
+bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly,
+         const Context& context) {
     if (Exporting()) {
         return false;
     }
@@ -103,25 +105,25 @@ bool Run(QWidget* owner, const operations::Editor& editor, bool selectionOnly) {
         const auto selection =
             exporting::SaveSelectionRange(marked.SelStart, marked.SelEnd, editor.Blocks());
         if (!selection) {
-            platform::CurrentDialogs().ShowMessage(exporting::PleaseSelectWaveformText);
+            context.dialogs.ShowMessage(exporting::PleaseSelectWaveformText);
             return false;
         }
         range = *selection;
     }
-    return Save(owner, editor, range);
+    return Save(owner, editor, range, context);
 }
 
-bool SaveRecordedTake(QWidget* owner, record::Recorder& recorder) {
+bool SaveRecordedTake(QWidget* owner, record::Recorder& recorder, const Context& context) {
     if (Exporting()) {
         return false;
     }
     const exporting::RecordedTake take = exporting::RecordedTake::OfRecorder(recorder);
-    return Save(owner, take, exporting::SaveAllRange(take.Blocks()));
+    return Save(owner, take, exporting::SaveAllRange(take.Blocks()), context);
 }
 
-void ShowSaveSettings() {
+void ShowSaveSettings(setup::SettingsStore& settings) {
     std::unique_ptr<TFormSaveSettings> own;
-    Window(own).exec();
+    Window(own, settings).exec();
 }
 
 } // namespace SaveFlow

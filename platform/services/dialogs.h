@@ -5,8 +5,9 @@
 
 namespace platform {
 
-// Message and input boxes. Windows show every user-facing text through this one interface so
-// that tests can answer it without a screen; the engine never calls it.
+// Message and input boxes. Windows show every user-facing text through this one port, which the
+// program entry builds once (platform::WidgetDialogs) and passes to the windows' constructors;
+// tests pass their own and answer it without a screen. The engine never calls it.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -23,18 +24,12 @@ public:
     // description and mask joined by a bar ("44100Hz 16bit stereo (*.wav)|*.WAV");
     // `defaultSuffix` ("wav") is appended to a name typed without one. The dialog asks before
     // replacing an existing file. Returns the chosen full path, or an empty text when the user
-    // cancels (as the silent implementation always does).
+    // cancels.
     virtual QString SaveFileName(const QString& caption, const QString& filter,
                                  const QString& folder, const QString& defaultSuffix) {
         (void)caption, (void)filter, (void)folder, (void)defaultSuffix;
         return {};
     }
 };
-
-// The dialogs in use. Until the application installs its own (widget_dialogs.cpp), a silent
-// implementation answers: messages are dropped, confirmations say No, input boxes cancel.
-Dialogs& CurrentDialogs();
-// Installs `dialogs` (not owned); nullptr returns to the silent implementation.
-void SetDialogs(Dialogs* dialogs);
 
 } // namespace platform

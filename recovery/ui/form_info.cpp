@@ -25,8 +25,8 @@ using gauges::Make;
 
 } // namespace
 
-TFormInfo::TFormInfo(recovery::Recovery& recovery, QWidget* parent)
-    : QDialog(parent), recovery_(recovery) {
+TFormInfo::TFormInfo(recovery::Recovery& recovery, platform::Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), recovery_(recovery), dialogs_(dialogs) {
     setObjectName("FormInfo");
     setWindowTitle("Velmar Recorder");
     setModal(true);
@@ -88,9 +88,9 @@ void TFormInfo::BtnLoadClick() {
     BtnLoad->setEnabled(true);
     BtnDiscard->setEnabled(true);
     if (!error.isEmpty()) {
-        platform::CurrentDialogs().ShowError(error);
+        dialogs_.ShowError(error);
     } else if (!notice.isEmpty()) {
-        platform::CurrentDialogs().ShowMessage(notice);
+        dialogs_.ShowMessage(notice);
     }
     accept();
 }

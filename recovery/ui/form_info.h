@@ -8,17 +8,20 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
+namespace platform {
+class Dialogs;
+}
 namespace recovery {
 class Recovery;
 } // namespace recovery
 
 // The window that offers a recording found in the work folder and loads it. The load and its
-// rules are recovery::Recovery's (which must outlive the window); this window only starts it and
-// shows its progress.
+// rules are recovery::Recovery's; this window only starts it, shows its progress and says through
+// `dialogs` how it ended. Both must outlive the window.
 class TFormInfo : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormInfo(recovery::Recovery& recovery, QWidget* parent = nullptr);
+    TFormInfo(recovery::Recovery& recovery, platform::Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Loads the recovery file (its errors and notices shown as boxes), then closes.
     void BtnLoadClick();
@@ -45,4 +48,5 @@ class TFormInfo : public QDialog {
 
   private:
     recovery::Recovery& recovery_;
+    platform::Dialogs& dialogs_;
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
 #include "app/ui/form_main.h"
 #include "app/ui/instance_channel.h"
 #include "app/ui/program.h"
+#include "setup/startup.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_dir.h"
 
@@ -61,8 +61,9 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
                 windows << w->metaObject()->className();
             }
             // A second start would find the work folder taken.
-            app::WorkFolderLock second;
-            lockedByTheProgram = second.Acquire(work) == app::WorkFolderLock::Result::HeldByAnother;
+            setup::WorkFolderLock second;
+            lockedByTheProgram =
+                second.Acquire(work) == setup::WorkFolderLock::Result::HeldByAnother;
             struct stat socket {};
             const QString name = app::InstanceChannel::NameFor(work);
             channelPrivate = ::stat(QFile::encodeName(name).constData(), &socket) == 0 &&
@@ -134,9 +135,9 @@ TEST(ProgramEntry, ASecondStartOnTheSameWorkFolderOnlySaysSo) {
     setenv("XDG_DATA_HOME", data.path().c_str(), 1);
     const QString work = QString::fromStdString(data.file("Velmar Recorder"));
     QDir().mkdir(work);
-    app::WorkFolderLock first;
-    ASSERT_EQ(first.Acquire(work), app::WorkFolderLock::Result::Held);
-    const QStringList files = {"Clp.raw", "Edit.raw", app::LockFileName, "Velmar.raw"};
+    setup::WorkFolderLock first;
+    ASSERT_EQ(first.Acquire(work), setup::WorkFolderLock::Result::Held);
+    const QStringList files = {"Clp.raw", "Edit.raw", setup::LockFileName, "Velmar.raw"};
     for (const QString& name : files) {
         QFile file(work + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::Append));

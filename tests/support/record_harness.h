@@ -4,7 +4,6 @@
 #include "base/clock.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
-#include "platform/services/process_messages.h"
 #include "record/pipeline.h"
 #include "record/recorder_driver.h"
 #include "recorder_probe.h"
@@ -63,14 +62,20 @@ struct RecorderRig {
     record::RecorderPorts Ports() { return {device, files, pump, clock}; }
 };
 
-// The ports of a recorder a window test builds: the test's device, a scripted file system, and
-// the windows' own message pump, so a hook a test sets there runs inside the recorder's waits too.
+// The ports of a recorder a window test builds: the test's device, a scripted file system, and a
+// message pump that runs the test's `step`; given to the window too, the step runs inside the
+// recorder's waits and the window's alike.
 struct WindowRecorderPorts {
-    struct ServicesPump : base::EventPump {
-        void ProcessMessages() override { platform::ProcessMessages(); }
+    struct StepPump : base::EventPump {
+        void ProcessMessages() override {
+            if (step) {
+                step();
+            }
+        }
+        std::function<void()> step;
     };
     ScriptedFileSystem files;
-    ServicesPump pump;
+    StepPump pump;
     base::SystemClock clock;
 
     record::RecorderPorts For(record::CaptureDevice& device) {

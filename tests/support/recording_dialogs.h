@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/services/dialogs.h"
+#include "platform/shell.h"
 
 #include <QString>
 #include <QStringList>
@@ -50,6 +51,17 @@ public:
     QStringList messages, errors, confirmations, inputs, saveRequests;
     std::deque<bool> confirmAnswers;
     std::deque<QString> inputAnswers, saveAnswers;
+};
+
+// Starts nothing: remembers each program it was asked to start as "program arguments...".
+class RecordingLauncher : public platform::Launcher {
+  public:
+    bool Start(const QString& program, const QStringList& arguments) override {
+        launches << (QStringList{program} + arguments).join(' ');
+        return succeeds;
+    }
+    QStringList launches;
+    bool succeeds = true; // what every start answers
 };
 
 } // namespace testsupport

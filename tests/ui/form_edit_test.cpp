@@ -2,8 +2,8 @@
 #include "editor/form_edit.h"
 #include "export/ui/save_flow_ui.h"
 
-#include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "app/ui/started_run.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/view_state.h"
@@ -12,10 +12,11 @@
 #include "export/ui/form_save_settings.h"
 #include "operations/editor.h"
 #include "platform/services/file_system.h"
-#include "platform/services/process_messages.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
 #include "recovery/ui/form_info.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
@@ -90,24 +91,21 @@ class PromptDialogs : public testsupport::RecordingDialogs {
 class FormEditTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        app::state = app::State{};
-        app::state.WorkFolder = QString::fromStdString(dir.path());
-        app::state.paths = app::WorkPathsFor(app::state.WorkFolder);
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
+        environment.WorkFolder = QString::fromStdString(dir.path());
+        environment.paths = setup::WorkPathsFor(environment.WorkFolder);
+        environment.SettingsFilePath = QString::fromStdString(dir.file("Velmar.INI"));
         recorder = std::make_unique<record::Recorder>(
             rig.Ports(), rig.events,
-            record::RecorderConfig{app::state.paths.RecordingFilePath.toStdString(), 0});
+            record::RecorderConfig{environment.paths.RecordingFilePath.toStdString(), 0});
         WriteTake(TakeBlocks);
-        platform::SetDialogs(&dialogs);
-        // The editor's operations pump through `events`; the progress window's export still
-        // through the process-wide pending messages.
+        // The editor's operations and its saves' progress window pump through `events`.
         events.hook = [this] {
             if (pump) {
                 pump();
             }
         };
-        platform::SetProcessMessages(events.hook);
-        form = std::make_unique<TFormEdit>(output, fileSystem, events, *recorder);
+        form = std::make_unique<TFormEdit>(output, fileSystem, events, environment, settings,
+                                           dialogs, launcher, *recorder);
         dialogs.form = form.get();
         form->TimerPlay->stop(); // the test is the clock
         form->show();
@@ -117,9 +115,6 @@ class FormEditTest : public ::testing::Test {
         dialogs.form = nullptr;
         form.reset();
         recorder.reset();
-        platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
-        app::state = app::State{};
     }
 
     // Blocks after `written` (but the last) get their peaks and no sound: the file stays sparse,
@@ -176,6 +171,9 @@ class FormEditTest : public ::testing::Test {
     std::function<void()> pump;
     base::SystemFileSystem fileSystem;
     HookPump events;
+    setup::Environment environment;
+    setup::SettingsStore settings;
+    testsupport::RecordingLauncher launcher;
     std::unique_ptr<TFormEdit> form;
 };
 
@@ -392,7 +390,7 @@ TEST_F(FormEditTest, NothingButTheProgressRunsWhileAnOperationRuns) {
     EXPECT_TRUE(form->isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(environment.paths.EditFilePath));
 }
 
 TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
@@ -424,21 +422,21 @@ TEST_F(FormEditTest, LevelZeroFollowsTheTakesOrderNotTheModeInTheList) {
 // the main window's Save As.
 TEST_F(FormEditTest, WorkFilesThatCannotBeMadeCloseTheEditorAndKeepTheTake) {
     form->close();
-    ASSERT_TRUE(QDir().mkdir(app::state.paths.ClipFilePath)); // a folder where the clip goes
+    ASSERT_TRUE(QDir().mkdir(environment.paths.ClipFilePath)); // a folder where the clip goes
     WriteTake(TakeBlocks);
     form->show();
     EXPECT_EQ(form->Editing(), nullptr);
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].contains(app::state.paths.ClipFilePath))
+    EXPECT_TRUE(dialogs.errors[0].contains(environment.paths.ClipFilePath))
         << dialogs.errors[0].toStdString();
     QTest::qWait(20);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath)) << "a half-made editor left a file";
+    EXPECT_FALSE(QFile::exists(environment.paths.EditFilePath)) << "a half-made editor left a file";
     EXPECT_EQ(recorder->TakeBlocks(), TakeBlocks);
-    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(),
+    EXPECT_EQ(QFileInfo(environment.paths.RecordingFilePath).size(),
               int64_t(TakeBlocks) * record::BlockBytes);
 
-    ASSERT_TRUE(QDir().rmdir(app::state.paths.ClipFilePath));
+    ASSERT_TRUE(QDir().rmdir(environment.paths.ClipFilePath));
     form->show();
     ASSERT_NE(form->Editing(), nullptr);
     EXPECT_EQ(E().Blocks(), TakeBlocks);
@@ -498,8 +496,8 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     };
     std::vector<Seen> seen;
     output.SetInsideResetClose([&] {
-        seen.push_back({form->Playback().Playing(), QFile::exists(app::state.paths.EditFilePath),
-                        QFileInfo(app::state.paths.RecordingFilePath).size()});
+        seen.push_back({form->Playback().Playing(), QFile::exists(environment.paths.EditFilePath),
+                        QFileInfo(environment.paths.RecordingFilePath).size()});
     });
     form->close();
     ASSERT_FALSE(seen.empty());
@@ -616,8 +614,7 @@ TEST_F(FormEditTest, ScrollBarAndZoomButtonsMoveTheViewAndTheZoomOutlivesTheSess
 // Each save stops playback before it writes, writes exactly its range of the take, and redraws
 // the wave afterwards (the test smears the drawing while the save runs).
 TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
-    app::Settings& settings = app::state.settings;
-    settings.Wav = true, settings.MP3 = false;
+    settings.SetOutputFormat(true);
     const struct {
         const char* control;
         uint32_t first, last;
@@ -672,7 +669,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
 }
 
 TEST_F(FormEditTest, SaveSettingsLeadToTheNextSavesFilter) {
-    app::state.settings.Wav = true, app::state.settings.MP3 = false;
+    settings.SetOutputFormat(true);
     QTimer::singleShot(0, [] {
         QWidget* modal = QApplication::activeModalWidget();
         auto* settings = qobject_cast<TFormSaveSettings*>(modal);
@@ -699,18 +696,17 @@ class FormEditFromMainWindow : public ::testing::Test {
     void SetUp() override {
         QDir().mkdir(work);
         setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-        platform::SetDialogs(&dialogs);
     }
     void TearDown() override {
         main.reset();
         unsetenv("XDG_DATA_HOME");
-        platform::SetDialogs(nullptr);
-        app::state = app::State{};
     }
     // Starts the program's main window; the test is the clock.
     TFormMain& Start() {
-        main = std::make_unique<TFormMain>(QString::fromStdString(data.file("velmar-recorder")),
-                                           ports.For(device), output, fileSystem, events);
+        run = std::make_unique<app::StartedRun>(
+            app::StartRun(QString::fromStdString(data.file("velmar-recorder")), dialogs));
+        main = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
+                                           dialogs, launcher);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -724,6 +720,8 @@ class FormEditFromMainWindow : public ::testing::Test {
     testsupport::ScriptedOutput output;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
+    testsupport::RecordingLauncher launcher;
+    std::unique_ptr<app::StartedRun> run;
     std::unique_ptr<TFormMain> main;
 };
 
@@ -808,9 +806,9 @@ TEST_F(FormEditFromMainWindow, ClosingEmptiesTheTakeAndItsLength) {
     EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
     EXPECT_EQ(main.Recorder().View().NewestBlock, 0u);
     EXPECT_FALSE(main.Recorder().View().LoopWrapped);
-    EXPECT_EQ(QFileInfo(app::state.paths.RecordingFilePath).size(), 0);
-    EXPECT_FALSE(QFile::exists(app::state.paths.EditFilePath));
-    EXPECT_FALSE(QFile::exists(app::state.paths.ClipFilePath));
+    EXPECT_EQ(QFileInfo(run->environment.paths.RecordingFilePath).size(), 0);
+    EXPECT_FALSE(QFile::exists(run->environment.paths.EditFilePath));
+    EXPECT_FALSE(QFile::exists(run->environment.paths.ClipFilePath));
     EXPECT_TRUE(main.Recorder().View().DeviceOpen); // monitoring again
     EXPECT_FALSE(saveAsEnabled());
     EXPECT_EQ(edit(), 0); // an empty sound, not the old length over an empty file

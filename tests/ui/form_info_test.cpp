@@ -42,13 +42,8 @@ class FormInfoTest : public ::testing::Test {
   protected:
     void SetUp() override {
         recorder.DiscardRecording(); // the current take, empty
-        platform::SetDialogs(&dialogs);
         std::ofstream(dir.file("test"), std::ios::binary) << std::string(3 * 17640, '\x40');
         form.show();
-    }
-    void TearDown() override {
-        platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
     }
 
     testsupport::TempDir dir;
@@ -59,7 +54,7 @@ class FormInfoTest : public ::testing::Test {
     recovery::RecorderTakeHolder take{recorder};
     base::SystemFileSystem fileSystem;
     recovery::Recovery found{take, fileSystem, pump, {dir.file("test"), dir.file("Velmar.spv")}};
-    TFormInfo form{found};
+    TFormInfo form{found, dialogs};
 };
 
 TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {

@@ -2,15 +2,14 @@
 #include "app/ui/form_main.h"
 
 #include "about/form_about.h"
-#include "app/startup.h"
+#include "app/ui/started_run.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "operations/editor.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/file_system.h"
-#include "platform/services/process_messages.h"
-#include "platform/shell.h"
+#include "setup/startup.h"
 #include "support/caption_fit.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
@@ -67,28 +66,25 @@ class FormMainTest : public ::testing::Test {
         // folder land there, and no "Velmar Recorder" data folder is found.
         setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
         exe = QString::fromStdString(home.file("velmar-recorder"));
-        app::state = app::State{};
-        platform::SetDialogs(&dialogs);
-        platform::SetProcessMessages([] {});
-        platform::SetLauncher([this](const QString& program, const QStringList& arguments) {
-            launches << (QStringList{program} + arguments).join(' ');
-            return launchSucceeds;
-        });
         // A machine without sound outputs: the editor opens silent.
         output.SetOpenFailure(playback::OutputError::NoDevice);
-        form = std::make_unique<TFormMain>(exe, ports.For(device), output, fileSystem, events);
-        // The test is the clock.
-        form->TimerRec->stop();
-        form->TimerStatus->stop();
+        Open();
     }
 
     void TearDown() override {
         form.reset();
         unsetenv("XDG_DATA_HOME");
-        platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
-        platform::SetLauncher(nullptr);
-        app::state = app::State{};
+    }
+
+    // Starts the run as the program entry does and opens the window over it.
+    void Open() {
+        form.reset();
+        run = std::make_unique<app::StartedRun>(app::StartRun(exe, dialogs));
+        form = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
+                                           dialogs, launcher);
+        // The test is the clock.
+        form->TimerRec->stop();
+        form->TimerStatus->stop();
     }
 
     // What the window's recorder knows.
@@ -116,10 +112,11 @@ class FormMainTest : public ::testing::Test {
     testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
-    QStringList launches;
-    bool launchSucceeds = true;
+    testsupport::RecordingLauncher launcher;
+    QStringList& launches = launcher.launches;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
+    std::unique_ptr<app::StartedRun> run;
     std::unique_ptr<TFormMain> form;
     int ticks = 0;
 };
@@ -234,9 +231,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
-    form = std::make_unique<TFormMain>(exe, ports.For(device), output, fileSystem, events);
-    form->TimerRec->stop();
-    form->TimerStatus->stop();
+    Open();
     EXPECT_EQ(
         dialogs.messages,
         QStringList{"A recording left by an earlier run that did not end normally was kept as " +
@@ -401,7 +396,7 @@ TEST_F(FormMainTest, ChoosingAModeSetsItAndRedrawsTheTimeGauge) {
     EXPECT_TRUE(recorder().LoopMode);
     EXPECT_EQ(recorder().HalvesPerLoop, 300);
     EXPECT_EQ(recorder().TimeScaleMinutes, 10);
-    EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
+    EXPECT_EQ(run->settings.Values().RecordingModeIndex, 3);
     EXPECT_FLOAT_EQ(form->Gauges.PixelsPerSecond, 422.0f / 600.0f);
 
     // The gauge's scale now reads 0min .. 10: the 10-minute scale has 40 minor ticks, so a tick
@@ -493,8 +488,24 @@ TEST_F(FormMainTest, ClosingDuringARecordingAsksFirst) {
     EXPECT_TRUE(form->FormCloseQuery());
     EXPECT_FALSE(recorder().Recording);
     EXPECT_FALSE(recorder().DeviceOpen);
-    EXPECT_FALSE(QFile::exists(app::state.paths.RecordingFilePath));
-    EXPECT_TRUE(QFile::exists(app::state.SettingsFilePath));
+    EXPECT_FALSE(QFile::exists(run->environment.paths.RecordingFilePath));
+    EXPECT_TRUE(QFile::exists(run->environment.SettingsFilePath));
+}
+
+// The settings file cannot be written at exit: the window says why, closes all the same, and the
+// work files go.
+TEST_F(FormMainTest, AFailedSettingsSaveAtExitSaysSoAndTheWindowCloses) {
+    Record(10);
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    const setup::Environment& e = run->environment;
+    ASSERT_TRUE(QFile::exists(e.paths.RecordingFilePath));
+    QDir().mkdir(e.SettingsFilePath); // a folder where the file should be
+    EXPECT_TRUE(form->close());
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].startsWith("The settings could not be saved to " +
+                                             e.SettingsFilePath + ": "))
+        << dialogs.errors[0].toStdString();
+    EXPECT_FALSE(QFile::exists(e.paths.RecordingFilePath));
 }
 
 TEST_F(FormMainTest, MinimizedRecordingShowsTimeAndLevelRestoreResets) {
@@ -527,7 +538,7 @@ TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
     QTest::mouseClick(form->BtnVolume, Qt::LeftButton);
     EXPECT_EQ(launches, QStringList{"pavucontrol --tab=4"});
     launches.clear();
-    launchSucceeds = false;
+    launcher.succeeds = false;
     form->BtnVolumeClick();
     EXPECT_EQ(launches, QStringList({"pavucontrol --tab=4", "gnome-control-center sound"}));
     EXPECT_TRUE(dialogs.errors.isEmpty());
@@ -536,7 +547,7 @@ TEST_F(FormMainTest, ShellCommandsStartTheirPrograms) {
     form->menuFolderClick();
     // No user guide anywhere: a message says where it was looked for, nothing is started.
     form->VelmarRecorderHelpClick();
-    EXPECT_EQ(launches, QStringList{"xdg-open " + app::state.settings.OutputFolder});
+    EXPECT_EQ(launches, QStringList{"xdg-open " + run->settings.Values().OutputFolder});
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(exe + ".html")) << dialogs.messages[0].toStdString();
 
@@ -588,14 +599,16 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     testsupport::ScriptedCapture device;
     testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
+    testsupport::RecordingLauncher launcher;
     testsupport::ScriptedOutput output;
     output.SetOpenFailure(playback::OutputError::NoDevice);
-    platform::SetDialogs(&dialogs);
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
     {
-        TFormMain form(QString::fromStdString(dir.file("velmar-recorder")), ports.For(device),
-                       output, fileSystem, events);
+        app::StartedRun run =
+            app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs);
+        EXPECT_TRUE(run.environment.WorkFolder.isEmpty());
+        TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;
@@ -621,8 +634,6 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     }
     std::system(("chattr -i '" + temp.toStdString() + "' 2>/dev/null").c_str());
     unsetenv("XDG_DATA_HOME");
-    platform::SetDialogs(nullptr);
-    app::state = app::State{};
 }
 INSTANTIATE_TEST_SUITE_P(Cases, FormMainWithoutWorkFolder,
                          ::testing::Values(UnusableFolder{"TempIsAFile", true},

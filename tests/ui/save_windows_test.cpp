@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
 #include "app/ui/form_main.h"
+#include "app/ui/started_run.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
 #include "export/save_flow.h"
@@ -10,7 +10,6 @@
 #include "operations/editor.h"
 #include "platform/services/encoder_library.h"
 #include "platform/services/file_system.h"
-#include "platform/services/process_messages.h"
 #include "record/pipeline.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
@@ -45,7 +44,7 @@
 namespace {
 
 // The settings the window stores, in one line that fails readably.
-std::string Stored(const app::Settings& s) {
+std::string Stored(const setup::Settings& s) {
     std::ostringstream o;
     o << "Wav=" << s.Wav << " MP3=" << s.MP3 << " " << s.SamplePerSecond << "Hz " << s.Channels
       << "ch " << s.BitPerSample << "bit | " << s.BitRate << "kbps mode " << s.Mode
@@ -70,18 +69,21 @@ std::string Shown(const TFormSaveSettings& f) {
 
 class SaveSettingsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        app::state = app::State{};
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
+    // The settings become what `change` makes of them, as a settings file read afresh would give.
+    void Change(const std::function<void(setup::Settings&)>& change) {
+        setup::Settings s = settings.Values();
+        change(s);
+        settings = setup::SettingsStore(s);
     }
-    void TearDown() override { app::state = app::State{}; }
+    const setup::Settings& S() const { return settings.Values(); }
     testsupport::TempDir dir;
-    TFormSaveSettings form;
+    setup::SettingsStore settings;
+    TFormSaveSettings form{settings};
 };
 
 struct OpeningCase {
     const char* name;
-    std::function<void(app::Settings&)> file; // the settings as the file gave them
+    std::function<void(setup::Settings&)> file; // the settings as the file gave them
     const char* shown;
     const char* stored;
 };
@@ -91,36 +93,36 @@ void PrintTo(const OpeningCase& c, std::ostream* os) {
 class FirstOpening : public SaveSettingsTest, public ::testing::WithParamInterface<OpeningCase> {};
 
 TEST_P(FirstOpening, ShowsTheSettingsAndStoresWhatItShowed) {
-    GetParam().file(app::state.settings);
+    Change(GetParam().file);
     form.show();
     EXPECT_EQ(Shown(form), GetParam().shown);
     form.close();
-    EXPECT_EQ(Stored(app::state.settings), GetParam().stored);
+    EXPECT_EQ(Stored(S()), GetParam().stored);
 }
 
 const OpeningCase openings[] = {
-    {"BothFlagsSetShowMp3", [](app::Settings& s) { s.Wav = s.MP3 = true; },
+    {"BothFlagsSetShowMp3", [](setup::Settings& s) { s.Wav = s.MP3 = true; },
      "wav MP3* [44100 Hz][stereo][16 bit][128][stereo][32][320]",
      "Wav=0 MP3=1 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
-    {"NeitherFlagKeepsTheWavPage", [](app::Settings& s) { s.Wav = s.MP3 = false; },
+    {"NeitherFlagKeepsTheWavPage", [](setup::Settings& s) { s.Wav = s.MP3 = false; },
      "WAV* MP3 [44100 Hz][stereo][16 bit][128][stereo][32][320]",
      "Wav=1 MP3=0 44100Hz 2ch 16bit | 128kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
     {"Wav22050Mono8",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.Wav = true, s.MP3 = false, s.SamplePerSecond = 22050, s.Channels = 1, s.Mode = 3,
          s.Original = true, s.BitPerSample = 8;
      },
      "WAV* mp3 [22050 Hz ][mono][8  bit][128][mono][32][320]",
      "Wav=1 MP3=0 22050Hz 1ch 8bit | 128kbps mode 3 VBR=0 32-320 q0 c0o1p0"},
     {"UnknownValuesTakeTheirFallbacks",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.SamplePerSecond = 48000, s.Channels = 5, s.BitPerSample = 24, s.BitRate = 100,
          s.Mode = 2, s.MinBitRate = 100, s.MaxBitRate = 100;
      },
      "wav MP3* [44100 Hz][stereo][16 bit][32][stereo][32][320]",
      "Wav=0 MP3=1 44100Hz 2ch 16bit | 32kbps mode 0 VBR=0 32-320 q0 c0o0p0"},
     {"VbrJointMinAboveMaxAndFlags",
-     [](app::Settings& s) {
+     [](setup::Settings& s) {
          s.SamplePerSecond = 11025, s.BitRate = 320, s.Mode = 1, s.VBR = true, s.MinBitRate = 256,
          s.MaxBitRate = 40, s.VBRQuality = 7, s.Copyright = s.Private = true;
      },
@@ -131,11 +133,11 @@ INSTANTIATE_TEST_SUITE_P(Settings, FirstOpening, ::testing::ValuesIn(openings),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveSettingsTest, UnmatchedValuesKeepThePreviousItemsAtTheNextOpening) {
-    app::Settings& s = app::state.settings;
-    s.SamplePerSecond = 11025, s.Mode = 3;
+    Change([](setup::Settings& s) { s.SamplePerSecond = 11025, s.Mode = 3; });
     form.show();
     form.close();
-    s.Wav = s.MP3 = false, s.SamplePerSecond = 48000, s.Mode = 2;
+    Change(
+        [](setup::Settings& s) { s.Wav = s.MP3 = false, s.SamplePerSecond = 48000, s.Mode = 2; });
     form.show();
     EXPECT_EQ(Shown(form), "wav MP3* [11025 Hz ][stereo][16 bit][128][mono][32][320]");
 }
@@ -146,8 +148,8 @@ TEST_F(SaveSettingsTest, SwitchingPagesSetsTheFormatAndCaptionsAtOnce) {
     for (int page : {0, 1}) {
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
         EXPECT_EQ(Shown(form).substr(0, 9), page == 0 ? "WAV* mp3 " : "wav MP3* ");
-        EXPECT_EQ(app::state.settings.Wav, page == 0);
-        EXPECT_EQ(app::state.settings.MP3, page == 1);
+        EXPECT_EQ(S().Wav, page == 0);
+        EXPECT_EQ(S().MP3, page == 1);
     }
 }
 
@@ -178,7 +180,7 @@ TEST_F(SaveSettingsTest, ListsOfferTheirItemsAndVbrLimitsAreEditableOnlyWithVbrO
     QTest::mouseClick(form.ChBoxEnableVBR, Qt::LeftButton);
     EXPECT_EQ(editable(), 3);
     form.close();
-    app::state.settings.VBR = false;
+    Change([](setup::Settings& s) { s.VBR = false; });
     form.show(); // reloaded from the settings
     EXPECT_EQ(editable(), 0);
 }
@@ -187,19 +189,22 @@ TEST_F(SaveSettingsTest, EveryWayOfClosingStoresAndOnlyTheExitWritesTheFile) {
     form.show();
     form.CBoxWavBits->setCurrentIndex(1);
     QTest::keyClick(&form, Qt::Key_Escape);
-    EXPECT_EQ(app::state.settings.BitPerSample, 8);
+    EXPECT_EQ(S().BitPerSample, 8);
     form.show();
     form.CBoxMP3BitRate->setCurrentIndex(13);
     QTest::mouseClick(form.BitBtnOK, Qt::LeftButton);
-    EXPECT_EQ(app::state.settings.BitRate, 320);
-    EXPECT_FALSE(QFile::exists(app::state.SettingsFilePath));
-    ASSERT_TRUE(app::SaveSettings(app::state.SettingsFilePath, app::state.settings, nullptr));
-    EXPECT_EQ(Stored(app::LoadSettings(app::state.SettingsFilePath)), Stored(app::state.settings));
+    EXPECT_EQ(S().BitRate, 320);
+    const QString file = QString::fromStdString(dir.file("velmar.INI"));
+    EXPECT_FALSE(QFile::exists(file));
+    settings.Save(file);
+    EXPECT_EQ(Stored(setup::LoadSettings(file)), Stored(S()));
 }
 
 TEST(ExportWindows, CaptionsFitTheirControls) {
-    TFormSaveSettings settings;
-    TFormProgress progress;
+    setup::SettingsStore store;
+    base::IdleEventPump pump;
+    TFormSaveSettings settings(store);
+    TFormProgress progress(pump);
     EXPECT_EQ(settings.size(), QSize(347, 266));
     EXPECT_EQ(progress.size(), QSize(321, 139));
     for (QWidget* window : std::initializer_list<QWidget*>{&settings, &progress}) {
@@ -238,11 +243,12 @@ TEST(ProgressWindow, ShowsTargetAndPercentageAndEveryWayOfClosingCancels) {
     testsupport::TempDir dir;
     testsupport::ExporterPorts ports;
     const TwoSilentBlocks sound;
-    TFormProgress form;
+    base::IdleEventPump pump;
+    TFormProgress form(pump);
     const std::function<void()> ways[] = {
         [&] { QTest::mouseClick(form.BtnCancel, Qt::LeftButton); }, [&] { form.close(); },
         [&] { QTest::keyClick(&form, Qt::Key_Escape); }, [&] { form.Finish(); }};
-    app::Settings wav;
+    setup::Settings wav;
     wav.Wav = true, wav.MP3 = false;
     for (const auto& end : ways) {
         exporting::Exporter exporter(sound, ports.encoders, ports.files, ports.pump);
@@ -299,18 +305,17 @@ class SaveAsTest : public ::testing::Test {
         setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
         QDir(QString::fromStdString(dir.path())).mkpath("Velmar Recorder");
         QDir(QString::fromStdString(dir.path())).mkpath("out");
-        Reset();
-        platform::SetDialogs(&dialogs);
-        platform::SetProcessMessages([this] { during ? during() : void(); });
+        recorderPorts.pump.step = [this] { during ? during() : void(); };
         ports.pump.step = [this] { during ? during() : void(); };
         progress = std::make_unique<TFormProgress>(ports.encoders, ports.files, ports.pump);
-        form = std::make_unique<TFormMain>(QString::fromStdString(dir.file("velmar-recorder")),
-                                           recorderPorts.For(device), output, fileSystem, events);
+        run = std::make_unique<app::StartedRun>(
+            app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs));
+        form = std::make_unique<TFormMain>(*run, recorderPorts.For(device), output, fileSystem,
+                                           recorderPorts.pump, dialogs, launcher);
         form->TimerRec->stop();
         form->TimerStatus->stop();
-        app::state.SettingsFilePath = QString::fromStdString(dir.file("velmar.INI"));
-        app::Settings& s = app::state.settings;
-        s.Wav = true, s.MP3 = false, s.OutputFolder = QString::fromStdString(dir.path());
+        run->settings.SetOutputFormat(true);
+        run->settings.SetOutputFolder(QString::fromStdString(dir.path()));
         QTest::mouseClick(form->BtnRecord, Qt::LeftButton);
         for (int b = 0; b < 25; ++b) {
             device.DeliverBlocks(1);
@@ -320,21 +325,20 @@ class SaveAsTest : public ::testing::Test {
     }
     void TearDown() override {
         form.reset();
-        platform::SetDialogs(nullptr);
-        platform::SetProcessMessages({});
         progress.reset();
         unsetenv("XDG_DATA_HOME");
-        Reset();
     }
-    static void Reset() { app::state = app::State{}; }
     // An editor over the main window's take, as the editor window opens one, of `blocks` blocks.
     std::unique_ptr<operations::Editor> OpenEditor(uint32_t blocks) {
         record::Recorder& recorder = form->Recorder();
         return std::make_unique<operations::Editor>(
             operations::TakeView{recorder.TakeFile(), recorder.RecordingPeaks(), blocks, blocks,
                                  false},
-            operations::WorkPaths{dir.file("Edit.raw"), dir.file("Clp.raw")}, fileSystem, events);
+            operations::WorkPaths{dir.file("Edit.raw"), dir.file("Clp.raw")}, fileSystem,
+            recorderPorts.pump);
     }
+    // What the main window lends its saves.
+    SaveFlow::Context Context() { return {dialogs, run->settings, recorderPorts.pump}; }
     static TFormProgress* ShownProgress() {
         return qobject_cast<TFormProgress*>(QApplication::activeModalWidget());
     }
@@ -348,9 +352,10 @@ class SaveAsTest : public ::testing::Test {
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output; // the editor's, which these tests never open
     base::SystemFileSystem fileSystem;
-    base::IdleEventPump events;
+    testsupport::RecordingLauncher launcher;
     testsupport::ExporterPorts ports;
     std::unique_ptr<TFormProgress> progress; // the program's progress window, over `ports`
+    std::unique_ptr<app::StartedRun> run;
     std::unique_ptr<TFormMain> form;
     std::function<void()> during; // runs at every pending-messages call of the export
 };
@@ -375,9 +380,9 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
     EXPECT_TRUE(closeRefused);
     EXPECT_EQ(ShownProgress(), nullptr);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();
-    EXPECT_EQ(app::state.settings.OutputFolder, QString::fromStdString(dir.file("out")));
+    EXPECT_EQ(run->settings.Values().OutputFolder, QString::fromStdString(dir.file("out")));
 
-    QFile wav(Out("take1.wav")), raw(app::state.paths.RecordingFilePath);
+    QFile wav(Out("take1.wav")), raw(run->environment.paths.RecordingFilePath);
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly) && raw.open(QIODevice::ReadOnly));
     const QByteArray data = wav.readAll().mid(44);
     EXPECT_EQ(data.size(), 25 * record::BlockBytes);
@@ -421,20 +426,20 @@ TEST_F(SaveAsTest, CancelledDialogOrExportFailuresAndEmptySelectionLeaveNoFile) 
         };
         // The output folder was deleted since it was chosen: the dialog opens at home, and only
         // a save that did not fail makes its folder the next output folder.
-        app::state.settings.OutputFolder = Out("gone");
+        run->settings.SetOutputFolder(Out("gone"));
         EXPECT_EQ(exporting::RecordedTake::OfRecorder(form->Recorder()).Blocks(), 25u);
-        EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()));
+        EXPECT_FALSE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder(), Context()));
         EXPECT_EQ(dialogs.saveRequests.last().section('|', 3, 3).toStdString(),
                   QDir::homePath().toStdString());
         EXPECT_EQ(dialogs.errors.size(), row.errors);
         EXPECT_EQ(ShownProgress(), nullptr);
         EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{});
-        EXPECT_EQ(app::state.settings.OutputFolder.toStdString(),
+        EXPECT_EQ(run->settings.Values().OutputFolder.toStdString(),
                   row.cancelMidway ? dir.file("out") : Out("gone").toStdString());
     }
     const std::unique_ptr<operations::Editor> edit = OpenEditor(25);
     edit->Select({5, 5, 5}); // nothing selected
-    EXPECT_FALSE(SaveFlow::Run(form.get(), *edit, true));
+    EXPECT_FALSE(SaveFlow::Run(form.get(), *edit, true, Context()));
     EXPECT_EQ(dialogs.messages, QStringList{"Please Select Waveform!"});
     EXPECT_EQ(dialogs.saveRequests.size(), 3); // no dialog for it
 }
@@ -456,13 +461,14 @@ class TypedName : public SaveAsTest, public ::testing::WithParamInterface<TypedN
 
 TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     const TypedNameCase& c = GetParam();
-    app::Settings& s = app::state.settings;
-    s.Wav = c.wavChosen, s.MP3 = !c.wavChosen;
+    setup::Settings s = run->settings.Values();
     s.SamplePerSecond = 22050, s.Channels = 1, s.BitPerSample = 8;
     s.BitRate = 64, s.Mode = 3;
+    run->settings.SetSaveFormat(s);
+    run->settings.SetOutputFormat(c.wavChosen);
     dialogs.saveAnswers = {Out(c.typed)};
     EXPECT_EQ(exporting::RecordedTake::OfRecorder(form->Recorder()).Blocks(), 25u);
-    EXPECT_TRUE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()))
+    EXPECT_TRUE(SaveFlow::SaveRecordedTake(form.get(), form->Recorder(), Context()))
         << dialogs.errors.join("; ").toStdString();
     EXPECT_EQ(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList{c.written});
     const QString path = Out(c.written);
@@ -488,7 +494,7 @@ TEST_P(TypedName, DecidesTheFormatAndTheFileSaysSo) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     dialogs.saveAnswers = {Out(c.typed)};
-    EXPECT_EQ(SaveFlow::SaveRecordedTake(form.get(), form->Recorder()), !added);
+    EXPECT_EQ(SaveFlow::SaveRecordedTake(form.get(), form->Recorder(), Context()), !added);
     EXPECT_EQ(dialogs.confirmations.size(), added ? 1 : 0);
     EXPECT_EQ(QFileInfo(path).size() == 7, added);
 }

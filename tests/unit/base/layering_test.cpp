@@ -188,27 +188,16 @@ const Rule rules[] = {
      ExternMutableState,
      false,
      {
-         "app/startup.h: state",              // app::state
-         "editor/view_state.h: view",         // editor::view
-         "operations/editing_state.h: state", // operations::state
      }},
     {"WindowsNeverWriteEngineState",
      WritesToEngineState,
      true,
      {
-         "app/ui/form_main.cpp: app::state",
-         "editor/selection.cpp: operations::state",
-         "export/ui/form_save_settings.cpp: app::state",
-         "export/ui/save_flow_ui.cpp: app::state",
      }},
     {"NoIncludeRunsUpward",
      UpwardIncludes,
      false,
      {
-         "export/exporter.h -> app/settings.h",
-         "export/mp3_export.h -> app/settings.h",
-         "export/save_flow.h -> app/settings.h",
-         "export/wav_format.h -> app/settings.h",
      }},
 };
 

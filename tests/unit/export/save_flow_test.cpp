@@ -11,7 +11,7 @@ namespace {
 
 struct FilterCase {
     const char* name;
-    app::Settings settings;
+    setup::Settings settings;
     const char* text;
     const char* suffix;
 };
@@ -20,8 +20,8 @@ void PrintTo(const FilterCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-app::Settings With(std::function<void(app::Settings&)> change) {
-    app::Settings s;
+setup::Settings With(std::function<void(setup::Settings&)> change) {
+    setup::Settings s;
     change(s);
     return s;
 }
@@ -77,7 +77,7 @@ TEST(SaveTarget, TypedExtensionDecidesTheFormatAndOtherNamesGetTheChosenOne) {
         {false, "/out/takewav", "/out/takewav.mp3", false},
     };
     for (const auto& row : rows) {
-        app::Settings chosen = With([&](auto& s) {
+        setup::Settings chosen = With([&](auto& s) {
             s.Wav = row.wavChosen, s.MP3 = !row.wavChosen, s.SamplePerSecond = 22050,
             s.BitRate = 64;
         });

@@ -18,8 +18,8 @@
 
 namespace {
 
-app::Settings Wav(int rate, int channels, int bits) {
-    app::Settings s;
+setup::Settings Wav(int rate, int channels, int bits) {
+    setup::Settings s;
     s.Wav = true;
     s.MP3 = false;
     s.SamplePerSecond = rate;
@@ -69,7 +69,7 @@ class WavExport : public testsupport::EditingTest {
         return out;
     }
 
-    testsupport::Ended ExportWav(const QString& target, const app::Settings& settings,
+    testsupport::Ended ExportWav(const QString& target, const setup::Settings& settings,
                                  uint32_t first, uint32_t last) {
         return testsupport::Ending(
             [&] { return exporter_.ExportWav(target, settings, first, last); });
@@ -241,7 +241,7 @@ TEST_F(WavExport, SaveFlowRunsTheChosenExporterWithOtherCommandsRefused) {
     ports_.pump.step = nullptr;
     const QString mp3 = QString::fromStdString(dir_.file("take1.mp3"));
     const testsupport::Ended m =
-        testsupport::Ending([&] { return exporter_.Export(mp3, app::Settings{}, 1, 60); });
+        testsupport::Ending([&] { return exporter_.Export(mp3, setup::Settings{}, 1, 60); });
     ASSERT_EQ(m.outcome, exporting::Outcome::Done) << m.error.toStdString();
     EXPECT_EQ(testsupport::ToolOutput("ffprobe", {"-v", "error", "-show_entries",
                                                   "format=format_name", "-of", "csv=p=0", mp3}),

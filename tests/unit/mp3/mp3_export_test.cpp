@@ -114,7 +114,7 @@ class Mp3Fixture : public testsupport::EditingTest {
         }
         Open(RecordingBlocks, 25, true);
     }
-    testsupport::Ended ExportMp3(const QString& target, const app::Settings& settings,
+    testsupport::Ended ExportMp3(const QString& target, const setup::Settings& settings,
                                  uint32_t first, uint32_t last) {
         return testsupport::Ending(
             [&] { return exporter_.ExportMp3(target, settings, first, last); });
@@ -128,8 +128,8 @@ class Mp3Fixture : public testsupport::EditingTest {
 
 class Mp3ExportTest : public Mp3Fixture, public testing::WithParamInterface<Case> {
   protected:
-    static app::Settings Settings(const Case& c) {
-        app::Settings s;
+    static setup::Settings Settings(const Case& c) {
+        setup::Settings s;
         s.BitRate = c.bitRate, s.Mode = c.mode, s.VBR = c.vbr, s.VBRQuality = 2;
         s.MinBitRate = c.minBitRate, s.MaxBitRate = c.maxBitRate;
         s.Copyright = c.copyright, s.Original = c.original, s.Private = c.privateBit;
@@ -245,7 +245,7 @@ class Mp3ExportFailureTest : public Mp3Fixture, public testing::WithParamInterfa
 
 TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     const FailureCase& c = GetParam();
-    app::Settings settings;
+    setup::Settings settings;
     std::vector<float> progress;
     std::optional<platform::PathEncoderLoader> missing;
     exporting::Exporter* running = nullptr;
@@ -319,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // At 32 kbps the encoder picks a lower MPEG-2 rate, and no tag frame fits a frame that small.
 TEST_F(Mp3Fixture, LowBitRateTakesALowerRate) {
-    app::Settings settings;
+    setup::Settings settings;
     settings.BitRate = 32;
     const testsupport::Ended r = ExportMp3(target_, settings, 1, 60);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
@@ -340,7 +340,7 @@ class Mp3FrameTest : public Mp3Fixture,
 
 TEST_P(Mp3FrameTest, EveryFrameCarriesTheChosenRateAndMode) {
     const auto [bitRate, mode] = GetParam();
-    app::Settings settings;
+    setup::Settings settings;
     settings.BitRate = bitRate, settings.Mode = mode;
     const testsupport::Ended r = ExportMp3(target_, settings, 1, 10);
     ASSERT_EQ(r.outcome, Outcome::Done) << r.error.toStdString();
@@ -367,7 +367,7 @@ std::string FrameCaseName(const testing::TestParamInfo<std::tuple<int32_t, int32
 }
 
 INSTANTIATE_TEST_SUITE_P(OfferedRates, Mp3FrameTest,
-                         testing::Combine(testing::ValuesIn(app::OfferedBitRates),
+                         testing::Combine(testing::ValuesIn(setup::OfferedBitRates),
                                           testing::Values(BeModeStereo, BeModeJointStereo,
                                                           BeModeDualChannel, BeModeMono)),
                          FrameCaseName);

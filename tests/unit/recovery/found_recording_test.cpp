@@ -45,7 +45,6 @@ class FoundRecording : public ::testing::Test {
         held.NewestBlock = 3;
         held.LoopWrapped = true;
     }
-    void TearDown() override { platform::SetProcessMessages({}); }
     std::string Path(const char* name) const { return dir.file(name); }
     // The editor the editor window opens after a load, over the recorder's take.
     std::unique_ptr<operations::Editor> OpenEditor() {

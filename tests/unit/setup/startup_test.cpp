@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/startup.h"
-#include "app/work_folder.h"
 #include "record/blocks.h"
+#include "record/errors.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
+#include "setup/work_folder.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +14,14 @@
 #include <QProcess>
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 void WriteBytes(const QString& path, size_t n, char fill = 'x') {
     std::ofstream(path.toStdString(), std::ios::binary) << std::string(n, fill);
@@ -27,10 +32,20 @@ std::string ReadFile(const QString& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The text StartUp fails with for `exe`; empty when it starts.
+QString FailureOf(const QString& exe) {
+    try {
+        setup::StartUp(exe);
+    } catch (const record::UserError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
 // A run of the program laid out in a temporary folder: the executable's folder and an
 // application-data folder of its own.
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QDir().mkpath(Q(root.file("bin")));
         QDir().mkpath(Q(root.file("data")));
@@ -42,28 +57,25 @@ protected:
     void TearDown() override {
         unsetenv("XDG_DATA_HOME");
         unsetenv("XDG_CONFIG_HOME");
-        app::state = app::State{};
     }
     testsupport::TempDir root;
     QString exe;
 };
 
 TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOurs) {
-    app::StartupResult r = app::StartUp(exe);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("bin/Temp")));
+    const setup::Environment e = setup::StartUp(exe).environment;
+    EXPECT_EQ(e.WorkFolder, Q(root.file("bin/Temp")));
     EXPECT_TRUE(QFileInfo(Q(root.file("bin/Temp"))).isDir());
-    EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder"))));  // never created
-    EXPECT_EQ(app::state.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
-    EXPECT_EQ(app::state.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
-    EXPECT_EQ(app::state.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
-    EXPECT_EQ(app::state.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
-    EXPECT_EQ(app::state.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
-    EXPECT_FALSE(app::state.ExeDrive.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(Q(root.file("data/Velmar Recorder")))); // never created
+    EXPECT_EQ(e.paths.RecordingFilePath, Q(root.file("bin/Temp/Velmar.raw")));
+    EXPECT_EQ(e.paths.EditFilePath, Q(root.file("bin/Temp/Edit.raw")));
+    EXPECT_EQ(e.paths.ClipFilePath, Q(root.file("bin/Temp/Clp.raw")));
+    EXPECT_EQ(e.paths.PeakFilePath, Q(root.file("bin/Temp/Velmar.spv")));
+    EXPECT_EQ(e.SettingsFilePath, Q(root.file("bin/velmar-recorder.INI")));
+    EXPECT_FALSE(e.ExeDrive.isEmpty());
 
     QDir().mkdir(Q(root.file("data/Velmar Recorder")));
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("data/Velmar Recorder")));
+    EXPECT_EQ(setup::StartUp(exe).environment.WorkFolder, Q(root.file("data/Velmar Recorder")));
 
     // Without XDG_DATA_HOME the data folder is ~/.local/share.
     unsetenv("XDG_DATA_HOME");
@@ -71,8 +83,8 @@ TEST_F(StartupTest, WorkFolderIsTempBesideTheExecutableUnlessTheDataFolderHasOur
     std::string savedHome = oldHome ? oldHome : "";
     setenv("HOME", root.file("home").c_str(), 1);
     QDir().mkpath(Q(root.file("home/.local/share/Velmar Recorder")));
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    EXPECT_EQ(setup::StartUp(exe).environment.WorkFolder,
+              Q(root.file("home/.local/share/Velmar Recorder")));
     setenv("HOME", savedHome.c_str(), 1);
 }
 
@@ -81,11 +93,13 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
     // be made: here it would have to be made inside a plain file.
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain/share").c_str(), 1);
-    app::StartupResult r = app::StartUp(Q(root.file("missing/bin/velmar-recorder")));
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
-    EXPECT_TRUE(app::state.paths.RecordingFilePath.isEmpty());
-    EXPECT_TRUE(app::state.WorkFolder.isEmpty());
+    const QString missing = Q(root.file("missing/bin/velmar-recorder"));
+    EXPECT_EQ(FailureOf(missing), "Can not create " + Q(root.file("plain/share/Velmar Recorder")));
+    // What the run goes on with: no work folder, no work files.
+    const setup::Environment without = setup::EnvironmentWithoutWorkFolder(missing);
+    EXPECT_TRUE(without.paths.RecordingFilePath.isEmpty());
+    EXPECT_TRUE(without.WorkFolder.isEmpty());
+    EXPECT_EQ(without.ExecutablePath, missing);
 
     // A folder that exists but takes no files gets the same error. Made immutable rather than
     // read-only, because the tests may run as root.
@@ -98,11 +112,10 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
             GTEST_SKIP() << "cannot make a folder unwritable for root here";
         }
     }
-    r = app::StartUp(exe);
+    const QString failure = FailureOf(exe);
     std::system(("chattr -i '" + own.toStdString() + "' 2>/dev/null").c_str());
     ::chmod(own.toLocal8Bit().constData(), 0755);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Can not create " + own);
+    EXPECT_EQ(failure, "Can not create " + own);
 }
 
 TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo) {
@@ -113,8 +126,7 @@ TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo)
     WriteBytes(work + "/Clp.raw", record::BlockBytes);
     WriteBytes(work + "/Velmar.spv", 24);
 
-    app::StartupResult r = app::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Clp.raw"));
@@ -128,16 +140,15 @@ TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
     QDir().mkdir(work);
     WriteBytes(work + "/test", record::BlockBytes, 't');
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
-    ASSERT_TRUE(app::StartUp(exe).ok);
+    setup::StartUp(exe);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
-    app::StartupResult r = app::StartUp(exe);  // a second crash in the same second
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe); // a second crash in the same second
 
     EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
     QStringList kept = QDir(work).entryList({"Velmar-kept-*.raw"}, QDir::Files, QDir::Name);
     ASSERT_EQ(kept.size(), 2);
-    QString contents = QString::fromStdString(ReadFile(work + "/" + kept[0]) +
-                                              ReadFile(work + "/" + kept[1]));
+    QString contents =
+        QString::fromStdString(ReadFile(work + "/" + kept[0]) + ReadFile(work + "/" + kept[1]));
     EXPECT_EQ(contents.count('a'), record::BlockBytes);
     EXPECT_EQ(contents.count('b'), record::BlockBytes);
     EXPECT_TRUE(r.notice.contains("Velmar-kept-"));
@@ -147,82 +158,108 @@ TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
     WriteBytes(work + "/Velmar.raw", record::BlockBytes - 1);
-    app::StartupResult r = app::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/test"));
     EXPECT_TRUE(r.notice.isEmpty());
 }
 
 TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles) {
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    QString work = app::state.WorkFolder;
-    for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
-        WriteBytes(work + "/" + name, record::BlockBytes);
-    }
+    const setup::Started started = setup::StartUp(exe);
+    const setup::Environment& e = started.environment;
+    setup::SettingsStore settings(started.settings);
+    const QString work = e.WorkFolder;
+    const auto writeWorkFiles = [&] {
+        for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
+            WriteBytes(work + "/" + name, record::BlockBytes);
+        }
+    };
+    writeWorkFiles();
     WriteBytes(work + "/test", record::BlockBytes);
-    EXPECT_TRUE(app::ShutDown().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(app::state.SettingsFilePath));
+    EXPECT_NO_THROW(setup::ShutDown(e, settings));
+    EXPECT_TRUE(QFileInfo::exists(e.SettingsFilePath));
     EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
 
-    // Settings changed in memory reach the file at exit.
-    app::state.settings.BitRate = 192;
-    app::ShutDown();
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.settings.BitRate, 192);
+    // What the setters change reaches the file at exit.
+    setup::Settings format = settings.Values();
+    format.BitRate = 192, format.OutputFolder = "/elsewhere";
+    settings.SetSaveFormat(format); // the save format only
+    settings.SetOutputFormat(true);
+    settings.SetOutputFolder(Q(root.file("out")));
+    settings.SetRecordingModeIndex(5);
+    setup::ShutDown(e, settings);
+    const setup::Settings back = setup::StartUp(exe).settings;
+    EXPECT_EQ(
+        std::tuple(back.BitRate, back.Wav, back.MP3, back.OutputFolder, back.RecordingModeIndex),
+        std::tuple(192, true, false, Q(root.file("out")), 5));
+
+    // A settings file that cannot be written: the work files still go, then the failure says
+    // where the settings were not saved.
+    QFile::remove(e.SettingsFilePath);
+    QDir().mkdir(e.SettingsFilePath);
+    writeWorkFiles();
+    try {
+        setup::ShutDown(e, settings);
+        ADD_FAILURE() << "no failure";
+    } catch (const record::UserError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what())
+                        .startsWith("The settings could not be saved to " + e.SettingsFilePath))
+            << error.what();
+    }
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
 }
 
 TEST_F(StartupTest, ShutDownWithoutAWorkFolderLeavesTheUsersSettingsAlone) {
     std::string ini = root.file("config/velmar-recorder/velmar-recorder.INI");
     WriteBytes(Q(root.file("plain")), 1);
     setenv("XDG_DATA_HOME", root.file("plain").c_str(), 1);
-    ASSERT_FALSE(app::StartUp(Q(root.file("missing/bin/velmar-recorder"))).ok);
+    const QString missing = Q(root.file("missing/bin/velmar-recorder"));
+    ASSERT_FALSE(FailureOf(missing).isEmpty());
     // The settings were never read, so writing them would replace the file with defaults.
-    EXPECT_TRUE(app::ShutDown().isEmpty());
+    EXPECT_NO_THROW(
+        setup::ShutDown(setup::EnvironmentWithoutWorkFolder(missing), setup::SettingsStore()));
     EXPECT_FALSE(QFileInfo::exists(Q(ini)));
 }
 
 // One running program per work folder. Another holder here is flock(1) in a shell that then
 // becomes `sleep`, so killing it is killing the holding process, as a crash would.
 TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIsKept) {
-    const QString work = app::WorkFolderFor(exe);
+    const QString work = setup::WorkFolderFor(exe);
     ASSERT_EQ(work, Q(root.file("bin/Temp")));
-    const QString lockPath = work + "/" + app::LockFileName;
-    app::WorkFolderLock first, second;
-    ASSERT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
+    const QString lockPath = work + "/" + setup::LockFileName;
+    setup::WorkFolderLock first, second;
+    ASSERT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
     EXPECT_TRUE(QFileInfo(work).isDir()) << "made on the first start";
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     // The holder's own start-up and shutdown leave its lock file alone.
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    app::ShutDown();
-    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{app::LockFileName});
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    setup::ShutDown(setup::StartUp(exe).environment, setup::SettingsStore());
+    EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{setup::LockFileName});
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     first.Release();
     EXPECT_FALSE(QFileInfo::exists(lockPath));
-    EXPECT_EQ(second.Acquire(work), app::WorkFolderLock::Result::Held);
+    EXPECT_EQ(second.Acquire(work), setup::WorkFolderLock::Result::Held);
     second.Release();
 
     QProcess holder;
-    holder.start("bash", {"-c", "exec 9>>\"$1\" && flock -n 9 && echo held && exec sleep 60",
-                          "-", lockPath});
+    holder.start("bash", {"-c", "exec 9>>\"$1\" && flock -n 9 && echo held && exec sleep 60", "-",
+                          lockPath});
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readAll(), "held\n");
-    EXPECT_EQ(first.Acquire(work), app::WorkFolderLock::Result::HeldByAnother);
+    EXPECT_EQ(first.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
     WriteBytes(work + "/Velmar.raw", 2 * record::BlockBytes, 'k');
     holder.kill();
     holder.waitForFinished();
-    EXPECT_EQ(app::ClaimWorkFolder(work, first), app::WorkFolderLock::Result::Held);
-    const app::StartupResult r = app::StartUp(exe);
-    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
+    const setup::Started r = setup::StartUp(exe);
     EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * record::BlockBytes, 'k'));
     EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
     EXPECT_TRUE(QFileInfo::exists(lockPath));
 
     // No lock can be had where no file can be made.
     WriteBytes(Q(root.file("plain")), 1);
-    app::WorkFolderLock none;
-    EXPECT_EQ(app::ClaimWorkFolder(Q(root.file("plain/Temp")), none),
-              app::WorkFolderLock::Result::Unavailable);
+    setup::WorkFolderLock none;
+    EXPECT_EQ(setup::ClaimWorkFolder(Q(root.file("plain/Temp")), none),
+              setup::WorkFolderLock::Result::Unavailable);
     EXPECT_FALSE(none.IsHeld());
 }
 

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "setup/settings.h"
+
+#include "record/errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +12,11 @@
 #include <optional>
 #include <vector>
 
-namespace app {
+namespace setup {
 
 namespace {
 
-constexpr qint64 MaxFileBytes = 1 << 20;  // a settings file is a few hundred bytes
+constexpr qint64 MaxFileBytes = 1 << 20; // a settings file is a few hundred bytes
 constexpr int MaxLineBytes = 4096;
 
 const char* const SaveFormat = "Save Format";
@@ -25,13 +27,13 @@ const char* const RecordingMode = "Recording Mode";
 struct Line {
     enum Kind { Blank, Section, Key, Other } kind = Other;
     QByteArray raw;
-    QString section;  // the section this line belongs to (for Key) or opens (for Section)
+    QString section; // the section this line belongs to (for Key) or opens (for Section)
     QString key;
     QString value;
 };
 
 class IniDocument {
-public:
+  public:
     void Parse(const QByteArray& bytes) {
         QString section;
         for (QByteArray raw : bytes.split('\n')) {
@@ -42,7 +44,7 @@ public:
             line.raw = raw;
             line.section = section;
             if (raw.size() > MaxLineBytes || !IsText(raw)) {
-                lines_.push_back(line);  // kept on rewrite, never read
+                lines_.push_back(line); // kept on rewrite, never read
                 continue;
             }
             QString text = QString::fromUtf8(raw).trimmed();
@@ -58,7 +60,8 @@ public:
                 line.kind = Line::Key;
                 line.key = text.left(text.indexOf('=')).trimmed();
                 line.value = text.mid(text.indexOf('=') + 1).trimmed();
-                if (line.value.size() >= 2 && line.value.startsWith('"') && line.value.endsWith('"')) {
+                if (line.value.size() >= 2 && line.value.startsWith('"') &&
+                    line.value.endsWith('"')) {
                     line.value = line.value.mid(1, line.value.size() - 2);
                 }
             }
@@ -121,7 +124,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static bool Same(const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) == 0;
     }
@@ -153,7 +156,8 @@ std::optional<qint64> ToInteger(const std::optional<QString>& text, qint64 min, 
     return v;
 }
 
-template <typename T> void ReadInt(const IniDocument& ini, const char* section, const char* key, T& out) {
+template <typename T>
+void ReadInt(const IniDocument& ini, const char* section, const char* key, T& out) {
     if (auto v = ToInteger(ini.Get(section, key), std::numeric_limits<T>::min(),
                            std::numeric_limits<T>::max())) {
         out = T(*v);
@@ -178,11 +182,15 @@ void ReadBool(const IniDocument& ini, const char* section, const char* key, bool
     }
 }
 
-QString B(bool v) { return v ? "1" : "0"; }
+QString B(bool v) {
+    return v ? "1" : "0";
+}
 
 } // namespace
 
-QString Settings::DefaultOutputFolder() { return QDir::homePath(); }
+QString Settings::DefaultOutputFolder() {
+    return QDir::homePath();
+}
 
 QString SettingsFilePathFor(const QString& executablePath) {
     QFileInfo fi(executablePath);
@@ -202,7 +210,7 @@ Settings LoadSettings(const QString& path) {
     Settings s;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return s;  // first run, or unreadable: the defaults
+        return s; // first run, or unreadable: the defaults
     }
     IniDocument ini;
     ini.Parse(file.read(MaxFileBytes));
@@ -228,26 +236,23 @@ Settings LoadSettings(const QString& path) {
     }
     ReadInt(ini, RecordingMode, "Index", s.RecordingModeIndex);
     if (s.RecordingModeIndex < 0 || s.RecordingModeIndex > 7) {
-        s.RecordingModeIndex = 0;  // the mode list has no such item: fall back to "Continuous"
+        s.RecordingModeIndex = 0; // the mode list has no such item: fall back to "Continuous"
     }
     return s;
 }
 
-bool SaveSettings(const QString& path, const Settings& s, QString* error) {
+void SaveSettings(const QString& path, const Settings& s) {
     if (path.isEmpty()) {
-        if (error) {
-            *error = "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.";
-        }
-        return false;
+        throw record::UserError(
+            "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.");
     }
     IniDocument ini;
     QFile old(path);
     if (old.exists()) {
         if (!QFileInfo(path).isWritable()) {
-            if (error) {
-                *error = "The settings file " + path + " is read-only; the settings were not saved.";
-            }
-            return false;
+            throw record::UserError(
+                ("The settings file " + path + " is read-only; the settings were not saved.")
+                    .toStdString());
         }
         if (old.open(QIODevice::ReadOnly)) {
             ini.Parse(old.read(MaxFileBytes));
@@ -277,12 +282,22 @@ bool SaveSettings(const QString& path, const Settings& s, QString* error) {
     QDir().mkpath(QFileInfo(path).path()); // a failure shows as the open's error below
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(ini.Serialize()) < 0 || !out.commit()) {
-        if (error) {
-            *error = "The settings could not be saved to " + path + ": " + out.errorString();
-        }
-        return false;
+        throw record::UserError(
+            ("The settings could not be saved to " + path + ": " + out.errorString())
+                .toStdString());
     }
-    return true;
 }
 
-} // namespace app
+void SettingsStore::SetOutputFormat(bool wav) {
+    settings_.Wav = wav;
+    settings_.MP3 = !wav;
+}
+
+void SettingsStore::SetSaveFormat(const Settings& format) {
+    Settings next = format;
+    next.OutputFolder = settings_.OutputFolder;
+    next.RecordingModeIndex = settings_.RecordingModeIndex;
+    settings_ = std::move(next);
+}
+
+} // namespace setup

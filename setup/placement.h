@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace app {
+namespace setup {
 
 // Where the program runs from, which decides where it keeps its files. In place (the build
 // folder, a copy in the user's own files): the settings file and the Temp work folder lie beside
@@ -17,4 +17,4 @@ enum class Placement { InPlace, Installed };
 // access lists).
 Placement PlacementOf(const QString& executablePath);
 
-} // namespace app
+} // namespace setup

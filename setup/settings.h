@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/placement.h"
+#include "setup/placement.h"
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
-namespace app {
+namespace setup {
 
 // The save-format values the save-settings window offers, in the order of its lists. The
 // settings file is held to them when it is read, so the window, the save dialog's filter and the
@@ -33,7 +34,7 @@ template <typename T, size_t N> constexpr int OfferedIndex(const T (&list)[N], i
 }
 
 // The persisted settings, named by their keys in the settings file. Read once at start-up,
-// written once at exit; the save-settings window changes them in memory only.
+// written once at exit; in between a SettingsStore holds them.
 struct Settings {
     // [Save Format]
     bool Wav = false;
@@ -77,8 +78,34 @@ Settings LoadSettings(const QString& path);
 
 // Writes every key in table order, keeping whatever else a hand-edited file holds, and replaces
 // the file only once the new one is complete. A missing folder is made first (the first exit of
-// an installed program). On failure returns false with the reason in
-// *error and leaves the old file as it was.
-bool SaveSettings(const QString& path, const Settings& settings, QString* error);
+// an installed program). On failure throws record::UserError with the reason and leaves the old
+// file as it was.
+void SaveSettings(const QString& path, const Settings& settings);
 
-} // namespace app
+// The settings of one run: read at start-up, changed by the windows through the setters only,
+// saved once at exit (ShutDown).
+class SettingsStore {
+  public:
+    SettingsStore() = default;
+    explicit SettingsStore(Settings settings) : settings_(std::move(settings)) {}
+
+    const Settings& Values() const { return settings_; }
+
+    // [Recording Mode] Index: the mode chosen in the main window, 0..7.
+    void SetRecordingModeIndex(int32_t index) { settings_.RecordingModeIndex = index; }
+    // [Output Folder] Name: where the next save dialog opens.
+    void SetOutputFolder(const QString& folder) { settings_.OutputFolder = folder; }
+    // The output format: WAV when `wav`, else MP3; the two flags never disagree afterwards.
+    void SetOutputFormat(bool wav);
+    // Every [Save Format] key as `format` holds it; its output folder and recording mode are not
+    // taken.
+    void SetSaveFormat(const Settings& format);
+
+    // Writes the settings to `path` (SaveSettings); throws record::UserError when it cannot.
+    void Save(const QString& path) const { SaveSettings(path, settings_); }
+
+  private:
+    Settings settings_;
+};
+
+} // namespace setup

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/help_file.h"
+#include "setup/help_file.h"
 
 #include "platform/services/file_system.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace app {
+namespace setup {
 
 QStringList HelpFileCandidates(const QString& executablePath) {
     QFileInfo executable(executablePath);
@@ -30,4 +30,4 @@ QString HelpMissingMessage(const QString& executablePath) {
            HelpFileCandidates(executablePath).join("\n");
 }
 
-} // namespace app
+} // namespace setup

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/placement.h"
+#include "setup/placement.h"
 
 #include <QString>
 
-namespace app {
+namespace setup {
 
 // "<application-data folder>/Velmar Recorder"; empty when the application-data folder is
 // unknown (no $XDG_DATA_HOME and no $HOME).
@@ -24,11 +24,11 @@ bool PrepareWorkFolder(const QString& workFolder);
 
 // The work files of one work folder.
 struct WorkPaths {
-    QString RecordingFilePath;  // "Velmar.raw": the captured audio
-    QString EditFilePath;       // "Edit.raw": blocks made by editing operations
-    QString ClipFilePath;       // "Clp.raw": the editor's clipboard
-    QString PeakFilePath;       // "Velmar.spv": peaks cached for the recovery file
-    QString RecoveryFilePath;   // "test": a recording offered for loading into the editor
+    QString RecordingFilePath; // "Velmar.raw": the captured audio
+    QString EditFilePath;      // "Edit.raw": blocks made by editing operations
+    QString ClipFilePath;      // "Clp.raw": the editor's clipboard
+    QString PeakFilePath;      // "Velmar.spv": peaks cached for the recovery file
+    QString RecoveryFilePath;  // "test": a recording offered for loading into the editor
 };
 WorkPaths WorkPathsFor(const QString& workFolder);
 
@@ -43,7 +43,7 @@ QString WorkFolderFor(const QString& executablePath);
 // holder does, as it lets go.
 inline constexpr char LockFileName[] = "Velmar.lock";
 class WorkFolderLock {
-public:
+  public:
     enum class Result {
         Held,          // this process holds the lock now
         HeldByAnother, // another running program holds it: leave the folder alone
@@ -60,7 +60,7 @@ public:
     // Deletes the lock file and lets go; harmless when not held.
     void Release();
 
-private:
+  private:
     int fd_ = -1;
     QString path_;
 };
@@ -69,4 +69,4 @@ private:
 // would, and takes its lock. HeldByAnother leaves everything in the folder as it was.
 WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock& lock);
 
-} // namespace app
+} // namespace setup

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace app {
+namespace setup {
 
 // The user guide that Help › Help Contents opens in both windows: an HTML page named after the
 // executable with ".html". Looked for beside the executable first (a run from the build folder,
@@ -18,4 +18,4 @@ QString HelpFilePath(const QString& executablePath);
 // What the windows say when HelpFilePath is empty: names every place that was looked in.
 QString HelpMissingMessage(const QString& executablePath);
 
-} // namespace app
+} // namespace setup

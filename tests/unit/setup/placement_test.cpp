@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/help_file.h"
-#include "app/placement.h"
-#include "app/settings.h"
-#include "app/startup.h"
-#include "app/work_folder.h"
+#include "setup/help_file.h"
+#include "setup/placement.h"
+#include "setup/settings.h"
+#include "setup/startup.h"
+#include "setup/work_folder.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 
 namespace {
 
-using app::Placement;
+using setup::Placement;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -41,9 +41,10 @@ class FileLocations : public ::testing::TestWithParam<LocationCase> {};
 TEST_P(FileLocations, FollowThePlacement) {
     const LocationCase& c = GetParam();
     const QString exe = "/home/ann/velmar/velmar-recorder";
-    EXPECT_EQ(app::ChooseWorkFolder(c.placement, c.appData, c.ownFolderExists, "/home/ann/velmar"),
-              c.workFolder);
-    EXPECT_EQ(app::SettingsFilePathFor(c.placement, exe, c.config), c.settingsFile);
+    EXPECT_EQ(
+        setup::ChooseWorkFolder(c.placement, c.appData, c.ownFolderExists, "/home/ann/velmar"),
+        c.workFolder);
+    EXPECT_EQ(setup::SettingsFilePathFor(c.placement, exe, c.config), c.settingsFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,10 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Placement, InstalledExactlyWhenNothingCanBeWrittenBesideTheExecutable) {
     testsupport::TempDir dir;
-    EXPECT_EQ(app::PlacementOf(Q(dir.file("velmar-recorder"))), Placement::InPlace);
-    EXPECT_EQ(app::PlacementOf(Q(dir.file("gone/velmar-recorder"))), Placement::Installed);
+    EXPECT_EQ(setup::PlacementOf(Q(dir.file("velmar-recorder"))), Placement::InPlace);
+    EXPECT_EQ(setup::PlacementOf(Q(dir.file("gone/velmar-recorder"))), Placement::Installed);
     // Not even root can create a file in /proc.
-    EXPECT_EQ(app::PlacementOf("/proc/velmar-recorder"), Placement::Installed);
+    EXPECT_EQ(setup::PlacementOf("/proc/velmar-recorder"), Placement::Installed);
 }
 
 // A whole installed start and exit: the work folder is made with its missing parents, the
@@ -78,26 +79,25 @@ TEST(Placement, InstalledStartUpAndShutDownUseTheXdgFolders) {
         ~Restore() {
             unsetenv("XDG_DATA_HOME");
             unsetenv("XDG_CONFIG_HOME");
-            app::state = app::State{};
         }
     } restore;
     setenv("XDG_DATA_HOME", root.file("home/.local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", root.file("home/.config").c_str(), 1);
     const QString exe = Q(root.file("usr/bin/velmar-recorder")); // folder missing: not writable
 
-    app::StartupResult r = app::StartUp(exe);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(app::state.placement, Placement::Installed);
-    EXPECT_EQ(app::state.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
-    EXPECT_TRUE(QFileInfo(app::state.WorkFolder).isDir());
-    EXPECT_EQ(app::state.paths.RecordingFilePath, app::state.WorkFolder + "/Velmar.raw");
+    const setup::Started started = setup::StartUp(exe);
+    const setup::Environment& e = started.environment;
+    EXPECT_EQ(e.placement, Placement::Installed);
+    EXPECT_EQ(e.WorkFolder, Q(root.file("home/.local/share/Velmar Recorder")));
+    EXPECT_TRUE(QFileInfo(e.WorkFolder).isDir());
+    EXPECT_EQ(e.paths.RecordingFilePath, e.WorkFolder + "/Velmar.raw");
     const QString ini = Q(root.file("home/.config/velmar-recorder/velmar-recorder.INI"));
-    EXPECT_EQ(app::state.SettingsFilePath, ini);
+    EXPECT_EQ(e.SettingsFilePath, ini);
 
-    app::state.settings.RecordingModeIndex = 3;
-    EXPECT_EQ(app::ShutDown(), "");
-    ASSERT_TRUE(app::StartUp(exe).ok);
-    EXPECT_EQ(app::state.settings.RecordingModeIndex, 3);
+    setup::SettingsStore settings(started.settings);
+    settings.SetRecordingModeIndex(3);
+    EXPECT_NO_THROW(setup::ShutDown(e, settings));
+    EXPECT_EQ(setup::StartUp(exe).settings.RecordingModeIndex, 3);
     EXPECT_FALSE(QFileInfo::exists(Q(root.file("usr"))));
 }
 
@@ -132,9 +132,9 @@ TEST_P(HelpFile, IsFoundBesideTheExecutableFirstThenUnderThePrefix) {
     }
     const QString exe = Q(prefix.file("bin/velmar-recorder"));
     const QString expected = *c.expected ? Q(prefix.file(c.expected)) : QString();
-    EXPECT_EQ(app::HelpFilePath(exe), expected);
+    EXPECT_EQ(setup::HelpFilePath(exe), expected);
     if (expected.isEmpty()) {
-        const QString message = app::HelpMissingMessage(exe);
+        const QString message = setup::HelpMissingMessage(exe);
         EXPECT_TRUE(message.contains(Q(prefix.file("bin/velmar-recorder.html"))))
             << message.toStdString();
         EXPECT_TRUE(

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/placement.h"
+#include "setup/placement.h"
 
 #include "platform/services/file_system.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace app {
+namespace setup {
 
 Placement PlacementOf(const QString& executablePath) {
     return platform::DirectoryWritable(QFileInfo(executablePath).path().toStdString())
@@ -14,4 +14,4 @@ Placement PlacementOf(const QString& executablePath) {
                : Placement::Installed;
 }
 
-} // namespace app
+} // namespace setup

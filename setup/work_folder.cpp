@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/work_folder.h"
+#include "setup/work_folder.h"
 
 #include "platform/services/file_system.h"
 
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace app {
+namespace setup {
 
 QString OwnDataFolder(const QString& appDataFolder) {
     return appDataFolder.isEmpty() ? QString() : appDataFolder + "/Velmar Recorder";
@@ -64,7 +64,8 @@ WorkFolderLock::Result WorkFolderLock::Acquire(const QString& workFolder) {
             ::close(fd);
             return error == EWOULDBLOCK ? Result::HeldByAnother : Result::Unavailable;
         }
-        struct stat held {}, named{};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
             fd_ = fd;
@@ -94,4 +95,4 @@ WorkFolderLock::Result ClaimWorkFolder(const QString& workFolder, WorkFolderLock
     return lock.Acquire(workFolder);
 }
 
-} // namespace app
+} // namespace setup

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "record/errors.h"
+#include "setup/settings.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,19 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The text a failed save throws; empty when the save succeeds.
+QString SaveError(const QString& path, const setup::Settings& settings) {
+    try {
+        setup::SaveSettings(path, settings);
+    } catch (const record::UserError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
@@ -23,7 +36,7 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool SameSettings(const app::Settings& a, const app::Settings& b) {
+bool SameSettings(const setup::Settings& a, const setup::Settings& b) {
     return a.Wav == b.Wav && a.SamplePerSecond == b.SamplePerSecond &&
            a.BitPerSample == b.BitPerSample && a.Channels == b.Channels && a.MP3 == b.MP3 &&
            a.BitRate == b.BitRate && a.Mode == b.Mode && a.VBR == b.VBR &&
@@ -34,15 +47,15 @@ bool SameSettings(const app::Settings& a, const app::Settings& b) {
 }
 
 TEST(SettingsFile, LiesBesideTheExecutableWithTheIniExtension) {
-    EXPECT_EQ(app::SettingsFilePathFor("/opt/velmar/velmar-recorder"),
+    EXPECT_EQ(setup::SettingsFilePathFor("/opt/velmar/velmar-recorder"),
               "/opt/velmar/velmar-recorder.INI");
-    EXPECT_EQ(app::SettingsFilePathFor("/opt/v.1/rec.bin"), "/opt/v.1/rec.INI");
+    EXPECT_EQ(setup::SettingsFilePathFor("/opt/v.1/rec.bin"), "/opt/v.1/rec.INI");
 }
 
 TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
     testsupport::TempDir dir;
     std::string path = dir.file("rec.INI");
-    app::Settings s = app::LoadSettings(Q(path));
+    setup::Settings s = setup::LoadSettings(Q(path));
     EXPECT_FALSE(s.Wav);
     EXPECT_TRUE(s.MP3);
     EXPECT_EQ(s.BitRate, 128);
@@ -55,8 +68,7 @@ TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
     EXPECT_EQ(s.RecordingModeIndex, 0);
     EXPECT_EQ(s.OutputFolder, QDir::homePath());
 
-    QString error;
-    ASSERT_TRUE(app::SaveSettings(Q(path), s, &error)) << error.toStdString();
+    ASSERT_EQ(SaveError(Q(path), s), "");
     const std::string expected = "[Save Format]\n"
                                  "Wav=0\n"
                                  "SamplePerSecond=44100\n"
@@ -74,7 +86,9 @@ TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
                                  "Private=0\n"
                                  "\n"
                                  "[Output Folder]\n"
-                                 "Name=" + QDir::homePath().toStdString() + "\n"
+                                 "Name=" +
+                                 QDir::homePath().toStdString() +
+                                 "\n"
                                  "\n"
                                  "[Recording Mode]\n"
                                  "Index=0\n";
@@ -84,7 +98,7 @@ TEST(SettingsFile, FirstRunGivesTheDefaultsAndWritesAllSixteenKeysInOrder) {
 TEST(SettingsFile, EveryValueSurvivesARoundTripAndASecondWriteChangesNothing) {
     testsupport::TempDir dir;
     std::string path = dir.file("rec.INI");
-    app::Settings s;
+    setup::Settings s;
     s.Wav = true;
     s.SamplePerSecond = 11025;
     s.BitPerSample = 8;
@@ -101,11 +115,11 @@ TEST(SettingsFile, EveryValueSurvivesARoundTripAndASecondWriteChangesNothing) {
     s.Private = true;
     s.OutputFolder = "/home/ann/My Recordings/ünïcode";
     s.RecordingModeIndex = 7;
-    ASSERT_TRUE(app::SaveSettings(Q(path), s, nullptr));
+    ASSERT_EQ(SaveError(Q(path), s), "");
     std::string first = ReadFile(path);
-    app::Settings back = app::LoadSettings(Q(path));
+    setup::Settings back = setup::LoadSettings(Q(path));
     EXPECT_TRUE(SameSettings(back, s));
-    ASSERT_TRUE(app::SaveSettings(Q(path), back, nullptr));
+    ASSERT_EQ(SaveError(Q(path), back), "");
     EXPECT_EQ(ReadFile(path), first);
 }
 
@@ -126,19 +140,19 @@ TEST(SettingsFile, HandEditedFileIsReadAndItsOwnLinesKept) {
                     "Index=3\r\n"
                     "[Output Folder]\r\n"
                     "Name=\"/srv/audio\"\r\n");
-    app::Settings s = app::LoadSettings(Q(path));
-    EXPECT_EQ(s.BitRate, 192);       // sections and keys match regardless of case and blanks
-    EXPECT_TRUE(s.Wav);              // the first of two equal keys counts
+    setup::Settings s = setup::LoadSettings(Q(path));
+    EXPECT_EQ(s.BitRate, 192); // sections and keys match regardless of case and blanks
+    EXPECT_TRUE(s.Wav);        // the first of two equal keys counts
     EXPECT_EQ(s.RecordingModeIndex, 3);
     EXPECT_EQ(s.OutputFolder, "/srv/audio");
     EXPECT_EQ(s.SamplePerSecond, 44100);
 
-    ASSERT_TRUE(app::SaveSettings(Q(path), s, nullptr));
+    ASSERT_EQ(SaveError(Q(path), s), "");
     std::string text = ReadFile(path);
     EXPECT_NE(text.find("; written by hand"), std::string::npos);
     EXPECT_NE(text.find("[Other Program]\nBitRate=999"), std::string::npos);
     EXPECT_NE(text.find("Extra=kept"), std::string::npos);
-    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(path)), s));
+    EXPECT_TRUE(SameSettings(setup::LoadSettings(Q(path)), s));
 }
 
 // Each row is a whole settings file; every value in it is one the program cannot use, so every
@@ -159,8 +173,8 @@ TEST_P(UnusableValue, FallsBackToItsDefault) {
     testsupport::TempDir dir;
     std::string path = dir.file("rec.INI");
     WriteFile(path, GetParam().file);
-    const app::Settings s = app::LoadSettings(Q(path));
-    EXPECT_TRUE(SameSettings(s, app::Settings{}))
+    const setup::Settings s = setup::LoadSettings(Q(path));
+    EXPECT_TRUE(SameSettings(s, setup::Settings{}))
         << s.SamplePerSecond << "Hz " << s.BitPerSample << "bit " << s.Channels << "ch "
         << s.BitRate << "kbps mode " << s.Mode << " " << s.MinBitRate << "-" << s.MaxBitRate << " q"
         << s.VBRQuality << " Wav=" << s.Wav << " MP3=" << s.MP3 << " VBR=" << s.VBR << " index "
@@ -196,31 +210,27 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SettingsFile, MissingFoldersAreMadeOnSave) {
     testsupport::TempDir dir;
     QString path = Q(dir.file("config/velmar-recorder/velmar-recorder.INI"));
-    app::Settings s;
+    setup::Settings s;
     s.BitRate = 192;
-    QString error;
-    ASSERT_TRUE(app::SaveSettings(path, s, &error)) << error.toStdString();
-    EXPECT_EQ(app::LoadSettings(path).BitRate, 192);
+    ASSERT_EQ(SaveError(path, s), "");
+    EXPECT_EQ(setup::LoadSettings(path).BitRate, 192);
 }
 
 TEST(SettingsFile, FailedWriteIsReportedAndTheOldFileKept) {
     testsupport::TempDir dir;
-    QString error;
     // A folder that cannot be made (it would lie inside a plain file); an unknown path.
     WriteFile(dir.file("plain"), "x");
-    EXPECT_FALSE(app::SaveSettings(Q(dir.file("plain/velmar/rec.INI")), app::Settings{}, &error));
+    QString error = SaveError(Q(dir.file("plain/velmar/rec.INI")), setup::Settings{});
     EXPECT_TRUE(error.contains(Q(dir.file("plain/velmar/rec.INI")))) << error.toStdString();
-    error.clear();
-    EXPECT_FALSE(app::SaveSettings(QString(), app::Settings{}, &error));
+    error = SaveError(QString(), setup::Settings{});
     EXPECT_TRUE(error.contains("HOME")) << error.toStdString();
 
     // A settings path that is a folder cannot be written either; nothing there is touched.
     std::string folder = dir.file("rec.INI");
     QDir().mkdir(Q(folder));
-    error.clear();
-    EXPECT_FALSE(app::SaveSettings(Q(folder), app::Settings{}, &error));
+    EXPECT_NE(SaveError(Q(folder), setup::Settings{}), "");
     EXPECT_TRUE(QFileInfo(Q(folder)).isDir());
-    EXPECT_TRUE(SameSettings(app::LoadSettings(Q(folder)), app::Settings{}));
+    EXPECT_TRUE(SameSettings(setup::LoadSettings(Q(folder)), setup::Settings{}));
 }
 
 } // namespace

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "setup/startup.h"
+
+#include "base/file_system.h"
+#include "platform/services/file_system.h"
+#include "record/blocks.h"
+#include "record/errors.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <exception>
+
+namespace setup {
+
+namespace {
+void DeleteIfPresent(const QString& path) {
+    if (!path.isEmpty() && QFileInfo::exists(path)) {
+        QFile::remove(path); // a failed deletion is ignored
+    }
+}
+
+QString UniqueKeepName(const QString& workFolder) {
+    QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QString base = workFolder + "/Velmar-kept-" + stamp;
+    QString name = base + ".raw";
+    for (int i = 2; QFileInfo::exists(name); ++i) {
+        name = base + "-" + QString::number(i) + ".raw";
+    }
+    return name;
+}
+} // namespace
+
+QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder) {
+    QString notice;
+    QFileInfo rec(paths.RecordingFilePath);
+    if (rec.exists()) {
+        if (rec.size() >= record::BlockBytes) {
+            QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
+                                                                       : paths.RecoveryFilePath;
+            if (QFile::rename(paths.RecordingFilePath, target)) {
+                notice =
+                    "A recording left by an earlier run that did not end normally was kept as " +
+                    target + ".";
+            } else {
+                // Never delete it: the next Record would, so say where it still is.
+                notice = "A recording left by an earlier run is still at " +
+                         paths.RecordingFilePath +
+                         " and could not be set aside; copy it elsewhere before recording.";
+            }
+        } else {
+            DeleteIfPresent(paths.RecordingFilePath);
+        }
+    }
+    DeleteIfPresent(paths.EditFilePath);
+    DeleteIfPresent(paths.ClipFilePath);
+    return notice;
+}
+
+Environment EnvironmentWithoutWorkFolder(const QString& executablePath) {
+    Environment environment;
+    environment.ExecutablePath = executablePath;
+    environment.placement = PlacementOf(executablePath);
+    environment.SettingsFilePath = SettingsFilePathFor(
+        environment.placement, executablePath, QString::fromStdString(platform::ConfigFolder()));
+    environment.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
+    return environment;
+}
+
+Started StartUp(const QString& executablePath) {
+    Started started{EnvironmentWithoutWorkFolder(executablePath), {}, {}};
+    Environment& environment = started.environment;
+    // The same rule the program entry used to lock the folder.
+    const QString workFolder = WorkFolderFor(executablePath);
+    if (!PrepareWorkFolder(workFolder)) {
+        throw record::UserError(
+            ("Can not create " + (workFolder.isEmpty()
+                                      ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
+                                      : workFolder))
+                .toStdString());
+    }
+    environment.WorkFolder = workFolder;
+    environment.paths = WorkPathsFor(workFolder);
+    environment.ExeDrive =
+        QString::fromStdString(base::SystemFileSystem().MountPointOf(workFolder.toStdString()));
+    started.settings = LoadSettings(environment.SettingsFilePath);
+    started.notice = SetAsideLeftoverFiles(environment.paths, workFolder);
+    return started;
+}
+
+void ShutDown(const Environment& environment, const SettingsStore& settings) {
+    std::exception_ptr failed;
+    // Without a work folder the settings were never read: writing would only replace the
+    // user's file with defaults.
+    if (!environment.WorkFolder.isEmpty()) {
+        try {
+            settings.Save(environment.SettingsFilePath);
+        } catch (const record::UserError&) {
+            failed = std::current_exception(); // the work files go all the same
+        }
+    }
+    DeleteIfPresent(environment.paths.EditFilePath);
+    DeleteIfPresent(environment.paths.ClipFilePath);
+    DeleteIfPresent(environment.paths.RecordingFilePath);
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+}
+
+} // namespace setup
