@@ -12,9 +12,9 @@
 #include "editor/form_edit.h"
 #include "editor/wave_widget.h"
 #include "operations/editor.h"
+#include "platform/dialogs.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
-#include "platform/services/dialogs.h"
 #include "platform/shell.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
@@ -91,13 +91,13 @@ double ShowUntilPainted(QWidget& window, QWidget& watched) {
 
 // A one-hour take: a sparse recording file (opening reads no sound) and peaks of a swelling tone.
 void PrepareTake(record::Recorder& recorder, const std::string& path) {
-    if (::truncate(path.c_str(), int64_t(HourBlocks) * record::BlockBytes) != 0) {
+    if (::truncate(path.c_str(), int64_t(HourBlocks) * base::BlockBytes) != 0) {
         std::perror("truncate");
         std::exit(1);
     }
-    record::RawFile file;
+    base::RawFile file;
     file.OpenExisting(path);
-    const record::PeakTableRefs r = recorder.RecordingPeaks();
+    const base::PeakTableRefs r = recorder.RecordingPeaks();
     for (uint32_t k = 1; k <= HourBlocks; ++k) {
         const int16_t peak = int16_t(2000 + (k * 37) % 28000);
         r.maxL[k] = r.maxR[k] = peak;

@@ -4,16 +4,16 @@
 // Usage: export_mp3_bench <scratch folder> <lame_enc.so> [runs]
 // The folder must exist and hold about 70 MB; everything made there is removed at the end.
 
+#include "base/blocks.h"
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "base/raw_file.h"
 #include "bench/bench_tools.h"
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "platform/services/encoder_library.h"
-#include "record/blocks.h"
-#include "record/errors.h"
-#include "record/raw_file.h"
 
 #include <QCoreApplication>
 
@@ -60,16 +60,16 @@ void Check(bool ok, const std::string& what) {
 
 // Tones that glide and swell over a bed of noise, different on each channel, so that the
 // encoder meets changing spectra rather than one steady sine.
-void MakeSignal(record::RawFile& file, const std::string& path) {
+void MakeSignal(base::RawFile& file, const std::string& path) {
     file.Create(path);
-    std::vector<int16_t> block(2 * record::BlockFrames);
+    std::vector<int16_t> block(2 * base::BlockFrames);
     uint32_t seed = 2463534242u;
     double phaseL = 0, phaseR = 0;
     for (uint32_t k = 1; k <= SixMinutes; ++k) {
-        for (int j = 0; j < record::BlockFrames; ++j) {
-            const double t = ((k - 1) * record::BlockFrames + j) / double(record::SampleRate);
-            phaseL += 2 * M_PI * (300 + 200 * std::sin(0.05 * t)) / record::SampleRate;
-            phaseR += 2 * M_PI * (2000 + 1500 * std::sin(0.031 * t)) / record::SampleRate;
+        for (int j = 0; j < base::BlockFrames; ++j) {
+            const double t = ((k - 1) * base::BlockFrames + j) / double(base::SampleRate);
+            phaseL += 2 * M_PI * (300 + 200 * std::sin(0.05 * t)) / base::SampleRate;
+            phaseR += 2 * M_PI * (2000 + 1500 * std::sin(0.031 * t)) / base::SampleRate;
             seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
             const double noise = int(seed % 4001) - 2000;
             const double swell = 0.6 + 0.4 * std::sin(0.7 * t);
@@ -127,14 +127,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string dir = argv[1];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const platform::PathEncoderLoader encoders(QString::fromLocal8Bit(argv[2]));
+    const exporting::PathEncoderLoader encoders(QString::fromLocal8Bit(argv[2]));
     // The program lets pending messages run before every chunk; so does the timed export.
     base::QtEventPump pump;
     const base::SystemFileSystem files;
 
     const std::string raw = dir + "/Velmar.raw", ours = dir + "/ours.mp3",
                       reference = dir + "/lame.mp3";
-    record::RawFile recording;
+    base::RawFile recording;
     MakeSignal(recording, raw);
     // Exported through an editor, as the program exports.
     const operations::Editor sound(
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
                     try {
                         result = exporter.ExportMp3(QString::fromStdString(ours), c.settings, 1,
                                                     SixMinutes);
-                    } catch (const record::UserError& e) {
+                    } catch (const base::UserError& e) {
                         error = e.what();
                     }
                 });
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
                 "(Ratio, judged) and fastest run against fastest run (Fastest).\n"
                 "Elapsed time as a user waits; processor time (user + system) does not count\n"
                 "waiting for a core, so it holds when other work shares the machine.\n\n",
-                SixMinutes, SixMinutes * double(record::BlockBytes) / 1e6, runs);
+                SixMinutes, SixMinutes * double(base::BlockBytes) / 1e6, runs);
     std::printf("%-38s %9s %9s %6s %8s %-8s %-6s %s\n", "Measure", "Ours", "lame", "Ratio",
                 "Fastest", "Target", "Result", "Same audio frames");
     for (const Case& c : cases) {

@@ -4,16 +4,16 @@
 // Usage: export_wav_bench <scratch folder> [runs]. The folder must hold about 2 GB; everything
 // made there is removed at the end.
 
+#include "base/blocks.h"
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "base/raw_file.h"
 #include "bench/bench_tools.h"
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "platform/services/encoder_library.h"
-#include "record/blocks.h"
-#include "record/errors.h"
-#include "record/raw_file.h"
 
 #include <QCoreApplication>
 
@@ -62,8 +62,8 @@ void WarmUp(const std::string& path) {
 }
 
 // A stereo sweep-like signal, so that no conversion sees only zeros.
-void WriteHour(record::RawFile& file) {
-    std::vector<int16_t> run(size_t(60) * record::BlockFrames * 2);
+void WriteHour(base::RawFile& file) {
+    std::vector<int16_t> run(size_t(60) * base::BlockFrames * 2);
     uint64_t n = 0;
     for (uint32_t b = 1; b <= HourBlocks; b += 60) {
         for (size_t i = 0; i < run.size(); i += 2, ++n) {
@@ -94,13 +94,13 @@ int main(int argc, char** argv) {
     const std::string ours = dir + "/ours.wav";
     const std::string theirs = dir + "/sox.wav";
 
-    record::RawFile recording;
+    base::RawFile recording;
     recording.Create(raw);
     WriteHour(recording);
     // Nothing to let run: the bench has no windows.
     base::IdleEventPump pump;
     const base::SystemFileSystem files;
-    const platform::SystemEncoderLoader encoders;
+    const exporting::SystemEncoderLoader encoders;
     // Exported through an editor, as the program exports.
     const operations::Editor sound(
         {recording, {nullptr, nullptr, nullptr, nullptr}, HourBlocks, HourBlocks, false},
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                         std::fprintf(stderr, "export cancelled\n");
                         std::exit(2);
                     }
-                } catch (const record::UserError& e) {
+                } catch (const base::UserError& e) {
                     std::fprintf(stderr, "export failed: %s\n", e.what());
                     std::exit(2);
                 }

@@ -3,12 +3,12 @@
 // same process, and prints one table of ratios. Usage: operations_bench <scratch folder> [runs]
 // The folder must exist and hold about 2.6 GB; everything made there is removed at the end.
 
+#include "base/blocks.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "base/raw_file.h"
 #include "bench/bench_tools.h"
 #include "operations/editor.h"
-#include "record/blocks.h"
-#include "record/raw_file.h"
 
 #include <QCoreApplication>
 
@@ -93,28 +93,28 @@ void WarmUp(const std::string& path) {
 // differs, the effects cannot short-cut, and Normalize has a real factor. Peaks go to the tables as
 // the recorder would store them.
 struct Recording {
-    record::RawFile file;
+    base::RawFile file;
     std::vector<int16_t> maxL, minL, maxR, minR;
 
     void Make(const std::string& path, uint32_t blocks) {
         for (auto* t : {&maxL, &minL, &maxR, &minR}) {
-            t->assign(record::PeakArrayLength + 1, 0);
+            t->assign(base::PeakArrayLength + 1, 0);
         }
         file.Create(path);
-        std::vector<int16_t> half(size_t(record::HalfBlocks) * record::BlockFrames * 2);
+        std::vector<int16_t> half(size_t(base::HalfBlocks) * base::BlockFrames * 2);
         uint32_t seed = 2463534242u;
-        for (uint32_t first = 1; first <= blocks; first += record::HalfBlocks) {
-            const uint32_t count = std::min<uint32_t>(record::HalfBlocks, blocks - first + 1);
+        for (uint32_t first = 1; first <= blocks; first += base::HalfBlocks) {
+            const uint32_t count = std::min<uint32_t>(base::HalfBlocks, blocks - first + 1);
             for (uint32_t b = 0; b < count; ++b) {
-                int16_t* s = half.data() + size_t(b) * record::BlockFrames * 2;
+                int16_t* s = half.data() + size_t(b) * base::BlockFrames * 2;
                 int16_t hiL = -32768, loL = 32767, hiR = -32768, loR = 32767;
-                for (int j = 0; j < record::BlockFrames * 2; ++j) {
+                for (int j = 0; j < base::BlockFrames * 2; ++j) {
                     seed ^= seed << 13;
                     seed ^= seed >> 17;
                     seed ^= seed << 5;
                     s[j] = int16_t(int(seed % 32001) - 16000);
                 }
-                for (int j = 0; j < record::BlockFrames; ++j) {
+                for (int j = 0; j < base::BlockFrames; ++j) {
                     hiL = std::max(hiL, s[2 * j]);
                     loL = std::min(loL, s[2 * j]);
                     hiR = std::max(hiR, s[2 * j + 1]);
@@ -128,7 +128,7 @@ struct Recording {
             file.WriteBlocks(first, half.data(), count);
         }
     }
-    record::PeakTableRefs Peaks() { return {maxL.data(), minL.data(), maxR.data(), minR.data()}; }
+    base::PeakTableRefs Peaks() { return {maxL.data(), minL.data(), maxR.data(), minR.data()}; }
 };
 
 // The pump the editor lets pending messages run through: the hook when one is set.

@@ -5,14 +5,14 @@
 // Usage: playback_bench <recording.raw>
 //        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
 //        on the GUI thread by itself while a stream is open, for the same time.
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "base/raw_file.h"
 #include "operations/editor.h"
 #include "operations/sound_source.h"
 #include "platform/qt_output.h"
 #include "playback/playback.h"
-#include "record/errors.h"
-#include "record/raw_file.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: playback_bench <recording.raw> | --timer-only <seconds>\n");
         return 2;
     }
-    record::RawFile recording;
+    base::RawFile recording;
     recording.OpenExisting(argv[1]);
     const uint32_t blocks = recording.Blocks();
     // Played through an editor, as the program plays; its work files in a folder of their own.
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     playback::Player player(output, sound, pump);
     try {
         player.Open();
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         std::fprintf(stderr, "output: %s\n", error.what());
         return 1;
     }

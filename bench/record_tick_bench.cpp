@@ -32,7 +32,7 @@ class BenchCapture : public record::CaptureDevice {
         return record::CaptureError::Ok;
     }
     void AddBuffer(record::SlotHeader* h) override {
-        queue_[(head_ + count_++) % record::SlotCount] = h;
+        queue_[(head_ + count_++) % base::SlotCount] = h;
     }
     void Start() override {}
     void Reset() override { count_ = 0; }
@@ -43,16 +43,16 @@ class BenchCapture : public record::CaptureDevice {
             return;
         }
         record::SlotHeader* h = queue_[head_];
-        std::memcpy(h->data, signal_.data() + offset_, record::BlockBytes);
-        h->bytesRecorded = record::BlockBytes;
-        head_ = (head_ + 1) % record::SlotCount;
+        std::memcpy(h->data, signal_.data() + offset_, base::BlockBytes);
+        h->bytesRecorded = base::BlockBytes;
+        head_ = (head_ + 1) % base::SlotCount;
         --count_;
-        offset_ = (offset_ + record::BlockBytes) % signal_.size();
+        offset_ = (offset_ + base::BlockBytes) % signal_.size();
     }
 
   private:
     const std::vector<uint8_t>& signal_;
-    record::SlotHeader* queue_[record::SlotCount] = {};
+    record::SlotHeader* queue_[base::SlotCount] = {};
     int head_ = 0;
     int count_ = 0;
     size_t offset_ = 0;
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const int blocks = argc > 2 ? std::atoi(argv[2]) : 6000;
     // Ten seconds of a stereo signal with a little of everything: tone, offset, full scale.
-    std::vector<uint8_t> signal(size_t(100) * record::BlockBytes);
+    std::vector<uint8_t> signal(size_t(100) * base::BlockBytes);
     for (size_t f = 0; f < signal.size() / 4; ++f) {
         int16_t s[2] = {int16_t((f * 37) % 65536 - 32768), int16_t(500 + (f * 11) % 20000)};
         std::memcpy(signal.data() + 4 * f, s, 4);
@@ -119,13 +119,13 @@ int main(int argc, char** argv) {
     const double plain = TimeRecording(ports, device, path, blocks, 0);
     const double corrected = TimeRecording(ports, device, path, blocks, 500);
 
-    std::vector<uint8_t> target(size_t(record::SlotCount) * record::BlockBytes);
+    std::vector<uint8_t> target(size_t(base::SlotCount) * base::BlockBytes);
     const auto start = std::chrono::steady_clock::now();
     size_t offset = 0;
     for (int b = 0; b < blocks; ++b) {
-        std::memcpy(target.data() + size_t(b % record::SlotCount) * record::BlockBytes,
-                    signal.data() + offset, record::BlockBytes);
-        offset = (offset + record::BlockBytes) % signal.size();
+        std::memcpy(target.data() + size_t(b % base::SlotCount) * base::BlockBytes,
+                    signal.data() + offset, base::BlockBytes);
+        offset = (offset + base::BlockBytes) % signal.size();
     }
     const double copy = Seconds(start) * 1e6 / blocks;
     volatile uint8_t sink = target[size_t(blocks % 7)];

@@ -4,12 +4,12 @@
 // 100-segment edit list, at zoom levels 1 and 10, beside one QImage::fill of the same area in
 // the same process. Prints "name median_ms min_ms" lines. Usage: wave_view_bench [runs]
 
+#include "base/blocks.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/view_state.h"
 #include "editor/wave_drawing.h"
 #include "operations/editor.h"
-#include "record/blocks.h"
 #include "tests/support/editor_probe.h"
 
 #include <QGuiApplication>
@@ -37,11 +37,11 @@ std::vector<int16_t> maxL, minL, maxR, minR;
 // An editor over the take's peak tables (its file is never read), its work files in `folder`.
 // Segments alternate between the recording file and the edit file and take their recording
 // blocks in reverse order, so that every column's lookup walks a real list.
-std::unique_ptr<operations::Editor> BuildSound(const record::RawFile& take, const QString& folder,
+std::unique_ptr<operations::Editor> BuildSound(const base::RawFile& take, const QString& folder,
                                                const base::FileSystem& files,
                                                base::EventPump& pump) {
     for (auto* table : {&maxL, &minL, &maxR, &minR}) {
-        table->assign(size_t(record::PeakArrayLength) + 1, 0);
+        table->assign(size_t(base::PeakArrayLength) + 1, 0);
     }
     auto editor = std::make_unique<operations::Editor>(
         operations::TakeView{
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
 
     QTemporaryDir folder;
-    const record::RawFile take;
+    const base::RawFile take;
     const base::SystemFileSystem files;
     base::IdleEventPump pump;
     const std::unique_ptr<operations::Editor> sound = BuildSound(take, folder.path(), files, pump);

@@ -2,6 +2,7 @@
 #include "editor/form_edit.h"
 
 #include "about/form_about.h"
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "editor/selection.h"
 #include "editor/view_state.h"
@@ -13,10 +14,9 @@
 #include "operations/editor.h"
 #include "operations/selection.h"
 #include "operations/sound_source.h"
-#include "platform/services/dialogs.h"
+#include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "playback/playback.h"
-#include "record/errors.h"
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "recovery/ui/form_info.h"
@@ -66,7 +66,7 @@ class OpenedSound final : public operations::SoundSource {
                                             void* buf) const override {
         return editor_ ? editor_->ReadPositions(position, count, buf) : operations::PositionsRead{};
     }
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
+    std::optional<base::BlockPeaks> Peaks(uint32_t position) const override {
         return editor_ ? editor_->Peaks(position) : std::nullopt;
     }
 
@@ -507,7 +507,7 @@ void TFormEdit::FormShow() {
             operations::WorkPaths{environment_.paths.EditFilePath.toStdString(),
                                   environment_.paths.ClipFilePath.toStdString()},
             fileSystem_, pump_);
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         // Without its work files nothing can be edited: the window closes and leaves the take
         // to the main window, whose Save As can still keep it.
         ShowUserError(error);
@@ -519,7 +519,7 @@ void TFormEdit::FormShow() {
     UpdateSelectionStatus();
     try {
         player_->Open();
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         ShowUserError(error); // the editor goes on without sound
     }
     {
@@ -585,7 +585,7 @@ void TFormEdit::FormClose() {
     // again, created empty.
     try {
         recovery_.EndRecovery();
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         ShowUserError(error);
     }
     if (!opened) {
@@ -593,7 +593,7 @@ void TFormEdit::FormClose() {
     }
     try {
         recorder_.DiscardRecording();
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         ShowUserError(error);
     }
 }
@@ -656,7 +656,7 @@ template <typename Operation> void TFormEdit::RunOperation(bool withProgress, Op
         }
         try {
             operation();
-        } catch (const record::UserError& error) {
+        } catch (const base::UserError& error) {
             ShowUserError(error);
         }
     }
@@ -721,7 +721,7 @@ void TFormEdit::menuSilenceClick() {
     try {
         blocks = operations::ParseSilenceBlocks(dialogs_.InputBox(
             operations::SilenceCaption, operations::SilencePrompt, operations::SilenceDefault));
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         ShowUserError(error);
         return;
     }

@@ -112,7 +112,7 @@ ColumnStroke StrokeFor(const ViewState& v, const SoundSource& sound, uint32_t bl
                    0,
                    0,
                    0};
-    if (const std::optional<record::BlockPeaks> peaks = sound.Peaks(block)) {
+    if (const std::optional<base::BlockPeaks> peaks = sound.Peaks(block)) {
         const double scale = v.VScale;
         LineRows(v.Ch1Centre - Round(peaks->maxL * scale), v.Ch1Centre - Round(peaks->minL * scale),
                  s.top1, s.length1);

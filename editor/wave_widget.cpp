@@ -17,7 +17,7 @@ class NoSound final : public operations::SoundSource {
     uint32_t Blocks() const override { return 0; }
     size_t ReadPosition(uint32_t, void*) const override { return 0; }
     operations::PositionsRead ReadPositions(uint32_t, uint32_t, void*) const override { return {}; }
-    std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
+    std::optional<base::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
 };
 
 const NoSound noSound;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/exporter.h"
 
+#include "base/errors.h"
 #include "base/flag_scope.h"
 #include "export/save_flow.h"
-#include "record/errors.h"
 
 #include <QFileInfo>
 
@@ -27,7 +27,7 @@ float ExportPercent(uint64_t done, uint64_t total) {
     return total == 0 ? 100.0f : float(double(done) * 100.0 / double(total));
 }
 
-Exporter::Exporter(const operations::SoundSource& sound, const platform::EncoderLoader& encoders,
+Exporter::Exporter(const operations::SoundSource& sound, const exporting::EncoderLoader& encoders,
                    const base::FileSystem& files, base::EventPump& pump)
     : sound_(sound), encoders_(encoders), files_(files), pump_(pump) {}
 
@@ -46,7 +46,7 @@ bool Exporter::Step(float percent) {
 Outcome Exporter::Export(const QString& target, const setup::Settings& settings, uint32_t first,
                          uint32_t last) {
     if (exporting_) {
-        throw record::UserError("An export is already running.");
+        throw base::UserError("An export is already running.");
     }
     // The exporters let pending messages run after every block; over the editor's sound,
     // holding it makes Cut, Paste, the effects, Undo and Redo refuse until the export is over.

@@ -5,8 +5,8 @@
 // MinBitRate, MaxBitRate, VBRQuality, Copyright, Original, Private, OutputFolder
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "export/encoder_library.h"
 #include "operations/sound_source.h"
-#include "platform/services/encoder_library.h"
 #include "setup/settings.h"
 
 #include <QString>
@@ -16,7 +16,7 @@
 
 namespace exporting {
 
-// How an export that did not fail ended. A failure throws record::UserError with the user's
+// How an export that did not fail ended. A failure throws base::UserError with the user's
 // text instead.
 enum class Outcome { Done, Cancelled };
 
@@ -30,7 +30,7 @@ enum class Outcome { Done, Cancelled };
 // (export/save_flow.h) rejects with "Please Select Waveform!", creating nothing.
 class Exporter {
   public:
-    Exporter(const operations::SoundSource& sound, const platform::EncoderLoader& encoders,
+    Exporter(const operations::SoundSource& sound, const exporting::EncoderLoader& encoders,
              const base::FileSystem& files, base::EventPump& pump);
     Exporter(const Exporter&) = delete;
     Exporter& operator=(const Exporter&) = delete;
@@ -65,7 +65,7 @@ class Exporter {
     bool Step(float percent);
 
     const operations::SoundSource& sound_;
-    const platform::EncoderLoader& encoders_;
+    const exporting::EncoderLoader& encoders_;
     const base::FileSystem& files_;
     base::EventPump& pump_;
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/mp3_export.h"
 
+#include "base/blocks.h"
+#include "base/errors.h"
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "export/save_flow.h"
 #include "export/target_file.h"
-#include "platform/services/encoder_library.h"
-#include "record/blocks.h"
-#include "record/errors.h"
 
 #include <QFile>
 
@@ -29,7 +29,7 @@ BeConfig Mp3Config(const setup::Settings& format) {
     c.kind = BeConfigLame;
     c.version = BeConfigVersion;
     c.size = sizeof(BeConfig);
-    c.sampleRate = record::SampleRate;
+    c.sampleRate = base::SampleRate;
     c.reSampleRate = 0;
     c.mode = format.Mode;
     // Negative settings become huge unsigned values, which the encoder refuses.
@@ -79,25 +79,25 @@ namespace {
 // The open encoder stream, closed exactly once on every path.
 class StreamScope {
   public:
-    StreamScope(const platform::EncoderLibrary& library, BeStream stream)
+    StreamScope(const exporting::EncoderLibrary& library, BeStream stream)
         : library_(library), stream_(stream) {}
     ~StreamScope() { library_.beCloseStream(stream_); }
     StreamScope(const StreamScope&) = delete;
     StreamScope& operator=(const StreamScope&) = delete;
 
   private:
-    const platform::EncoderLibrary& library_;
+    const exporting::EncoderLibrary& library_;
     BeStream stream_;
 };
 
 [[noreturn]] void Fail(const QString& text) {
-    throw record::UserError(text.toStdString());
+    throw base::UserError(text.toStdString());
 }
 
 // One export's encoder, buffers and output; Encode feeds it run by run.
 struct Job {
     const operations::SoundSource& sound;
-    const platform::EncoderLibrary& library;
+    const exporting::EncoderLibrary& library;
     BeStream stream;
     TargetFile& file;
     size_t chunkBytes;                // whole frames, at most what the encoder takes per call
@@ -153,11 +153,10 @@ struct Job {
                 have -= at;
                 at = 0;
                 while (have < chunkBytes && left > 0) {
-                    if (sound.ReadPosition(next, input.data() + have) !=
-                        size_t(record::BlockBytes)) {
+                    if (sound.ReadPosition(next, input.data() + have) != size_t(base::BlockBytes)) {
                         Fail(QString::fromLatin1(StreamReadErrorText));
                     }
-                    have += record::BlockBytes;
+                    have += base::BlockBytes;
                     ++next;
                     --left;
                 }
@@ -186,8 +185,8 @@ Outcome Exporter::ExportMp3(const QString& target, const setup::Settings& format
     if (!IsExportRange(first, last, sound_.Blocks())) {
         Fail(PleaseSelectWaveformText);
     }
-    const std::unique_ptr<platform::EncoderLibrary> loaded = encoders_.Load();
-    const platform::EncoderLibrary& library = *loaded;
+    const std::unique_ptr<exporting::EncoderLibrary> loaded = encoders_.Load();
+    const exporting::EncoderLibrary& library = *loaded;
     if (!library.IsLoaded()) {
         Fail(QString::fromLatin1(EncoderMissingText));
     }
@@ -207,9 +206,9 @@ Outcome Exporter::ExportMp3(const QString& target, const setup::Settings& format
     }
 
     TargetFile file(target, files_);
-    Job job{sound_, library, stream, file, size_t(chunkValues / 2) * record::FrameBytes,
+    Job job{sound_, library, stream, file, size_t(chunkValues / 2) * base::FrameBytes,
             {},     {},      {},     0,    0};
-    job.input.resize(job.chunkBytes + record::BlockBytes);
+    job.input.resize(job.chunkBytes + base::BlockBytes);
     job.output.resize(outputBytes);
     job.pending.reserve(Job::WriteBytes + outputBytes);
     file.Open();
@@ -217,7 +216,7 @@ Outcome Exporter::ExportMp3(const QString& target, const setup::Settings& format
     // The sound is fed as one run: the encoder buffers whole frames itself, so where the
     // sound's pieces meet changes nothing in what it writes.
     const PositionRun whole{first, last + 1 - first};
-    job.totalBytes = uint64_t(whole.blocks) * record::BlockBytes;
+    job.totalBytes = uint64_t(whole.blocks) * base::BlockBytes;
     const bool cancelled = whole.blocks > 0 && job.Encode(whole, [this](float p) {
         return Step(p);
     }) == Job::Step::Cancelled;

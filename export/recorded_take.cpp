@@ -5,8 +5,8 @@
 
 namespace exporting {
 
-RecordedTake::RecordedTake(const record::TakeOrder& order, const record::RawFile& file,
-                           const record::PeakTableRefs& peaks)
+RecordedTake::RecordedTake(const record::TakeOrder& order, const base::RawFile& file,
+                           const base::PeakTableRefs& peaks)
     : order_(order), file_(file), peaks_(peaks) {
     for (int r = 0; r < order_.runs; ++r) {
         blocks_ += order_.run[r].count;
@@ -45,16 +45,16 @@ operations::PositionsRead RecordedTake::ReadPositions(uint32_t position, uint32_
     return {run, run > 0 ? file_.ReadBlocks(place.block, buf, run) : 0};
 }
 
-std::optional<record::BlockPeaks> RecordedTake::Peaks(uint32_t position) const {
+std::optional<base::BlockPeaks> RecordedTake::Peaks(uint32_t position) const {
     const Place place = PlaceOf(position);
     if (place.left == 0) {
         return std::nullopt;
     }
     const uint32_t k = place.block;
-    if (!peaks_.maxL || k > uint32_t(record::PeakArrayLength)) {
-        return record::BlockPeaks{0, 0, 0, 0};
+    if (!peaks_.maxL || k > uint32_t(base::PeakArrayLength)) {
+        return base::BlockPeaks{0, 0, 0, 0};
     }
-    return record::BlockPeaks{peaks_.maxL[k], peaks_.minL[k], peaks_.maxR[k], peaks_.minR[k]};
+    return base::BlockPeaks{peaks_.maxL[k], peaks_.minL[k], peaks_.maxR[k], peaks_.minR[k]};
 }
 
 } // namespace exporting

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 #include "operations/sound_source.h"
-#include "record/peak_file.h"
 #include "record/pipeline.h"
-#include "record/raw_file.h"
 
 namespace exporting {
 
@@ -14,8 +14,8 @@ namespace exporting {
 // save, and no editing state is involved.
 class RecordedTake final : public operations::SoundSource {
   public:
-    RecordedTake(const record::TakeOrder& order, const record::RawFile& file,
-                 const record::PeakTableRefs& peaks);
+    RecordedTake(const record::TakeOrder& order, const base::RawFile& file,
+                 const base::PeakTableRefs& peaks);
     // The take `recorder` holds now; it must outlive the reader.
     static RecordedTake OfRecorder(record::Recorder& recorder);
 
@@ -23,7 +23,7 @@ class RecordedTake final : public operations::SoundSource {
     size_t ReadPosition(uint32_t position, void* buf) const override;
     operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
                                             void* buf) const override;
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
+    std::optional<base::BlockPeaks> Peaks(uint32_t position) const override;
 
   private:
     // The recording block at `position` and how many blocks continue from it in the file, or
@@ -35,8 +35,8 @@ class RecordedTake final : public operations::SoundSource {
     Place PlaceOf(uint32_t position) const;
 
     record::TakeOrder order_;
-    const record::RawFile& file_;
-    record::PeakTableRefs peaks_;
+    const base::RawFile& file_;
+    base::PeakTableRefs peaks_;
     uint32_t blocks_ = 0;
 };
 

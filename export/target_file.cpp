@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/target_file.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,9 +33,9 @@ QString TargetFile::TemporaryPath() const {
 }
 
 void TargetFile::Fail(const char* what, int err) const {
-    throw record::UserError(QString("%1 \"%2\". %3")
-                                .arg(what, target_, QString::fromLocal8Bit(std::strerror(err)))
-                                .toStdString());
+    throw base::UserError(QString("%1 \"%2\". %3")
+                              .arg(what, target_, QString::fromLocal8Bit(std::strerror(err)))
+                              .toStdString());
 }
 
 void TargetFile::Open() {

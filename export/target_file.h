@@ -12,7 +12,7 @@ namespace exporting {
 // Created in the target's folder under a short unique hidden name (".velmar-" and six
 // characters); Commit() renames it over the target (atomic on one file system); the destructor
 // deletes it unless committed. So a cancelled or failed export leaves the user's earlier file
-// exactly as it was. Every failure throws record::UserError with the file's name and the
+// exactly as it was. Every failure throws base::UserError with the file's name and the
 // system's reason. Each write asks `files` first (WriteFault: the tests' full disk).
 class TargetFile {
   public:

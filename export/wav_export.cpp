@@ -7,8 +7,8 @@
 #include "export/target_file.h"
 #include "export/wav_format.h"
 
-#include "record/blocks.h"
-#include "record/errors.h"
+#include "base/blocks.h"
+#include "base/errors.h"
 
 #include <algorithm>
 #include <optional>
@@ -24,7 +24,7 @@ namespace {
 constexpr uint32_t ExportRunBlocks = 8;
 
 [[noreturn]] void Fail(const QString& text) {
-    throw record::UserError(text.toStdString());
+    throw base::UserError(text.toStdString());
 }
 
 QString FormatText(const setup::Settings& s) {
@@ -38,7 +38,7 @@ QString ShortReadText(uint32_t position, size_t got) {
     return QString("Read error: only %1 of %2 bytes of block %3 of the sound could be read; "
                    "nothing was saved.")
         .arg(got)
-        .arg(record::BlockBytes)
+        .arg(base::BlockBytes)
         .arg(position);
 }
 
@@ -53,9 +53,9 @@ uint32_t ReadRun(const operations::SoundSource& sound, uint32_t position, uint32
     }
     // The run lies in one file at rising offsets: the first block the file did not give whole
     // is the one the bytes end in.
-    if (read.bytes < size_t(read.positions) * record::BlockBytes) {
-        Fail(ShortReadText(position + uint32_t(read.bytes / record::BlockBytes),
-                           read.bytes % record::BlockBytes));
+    if (read.bytes < size_t(read.positions) * base::BlockBytes) {
+        Fail(ShortReadText(position + uint32_t(read.bytes / base::BlockBytes),
+                           read.bytes % base::BlockBytes));
     }
     return read.positions;
 }
@@ -75,7 +75,7 @@ Outcome Exporter::ExportWav(const QString& target, const setup::Settings& settin
     const uint64_t dataBytes = DataBytes(*format, blocks);
     // 44100 Hz 16-bit stereo is the internal format: blocks are read straight into the output.
     const bool verbatim =
-        format->sampleRate == record::SampleRate && format->channels == 2 && format->bits == 16;
+        format->sampleRate == base::SampleRate && format->channels == 2 && format->bits == 16;
 
     TargetFile file(target, files_);
     file.Open();
@@ -85,8 +85,8 @@ Outcome Exporter::ExportWav(const QString& target, const setup::Settings& settin
     file.Write(placeholder.data(), qint64(placeholder.size()));
 
     if (wavSource_.empty()) {
-        wavSource_.resize(size_t(ExportRunBlocks) * record::BlockBytes);
-        wavOut_.resize(size_t(ExportRunBlocks) * record::BlockBytes);
+        wavSource_.resize(size_t(ExportRunBlocks) * base::BlockBytes);
+        wavOut_.resize(size_t(ExportRunBlocks) * base::BlockBytes);
     }
     uint64_t frame = 0; // running index of the block's first frame in the exported sound
     uint64_t written = 0;
@@ -99,10 +99,10 @@ Outcome Exporter::ExportWav(const QString& target, const setup::Settings& settin
                     uint32_t(std::min<uint64_t>(ExportRunBlocks, last - i + 1)), source);
         size_t pending = 0; // bytes of wavOut_ to write
         for (uint32_t k = 0; k < run; ++k) {
-            pending += verbatim ? size_t(record::BlockBytes)
-                                : ConvertBlock(*format, source + size_t(k) * record::BlockBytes,
+            pending += verbatim ? size_t(base::BlockBytes)
+                                : ConvertBlock(*format, source + size_t(k) * base::BlockBytes,
                                                frame, wavOut_.data() + pending);
-            frame += record::BlockFrames;
+            frame += base::BlockFrames;
             if (!Step(ExportPercent(i + k - first + 1, blocks))) {
                 return Outcome::Cancelled;
             }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/wav_format.h"
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <cstring>
 
@@ -18,7 +18,7 @@ std::optional<WavFormat> WavFormatOf(const setup::Settings& s) {
 }
 
 uint32_t Stride(const WavFormat& format) {
-    return record::SampleRate / format.sampleRate;
+    return base::SampleRate / format.sampleRate;
 }
 
 uint32_t OutputFrameBytes(const WavFormat& format) {
@@ -34,7 +34,7 @@ uint64_t TakenBelow(uint64_t n, uint32_t stride) {
 
 uint32_t FramesInBlock(const WavFormat& format, uint64_t firstFrame) {
     const uint32_t s = Stride(format);
-    return uint32_t(TakenBelow(firstFrame + record::BlockFrames, s) - TakenBelow(firstFrame, s));
+    return uint32_t(TakenBelow(firstFrame + base::BlockFrames, s) - TakenBelow(firstFrame, s));
 }
 
 uint32_t BytesInBlock(const WavFormat& format, uint64_t firstFrame) {
@@ -42,7 +42,7 @@ uint32_t BytesInBlock(const WavFormat& format, uint64_t firstFrame) {
 }
 
 uint64_t ExportedFrames(const WavFormat& format, uint64_t blocks) {
-    return TakenBelow(blocks * record::BlockFrames, Stride(format));
+    return TakenBelow(blocks * base::BlockFrames, Stride(format));
 }
 
 uint64_t DataBytes(const WavFormat& format, uint64_t blocks) {
@@ -55,13 +55,13 @@ size_t ConvertBlock(const WavFormat& format, const uint8_t* block, uint64_t firs
     const uint32_t frames = FramesInBlock(format, firstFrame);
     // First frame of this block whose running index is a multiple of the stride.
     const uint32_t j0 = uint32_t((s - firstFrame % s) % s);
-    const uint8_t* in = block + size_t(j0) * record::FrameBytes;
-    const size_t step = size_t(s) * record::FrameBytes;
+    const uint8_t* in = block + size_t(j0) * base::FrameBytes;
+    const size_t step = size_t(s) * base::FrameBytes;
     uint8_t* o = out;
     if (format.bits == 16 && format.channels == 2) {
         if (s == 1) {
-            std::memcpy(o, in, size_t(frames) * record::FrameBytes);
-            o += size_t(frames) * record::FrameBytes;
+            std::memcpy(o, in, size_t(frames) * base::FrameBytes);
+            o += size_t(frames) * base::FrameBytes;
         } else {
             for (uint32_t k = 0; k < frames; ++k, in += step, o += 4) {
                 std::memcpy(o, in, 4);

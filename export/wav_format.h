@@ -47,7 +47,7 @@ inline uint8_t To8Bit(int16_t sample) {
     return uint8_t((uint16_t(sample) >> 8) ^ 0x80);
 }
 
-// Converts one source block (record::BlockBytes bytes of the internal format) whose first frame
+// Converts one source block (base::BlockBytes bytes of the internal format) whose first frame
 // has running index `firstFrame` into `out`, which must hold BytesInBlock bytes. Mono is the left
 // channel alone (nothing is mixed). Returns the bytes written.
 size_t ConvertBlock(const WavFormat& format, const uint8_t* block, uint64_t firstFrame,

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // The interface of our MP3 encoder library lame_enc.so: a BladeEnc-style stream API over
-// libmp3lame. The program never links it; platform/services/encoder_library.h loads it at run time and
+// libmp3lame. The program never links it; export/encoder_library.h loads it at run time and
 // looks the entry points up by their names, so the record layout and the signatures below are
 // the whole contract between the two. All integers are little-endian; every entry point returns
 // one of the BeErr codes, 0 meaning success.

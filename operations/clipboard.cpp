@@ -83,7 +83,7 @@ void Editor::Paste() {
         const uint32_t run = std::min(RunBlocks, x + m - t + 1);
         state_.ClipStream.ReadBlocks(t - x, buffer, run);
         for (uint32_t i = 0; i < run; ++i) {
-            SplitChannels(buffer + size_t(i) * record::BlockBytes);
+            SplitChannels(buffer + size_t(i) * base::BlockBytes);
             ComputeBlockPeaks();
             StoreEditPeaks(t + i);
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/command_input.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include <QLocale>
 #include <cmath>
@@ -18,7 +18,7 @@ int ParseAmplifyPercent(const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok) {
-        throw record::UserError(("'" + text + "' is not a valid integer value").toStdString());
+        throw base::UserError(("'" + text + "' is not a valid integer value").toStdString());
     }
     return value;
 }
@@ -48,13 +48,12 @@ int32_t ParseSilenceBlocks(const QString& text) {
     bool ok = false;
     const float seconds = float(ReadDecimal(text, &ok));
     if (!ok || !std::isfinite(seconds)) {
-        throw record::UserError(
-            ("'" + text + "' is not a valid floating point value").toStdString());
+        throw base::UserError(("'" + text + "' is not a valid floating point value").toStdString());
     }
     // Widened before the multiplication so that 0.35, held as 0.3499999940, gives 3 blocks.
     const double blocks = std::nearbyint(double(seconds) * 10.0);
     if (seconds < 0 || blocks > MaxSilenceBlocks) {
-        throw record::UserError("Enter a length of silence from 0 to 36000 seconds.");
+        throw base::UserError("Enter a length of silence from 0 to 36000 seconds.");
     }
     return int32_t(blocks);
 }

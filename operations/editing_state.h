@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 #include "operations/edit_list.h"
-#include "record/blocks.h"
-#include "record/peak_file.h"
-#include "record/raw_file.h"
 
 #include <array>
 #include <cstdint>
@@ -28,11 +28,11 @@ struct State {
 
     // Sources. The recording file and its peak tables belong to the recorder. The edit and clip
     // files live as long as the editor.
-    const record::RawFile* RecordingStream = nullptr;
+    const base::RawFile* RecordingStream = nullptr;
     // Tables indexed by block number from 1, PeakArrayLength + 1 entries each.
-    record::PeakTableRefs RecordingPeaks{nullptr, nullptr, nullptr, nullptr};
-    record::RawFile EditStream;
-    record::RawFile ClipStream;
+    base::PeakTableRefs RecordingPeaks{nullptr, nullptr, nullptr, nullptr};
+    base::RawFile EditStream;
+    base::RawFile ClipStream;
     uint32_t ClipBlocks = 0; // blocks of the clip file that belong to the clip
 
     // Block peaks of the edit file, indexed by its block numbers from 1.
@@ -49,11 +49,11 @@ struct State {
 
     // Working buffers, sized once: the source block being read, the block being written, its
     // two channels and its peaks.
-    std::array<unsigned char, record::BlockBytes> ReadBuffer{};
-    std::array<unsigned char, record::BlockBytes> BlockBuffer{};
-    std::array<int16_t, record::BlockFrames> BlockLeft{};
-    std::array<int16_t, record::BlockFrames> BlockRight{};
-    record::BlockPeaks BlockPeaks{};
+    std::array<unsigned char, base::BlockBytes> ReadBuffer{};
+    std::array<unsigned char, base::BlockBytes> BlockBuffer{};
+    std::array<int16_t, base::BlockFrames> BlockLeft{};
+    std::array<int16_t, base::BlockFrames> BlockRight{};
+    base::BlockPeaks BlockPeaks{};
     // Copy and Paste move RunBlocks blocks per read and write through this buffer, sized on
     // first use (Editor::RunBuffer).
     std::vector<unsigned char> RunBuffer;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/editor.h"
 
+#include "base/errors.h"
 #include "base/event_pump.h"
-#include "record/errors.h"
 #include "record/pipeline.h"
 
 #include <algorithm>
@@ -40,8 +40,8 @@ Editor::Editor(const TakeView& take, const WorkPaths& paths, const base::FileSys
     }
     level.FileBlocks = fileBlocks;
 
-    state_.EditStream = record::RawFile(fileSystem);
-    state_.ClipStream = record::RawFile(fileSystem);
+    state_.EditStream = base::RawFile(fileSystem);
+    state_.ClipStream = base::RawFile(fileSystem);
     try {
         state_.EditStream.Create(paths.edit);
         state_.ClipStream.Create(paths.clip);
@@ -56,7 +56,7 @@ Editor::~Editor() {
 }
 
 void Editor::DeleteWorkFiles() {
-    for (record::RawFile* file : {&state_.EditStream, &state_.ClipStream}) {
+    for (base::RawFile* file : {&state_.EditStream, &state_.ClipStream}) {
         if (file->IsOpen()) {
             const std::string path = file->Path();
             file->Release();
@@ -97,29 +97,29 @@ PositionsRead Editor::ReadPositions(uint32_t position, uint32_t count, void* buf
     return {};
 }
 
-std::optional<record::BlockPeaks> Editor::Peaks(uint32_t position) const {
+std::optional<base::BlockPeaks> Editor::Peaks(uint32_t position) const {
     const std::optional<SourceBlock> source = LookupPosition(position);
     if (!source) {
         return std::nullopt;
     }
     const uint32_t k = source->block;
     if (source->fromRecording) {
-        const record::PeakTableRefs& t = state_.RecordingPeaks;
-        if (!t.maxL || k > uint32_t(record::PeakArrayLength)) {
-            return record::BlockPeaks{0, 0, 0, 0};
+        const base::PeakTableRefs& t = state_.RecordingPeaks;
+        if (!t.maxL || k > uint32_t(base::PeakArrayLength)) {
+            return base::BlockPeaks{0, 0, 0, 0};
         }
-        return record::BlockPeaks{t.maxL[k], t.minL[k], t.maxR[k], t.minR[k]};
+        return base::BlockPeaks{t.maxL[k], t.minL[k], t.maxR[k], t.minR[k]};
     }
     if (k >= state_.EditPeakMaxL.size()) {
-        return record::BlockPeaks{0, 0, 0, 0};
+        return base::BlockPeaks{0, 0, 0, 0};
     }
-    return record::BlockPeaks{state_.EditPeakMaxL[k], state_.EditPeakMinL[k],
-                              state_.EditPeakMaxR[k], state_.EditPeakMinR[k]};
+    return base::BlockPeaks{state_.EditPeakMaxL[k], state_.EditPeakMinL[k], state_.EditPeakMaxR[k],
+                            state_.EditPeakMinR[k]};
 }
 
 void Editor::HoldStill() const {
     if (running_) {
-        throw record::UserError("An editing operation is running.");
+        throw base::UserError("An editing operation is running.");
     }
     running_ = true;
 }

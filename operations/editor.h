@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 #include "operations/edit_list.h"
 #include "operations/editing_state.h"
 #include "operations/selection.h"
 #include "operations/sound_source.h"
-#include "record/blocks.h"
-#include "record/peak_file.h"
-#include "record/raw_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -27,8 +27,8 @@ namespace operations {
 // PeakArrayLength + 1 entries each), its length and its order. They stay the recorder's and must
 // outlive the editor.
 struct TakeView {
-    const record::RawFile& file;
-    record::PeakTableRefs peaks;
+    const base::RawFile& file;
+    base::PeakTableRefs peaks;
     uint32_t blocks = 0;
     uint32_t newestBlock = 0;
     // A loop that went round: its oldest block, newestBlock + 1, plays first.
@@ -56,12 +56,12 @@ extern const char* const HistoryTrimmedText;
 // leaves the new one to be read back (CurrentSelection). Commands let pending messages run
 // between blocks through the editor's pump; a command asked for while another one runs, or
 // while a reader holds the sound still (HoldStill), does nothing. A failing write throws
-// record::StreamWriteError and publishes no undo level. None of them stops playback: the window
+// base::StreamWriteError and publishes no undo level. None of them stops playback: the window
 // does that before every command.
 class Editor final : public SoundSource {
   public:
     // Lays out the take as level 0 (nothing selected, the cursor at 1) and creates the edit and
-    // clip files empty; their writes ask `fileSystem` first. Throws record::FileOpenError, with
+    // clip files empty; their writes ask `fileSystem` first. Throws base::FileOpenError, with
     // nothing left behind, when a work file cannot be created.
     Editor(const TakeView& take, const WorkPaths& paths, const base::FileSystem& fileSystem,
            base::EventPump& pump);
@@ -74,7 +74,7 @@ class Editor final : public SoundSource {
     uint32_t Blocks() const override { return state_.FileBlocks; }
     size_t ReadPosition(uint32_t position, void* buf) const override;
     PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override;
+    std::optional<base::BlockPeaks> Peaks(uint32_t position) const override;
     void HoldStill() const override;
     void ReleaseHold() const override;
 

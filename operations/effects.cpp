@@ -25,7 +25,7 @@ int16_t Scale(int16_t sample, double factor) {
 void Editor::ProcessBlock(Effect effect) {
     const unsigned char* in = state_.ReadBuffer.data();
     unsigned char* out = state_.BlockBuffer.data();
-    for (int j = 0; j < record::BlockFrames; ++j) {
+    for (int j = 0; j < base::BlockFrames; ++j) {
         int16_t l, r;
         std::memcpy(&l, in + 4 * j, 2);
         std::memcpy(&r, in + 4 * j + 2, 2);
@@ -83,7 +83,7 @@ void Editor::RunEffect(Effect effect) {
 
 void Editor::StartFade(double gain) {
     state_.FadeStep =
-        1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * record::BlockFrames);
+        1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * base::BlockFrames);
     state_.FadeGain = gain;
 }
 
@@ -120,7 +120,7 @@ void Editor::Normalize() {
 float Editor::SelectionNormalizeFactor() const {
     int maxL = -32767, maxR = -32768, minL = 32767, minR = 32767;
     for (uint64_t p = selection_.SelStart; p <= selection_.SelEnd; ++p) {
-        const std::optional<record::BlockPeaks> peaks = Peaks(uint32_t(p));
+        const std::optional<base::BlockPeaks> peaks = Peaks(uint32_t(p));
         if (!peaks) {
             continue;
         }

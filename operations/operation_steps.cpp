@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Steps the editing operations share.
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "operations/editor.h"
-#include "record/errors.h"
 
 #include <cstring>
 
 namespace operations {
 
 void Editor::SplitChannels(const unsigned char* block) {
-    for (int j = 0; j < record::BlockFrames; ++j) {
+    for (int j = 0; j < base::BlockFrames; ++j) {
         std::memcpy(&state_.BlockLeft[j], block + 4 * j, 2);
         std::memcpy(&state_.BlockRight[j], block + 4 * j + 2, 2);
     }
 }
 
 void Editor::ComputeBlockPeaks() {
-    record::BlockPeaks p{-32767, 32767, -32768, 32767};
-    for (int j = 0; j < record::BlockFrames; ++j) {
+    base::BlockPeaks p{-32767, 32767, -32768, 32767};
+    for (int j = 0; j < base::BlockFrames; ++j) {
         const int16_t l = state_.BlockLeft[j];
         const int16_t r = state_.BlockRight[j];
         if (l > p.maxL)
@@ -33,8 +33,8 @@ void Editor::ComputeBlockPeaks() {
 }
 
 unsigned char* Editor::RunBuffer() {
-    if (state_.RunBuffer.size() < size_t(RunBlocks) * record::BlockBytes) {
-        state_.RunBuffer.resize(size_t(RunBlocks) * record::BlockBytes);
+    if (state_.RunBuffer.size() < size_t(RunBlocks) * base::BlockBytes) {
+        state_.RunBuffer.resize(size_t(RunBlocks) * base::BlockBytes);
     }
     return state_.RunBuffer.data();
 }
@@ -45,7 +45,7 @@ void Editor::ReportProgress(uint32_t done, uint32_t total) {
 }
 
 void ThrowTooManySegments() {
-    throw record::UserError(
+    throw base::UserError(
         "This edit would split the sound into more than 100 pieces. Undo some edits first.");
 }
 

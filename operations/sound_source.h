@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,12 +34,12 @@ class SoundSource {
     // most `count`, with one read into buf (count * BlockBytes bytes).
     virtual PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
     // The block peaks of the block at `position`, or nullopt for a position in no segment.
-    virtual std::optional<record::BlockPeaks> Peaks(uint32_t position) const = 0;
+    virtual std::optional<base::BlockPeaks> Peaks(uint32_t position) const = 0;
 
     // A reader that lets pending messages run between its reads (an export) holds the sound
     // still from HoldStill to ReleaseHold, so that no edit changes it in the middle. Over a
     // sound that cannot change both do nothing; over an editor's sound HoldStill throws
-    // record::UserError while an editing operation runs, and the editing commands do nothing
+    // base::UserError while an editing operation runs, and the editing commands do nothing
     // while the sound is held.
     virtual void HoldStill() const {}
     virtual void ReleaseHold() const {}

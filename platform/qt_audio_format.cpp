@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt_audio_format.h"
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 namespace platform {
 
 QAudioFormat InternalFormat() {
     QAudioFormat format;
-    format.setSampleRate(record::SampleRate);
-    format.setChannelCount(record::Channels);
+    format.setSampleRate(base::SampleRate);
+    format.setChannelCount(base::Channels);
     format.setSampleFormat(QAudioFormat::Int16);
     return format;
 }

@@ -14,7 +14,7 @@
 
 namespace platform {
 
-QtCapture::QtCapture() : dropBuffer_(record::BlockBytes) {}
+QtCapture::QtCapture() : dropBuffer_(base::BlockBytes) {}
 
 QtCapture::~QtCapture() {
     Close();
@@ -37,7 +37,7 @@ record::CaptureError QtCapture::Open() {
     }
     source_ = new QAudioSource(device, InternalFormat());
     // One block of buffering: data comes about ten times a second, as the pipeline polls.
-    source_->setBufferSize(record::BlockBytes);
+    source_->setBufferSize(base::BlockBytes);
     failed_ = false;
     io_ = source_->start();
     const QAudio::Error error = source_->error();

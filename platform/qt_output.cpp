@@ -3,7 +3,7 @@
 
 #include "platform/qt_audio_format.h"
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -21,7 +21,7 @@ namespace {
 
 // Two seconds in the server, as a plain client gets: the server asks for data seldom, and Reset
 // drops whatever it holds at once anyway.
-constexpr qsizetype SinkBufferBytes = 2 * record::BytesPerSecond;
+constexpr qsizetype SinkBufferBytes = 2 * base::BytesPerSecond;
 // The sink is topped up on every Write and PlayedBytes (the engine's 100 ms tick) and, so that
 // it plays on when those stop coming, this often; well inside the two seconds it holds.
 constexpr int FeedIntervalMs = 500;
@@ -89,7 +89,7 @@ void QtOutput::Write(const uint8_t* data, uint32_t bytes) {
 
 void QtOutput::Feed() {
     while (io_ && count_ > 0) {
-        const qint64 room = sink_->bytesFree() / record::FrameBytes * record::FrameBytes;
+        const qint64 room = sink_->bytesFree() / base::FrameBytes * base::FrameBytes;
         const Chunk& c = queue_[size_t(head_)];
         const qint64 want = std::min<qint64>(room, c.bytes - headDone_);
         if (want <= 0) {
@@ -129,8 +129,8 @@ uint64_t QtOutput::PlayedBytes() {
     // processedUSecs is whole microseconds of frames; rounding to the nearest frame gives back
     // the exact frame count the server reported.
     const int64_t usecs = sink_->processedUSecs();
-    const uint64_t frames = uint64_t((usecs * record::SampleRate + 500000) / 1000000);
-    return std::min(frames * record::FrameBytes, fed_);
+    const uint64_t frames = uint64_t((usecs * base::SampleRate + 500000) / 1000000);
+    return std::min(frames * base::FrameBytes, fed_);
 }
 
 void QtOutput::Reset() {

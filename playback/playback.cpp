@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/playback.h"
 
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "operations/sound_source.h"
-#include "record/errors.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,7 +18,7 @@ Player::~Player() {
 }
 
 uint8_t* Player::BufferData(int n) {
-    return buffers_.data() + size_t(n) * record::BlockBytes;
+    return buffers_.data() + size_t(n) * base::BlockBytes;
 }
 
 // Drops everything the device holds and every trace of the buffers it held, so that only
@@ -59,16 +59,16 @@ void Player::FillHalf(int half) {
     uint8_t* base = BufferData(first);
     // A short read leaves the rest of its buffer alone: let that rest be silence, never an
     // older block.
-    std::memset(base, 0, size_t(count) * record::BlockBytes);
+    std::memset(base, 0, size_t(count) * base::BlockBytes);
     for (uint32_t k = 0; k < count;) {
         const uint32_t run =
-            sound_.ReadPositions(nextBlock_ + k, count - k, base + size_t(k) * record::BlockBytes)
+            sound_.ReadPositions(nextBlock_ + k, count - k, base + size_t(k) * base::BlockBytes)
                 .positions;
         k += std::max<uint32_t>(run, 1); // a position in no segment stays silent
     }
-    device_.Write(base, count * uint32_t(record::BlockBytes));
+    device_.Write(base, count * uint32_t(base::BlockBytes));
     for (uint32_t k = 0; k < count; ++k) {
-        streamBytes_ += record::BlockBytes;
+        streamBytes_ += base::BlockBytes;
         bufferBlock_[size_t(first) + k] = nextBlock_++;
         bufferEnd_[size_t(first) + k] = streamBytes_;
     }
@@ -90,7 +90,7 @@ void Player::Open() {
     }
     const OutputError code = device_.Open();
     if (code != OutputError::Ok) {
-        throw record::UserError(OutputErrorText(code).toStdString());
+        throw base::UserError(OutputErrorText(code).toStdString());
     }
     outputOpen_ = true;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
 #include "operations/selection.h"
 #include "playback/output_device.h"
-#include "record/blocks.h"
 
 #include <array>
 #include <cstdint>
@@ -37,7 +37,7 @@ class Player {
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    // Opens the output device unless open. On failure throws record::UserError with the
+    // Opens the output device unless open. On failure throws base::UserError with the
     // device's text and stays closed; the editor then works without sound.
     void Open();
     // Stops playback first (Playing false, output reset), then releases the device. Harmless
@@ -92,7 +92,7 @@ class Player {
     uint32_t nextBlock_ = 1; // next position to queue
 
     // Buffer n is the block at n * BlockBytes; sized once, never reallocated.
-    std::vector<uint8_t> buffers_ = std::vector<uint8_t>(size_t(BufferCount) * record::BlockBytes);
+    std::vector<uint8_t> buffers_ = std::vector<uint8_t>(size_t(BufferCount) * base::BlockBytes);
     // Per buffer, what the current playback queued in it: the position it holds (0: nothing
     // queued since the last play command, Stop or reset) and where its last byte ends in the
     // output stream (bytes written since the device's last Reset). Every play command clears

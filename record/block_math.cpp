@@ -31,16 +31,16 @@ int RoundEven(double v) {
 }
 
 void CorrectBlock(uint8_t* block, int dcOffsetL, int dcOffsetR, int16_t* left, int16_t* right) {
-    const uint8_t* end = block + BlockBytes;
+    const uint8_t* end = block + base::BlockBytes;
     uint8_t* p = block;
     if (dcOffsetL == 0 && dcOffsetR == 0) {
-        for (; p < end; p += FrameBytes) {
+        for (; p < end; p += base::FrameBytes) {
             *left++ = LoadSample(p);
             *right++ = LoadSample(p + 2);
         }
         return;
     }
-    for (; p < end; p += FrameBytes) {
+    for (; p < end; p += base::FrameBytes) {
         int16_t l = Corrected(LoadSample(p), dcOffsetL);
         int16_t r = Corrected(LoadSample(p + 2), dcOffsetR);
         StoreSample(p, l);
@@ -50,9 +50,9 @@ void CorrectBlock(uint8_t* block, int dcOffsetL, int dcOffsetR, int16_t* left, i
     }
 }
 
-BlockPeaks MeasureBlock(const int16_t* left, const int16_t* right) {
+base::BlockPeaks MeasureBlock(const int16_t* left, const int16_t* right) {
     int16_t maxL = -32767, maxR = -32768, minL = 32767, minR = 32767;
-    for (int j = 0; j < BlockFrames; ++j) {
+    for (int j = 0; j < base::BlockFrames; ++j) {
         maxL = std::max(maxL, left[j]);
         minL = std::min(minL, left[j]);
         maxR = std::max(maxR, right[j]);
@@ -63,11 +63,11 @@ BlockPeaks MeasureBlock(const int16_t* left, const int16_t* right) {
 
 BlockMeans MeanBlock(const int16_t* left, const int16_t* right) {
     int64_t sumL = 0, sumR = 0;
-    for (int j = 0; j < BlockFrames; ++j) {
+    for (int j = 0; j < base::BlockFrames; ++j) {
         sumL += left[j];
         sumR += right[j];
     }
-    return {double(sumL) / BlockFrames, double(sumR) / BlockFrames};
+    return {double(sumL) / base::BlockFrames, double(sumR) / base::BlockFrames};
 }
 
 std::optional<double> DcAverage(const DcHistory& history) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <QString>
 
@@ -26,7 +26,7 @@ void CorrectBlock(uint8_t* block, int dcOffsetL, int dcOffsetR, int16_t* left, i
 
 // Maxima and minima of one block's channels. The left maximum starts from -32767, as it always
 // has, so a block of -32768 alone reads -32767 there.
-BlockPeaks MeasureBlock(const int16_t* left, const int16_t* right);
+base::BlockPeaks MeasureBlock(const int16_t* left, const int16_t* right);
 // A channel clipped when it reached either end of the 16-bit range.
 inline bool ClippedHigh(int16_t max) {
     return max > 32766;

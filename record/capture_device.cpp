@@ -26,11 +26,11 @@ QString CaptureErrorText(CaptureError code) {
 }
 
 void HeaderQueue::Push(SlotHeader* header) {
-    if (count_ == SlotCount) {
+    if (count_ == base::SlotCount) {
         return;
     }
     header->flags |= SlotQueued;
-    ring_[size_t((head_ + count_) % SlotCount)] = header;
+    ring_[size_t((head_ + count_) % base::SlotCount)] = header;
     ++count_;
 }
 
@@ -61,13 +61,13 @@ void HeaderQueue::PopFront() {
         return;
     }
     ring_[size_t(head_)]->flags &= ~SlotQueued;
-    head_ = (head_ + 1) % SlotCount;
+    head_ = (head_ + 1) % base::SlotCount;
     --count_;
 }
 
 void HeaderQueue::Clear() {
     for (int k = 0; k < count_; ++k) {
-        ring_[size_t((head_ + k) % SlotCount)]->flags &= ~SlotQueued;
+        ring_[size_t((head_ + k) % base::SlotCount)]->flags &= ~SlotQueued;
     }
     head_ = 0;
     count_ = 0;

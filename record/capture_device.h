@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <QString>
 
@@ -71,7 +71,7 @@ class HeaderQueue {
     int Count() const { return count_; }
 
   private:
-    std::array<SlotHeader*, SlotCount> ring_{};
+    std::array<SlotHeader*, base::SlotCount> ring_{};
     int head_ = 0;
     int count_ = 0;
 };

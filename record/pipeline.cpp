@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record/pipeline.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include "base/flag_scope.h"
 
@@ -39,7 +39,7 @@ std::string FolderOf(const std::string& path) {
 } // namespace
 
 RecorderFailure::RecorderFailure(std::vector<Box> boxes)
-    : UserError(boxes.empty() ? std::string() : boxes.front().text.toStdString()),
+    : base::UserError(boxes.empty() ? std::string() : boxes.front().text.toStdString()),
       boxes_(std::move(boxes)) {}
 
 void Recorder::Step::ClearWriteFailure() {
@@ -67,7 +67,7 @@ QString Recorder::NoSpaceText() const {
 }
 
 uint32_t Recorder::RingBlocks() const {
-    return uint32_t(state.HalvesPerLoop) * HalfBlocks;
+    return uint32_t(state.HalvesPerLoop) * base::HalfBlocks;
 }
 
 // File position of block number n of the running recording. In a loop the slots of the half
@@ -81,7 +81,7 @@ uint32_t Recorder::RingPosition(uint32_t n) const {
 }
 
 uint8_t* Recorder::SlotData(int slot) {
-    return state.CaptureBuffer.data() + size_t(slot) * BlockBytes;
+    return state.CaptureBuffer.data() + size_t(slot) * base::BlockBytes;
 }
 
 // The block arithmetic over slot CurrentSlot and the engine's measurements.
@@ -97,7 +97,7 @@ void Recorder::MeasureSlot() {
     if (state.ClipHoldR > 0) {
         state.ClipHoldR--;
     }
-    const BlockPeaks peaks = MeasureBlock(state.BlockLeft.data(), state.BlockRight.data());
+    const base::BlockPeaks peaks = MeasureBlock(state.BlockLeft.data(), state.BlockRight.data());
     state.BlockMaxL = peaks.maxL;
     state.BlockMinL = peaks.minL;
     state.BlockMaxR = peaks.maxR;
@@ -112,7 +112,7 @@ void Recorder::MeasureSlot() {
     // take the editor is about to show.
     if (state.Recording && state.CurrentSlot >= 0) {
         const uint32_t n = RingPosition(state.SlotBlock[size_t(state.CurrentSlot)]);
-        if (n >= 1 && n <= uint32_t(PeakArrayLength) && !state.PeakMaxL.empty()) {
+        if (n >= 1 && n <= uint32_t(base::PeakArrayLength) && !state.PeakMaxL.empty()) {
             state.PeakMaxL[n] = peaks.maxL;
             state.PeakMinL[n] = peaks.minL;
             state.PeakMaxR[n] = peaks.maxR;
@@ -142,7 +142,7 @@ void Recorder::QueueSlot(int i) {
     SlotHeader& h = state.SlotHeaders[size_t(i)];
     state.BlockCounter++;
     h.data = SlotData(i);
-    h.bufferLength = BlockBytes;
+    h.bufferLength = base::BlockBytes;
     h.bytesRecorded = 0;
     h.user = state.BlockCounter;
     h.flags = 0;
@@ -153,7 +153,7 @@ void Recorder::QueueSlot(int i) {
 
 void Recorder::RequeueHalf(int first) {
     CaptureDevice& device = device_;
-    for (int i = first; i < first + HalfBlocks; ++i) {
+    for (int i = first; i < first + base::HalfBlocks; ++i) {
         SlotHeader& h = state.SlotHeaders[size_t(i)];
         state.BlockCounter++;
         h.bytesRecorded = 0;
@@ -177,7 +177,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
         state.RecordingStream.WriteBlocks(pos, SlotData(slot), uint32_t(count));
         state.LastWritten = pos + uint32_t(count) - 1;
         return;
-    } catch (const StreamWriteError& error) {
+    } catch (const base::StreamWriteError& error) {
         step.writeFailed = true;
         step.writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
         step.writeFailureText =
@@ -189,7 +189,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
             state.RecordingStream.WriteBlock(pos + uint32_t(k), SlotData(slot + k));
             state.LastWritten = pos + uint32_t(k);
             failedAt = pos + uint32_t(k) + 1;
-        } catch (const StreamWriteError&) {
+        } catch (const base::StreamWriteError&) {
             break;
         }
     }
@@ -202,11 +202,11 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
 // Consumes a full half: the blocks the tick skipped are processed, the half written at its
 // blocks' positions, the loop ring advanced, and the slots queued again.
 void Recorder::HalfDone(Step& step, int half) {
-    const int first = half * HalfBlocks;
-    const int other = (1 - half) * HalfBlocks;
+    const int first = half * base::HalfBlocks;
+    const int other = (1 - half) * base::HalfBlocks;
     if (state.Recording && !state.RecordingFilePath.empty()) {
         state.HalfCounter++;
-        for (int i = first; i < first + HalfBlocks; ++i) {
+        for (int i = first; i < first + base::HalfBlocks; ++i) {
             if (state.SlotHeaders[size_t(i)].user != 0) {
                 state.CurrentSlot = i;
                 CorrectSlot();
@@ -222,7 +222,7 @@ void Recorder::HalfDone(Step& step, int half) {
                 state.BlockCounter = 0;
                 state.LastBlock = 0;
                 state.LoopWrapped = true;
-                for (int i = other; i < other + HalfBlocks; ++i) {
+                for (int i = other; i < other + base::HalfBlocks; ++i) {
                     state.BlockCounter++;
                     state.SlotBlock[size_t(i)] = state.BlockCounter;
                     if (state.SlotHeaders[size_t(i)].user != 0) {
@@ -236,10 +236,10 @@ void Recorder::HalfDone(Step& step, int half) {
         }
         // The half's blocks are consecutive; write each run of consecutive positions at once.
         int run = first;
-        while (run < first + HalfBlocks && !step.writeFailed) {
+        while (run < first + base::HalfBlocks && !step.writeFailed) {
             uint32_t pos = RingPosition(state.SlotBlock[size_t(run)]);
             int count = 1;
-            while (run + count < first + HalfBlocks &&
+            while (run + count < first + base::HalfBlocks &&
                    RingPosition(state.SlotBlock[size_t(run + count)]) == pos + uint32_t(count)) {
                 ++count;
             }
@@ -251,7 +251,7 @@ void Recorder::HalfDone(Step& step, int half) {
 }
 
 bool Recorder::HalfFull(int first) const {
-    for (int i = first; i < first + HalfBlocks; ++i) {
+    for (int i = first; i < first + base::HalfBlocks; ++i) {
         if (!state.SlotFull[size_t(i)]) {
             return false;
         }
@@ -275,9 +275,9 @@ void Recorder::RecordTick(Step& step) {
     CollectFromDevice();
     state.CurrentSlot = -1;
     bool found = false;
-    for (int i = 0; i < SlotCount; ++i) {
+    for (int i = 0; i < base::SlotCount; ++i) {
         const SlotHeader& h = state.SlotHeaders[size_t(i)];
-        state.SlotFull[size_t(i)] = h.bytesRecorded == BlockBytes;
+        state.SlotFull[size_t(i)] = h.bytesRecorded == base::BlockBytes;
         if (state.SlotFull[size_t(i)] && h.user > state.LastBlock) {
             state.LastBlock = h.user;
             state.CurrentSlot = i;
@@ -301,8 +301,8 @@ void Recorder::RecordTick(Step& step) {
     // After a stall both halves can be full; the older one goes first so the file and the ring
     // see the halves in capture order.
     const bool firstFull = HalfFull(0);
-    const bool secondFull = HalfFull(HalfBlocks);
-    if (firstFull && secondFull && state.SlotSequence[HalfBlocks] < state.SlotSequence[0]) {
+    const bool secondFull = HalfFull(base::HalfBlocks);
+    if (firstFull && secondFull && state.SlotSequence[base::HalfBlocks] < state.SlotSequence[0]) {
         HalfDone(step, 1);
         HalfDone(step, 0);
         return;
@@ -395,7 +395,7 @@ void Recorder::StepTimeScale() {
 Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig config)
     : device_(ports.capture), files_(ports.files), pump_(ports.pump), clock_(ports.clock),
       events_(events) {
-    state.RecordingStream = RawFile(files_);
+    state.RecordingStream = base::RawFile(files_);
     AllocateBuffers();
     state.RecordingFilePath = std::move(config.recordingFilePath);
     DecodeRecordingMode(config.modeIndex);
@@ -407,7 +407,7 @@ Recorder::~Recorder() {
 }
 
 void Recorder::CreateRecordingFile() {
-    state.RecordingStream = RawFile(files_);
+    state.RecordingStream = base::RawFile(files_);
     state.RecordingStream.Create(state.RecordingFilePath);
 }
 
@@ -436,20 +436,20 @@ TakeOrder Recorder::RecordedTakeOrder() const {
 }
 
 void Recorder::AllocateBuffers() {
-    state.CaptureBuffer.assign(size_t(SlotCount) * BlockBytes, 0);
-    state.BlockLeft.assign(2 * BlockFrames, 0);
-    state.BlockRight.assign(2 * BlockFrames, 0);
+    state.CaptureBuffer.assign(size_t(base::SlotCount) * base::BlockBytes, 0);
+    state.BlockLeft.assign(2 * base::BlockFrames, 0);
+    state.BlockRight.assign(2 * base::BlockFrames, 0);
     for (auto* table : {&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR}) {
-        table->assign(PeakArrayLength + 1, 0);
+        table->assign(base::PeakArrayLength + 1, 0);
     }
 }
 
-PeakTableRefs Recorder::RecordingPeaks() {
+base::PeakTableRefs Recorder::RecordingPeaks() {
     return {state.PeakMaxL.data(), state.PeakMinL.data(), state.PeakMaxR.data(),
             state.PeakMinR.data()};
 }
 
-void Recorder::AdoptRecording(RawFile&& file, uint32_t blocks) {
+void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks) {
     state.RecordingStream = std::move(file);
     state.FileBlocks = blocks;
     state.LastBlock = blocks;
@@ -508,7 +508,7 @@ void Recorder::OpenDeviceIn(Step& step) {
         state.ReportedOpenFailure = CaptureError::Ok;
         state.ReportedOpenFailureName.clear();
         state.DeviceName = name;
-        for (int i = 0; i < SlotCount; ++i) {
+        for (int i = 0; i < base::SlotCount; ++i) {
             QueueSlot(i);
         }
         device.Start();
@@ -534,10 +534,10 @@ void Recorder::CloseDeviceIn(Step& step) {
     CollectFromDevice();
     // Full slots in capture order, so that the file grows without holes and the last block
     // written is the newest one.
-    std::array<int, SlotCount> order{};
+    std::array<int, base::SlotCount> order{};
     int full = 0;
-    for (int i = 0; i < SlotCount; ++i) {
-        if (state.SlotHeaders[size_t(i)].bytesRecorded == BlockBytes) {
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotHeaders[size_t(i)].bytesRecorded == base::BlockBytes) {
             int at = full++;
             while (at > 0 && state.SlotSequence[size_t(order[size_t(at - 1)])] >
                                  state.SlotSequence[size_t(i)]) {
@@ -664,7 +664,7 @@ void Recorder::StatusTimerStep(Step& step) {
         StopAfterWriteFailure(step);
         return;
     }
-    if (state.BlockCounter >= uint32_t(PeakArrayLength)) {
+    if (state.BlockCounter >= uint32_t(base::PeakArrayLength)) {
         ForcedStop(step, QStringLiteral("Recording was stopped"));
         StopAfterWriteFailure(step);
     }
@@ -704,7 +704,7 @@ void Recorder::StartRecordingStep(Step& step) {
     events_.RecordingStarted();
     try {
         CreateRecordingFile();
-    } catch (const FileOpenError& error) {
+    } catch (const base::FileOpenError& error) {
         OpenDeviceIn(step);
         step.Tell(QString::fromUtf8(error.what()), true);
         return;
@@ -780,8 +780,8 @@ void Recorder::ShowDcAverages() {
 }
 
 void Recorder::FormatRecordedTime() {
-    state.TimeText = RecordedTimeText(state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * HalfBlocks
-                                                        : state.LastBlock);
+    state.TimeText = RecordedTimeText(
+        state.LoopWrapped ? uint32_t(state.HalvesPerLoop) * base::HalfBlocks : state.LastBlock);
 }
 
 QString Recorder::TimeOfDay() const {
@@ -791,8 +791,9 @@ QString Recorder::TimeOfDay() const {
 void Recorder::ComputeFreeTime() {
     int64_t bytes = files_.FreeBytes(FolderOf(state.RecordingFilePath));
     // Unknown free space never stops a recording.
-    state.FreeSeconds =
-        bytes < 0 ? UINT32_MAX : uint32_t(std::min<int64_t>(bytes / BytesPerSecond, UINT32_MAX));
+    state.FreeSeconds = bytes < 0
+                            ? UINT32_MAX
+                            : uint32_t(std::min<int64_t>(bytes / base::BytesPerSecond, UINT32_MAX));
 }
 
 void Recorder::SetMinimized(bool minimized) {

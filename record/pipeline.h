@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
+#include "base/errors.h"
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 #include "record/block_math.h"
-#include "record/blocks.h"
 #include "record/capture_device.h"
-#include "record/errors.h"
-#include "record/peak_file.h"
-#include "record/raw_file.h"
 
 #include "base/clock.h"
 #include "base/event_pump.h"
@@ -88,7 +88,7 @@ struct TakeOrder {
 // for a device that does not open, "Stream write error" and a recording file that cannot be
 // created. what() is the first box's text. Caught where the command started: the window, or the
 // RecorderDriver for the ticks.
-class RecorderFailure : public UserError {
+class RecorderFailure : public base::UserError {
   public:
     struct Box {
         QString text;
@@ -132,7 +132,7 @@ struct State {
     uint32_t FileBlocks = 0;       // recording file length in blocks, taken at every stop; also the
                                    // editor's sound length while it is open
     std::string RecordingFilePath; // from the Recorder's configuration
-    RawFile RecordingStream;
+    base::RawFile RecordingStream;
 
     // Recording mode in force: used by the running recording and drawn by the gauges.
     int ModeIndex = 0; // item of the mode list these values come from
@@ -153,13 +153,13 @@ struct State {
 
     // Capture slots and device.
     int CurrentSlot = -1; // slot being processed; -1 when none
-    std::array<bool, SlotCount> SlotFull{};
-    std::array<SlotHeader, SlotCount> SlotHeaders{};
+    std::array<bool, base::SlotCount> SlotFull{};
+    std::array<SlotHeader, base::SlotCount> SlotHeaders{};
     // Block number each slot was queued with; unlike SlotHeaders[i].user it is kept after the
     // block is processed, so the slot can be written at its block's position.
-    std::array<uint32_t, SlotCount> SlotBlock{};
+    std::array<uint32_t, base::SlotCount> SlotBlock{};
     // Capture order of each slot's block (never restarts): tells the newest block at a stop.
-    std::array<uint64_t, SlotCount> SlotSequence{};
+    std::array<uint64_t, base::SlotCount> SlotSequence{};
     uint64_t QueuedBlocks = 0;
     uint32_t BlockCounter = 0; // block number given to the next slot queued
     bool DeviceOpen = false;
@@ -202,19 +202,19 @@ class Recorder {
     // Everything the recorder knows, read only: meter, recording, device name, time bar facts.
     const State& View() const { return state; }
     // The take: its file, length, peak tables and block order.
-    const RawFile& TakeFile() const { return state.RecordingStream; }
+    const base::RawFile& TakeFile() const { return state.RecordingStream; }
     uint32_t TakeBlocks() const { return state.FileBlocks; }
     TakeOrder RecordedTakeOrder() const;
     // The four peak tables of the recording file (PeakArrayLength + 1 entries each, entry 0
     // unused), for a loader that fills them before it adopts its file.
-    PeakTableRefs RecordingPeaks();
+    base::PeakTableRefs RecordingPeaks();
 
     // Makes `file` (open) the take the editor works on, in place of the current recording, which
     // is released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts
     // as unwrapped, so it opens in file order whatever order the previous take had.
     // RecordingFilePath is kept: it names the file the next recording creates, which must never
     // be the adopted one.
-    void AdoptRecording(RawFile&& file, uint32_t blocks);
+    void AdoptRecording(base::RawFile&& file, uint32_t blocks);
     // Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken
     // as 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends
     // (and Events::DrawTimeGauge is raised then).

@@ -20,7 +20,7 @@ void RecorderDriver::Run(const std::function<void()>& command) {
         for (const RecorderFailure::Box& box : failure.Boxes()) {
             emit Told(box.text, box.error);
         }
-    } catch (const UserError& error) { // any other failure of a command is an error box
+    } catch (const base::UserError& error) { // any other failure of a command is an error box
         emit Told(QString::fromUtf8(error.what()), true);
     }
 }

@@ -2,8 +2,8 @@
 #include "recovery/found_recording.h"
 
 #include "base/flag_scope.h"
-#include "record/peak_file.h"
-#include "record/raw_file.h"
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +28,7 @@ QString TruncationNotice(const std::string& path) {
     return QString("The found recording %1 is longer than %2 hours; only its first %2 hours were "
                    "loaded. The file itself is unchanged.")
         .arg(QString::fromStdString(path))
-        .arg(record::PeakArrayLength / (10 * 3600));
+        .arg(base::PeakArrayLength / (10 * 3600));
 }
 
 } // namespace
@@ -46,7 +46,7 @@ bool Recovery::ShouldOffer() {
     if (::stat(path.c_str(), &found) != 0) {
         return false;
     }
-    if (S_ISREG(found.st_mode) && found.st_size < record::BlockBytes) {
+    if (S_ISREG(found.st_mode) && found.st_size < base::BlockBytes) {
         ::unlink(path.c_str()); // a failed deletion only means the same answer next time
         return false;
     }
@@ -54,15 +54,14 @@ bool Recovery::ShouldOffer() {
 }
 
 uint32_t LoadableBlocks(int64_t sizeBytes) {
-    return uint32_t(
-        std::clamp<int64_t>(sizeBytes / record::BlockBytes, 0, record::PeakArrayLength));
+    return uint32_t(std::clamp<int64_t>(sizeBytes / base::BlockBytes, 0, base::PeakArrayLength));
 }
 
-record::BlockPeaks ScanBlockPeaks(const uint8_t* block) {
-    record::BlockPeaks p{-32767, 32767, -32768, 32767};
-    for (int f = 0; f < record::BlockFrames; ++f) {
-        const int16_t left = SampleAt(block + f * record::FrameBytes);
-        const int16_t right = SampleAt(block + f * record::FrameBytes + 2);
+base::BlockPeaks ScanBlockPeaks(const uint8_t* block) {
+    base::BlockPeaks p{-32767, 32767, -32768, 32767};
+    for (int f = 0; f < base::BlockFrames; ++f) {
+        const int16_t left = SampleAt(block + f * base::FrameBytes);
+        const int16_t right = SampleAt(block + f * base::FrameBytes + 2);
         p.maxL = std::max(p.maxL, left);
         p.minL = std::min(p.minL, left);
         p.maxR = std::max(p.maxR, right);
@@ -90,16 +89,16 @@ bool MarkPeakFileAs(const std::string& peakPath, const std::string& recoveryPath
 
 // Fills entries 1..blocks of the tables from the file, block by block, in runs of
 // ScanRunBlocks blocks per read.
-void Recovery::ScanPeaks(const record::RawFile& file, uint32_t blocks,
-                         const record::PeakTableRefs& peaks) {
+void Recovery::ScanPeaks(const base::RawFile& file, uint32_t blocks,
+                         const base::PeakTableRefs& peaks) {
     const base::FlagScope scanning(scanning_);
     if (scratchBuffer_.empty()) {
-        scratchBuffer_.resize(size_t(ScanRunBlocks) * record::BlockBytes);
+        scratchBuffer_.resize(size_t(ScanRunBlocks) * base::BlockBytes);
     }
     uint8_t* buf = scratchBuffer_.data();
     for (uint32_t first = 1; first <= blocks; first += ScanRunBlocks) {
         const uint32_t count = std::min(ScanRunBlocks, blocks - first + 1);
-        const size_t want = size_t(count) * record::BlockBytes;
+        const size_t want = size_t(count) * base::BlockBytes;
         const size_t got = file.ReadBlocks(first, buf, count);
         if (got < want) {
             // The file shrank under us: the rest counts as silence, not as earlier samples.
@@ -107,7 +106,7 @@ void Recovery::ScanPeaks(const record::RawFile& file, uint32_t blocks,
         }
         for (uint32_t k = 0; k < count; ++k) {
             const uint32_t i = first + k;
-            const record::BlockPeaks p = ScanBlockPeaks(buf + size_t(k) * record::BlockBytes);
+            const base::BlockPeaks p = ScanBlockPeaks(buf + size_t(k) * base::BlockBytes);
             peaks.maxL[i] = p.maxL;
             peaks.minL[i] = p.minL;
             peaks.maxR[i] = p.maxR;
@@ -126,21 +125,21 @@ std::optional<QString> Recovery::Load() {
     const std::string& peakPath = paths_.PeakFile;
 
     // Open first: when it fails (FileOpenError) the current take must still be there to edit.
-    record::RawFile file(fileSystem_);
+    base::RawFile file(fileSystem_);
     file.OpenReadOnly(recoveryPath);
 
     const base::FlagScope loading(loading_);
     progressPercent_ = 0;
-    foundBlocks_ = uint32_t(std::min<int64_t>(file.SizeBytes() / record::BlockBytes, UINT32_MAX));
+    foundBlocks_ = uint32_t(std::min<int64_t>(file.SizeBytes() / base::BlockBytes, UINT32_MAX));
     const uint32_t blocks = LoadableBlocks(file.SizeBytes());
-    const record::PeakTableRefs peaks = take_.TakePeaks();
+    const base::PeakTableRefs peaks = take_.TakePeaks();
 
     peaksFromFile_ =
-        PeakFileBelongsTo(peakPath, recoveryPath) && record::ReadPeakFile(peakPath, peaks, blocks);
+        PeakFileBelongsTo(peakPath, recoveryPath) && base::ReadPeakFile(peakPath, peaks, blocks);
     if (!peaksFromFile_) {
         ScanPeaks(file, blocks, peaks);
         // A cache that cannot be written only costs a scan next time.
-        if (record::WritePeakFile(peakPath, peaks, blocks)) {
+        if (base::WritePeakFile(peakPath, peaks, blocks)) {
             MarkPeakFileAs(peakPath, recoveryPath);
         }
     }

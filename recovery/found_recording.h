@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
-#include "record/blocks.h"
 #include "recovery/take_holder.h"
 
 #include <QString>
@@ -52,7 +52,7 @@ class Recovery {
     // belongs to this file (PeakFileBelongsTo) and is valid for its length; otherwise they are
     // computed block by block, with ProgressPercent and the event pump after every block, and
     // the peak file is written anew and marked as belonging to it. Does nothing while a load
-    // runs. Throws record::FileOpenError when the file cannot be opened: the text says why and
+    // runs. Throws base::FileOpenError when the file cannot be opened: the text says why and
     // names it, and the current take is still the take. Returns the notice the user is shown
     // when the file is longer than the peak tables hold and only its first PeakArrayLength
     // blocks were loaded (it says so and where the file lies); nothing otherwise.
@@ -60,7 +60,7 @@ class Recovery {
 
     // The editor closes: when a recovery file was loaded it is released and the recording file
     // is created empty as the take again (TakeHolder::DiscardTake). Harmless otherwise. Throws
-    // record::FileOpenError when the recording file cannot be created.
+    // base::FileOpenError when the recording file cannot be created.
     void EndRecovery();
 
     // The recovery file is the take, until EndRecovery.
@@ -79,8 +79,7 @@ class Recovery {
     uint32_t FoundBlocks() const { return foundBlocks_; }
 
   private:
-    void ScanPeaks(const record::RawFile& file, uint32_t blocks,
-                   const record::PeakTableRefs& peaks);
+    void ScanPeaks(const base::RawFile& file, uint32_t blocks, const base::PeakTableRefs& peaks);
 
     TakeHolder& take_;
     const base::FileSystem& fileSystem_;
@@ -103,7 +102,7 @@ uint32_t LoadableBlocks(int64_t sizeBytes);
 // Peaks of one raw block as the scan takes them: no DC correction. The left maximum starts at
 // -32767, one above the lowest sample, so a left channel of -32768 throughout reads -32767;
 // peak files cached by earlier versions hold that value, and a scan must agree with them.
-record::BlockPeaks ScanBlockPeaks(const uint8_t* block);
+base::BlockPeaks ScanBlockPeaks(const uint8_t* block);
 
 // The peak file counts for a recovery file only when it carries that file's modification time
 // (to the nanosecond): a file of the same length from another recording does not. The load

@@ -11,11 +11,11 @@ bool RecorderTakeHolder::ContinuousModeChosen() const {
     return recorder_.View().ChosenModeIndex == 0;
 }
 
-record::PeakTableRefs RecorderTakeHolder::TakePeaks() {
+base::PeakTableRefs RecorderTakeHolder::TakePeaks() {
     return recorder_.RecordingPeaks();
 }
 
-const record::RawFile& RecorderTakeHolder::AdoptTake(record::RawFile&& file, uint32_t blocks) {
+const base::RawFile& RecorderTakeHolder::AdoptTake(base::RawFile&& file, uint32_t blocks) {
     recorder_.AdoptRecording(std::move(file), blocks);
     return recorder_.TakeFile();
 }

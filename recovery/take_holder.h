@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "record/peak_file.h"
-#include "record/raw_file.h"
+#include "base/peak_file.h"
+#include "base/raw_file.h"
 
 #include <cstdint>
 
@@ -20,11 +20,11 @@ class TakeHolder {
     // The recording-mode list shows "Continuous": a loop's take is never replaced.
     virtual bool ContinuousModeChosen() const = 0;
     // The take's four peak tables (PeakArrayLength + 1 entries each, entry 0 unused).
-    virtual record::PeakTableRefs TakePeaks() = 0;
+    virtual base::PeakTableRefs TakePeaks() = 0;
     // Makes `file` (open) the take of `blocks` blocks, in file order, in place of the current one;
     // returns the take's file, which stays the holder's.
-    virtual const record::RawFile& AdoptTake(record::RawFile&& file, uint32_t blocks) = 0;
-    // Lets the take go; the recording file is created anew, empty. Throws record::FileOpenError.
+    virtual const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks) = 0;
+    // Lets the take go; the recording file is created anew, empty. Throws base::FileOpenError.
     virtual void DiscardTake() = 0;
 };
 
@@ -34,8 +34,8 @@ class RecorderTakeHolder final : public TakeHolder {
   public:
     explicit RecorderTakeHolder(record::Recorder& recorder) : recorder_(recorder) {}
     bool ContinuousModeChosen() const override;
-    record::PeakTableRefs TakePeaks() override;
-    const record::RawFile& AdoptTake(record::RawFile&& file, uint32_t blocks) override;
+    base::PeakTableRefs TakePeaks() override;
+    const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks) override;
     void DiscardTake() override;
 
   private:

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/help_file.h"
 
-#include "platform/services/file_system.h"
+#include "base/folders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,7 +18,7 @@ QStringList HelpFileCandidates(const QString& executablePath) {
 
 QString HelpFilePath(const QString& executablePath) {
     for (const QString& candidate : HelpFileCandidates(executablePath)) {
-        if (platform::FileExists(candidate.toStdString())) {
+        if (base::FileExists(candidate.toStdString())) {
             return candidate;
         }
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/placement.h"
 
-#include "platform/services/file_system.h"
+#include "base/folders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 namespace setup {
 
 Placement PlacementOf(const QString& executablePath) {
-    return platform::DirectoryWritable(QFileInfo(executablePath).path().toStdString())
+    return base::DirectoryWritable(QFileInfo(executablePath).path().toStdString())
                ? Placement::InPlace
                : Placement::Installed;
 }

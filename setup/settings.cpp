@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/settings.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -243,14 +243,14 @@ Settings LoadSettings(const QString& path) {
 
 void SaveSettings(const QString& path, const Settings& s) {
     if (path.isEmpty()) {
-        throw record::UserError(
+        throw base::UserError(
             "The settings were not saved: neither XDG_CONFIG_HOME nor HOME is set.");
     }
     IniDocument ini;
     QFile old(path);
     if (old.exists()) {
         if (!QFileInfo(path).isWritable()) {
-            throw record::UserError(
+            throw base::UserError(
                 ("The settings file " + path + " is read-only; the settings were not saved.")
                     .toStdString());
         }
@@ -282,7 +282,7 @@ void SaveSettings(const QString& path, const Settings& s) {
     QDir().mkpath(QFileInfo(path).path()); // a failure shows as the open's error below
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(ini.Serialize()) < 0 || !out.commit()) {
-        throw record::UserError(
+        throw base::UserError(
             ("The settings could not be saved to " + path + ": " + out.errorString())
                 .toStdString());
     }

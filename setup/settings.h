@@ -78,7 +78,7 @@ Settings LoadSettings(const QString& path);
 
 // Writes every key in table order, keeping whatever else a hand-edited file holds, and replaces
 // the file only once the new one is complete. A missing folder is made first (the first exit of
-// an installed program). On failure throws record::UserError with the reason and leaves the old
+// an installed program). On failure throws base::UserError with the reason and leaves the old
 // file as it was.
 void SaveSettings(const QString& path, const Settings& settings);
 
@@ -101,7 +101,7 @@ class SettingsStore {
     // taken.
     void SetSaveFormat(const Settings& format);
 
-    // Writes the settings to `path` (SaveSettings); throws record::UserError when it cannot.
+    // Writes the settings to `path` (SaveSettings); throws base::UserError when it cannot.
     void Save(const QString& path) const { SaveSettings(path, settings_); }
 
   private:

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/startup.h"
 
+#include "base/blocks.h"
+#include "base/errors.h"
 #include "base/file_system.h"
-#include "platform/services/file_system.h"
-#include "record/blocks.h"
-#include "record/errors.h"
+#include "base/folders.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -36,7 +36,7 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
     QString notice;
     QFileInfo rec(paths.RecordingFilePath);
     if (rec.exists()) {
-        if (rec.size() >= record::BlockBytes) {
+        if (rec.size() >= base::BlockBytes) {
             QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
                                                                        : paths.RecoveryFilePath;
             if (QFile::rename(paths.RecordingFilePath, target)) {
@@ -63,8 +63,8 @@ Environment EnvironmentWithoutWorkFolder(const QString& executablePath) {
     environment.ExecutablePath = executablePath;
     environment.placement = PlacementOf(executablePath);
     environment.SettingsFilePath = SettingsFilePathFor(
-        environment.placement, executablePath, QString::fromStdString(platform::ConfigFolder()));
-    environment.AppDataFolder = QString::fromStdString(platform::AppDataFolder());
+        environment.placement, executablePath, QString::fromStdString(base::ConfigFolder()));
+    environment.AppDataFolder = QString::fromStdString(base::AppDataFolder());
     return environment;
 }
 
@@ -74,7 +74,7 @@ Started StartUp(const QString& executablePath) {
     // The same rule the program entry used to lock the folder.
     const QString workFolder = WorkFolderFor(executablePath);
     if (!PrepareWorkFolder(workFolder)) {
-        throw record::UserError(
+        throw base::UserError(
             ("Can not create " + (workFolder.isEmpty()
                                       ? "the work folder: neither XDG_DATA_HOME nor HOME is set"
                                       : workFolder))
@@ -96,7 +96,7 @@ void ShutDown(const Environment& environment, const SettingsStore& settings) {
     if (!environment.WorkFolder.isEmpty()) {
         try {
             settings.Save(environment.SettingsFilePath);
-        } catch (const record::UserError&) {
+        } catch (const base::UserError&) {
             failed = std::current_exception(); // the work files go all the same
         }
     }

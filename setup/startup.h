@@ -35,7 +35,7 @@ struct Started {
 };
 
 // Start-up steps that need no window and no device: work folder, work-file paths, settings,
-// left-over work files. Throws record::UserError ("Can not create " + the work folder) when no
+// left-over work files. Throws base::UserError ("Can not create " + the work folder) when no
 // work folder can be used.
 Started StartUp(const QString& executablePath);
 
@@ -47,7 +47,7 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
 
 // Shutdown file steps: writes the settings (not without a work folder: they were never read),
 // then deletes the edit, clip and recording files. A failed settings write throws
-// record::UserError with its text once the files are deleted.
+// base::UserError with its text once the files are deleted.
 void ShutDown(const Environment& environment, const SettingsStore& settings);
 
 } // namespace setup

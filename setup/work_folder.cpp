@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setup/work_folder.h"
 
-#include "platform/services/file_system.h"
+#include "base/folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,10 +29,10 @@ QString ChooseWorkFolder(Placement placement, const QString& appDataFolder, bool
 
 bool PrepareWorkFolder(const QString& workFolder) {
     std::string path = workFolder.toStdString();
-    if (workFolder.isEmpty() || (!platform::DirectoryExists(path) && !QDir().mkpath(workFolder))) {
+    if (workFolder.isEmpty() || (!base::DirectoryExists(path) && !QDir().mkpath(workFolder))) {
         return false;
     }
-    return platform::DirectoryWritable(path);
+    return base::DirectoryWritable(path);
 }
 
 WorkPaths WorkPathsFor(const QString& workFolder) {
@@ -41,10 +41,10 @@ WorkPaths WorkPathsFor(const QString& workFolder) {
 }
 
 QString WorkFolderFor(const QString& executablePath) {
-    const QString appData = QString::fromStdString(platform::AppDataFolder());
+    const QString appData = QString::fromStdString(base::AppDataFolder());
     const QString own = OwnDataFolder(appData);
     return ChooseWorkFolder(PlacementOf(executablePath), appData,
-                            !own.isEmpty() && platform::DirectoryExists(own.toStdString()),
+                            !own.isEmpty() && base::DirectoryExists(own.toStdString()),
                             QFileInfo(executablePath).path());
 }
 

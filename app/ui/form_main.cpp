@@ -4,15 +4,15 @@
 #include "about/form_about.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/started_run.h"
+#include "base/errors.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
 #include "export/ui/save_flow_ui.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
-#include "platform/services/dialogs.h"
+#include "platform/dialogs.h"
 #include "platform/shell.h"
-#include "record/errors.h"
 #include "setup/help_file.h"
 #include "setup/startup.h"
 
@@ -329,7 +329,7 @@ bool TFormMain::FormCloseQuery() {
     events_.ProcessMessages();
     try {
         setup::ShutDown(environment_, settings_);
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         dialogs_.ShowError(QString::fromUtf8(error.what()));
     }
     return true;

@@ -11,11 +11,11 @@
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/form_edit.h"
+#include "export/encoder_library.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "platform/qt_capture.h"
 #include "platform/qt_output.h"
-#include "platform/services/encoder_library.h"
 #include "platform/shell.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
@@ -73,7 +73,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
     base::SystemClock clock;
-    platform::SystemEncoderLoader encoders;
+    exporting::SystemEncoderLoader encoders;
     const record::RecorderPorts recorderPorts{
         hooks.captureDevice ? *hooks.captureDevice : qtCapture, fileSystem, events, clock};
     // The default sound output for the editor's playback, likewise.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/started_run.h"
 
-#include "platform/services/dialogs.h"
-#include "record/errors.h"
+#include "base/errors.h"
+#include "platform/dialogs.h"
 
 namespace app {
 
@@ -14,7 +14,7 @@ StartedRun StartRun(const QString& executablePath, platform::Dialogs& dialogs) {
         }
         return {
             std::move(started.environment), setup::SettingsStore(std::move(started.settings)), {}};
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         // Shown as an unhandled error would be; the window still opens, without work files,
         // settings or device.
         const QString text = QString::fromUtf8(error.what());

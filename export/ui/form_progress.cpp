@@ -34,8 +34,8 @@ TFormProgress::TFormProgress(base::EventPump& pump, QWidget* parent)
     Build();
 }
 
-TFormProgress::TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
-                             base::EventPump& pump, QWidget* parent)
+TFormProgress::TFormProgress(const exporting::EncoderLoader& encoders,
+                             const base::FileSystem& files, base::EventPump& pump, QWidget* parent)
     : QDialog(parent), encoders_(encoders), files_(files), pump_(pump) {
     Build();
 }

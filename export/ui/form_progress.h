@@ -3,7 +3,7 @@
 
 #include "base/event_pump.h"
 #include "base/file_system.h"
-#include "platform/services/encoder_library.h"
+#include "export/encoder_library.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -28,10 +28,10 @@ class TFormProgress : public QDialog {
     Q_OBJECT
   public:
     explicit TFormProgress(base::EventPump& pump, QWidget* parent = nullptr);
-    TFormProgress(const platform::EncoderLoader& encoders, const base::FileSystem& files,
+    TFormProgress(const exporting::EncoderLoader& encoders, const base::FileSystem& files,
                   base::EventPump& pump, QWidget* parent = nullptr);
 
-    const platform::EncoderLoader& Encoders() const { return encoders_; }
+    const exporting::EncoderLoader& Encoders() const { return encoders_; }
     const base::FileSystem& Files() const { return files_; }
     base::EventPump& Pump() const { return pump_; }
 
@@ -64,9 +64,9 @@ class TFormProgress : public QDialog {
     void Build();
     void CancelShown();
 
-    platform::SystemEncoderLoader ownEncoders_;
+    exporting::SystemEncoderLoader ownEncoders_;
     base::SystemFileSystem ownFiles_;
-    const platform::EncoderLoader& encoders_;
+    const exporting::EncoderLoader& encoders_;
     const base::FileSystem& files_;
     base::EventPump& pump_;
     exporting::Exporter* exporter_ = nullptr;

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/ui/save_flow_ui.h"
 
+#include "base/errors.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
 #include "export/save_flow.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
 #include "operations/editor.h"
-#include "platform/services/dialogs.h"
-#include "record/errors.h"
+#include "platform/dialogs.h"
 #include "setup/settings.h"
 
 #include <QApplication>
@@ -74,7 +74,7 @@ bool Save(QWidget* owner, const operations::SoundSource& sound, exporting::Expor
     try {
         const ShownProgress shown(progress, owner, exporter);
         outcome = exporter.Export(target.path, target.settings, range.first, range.last);
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         context.dialogs.ShowError(QString::fromUtf8(error.what()));
         return false;
     }

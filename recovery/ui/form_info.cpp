@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/ui/form_info.h"
 
+#include "base/errors.h"
 #include "gauges/window_font.h"
 #include "gauges/window_parts.h"
-#include "platform/services/dialogs.h"
-#include "record/errors.h"
+#include "platform/dialogs.h"
 #include "recovery/found_recording.h"
 
 #include <QApplication>
@@ -82,7 +82,7 @@ void TFormInfo::BtnLoadClick() {
     QString error, notice;
     try {
         notice = recovery_.Load().value_or(QString());
-    } catch (const record::UserError& failure) {
+    } catch (const base::UserError& failure) {
         error = QString::fromUtf8(failure.what());
     }
     BtnLoad->setEnabled(true);

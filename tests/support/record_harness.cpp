@@ -35,24 +35,24 @@ void RecordHarness::StartRecording(int modeIndex) {
 
 ::testing::AssertionResult TakeIs(const record::Recorder& recorder, uint64_t firstIndex,
                                   uint64_t count, int base) {
-    const record::RawFile& file = recorder.TakeFile();
+    const base::RawFile& file = recorder.TakeFile();
     if (file.Blocks() != count || recorder.TakeBlocks() != count) {
         return ::testing::AssertionFailure()
                << "file has " << file.Blocks() << " blocks, FileBlocks " << recorder.TakeBlocks()
                << ", expected " << count;
     }
-    std::vector<uint8_t> block(record::BlockBytes);
+    std::vector<uint8_t> block(base::BlockBytes);
     const record::TakeOrder order = recorder.RecordedTakeOrder();
     uint64_t k = 0;
     for (int r = 0; r < order.runs; ++r) {
         for (uint32_t n = order.run[r].first; n < order.run[r].first + order.run[r].count;
              ++n, ++k) {
             file.ReadBlock(n, block.data());
-            for (int j = 0; j < record::BlockFrames; ++j) {
+            for (int j = 0; j < base::BlockFrames; ++j) {
                 int16_t s[2];
                 std::memcpy(s, block.data() + 4 * j, 4);
                 const int64_t want =
-                    int64_t(((firstIndex + k) * record::BlockFrames + uint64_t(j)) & 0xFFFFFFF);
+                    int64_t(((firstIndex + k) * base::BlockFrames + uint64_t(j)) & 0xFFFFFFF);
                 const int64_t got = ScriptedCapture::FrameOf(s[0], s[1], base);
                 if (got != want) {
                     return ::testing::AssertionFailure()
@@ -70,12 +70,12 @@ void RecordHarness::StartRecording(int modeIndex) {
 }
 
 ::testing::AssertionResult RecordHarness::PeaksMatchFile() {
-    const record::RawFile& file = recorder.TakeFile();
-    std::vector<uint8_t> block(record::BlockBytes);
+    const base::RawFile& file = recorder.TakeFile();
+    std::vector<uint8_t> block(base::BlockBytes);
     for (uint32_t n = 1; n <= file.Blocks(); ++n) {
         file.ReadBlock(n, block.data());
         int16_t maxL = -32767, minL = 32767, maxR = -32768, minR = 32767;
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        for (int j = 0; j < base::BlockFrames; ++j) {
             int16_t s[2];
             std::memcpy(s, block.data() + 4 * j, 4);
             maxL = std::max(maxL, s[0]);

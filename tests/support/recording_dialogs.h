@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/services/dialogs.h"
+#include "platform/dialogs.h"
 #include "platform/shell.h"
 
 #include <QString>

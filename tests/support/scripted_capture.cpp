@@ -6,7 +6,7 @@
 
 namespace testsupport {
 
-ScriptedCapture::ScriptedCapture() : generator_(FrameCounter()), staging_(record::BlockBytes) {}
+ScriptedCapture::ScriptedCapture() : generator_(FrameCounter()), staging_(base::BlockBytes) {}
 
 void ScriptedCapture::SetGenerator(Generator generator) {
     generator_ = std::move(generator);
@@ -15,8 +15,8 @@ void ScriptedCapture::SetGenerator(Generator generator) {
 
 ScriptedCapture::Generator ScriptedCapture::FrameCounter(int base) {
     return [base](uint64_t index, uint8_t* block) {
-        uint64_t f = index * record::BlockFrames;
-        for (int j = 0; j < record::BlockFrames; ++j, ++f) {
+        uint64_t f = index * base::BlockFrames;
+        for (int j = 0; j < base::BlockFrames; ++j, ++f) {
             int16_t s[2] = {int16_t((f & 0x3FFF) + uint64_t(base)),
                             int16_t(((f >> 14) & 0x3FFF) + uint64_t(base))};
             std::memcpy(block + 4 * j, s, 4);
@@ -35,7 +35,7 @@ int64_t ScriptedCapture::FrameOf(int16_t left, int16_t right, int base) {
 
 ScriptedCapture::Generator ScriptedCapture::Constant(int16_t left, int16_t right) {
     return [left, right](uint64_t, uint8_t* block) {
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        for (int j = 0; j < base::BlockFrames; ++j) {
             int16_t s[2] = {left, right};
             std::memcpy(block + 4 * j, s, 4);
         }
@@ -90,7 +90,7 @@ int ScriptedCapture::DeliverBlocks(int blocks) {
     int landed = 0;
     for (int b = 0; b < blocks; ++b) {
         uint64_t dropped = droppedBytes_;
-        DeliverBytes(record::BlockBytes);
+        DeliverBytes(base::BlockBytes);
         landed += droppedBytes_ == dropped ? 1 : 0;
     }
     return landed;
@@ -98,13 +98,13 @@ int ScriptedCapture::DeliverBlocks(int blocks) {
 
 void ScriptedCapture::DeliverBytes(uint64_t bytes) {
     while (bytes > 0) {
-        const uint64_t index = streamBytes_ / record::BlockBytes;
-        const uint32_t offset = uint32_t(streamBytes_ % record::BlockBytes);
+        const uint64_t index = streamBytes_ / base::BlockBytes;
+        const uint32_t offset = uint32_t(streamBytes_ % base::BlockBytes);
         if (index != stagedIndex_) {
             generator_(index, staging_.data());
             stagedIndex_ = index;
         }
-        uint32_t take = uint32_t(std::min<uint64_t>(bytes, record::BlockBytes - offset));
+        uint32_t take = uint32_t(std::min<uint64_t>(bytes, base::BlockBytes - offset));
         const record::HeaderQueue::Space space = queue_.FrontSpace();
         if (running_ && space.at && streamError_ == record::CaptureError::Ok) {
             take = std::min(take, space.bytes);

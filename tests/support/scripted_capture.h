@@ -53,7 +53,7 @@ class ScriptedCapture : public record::CaptureDevice {
     // Hands over `bytes` bytes of the stream.
     void DeliverBytes(uint64_t bytes);
     // Index of the stream block the next byte belongs to.
-    uint64_t NextBlockIndex() const { return streamBytes_ / record::BlockBytes; }
+    uint64_t NextBlockIndex() const { return streamBytes_ / base::BlockBytes; }
     int QueuedBuffers() const { return queue_.Count(); }
     bool Capturing() const { return running_; }
     int OpenCalls() const { return openCalls_; }

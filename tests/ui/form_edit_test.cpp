@@ -6,12 +6,12 @@
 #include "app/ui/started_run.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "base/folders.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
 #include "export/save_flow.h"
 #include "export/ui/form_save_settings.h"
 #include "operations/editor.h"
-#include "platform/services/file_system.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
 #include "recovery/ui/form_info.h"
@@ -54,7 +54,7 @@ constexpr uint32_t TakeBlocks = 60;
 
 // Left sample of position p's first frame: the take's block k holds 100 * k in every frame.
 int16_t LeftAt(const operations::SoundSource& sound, uint32_t position, int frame = 0) {
-    std::vector<unsigned char> block(record::BlockBytes);
+    std::vector<unsigned char> block(base::BlockBytes);
     sound.ReadPosition(position, block.data());
     int16_t left;
     std::memcpy(&left, block.data() + 4 * frame, 2);
@@ -122,11 +122,11 @@ class FormEditTest : public ::testing::Test {
     void WriteTake(uint32_t blocks, uint32_t written = TakeBlocks) {
         record::State& r = Take();
         r.RecordingStream.Create(r.RecordingFilePath);
-        std::vector<unsigned char> block(record::BlockBytes);
+        std::vector<unsigned char> block(base::BlockBytes);
         for (uint32_t k = 1; k <= blocks; ++k) {
             const int16_t left = int16_t(100 * k), right = int16_t(-100 * k);
             if (k <= written || k == blocks) {
-                for (int j = 0; j < record::BlockFrames; ++j) {
+                for (int j = 0; j < base::BlockFrames; ++j) {
                     std::memcpy(block.data() + 4 * j, &left, 2);
                     std::memcpy(block.data() + 4 * j + 2, &right, 2);
                 }
@@ -434,7 +434,7 @@ TEST_F(FormEditTest, WorkFilesThatCannotBeMadeCloseTheEditorAndKeepTheTake) {
     EXPECT_FALSE(QFile::exists(environment.paths.EditFilePath)) << "a half-made editor left a file";
     EXPECT_EQ(recorder->TakeBlocks(), TakeBlocks);
     EXPECT_EQ(QFileInfo(environment.paths.RecordingFilePath).size(),
-              int64_t(TakeBlocks) * record::BlockBytes);
+              int64_t(TakeBlocks) * base::BlockBytes);
 
     ASSERT_TRUE(QDir().rmdir(environment.paths.ClipFilePath));
     form->show();
@@ -487,7 +487,7 @@ TEST_F(FormEditTest, MenusWithSeparatorsAndFixedCaptionsFit) {
 
 TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     StartPlayAll();
-    output.Play(5 * record::BlockBytes);
+    output.Play(5 * base::BlockBytes);
     form->TimerPlayTimer();
     ASSERT_TRUE(form->Playback().Playing());
     struct Seen {
@@ -503,7 +503,7 @@ TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {
     ASSERT_FALSE(seen.empty());
     EXPECT_FALSE(seen[0].playing) << "the output was reset while still playing";
     EXPECT_TRUE(seen[0].editFile) << "the edit file went before playback stopped";
-    EXPECT_EQ(seen[0].takeBytes, int64_t(TakeBlocks) * record::BlockBytes);
+    EXPECT_EQ(seen[0].takeBytes, int64_t(TakeBlocks) * base::BlockBytes);
     EXPECT_FALSE(output.IsOpen());
     EXPECT_FALSE(form->Playback().Playing());
     const size_t sent = output.Sent().size();
@@ -521,7 +521,7 @@ TEST_F(FormEditTest, PlayButtonsVolumeAndAClickDuringPlayAll) {
         output.PlayQueued();
         form->TimerPlayTimer();
     }
-    std::vector<uint8_t> take(size_t(TakeBlocks) * record::BlockBytes);
+    std::vector<uint8_t> take(size_t(TakeBlocks) * base::BlockBytes);
     recorder->TakeFile().ReadBlocks(1, take.data(), TakeBlocks);
     EXPECT_TRUE(output.Sent() == take) << "Play All did not send the take as recorded";
 
@@ -653,7 +653,7 @@ TEST_F(FormEditTest, SavesStopPlaybackWriteTheirRangeAndRedrawTheWave) {
         QFile wav(target);
         ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
         const uint32_t blocks = row.last - row.first + 1;
-        std::vector<uint8_t> take(size_t(blocks) * record::BlockBytes);
+        std::vector<uint8_t> take(size_t(blocks) * base::BlockBytes);
         recorder->TakeFile().ReadBlocks(row.first, take.data(), blocks);
         const QByteArray data = wav.readAll().mid(44);
         EXPECT_TRUE(data ==
@@ -731,7 +731,7 @@ class FormEditFromMainWindow : public ::testing::Test {
 TEST_F(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThisRun) {
     QFile leftover(work + "/Velmar.raw"); // what a killed run leaves
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    leftover.write(QByteArray(7 * record::BlockBytes + 100, '\x02'));
+    leftover.write(QByteArray(7 * base::BlockBytes + 100, '\x02'));
     leftover.close();
     TFormMain& main = Start();
     EXPECT_EQ(dialogs.messages.size(), 1); // where the take was kept
@@ -763,7 +763,7 @@ TEST_F(FormEditFromMainWindow, AKeptTakeIsOfferedAndLoadedWithoutARecordingOfThi
     EXPECT_TRUE(offered);
     EXPECT_EQ(opened, 7);
     EXPECT_EQ(segments, 1);
-    EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * record::BlockBytes + 100);
+    EXPECT_EQ(QFileInfo(work + "/test").size(), 7 * base::BlockBytes + 100);
     EXPECT_EQ(QFileInfo(work + "/Velmar.raw").size(), 0);
     EXPECT_EQ(main.Recorder().View().FileBlocks, 0u);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("; ").toStdString();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/ui/form_info.h"
 
-#include "platform/services/dialogs.h"
-#include "record/errors.h"
+#include "base/errors.h"
+#include "platform/dialogs.h"
 #include "record/pipeline.h"
 #include "recovery/found_recording.h"
 #include "support/caption_fit.h"
@@ -142,7 +142,7 @@ TEST_P(FormInfoLoad, ShowsWhatTheLoadSaysAndCloses) {
         }
     }
     EXPECT_EQ(recorder.TakeFile().Path(), dir.file(c.loaded ? "test" : "Velmar.raw"));
-    EXPECT_EQ(recorder.TakeBlocks(), c.loaded ? uint32_t(record::PeakArrayLength) : 0u);
+    EXPECT_EQ(recorder.TakeBlocks(), c.loaded ? uint32_t(base::PeakArrayLength) : 0u);
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, FormInfoLoad,
@@ -154,9 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadOutcome{"OverTenHoursLoadsTheFirstTen",
                     [](const std::string& test, const std::string& peaks) {
                         std::ofstream(test, std::ios::binary).flush();
-                        fs::resize_file(test, (uint64_t(record::PeakArrayLength) + 5) * 17640);
+                        fs::resize_file(test, (uint64_t(base::PeakArrayLength) + 5) * 17640);
                         std::ofstream(peaks, std::ios::binary)
-                            << std::string(8 * size_t(record::PeakArrayLength), '\0');
+                            << std::string(8 * size_t(base::PeakArrayLength), '\0');
                         recovery::MarkPeakFileAs(peaks, test);
                     },
                     "", "only its first 10 hours were loaded", true}),

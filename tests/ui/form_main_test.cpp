@@ -3,12 +3,12 @@
 
 #include "about/form_about.h"
 #include "app/ui/started_run.h"
+#include "base/folders.h"
 #include "editor/form_edit.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "operations/editor.h"
-#include "platform/services/dialogs.h"
-#include "platform/services/file_system.h"
+#include "platform/dialogs.h"
 #include "setup/startup.h"
 #include "support/caption_fit.h"
 #include "support/record_harness.h"
@@ -51,8 +51,8 @@ std::string Rgb(const QColor& c) {
 // the right channel quieter than the left.
 void Swelling(uint64_t index, uint8_t* block) {
     const double swell = 0.15 + 0.8 * std::fabs(std::sin(index / 25.0));
-    for (int j = 0; j < record::BlockFrames; ++j) {
-        const double phase = (index * record::BlockFrames + j) * 2 * M_PI * 440 / 44100;
+    for (int j = 0; j < base::BlockFrames; ++j) {
+        const double phase = (index * base::BlockFrames + j) * 2 * M_PI * 440 / 44100;
         const int16_t s[2] = {static_cast<int16_t>(std::lrint(32000 * swell * std::sin(phase))),
                               static_cast<int16_t>(std::lrint(18000 * swell * std::sin(phase)))};
         std::memcpy(block + 4 * j, s, 4);
@@ -228,7 +228,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     const QString temp = QString::fromStdString(home.file("Temp"));
     QFile leftover(temp + "/Velmar.raw");
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    leftover.write(QByteArray(3 * record::BlockBytes, '\x01'));
+    leftover.write(QByteArray(3 * base::BlockBytes, '\x01'));
     leftover.close();
     dialogs.messages.clear();
     Open();
@@ -236,7 +236,7 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
         dialogs.messages,
         QStringList{"A recording left by an earlier run that did not end normally was kept as " +
                     temp + "/test."});
-    EXPECT_EQ(QFileInfo(temp + "/test").size(), 3 * record::BlockBytes);
+    EXPECT_EQ(QFileInfo(temp + "/test").size(), 3 * base::BlockBytes);
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -267,7 +267,7 @@ TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) 
 
 TEST_F(FormMainTest, RecordWithoutADeviceSaysSo) {
     device.SetGenerator([](uint64_t, uint8_t* block) {
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        for (int j = 0; j < base::BlockFrames; ++j) {
             const int16_t s[2] = {static_cast<int16_t>(j % 2 ? 20000 : -20000), 0};
             std::memcpy(block + 4 * j, s, 4);
         }
@@ -420,7 +420,7 @@ TEST_F(FormMainTest, ModeChosenDuringARecordingWaitsForTheNextOne) {
 TEST_F(FormMainTest, RecordingDrawsLevelsChartTimeAndBar) {
     // Full scale on the left around a mean of 0, silence on the right.
     device.SetGenerator([](uint64_t, uint8_t* block) {
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        for (int j = 0; j < base::BlockFrames; ++j) {
             const int16_t s[2] = {static_cast<int16_t>(j % 2 ? 32767 : -32767), 0};
             std::memcpy(block + 4 * j, s, 4);
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/form_main.h"
 #include "app/ui/started_run.h"
+#include "base/folders.h"
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "export/recorded_take.h"
 #include "export/save_flow.h"
@@ -8,8 +10,6 @@
 #include "export/ui/form_save_settings.h"
 #include "export/ui/save_flow_ui.h"
 #include "operations/editor.h"
-#include "platform/services/encoder_library.h"
-#include "platform/services/file_system.h"
 #include "record/pipeline.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
@@ -230,11 +230,11 @@ class TwoSilentBlocks final : public operations::SoundSource {
     operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
                                             void* buf) const override {
         const uint32_t n = position >= 1 && position <= 2 ? std::min(count, 3 - position) : 0;
-        std::memset(buf, 0, size_t(n) * record::BlockBytes);
-        return {n, size_t(n) * record::BlockBytes};
+        std::memset(buf, 0, size_t(n) * base::BlockBytes);
+        return {n, size_t(n) * base::BlockBytes};
     }
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
-        return position >= 1 && position <= 2 ? std::optional(record::BlockPeaks{0, 0, 0, 0})
+    std::optional<base::BlockPeaks> Peaks(uint32_t position) const override {
+        return position >= 1 && position <= 2 ? std::optional(base::BlockPeaks{0, 0, 0, 0})
                                               : std::nullopt;
     }
 };
@@ -385,7 +385,7 @@ TEST_F(SaveAsTest, WritesTheRecordingAsWavWhileTheProgressWindowBlocksOtherComma
     QFile wav(Out("take1.wav")), raw(run->environment.paths.RecordingFilePath);
     ASSERT_TRUE(wav.open(QIODevice::ReadOnly) && raw.open(QIODevice::ReadOnly));
     const QByteArray data = wav.readAll().mid(44);
-    EXPECT_EQ(data.size(), 25 * record::BlockBytes);
+    EXPECT_EQ(data.size(), 25 * base::BlockBytes);
     EXPECT_TRUE(data == raw.readAll()) << "the WAV data is not the recording";
 }
 
@@ -398,7 +398,7 @@ TEST_F(SaveAsTest, LeavesTheEditingStateAsItWas) {
     dialogs.saveAnswers = {Out("take1.wav")};
     form->menuSaveAs->trigger();
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", Out("take1.wav")}),
-              QString::number(25 * record::BlockFrames));
+              QString::number(25 * base::BlockFrames));
     EXPECT_EQ(std::tuple(edit->Blocks(), edit->CurrentSelection().SelStart,
                          edit->CurrentSelection().SelEnd, edit->UndoLevel()),
               std::tuple(10u, 3u, 8u, 0));

@@ -86,7 +86,7 @@ class WaveView : public ::testing::Test {
     testsupport::TempDir dir;
     base::SystemFileSystem files;
     base::IdleEventPump pump;
-    record::RawFile take; // never opened: the view reads peaks only
+    base::RawFile take; // never opened: the view reads peaks only
     std::vector<int16_t> maxL, minL, maxR, minR;
     std::unique_ptr<operations::Editor> editor;
     ViewState view;

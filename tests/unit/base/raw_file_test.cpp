@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "record/errors.h"
-#include "record/raw_file.h"
+#include "base/errors.h"
+#include "base/raw_file.h"
 #include "support/scripted_file_system.h"
 #include "support/temp_dir.h"
 
@@ -12,8 +12,8 @@
 #include <fstream>
 #include <vector>
 
-using record::BlockBytes;
-using record::RawFile;
+using base::BlockBytes;
+using base::RawFile;
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST_F(RawFileTest, OffsetsBeyondFourGigabytesAreAddressed) {
     f.Create(dir.file("big.raw"));
     // Block 300000 starts at 5.29 GB; a 32-bit offset would wrap. The file stays sparse.
     const uint32_t n = 300000;
-    EXPECT_EQ(record::BlockOffset(n), int64_t(n - 1) * 17640);
+    EXPECT_EQ(base::BlockOffset(n), int64_t(n - 1) * 17640);
     f.WriteBlock(n, Block(5).data());
     EXPECT_EQ(f.Blocks(), n);
     std::vector<unsigned char> got(BlockBytes);
@@ -105,7 +105,7 @@ TEST_F(RawFileTest, FailedWriteThrowsAndKeepsEarlierBlocks) {
     try {
         f.AppendBlock(Block(2).data());
         FAIL() << "the write should have failed";
-    } catch (const record::StreamWriteError& e) {
+    } catch (const base::StreamWriteError& e) {
         EXPECT_STREQ(e.what(), "Stream write error");
     }
     EXPECT_EQ(f.Blocks(), 1u);
@@ -117,7 +117,7 @@ TEST_F(RawFileTest, FailedWriteThrowsAndKeepsEarlierBlocks) {
 TEST_F(RawFileTest, RealFullDiskIsAStreamWriteError) {
     RawFile f;
     f.OpenExisting("/dev/full");
-    EXPECT_THROW(f.WriteBlock(1, Block(1).data()), record::StreamWriteError);
+    EXPECT_THROW(f.WriteBlock(1, Block(1).data()), base::StreamWriteError);
 }
 
 TEST_F(RawFileTest, OpeningAMissingFileNamesIt) {
@@ -125,10 +125,10 @@ TEST_F(RawFileTest, OpeningAMissingFileNamesIt) {
     try {
         f.OpenExisting(dir.file("absent.raw"));
         FAIL();
-    } catch (const record::FileOpenError& e) {
+    } catch (const base::FileOpenError& e) {
         EXPECT_NE(std::string(e.what()).find("absent.raw"), std::string::npos);
     }
-    EXPECT_THROW(f.Create(dir.file("no-such-dir/x.raw")), record::FileOpenError);
+    EXPECT_THROW(f.Create(dir.file("no-such-dir/x.raw")), base::FileOpenError);
 }
 
 } // namespace

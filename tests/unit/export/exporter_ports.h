@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "operations/sound_source.h"
-#include "platform/services/encoder_library.h"
-#include "record/errors.h"
 
 #include <QString>
 
@@ -42,7 +42,7 @@ class StepPump final : public base::EventPump {
 struct ExporterPorts {
     FaultyFileSystem files;
     StepPump pump;
-    platform::PathEncoderLoader encoders{VELMAR_BINARY_DIR "/lame_enc.so"};
+    exporting::PathEncoderLoader encoders{VELMAR_BINARY_DIR "/lame_enc.so"};
 };
 
 // How an export ended: its outcome, or nullopt and the user's text of what it threw.
@@ -53,7 +53,7 @@ struct Ended {
 template <typename Export> Ended Ending(Export run) {
     try {
         return {run(), {}};
-    } catch (const record::UserError& e) {
+    } catch (const base::UserError& e) {
         return {std::nullopt, QString::fromStdString(e.what())};
     }
 }

@@ -61,10 +61,10 @@ class WavExport : public testsupport::EditingTest {
     // The blocks of positions first..last, as the edit list plays them.
     QByteArray Sound(uint32_t first, uint32_t last) {
         QByteArray out;
-        std::vector<unsigned char> block(record::BlockBytes);
+        std::vector<unsigned char> block(base::BlockBytes);
         for (uint32_t p = first; p <= last; ++p) {
             E().ReadPosition(p, block.data());
-            out.append(reinterpret_cast<const char*>(block.data()), record::BlockBytes);
+            out.append(reinterpret_cast<const char*>(block.data()), base::BlockBytes);
         }
         return out;
     }
@@ -85,7 +85,7 @@ class WavExport : public testsupport::EditingTest {
 TEST_F(WavExport, StereoSixteenBitIsTheSoundBehindAPlainHeader) {
     ASSERT_EQ(ExportWav(target_, Wav(44100, 2, 16), 1, 60).outcome, exporting::Outcome::Done);
     const QByteArray file = Contents(target_);
-    ASSERT_EQ(file.size(), 44 + 60 * record::BlockBytes);
+    ASSERT_EQ(file.size(), 44 + 60 * base::BlockBytes);
     EXPECT_TRUE(file.mid(44) == Sound(1, 60));
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-r", target_}), "44100");
     EXPECT_EQ(testsupport::ToolOutput("soxi", {"-c", target_}), "2");
@@ -106,15 +106,15 @@ TEST_F(WavExport, ElevenKilohertzKeepsEveryFourthFrameOfTheWholeExport) {
         int16_t left, right;
         std::memcpy(&left, data.constData() + 4 * k, 2);
         std::memcpy(&right, data.constData() + 4 * k + 2, 2);
-        ASSERT_EQ(left, 3 + n / record::BlockFrames) << k;
-        ASSERT_EQ(right, n % record::BlockFrames) << k;
+        ASSERT_EQ(left, 3 + n / base::BlockFrames) << k;
+        ASSERT_EQ(right, n % base::BlockFrames) << k;
     }
 }
 
 TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
     testsupport::RecorderRig rig;
     record::Recorder recorder(rig.Ports(), rig.events, {});
-    record::RawFile file;
+    base::RawFile file;
     file.OpenExisting(dir_.file("Velmar.raw"));
     recorder.AdoptRecording(std::move(file), 60);
     // A loop ring that wrapped, block 20 the newest.
@@ -128,11 +128,11 @@ TEST_F(WavExport, TakeOfAWrappedLoopExportsAcrossBothSegments) {
     exporting::Exporter exporter(take, ports_.encoders, ports_.files, ports_.pump);
     ASSERT_EQ(exporter.ExportWav(target_, Wav(44100, 1, 16), 35, 45), exporting::Outcome::Done);
     const QByteArray data = Contents(target_).mid(44);
-    ASSERT_EQ(data.size(), 11 * record::BlockFrames * 2);
+    ASSERT_EQ(data.size(), 11 * base::BlockFrames * 2);
     std::vector<int> blocks;
     for (int b = 0; b < 11; ++b) {
         int16_t left;
-        std::memcpy(&left, data.constData() + b * record::BlockFrames * 2, 2);
+        std::memcpy(&left, data.constData() + b * base::BlockFrames * 2, 2);
         blocks.push_back(left);
     }
     using testsupport::operator+;
@@ -186,7 +186,7 @@ TEST_F(WavExport, LongestNameTheFileSystemTakesIsSaved) {
 TEST_F(WavExport, ShortReadStopsWithAnErrorAndLeavesTheTarget) {
     WriteEarlier(target_);
     // The recording file ends in the middle of block 31.
-    ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), 30 * record::BlockBytes + 100), 0);
+    ASSERT_EQ(::truncate(dir_.file("Velmar.raw").c_str(), 30 * base::BlockBytes + 100), 0);
     const testsupport::Ended r = ExportWav(target_, Wav(44100, 2, 16), 1, 60);
     EXPECT_EQ(r.outcome, std::nullopt);
     EXPECT_TRUE(r.error.contains("block 31")) << r.error.toStdString();
@@ -288,7 +288,7 @@ TEST_F(WavExport, TwoExportersOverTwoSoundsExportIndependently) {
     auto blocks = [](const QString& path) {
         const QByteArray data = Contents(path).mid(44);
         std::vector<int> out;
-        for (qsizetype at = 0; at + 2 <= data.size(); at += record::BlockFrames * 2) {
+        for (qsizetype at = 0; at + 2 <= data.size(); at += base::BlockFrames * 2) {
             int16_t left;
             std::memcpy(&left, data.constData() + at, 2);
             out.push_back(left);

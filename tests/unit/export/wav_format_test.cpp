@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/wav_format.h"
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 #include "support/temp_dir.h"
 #include "tool_output.h"
 
@@ -48,12 +48,12 @@ class BytesPerBlock : public ::testing::TestWithParam<BlockSizes> {};
 TEST_P(BytesPerBlock, PhaseCarriesAcrossBlocks) {
     const BlockSizes& c = GetParam();
     EXPECT_EQ(exporting::BytesInBlock(c.format, 0), c.block0Bytes);
-    EXPECT_EQ(exporting::BytesInBlock(c.format, record::BlockFrames), c.block1Bytes);
+    EXPECT_EQ(exporting::BytesInBlock(c.format, base::BlockFrames), c.block1Bytes);
     EXPECT_EQ(exporting::ExportedFrames(c.format, 4), c.fourBlockFrames);
     EXPECT_EQ(exporting::ExportedFrames(c.format, 36000), c.hourFrames);
     uint64_t sum = 0;
     for (uint64_t b = 0; b < 36000; ++b) {
-        sum += exporting::BytesInBlock(c.format, b * record::BlockFrames);
+        sum += exporting::BytesInBlock(c.format, b * base::BlockFrames);
     }
     EXPECT_EQ(sum, exporting::DataBytes(c.format, 36000));
     EXPECT_EQ(sum, c.hourFrames * c.format.channels * c.format.bits / 8);
@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A block whose every frame holds `left`, and `right` (or, with right < -40000, the frame number).
 std::vector<uint8_t> Block(int16_t left, int right) {
-    std::vector<uint8_t> b(record::BlockBytes);
-    for (int16_t j = 0; j < record::BlockFrames; ++j) {
+    std::vector<uint8_t> b(base::BlockBytes);
+    for (int16_t j = 0; j < base::BlockFrames; ++j) {
         const int16_t r = right < -40000 ? j : int16_t(right);
         std::memcpy(&b[4 * j], &left, 2);
         std::memcpy(&b[4 * j + 2], &r, 2);
@@ -94,7 +94,7 @@ TEST(SampleConversion, EightBitIsTheHighByteMadeUnsignedAndMonoIsLeft) {
     const std::pair<int16_t, uint8_t> table[] = {{-32768, 0}, {-256, 127}, {-1, 127},
                                                  {0, 128},    {255, 128},  {256, 129},
                                                  {1000, 131}, {32767, 255}};
-    std::vector<uint8_t> out(record::BlockBytes);
+    std::vector<uint8_t> out(base::BlockBytes);
     for (const auto& [sample, expected] : table) {
         EXPECT_EQ(exporting::To8Bit(sample), expected) << sample;
         ASSERT_EQ(exporting::ConvertBlock({44100, 2, 8}, Block(sample, 0).data(), 0, out.data()),
@@ -115,7 +115,7 @@ TEST(SampleConversion, EightBitIsTheHighByteMadeUnsignedAndMonoIsLeft) {
 TEST(SampleConversion, DecimationTakesFramesByRunningIndex) {
     // In the second block of an export at 11025 Hz the first frame taken is frame 2 (running
     // index 4412), then every fourth.
-    std::vector<uint8_t> out(record::BlockBytes);
+    std::vector<uint8_t> out(base::BlockBytes);
     ASSERT_EQ(exporting::ConvertBlock({11025, 2, 16}, Block(7, -50000).data(), 4410, out.data()),
               4408u);
     for (int k = 0; k < 1102; ++k) {
@@ -145,7 +145,7 @@ TEST(WavHeader, PastFourGiBIsRf64AndReadsBackWithFfprobe) {
     EXPECT_EQ(std::string(h.begin() + 12, h.begin() + 16), "ds64");
     EXPECT_EQ(Le(h, 20, 8), data + 72);
     EXPECT_EQ(Le(h, 28, 8), 4410000000u);
-    EXPECT_EQ(Le(h, 36, 8), blocks * record::BlockFrames);
+    EXPECT_EQ(Le(h, 36, 8), blocks * base::BlockFrames);
     EXPECT_EQ(std::string(h.begin() + 72, h.begin() + 76), "data");
 
     // A file of that header and a sparse data part, read back by ffprobe.

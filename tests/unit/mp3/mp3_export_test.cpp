@@ -3,9 +3,9 @@
 // stream, mpg123 for the decoded sound (it honours the tag's delay and padding), ffprobe for the
 // duration a player shows. Frame headers are read here, four bytes at a time.
 
+#include "export/encoder_library.h"
 #include "export/exporter.h"
 #include "export/mp3_export.h"
-#include "platform/services/encoder_library.h"
 #include "unit/export/exporter_ports.h"
 #include "unit/operations/editing_fixture.h"
 
@@ -102,10 +102,10 @@ class Mp3Fixture : public testsupport::EditingTest {
     void SetUp() override {
         EditingTest::SetUp();
         // Tones, continuous over the recording: 440 Hz and 3 kHz left, 1 kHz right.
-        std::vector<int16_t> block(2 * record::BlockFrames);
+        std::vector<int16_t> block(2 * base::BlockFrames);
         for (uint32_t k = 1; k <= RecordingBlocks; ++k) {
-            for (int j = 0; j < record::BlockFrames; ++j) {
-                const double t = ((k - 1) * record::BlockFrames + j) / 44100.0;
+            for (int j = 0; j < base::BlockFrames; ++j) {
+                const double t = ((k - 1) * base::BlockFrames + j) / 44100.0;
                 block[2 * j] = int16_t(9000 * std::sin(2 * M_PI * 440 * t) +
                                        5000 * std::sin(2 * M_PI * 3000 * t));
                 block[2 * j + 1] = int16_t(12000 * std::sin(2 * M_PI * 1000 * t));
@@ -174,9 +174,9 @@ TEST_P(Mp3ExportTest, ToolsAcceptTheFileAndItsSound) {
     const size_t channels = c.mode == 3 ? 1 : 2;
     std::vector<int16_t> source;
     for (uint32_t p = c.first; p <= c.last; ++p) {
-        int16_t block[2 * record::BlockFrames];
-        ASSERT_EQ(E().ReadPosition(p, block), size_t(record::BlockBytes));
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        int16_t block[2 * base::BlockFrames];
+        ASSERT_EQ(E().ReadPosition(p, block), size_t(base::BlockBytes));
+        for (int j = 0; j < base::BlockFrames; ++j) {
             if (channels == 1) {
                 source.push_back(int16_t((block[2 * j] + block[2 * j + 1]) / 2));
             } else {
@@ -247,7 +247,7 @@ TEST_P(Mp3ExportFailureTest, LeavesTheEarlierFileAlone) {
     const FailureCase& c = GetParam();
     setup::Settings settings;
     std::vector<float> progress;
-    std::optional<platform::PathEncoderLoader> missing;
+    std::optional<exporting::PathEncoderLoader> missing;
     exporting::Exporter* running = nullptr;
     uint32_t first = 1, last = 0; // last 0: to the end of the sound as the case leaves it
     switch (c.trouble) {
@@ -373,7 +373,7 @@ INSTANTIATE_TEST_SUITE_P(OfferedRates, Mp3FrameTest,
                          FrameCaseName);
 
 TEST(EncoderLibrary, LooksBesideTheProgramThenInItsLibFolderThenOnTheLibraryPath) {
-    EXPECT_EQ(platform::EncoderLibraryCandidates("/opt/velmar/bin/velmar-recorder"),
+    EXPECT_EQ(exporting::EncoderLibraryCandidates("/opt/velmar/bin/velmar-recorder"),
               QStringList({"/opt/velmar/bin/lame_enc.so",
                            "/opt/velmar/lib/velmar-recorder/lame_enc.so", "lame_enc.so"}));
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include <filesystem>
 
@@ -13,7 +13,7 @@ namespace {
 
 // Blocks in the clip file on disk.
 uint32_t ClipFileBlocks(const testsupport::TempDir& dir) {
-    return uint32_t(std::filesystem::file_size(dir.file("Clp.raw")) / record::BlockBytes);
+    return uint32_t(std::filesystem::file_size(dir.file("Clp.raw")) / base::BlockBytes);
 }
 
 TEST_F(EditingTest, CopyTakesTheSelectionAndALaterShorterCopyKeepsTheFileLength) {
@@ -51,8 +51,8 @@ TEST_F(EditingTest, PasteGoesAfterTheCursorSelectedAndUndoKeepsItsBlocksForRedo)
     EXPECT_EQ(E().CurrentSelection().SelEnd, 23u);
     EXPECT_EQ(E().CurrentSelection().CursorBlock, 20u);
     // Pasted blocks are copied unchanged, with the peaks of what they hold.
-    EXPECT_EQ(Sample(22, record::BlockFrames - 1), std::make_pair(int16_t(6), int16_t(4409)));
-    const record::BlockPeaks peaks = *E().Peaks(22);
+    EXPECT_EQ(Sample(22, base::BlockFrames - 1), std::make_pair(int16_t(6), int16_t(4409)));
+    const base::BlockPeaks peaks = *E().Peaks(22);
     EXPECT_EQ(std::vector<int>({peaks.maxL, peaks.minL, peaks.maxR, peaks.minR}),
               std::vector<int>({6, 6, 4409, 0}));
 
@@ -117,7 +117,7 @@ TEST_F(EditingTest, AFullDiskDuringPasteAddsNoLevelAndTheNextPasteIsWhole) {
         return path == dir_.file("Edit.raw") && ++writes == 2;
     });
     Select(30, 30);
-    EXPECT_THROW(E().Paste(), record::StreamWriteError);
+    EXPECT_THROW(E().Paste(), base::StreamWriteError);
     EXPECT_EQ(E().UndoLevel(), 1);
     EXPECT_EQ(Sound(), Range(1, 60) + Range(1, 60));
     EXPECT_FALSE(E().Running());
@@ -138,7 +138,7 @@ TEST_F(EditingTest, AFullDiskDuringCopyEmptiesTheHalfOverwrittenClip) {
         return path == dir_.file("Clp.raw") && offset > 0;
     });
     Select(11, 120);
-    EXPECT_THROW(E().Copy(), record::StreamWriteError);
+    EXPECT_THROW(E().Copy(), base::StreamWriteError);
     EXPECT_EQ(E().ClipBlocks(), 0u);
     files_.writeFault = nullptr;
     E().Paste(); // pastes nothing rather than a mixture of two copies

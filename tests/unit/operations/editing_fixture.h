@@ -2,8 +2,8 @@
 #pragma once
 
 #include "base/event_pump.h"
+#include "base/raw_file.h"
 #include "operations/editor.h"
-#include "record/raw_file.h"
 #include "support/scripted_file_system.h"
 #include "support/temp_dir.h"
 
@@ -35,20 +35,20 @@ struct FunctionPump : base::EventPump {
 struct NumberedTake {
     NumberedTake(const std::string& path, uint32_t blocks, int16_t first = 1) {
         for (auto* table : {&maxL, &minL, &maxR, &minR}) {
-            table->assign(record::PeakArrayLength + 1, 0);
+            table->assign(base::PeakArrayLength + 1, 0);
         }
         file.Create(path);
-        std::vector<unsigned char> block(record::BlockBytes);
+        std::vector<unsigned char> block(base::BlockBytes);
         for (uint32_t k = 1; k <= blocks; ++k) {
             const int16_t left = int16_t(first + int(k) - 1);
             FillBlock(block.data(), left);
             file.WriteBlock(k, block.data());
-            SetPeaks(k, left, left, record::BlockFrames - 1, 0);
+            SetPeaks(k, left, left, base::BlockFrames - 1, 0);
         }
     }
 
     static void FillBlock(unsigned char* block, int16_t left) {
-        for (int16_t j = 0; j < record::BlockFrames; ++j) {
+        for (int16_t j = 0; j < base::BlockFrames; ++j) {
             std::memcpy(block + 4 * j, &left, 2);
             std::memcpy(block + 4 * j + 2, &j, 2);
         }
@@ -69,14 +69,14 @@ struct NumberedTake {
                 wrapped};
     }
 
-    record::RawFile file;
+    base::RawFile file;
     std::vector<int16_t> maxL, minL, maxR, minR;
 };
 
 // Left and right sample of frame `frame` at a position of a sound.
 inline std::pair<int16_t, int16_t> SampleOf(const operations::SoundSource& sound, uint32_t position,
                                             int frame = 0) {
-    std::vector<unsigned char> block(record::BlockBytes);
+    std::vector<unsigned char> block(base::BlockBytes);
     sound.ReadPosition(position, block.data());
     int16_t l, r;
     std::memcpy(&l, block.data() + 4 * frame, 2);
@@ -106,7 +106,7 @@ class OpenEditorSound final : public operations::SoundSource {
                                             void* buf) const override {
         return editor_->ReadPositions(position, count, buf);
     }
-    std::optional<record::BlockPeaks> Peaks(uint32_t position) const override {
+    std::optional<base::BlockPeaks> Peaks(uint32_t position) const override {
         return editor_->Peaks(position);
     }
     void HoldStill() const override { editor_->HoldStill(); }
@@ -144,8 +144,8 @@ class EditingTest : public ::testing::Test {
 
     // Rewrites recording block k with the same two samples in every frame, peaks to match.
     void WriteConstantBlock(uint32_t k, int16_t left, int16_t right) {
-        std::vector<unsigned char> block(record::BlockBytes);
-        for (int j = 0; j < record::BlockFrames; ++j) {
+        std::vector<unsigned char> block(base::BlockBytes);
+        for (int j = 0; j < base::BlockFrames; ++j) {
             std::memcpy(block.data() + 4 * j, &left, 2);
             std::memcpy(block.data() + 4 * j + 2, &right, 2);
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 #include "support/editor_probe.h"
 
 #include <algorithm>
@@ -38,9 +38,9 @@ TEST_P(Amplify, RoundsHalvesToEvenAndSaturatesAtFullScale) {
     EXPECT_EQ(E().UndoLevel(), 1);
     for (uint32_t p : {10u, 11u}) {
         EXPECT_EQ(Sample(p, 0), std::make_pair(c.leftAfter, c.rightAfter));
-        EXPECT_EQ(Sample(p, record::BlockFrames - 1), std::make_pair(c.leftAfter, c.rightAfter));
+        EXPECT_EQ(Sample(p, base::BlockFrames - 1), std::make_pair(c.leftAfter, c.rightAfter));
     }
-    const record::BlockPeaks peaks = *E().Peaks(10);
+    const base::BlockPeaks peaks = *E().Peaks(10);
     EXPECT_EQ(peaks.maxL, c.leftAfter);
     EXPECT_EQ(peaks.minR, c.rightAfter);
 }
@@ -61,13 +61,13 @@ TEST_F(EditingTest, AmplifyByWholeFactorsMatchesSoxOnNoiseThatSaturates) {
     ASSERT_EQ(std::system(("sox -D -n" + raw + noise + " synth 60 whitenoise norm -3").c_str()), 0);
     std::ifstream in(noise, std::ios::binary);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
-    const uint32_t blocks = uint32_t(bytes.size() / record::BlockBytes);
+    const uint32_t blocks = uint32_t(bytes.size() / base::BlockBytes);
     ASSERT_EQ(blocks, 600u);
-    std::vector<int16_t> maxL(record::PeakArrayLength + 1), minL(maxL), maxR(maxL), minR(maxL);
-    record::RawFile recording;
+    std::vector<int16_t> maxL(base::PeakArrayLength + 1), minL(maxL), maxR(maxL), minR(maxL);
+    base::RawFile recording;
     recording.Create(dir_.file("noise-recording.raw"));
     for (uint32_t k = 1; k <= blocks; ++k) {
-        recording.WriteBlock(k, bytes.data() + size_t(k - 1) * record::BlockBytes);
+        recording.WriteBlock(k, bytes.data() + size_t(k - 1) * base::BlockBytes);
     }
     OpenOver(
         {recording, {maxL.data(), minL.data(), maxR.data(), minR.data()}, blocks, blocks, false});
@@ -161,14 +161,14 @@ TEST_F(EditingTest, FadesAreLinearOverTheWholeSelection) {
     Select(3, 4);
     E().FadeIn();
     EXPECT_EQ(Sample(3, 0).first, 1); // one step of 1/8820
-    EXPECT_EQ(Sample(3, record::BlockFrames - 1).first, 4410);
+    EXPECT_EQ(Sample(3, base::BlockFrames - 1).first, 4410);
     EXPECT_EQ(Sample(4, 0).second, -4411);
-    EXPECT_EQ(Sample(4, record::BlockFrames - 1).second, -8820); // gain 1 at the last frame
+    EXPECT_EQ(Sample(4, base::BlockFrames - 1).second, -8820); // gain 1 at the last frame
 
     E().Undo();
     E().FadeOut();
     EXPECT_EQ(Sample(3, 0).first, 8819);
-    EXPECT_EQ(Sample(4, record::BlockFrames - 1).first, 0);
+    EXPECT_EQ(Sample(4, base::BlockFrames - 1).first, 0);
     EXPECT_EQ(E().CurrentSelection().SelStart, 3u);
     EXPECT_EQ(E().CurrentSelection().SelEnd, 4u);
 }
@@ -212,7 +212,7 @@ TEST_F(EditingTest, AnEffectThatWouldOverfillTheListWritesNothing) {
     operations::RenumberStarts(level);
     state.FileBlocks = level.FileBlocks;
     Select(31, 32); // strictly inside the 4-block segment
-    EXPECT_THROW(E().Normalize(), record::UserError);
+    EXPECT_THROW(E().Normalize(), base::UserError);
     EXPECT_EQ(E().UndoLevel(), 0);
     EXPECT_EQ(E().EditFileBlocks(), 0u);
 }
@@ -239,7 +239,7 @@ TEST_P(FailedWrite, PublishesNothing) {
     try {
         GetParam().command(E());
         ADD_FAILURE() << "no error";
-    } catch (const record::StreamWriteError& e) {
+    } catch (const base::StreamWriteError& e) {
         EXPECT_STREQ(e.what(), "Stream write error");
     }
     files_.writeFault = nullptr;

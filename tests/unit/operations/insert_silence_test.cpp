@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editing_fixture.h"
 
+#include "base/errors.h"
 #include "operations/command_input.h"
-#include "record/errors.h"
 
 #include <QLocale>
 
@@ -25,7 +25,7 @@ TEST_F(EditingTest, SilenceGoesAfterTheCursorSelectedAndFlat) {
     EXPECT_EQ(E().CurrentSelection().CursorBlock, 10u);
     EXPECT_EQ(E().EditFileBlocks(), 5u);
     for (uint32_t p = 11; p <= 15; ++p) {
-        const record::BlockPeaks peaks = *E().Peaks(p);
+        const base::BlockPeaks peaks = *E().Peaks(p);
         EXPECT_EQ(std::vector<int>({peaks.maxL, peaks.minL, peaks.maxR, peaks.minR}),
                   std::vector<int>({0, 0, 0, 0}));
         EXPECT_EQ(Sample(p, 100).second, 0);
@@ -79,7 +79,7 @@ TEST_P(SilenceAnswers, BecomeWholeBlocksWithAPointOrTheLocalesSeparator) {
     std::string result;
     try {
         result = std::to_string(operations::ParseSilenceBlocks(text));
-    } catch (const record::UserError& e) {
+    } catch (const base::UserError& e) {
         result = e.what();
     }
     EXPECT_EQ(result, expected == NotANumber
@@ -118,7 +118,7 @@ TEST(CommandInput, RejectedAnswersSayWhy) {
     auto message = [](auto parse, const char* text) {
         try {
             parse(QString::fromUtf8(text));
-        } catch (const record::UserError& e) {
+        } catch (const base::UserError& e) {
             return std::string(e.what());
         }
         return std::string("accepted");

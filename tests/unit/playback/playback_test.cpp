@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "unit/operations/editing_fixture.h"
 
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "operations/sound_source.h"
 #include "playback/playback.h"
-#include "record/errors.h"
 #include "support/scripted_output.h"
 
 #include <QFile>
@@ -21,7 +21,7 @@ using testsupport::ScriptedOutput;
 
 namespace {
 
-constexpr uint32_t B = record::BlockBytes;
+constexpr uint32_t B = base::BlockBytes;
 
 // A 100-block recording (block k holds the left sample k) opened in the editor, with a player
 // over it and a scripted output, open.
@@ -246,7 +246,7 @@ TEST_F(PlaybackTest, VolumeFollowsTheDeviceAndAFailedOpenLeavesTheEditorSilent) 
     try {
         player_.Open();
         ADD_FAILURE() << "a failed open was not reported";
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         EXPECT_STREQ(error.what(), "There is no sound output device.");
     }
     EXPECT_FALSE(player_.OutputOpen());
@@ -281,7 +281,7 @@ class MemorySound final : public operations::SoundSource {
         }
         return {count, size_t(count) * B};
     }
-    std::optional<record::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
+    std::optional<base::BlockPeaks> Peaks(uint32_t) const override { return std::nullopt; }
 
   private:
     uint32_t blocks_;

@@ -28,9 +28,9 @@ TEST_F(BlockProcessing, ReduceRemovesAConstantOffsetFromLaterBlocksAndTheFile) {
     EXPECT_DOUBLE_EQ(state.BlockMeanL, 0);
     EXPECT_DOUBLE_EQ(state.BlockMeanR, 0);
     driver.Run([&] { recorder.StopRecording(); });
-    std::vector<uint8_t> block(record::BlockBytes, 0xFF);
+    std::vector<uint8_t> block(base::BlockBytes, 0xFF);
     recorder.TakeFile().ReadBlock(state.FileBlocks, block.data());
-    EXPECT_EQ(block, std::vector<uint8_t>(record::BlockBytes, 0))
+    EXPECT_EQ(block, std::vector<uint8_t>(base::BlockBytes, 0))
         << "the file holds corrected samples";
 
     recorder.SetDcReduction(false);
@@ -58,12 +58,12 @@ class CorrectionClamps : public ::testing::TestWithParam<ClampCase> {};
 
 TEST_P(CorrectionClamps, AtTheEndsOfTheRange) {
     const ClampCase c = GetParam();
-    std::vector<uint8_t> block(record::BlockBytes);
-    for (int j = 0; j < record::BlockFrames; ++j) {
+    std::vector<uint8_t> block(base::BlockBytes);
+    for (int j = 0; j < base::BlockFrames; ++j) {
         int16_t s[2] = {c.sample, c.sample};
         std::memcpy(block.data() + 4 * j, s, 4);
     }
-    std::vector<int16_t> left(record::BlockFrames), right(record::BlockFrames);
+    std::vector<int16_t> left(base::BlockFrames), right(base::BlockFrames);
     record::CorrectBlock(block.data(), c.offset, c.offset, left.data(), right.data());
     int16_t stored[2];
     std::memcpy(stored, block.data() + 4 * 4409, 4);
@@ -121,7 +121,7 @@ TEST_F(BlockProcessing, RecordedTimeAndTitleWhileMinimized) {
     for (const auto& c : cases) {
         // A wrapped ring shows the loop's length.
         EXPECT_EQ(record::RecordedTimeText(
-                      c.wrapped ? uint32_t(state.HalvesPerLoop) * record::HalfBlocks : c.lastBlock),
+                      c.wrapped ? uint32_t(state.HalvesPerLoop) * base::HalfBlocks : c.lastBlock),
                   c.text)
             << c.lastBlock;
     }

@@ -3,7 +3,7 @@
 // going away, a failed write. Each must leave a complete take, as Stop does.
 #include "support/record_harness.h"
 
-#include "record/raw_file.h"
+#include "base/raw_file.h"
 
 #include <cerrno>
 
@@ -41,13 +41,13 @@ TEST_F(ForcedStop, TenHoursOfBlocksStopTheRecording) {
     Run(20);
     // Jump the numbering close to the limit instead of capturing ten hours: the file becomes
     // sparse, the pipeline sees the block numbers of the tenth hour.
-    probe.BlockCounter = record::PeakArrayLength - 80;
+    probe.BlockCounter = base::PeakArrayLength - 80;
     Run(75);
     EXPECT_TRUE(state.Recording);
     Run(5); // the half numbered up to 360000 is queued, then the status tick comes
     EXPECT_FALSE(state.Recording);
     EXPECT_EQ(events.messages, QStringList{"Recording was stopped"});
-    EXPECT_EQ(state.FileBlocks, uint32_t(record::PeakArrayLength) - 40);
+    EXPECT_EQ(state.FileBlocks, uint32_t(base::PeakArrayLength) - 40);
     EXPECT_EQ(state.FileBlocks, recorder.TakeFile().Blocks());
     EXPECT_EQ(state.NewestBlock, state.FileBlocks);
     EXPECT_TRUE(state.DeviceOpen);
@@ -154,7 +154,7 @@ TEST_P(WriteFailure, KeepsWhatLandedAndTellsTheStopOnce) {
     const WriteFailureCase& c = GetParam();
     const uint32_t room = c.by == StoppedBy::HalfWrite ? 110 : 45;
     files.writeFault = [room, &c](const std::string&, int64_t offset, int64_t bytes) {
-        return offset + bytes > room * int64_t(record::BlockBytes) ? c.error : 0;
+        return offset + bytes > room * int64_t(base::BlockBytes) ? c.error : 0;
     };
     int64_t freeBytes = int64_t(1) << 40;
     files.freeBytes = [&](const std::string&) { return freeBytes; };
@@ -232,7 +232,7 @@ TEST_F(ForcedStop, RecordingFileThatCannotBeCreatedIsReported) {
 // happened and of their own kinds; by then the stop is complete and monitoring has resumed.
 TEST_F(ForcedStop, AStepThrowsEveryBoxInOrderOnceTheRecorderIsConsistent) {
     files.writeFault = [](const std::string&, int64_t offset, int64_t bytes) {
-        return offset + bytes > 45 * int64_t(record::BlockBytes) ? EIO : 0;
+        return offset + bytes > 45 * int64_t(base::BlockBytes) ? EIO : 0;
     };
     int64_t freeBytes = int64_t(1) << 40;
     files.freeBytes = [&](const std::string&) { return freeBytes; };

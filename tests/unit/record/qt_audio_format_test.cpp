@@ -34,9 +34,9 @@ TYPED_TEST(QtAudioFormat, AStartThatFailedNeverReadsAsOk) {
 
 TEST(QtAudioFormatInternal, IsTheOneInternalFormat) {
     const QAudioFormat format = platform::InternalFormat();
-    EXPECT_EQ(format.sampleRate(), record::SampleRate);
-    EXPECT_EQ(format.channelCount(), record::Channels);
-    EXPECT_EQ(format.bytesPerFrame(), record::FrameBytes);
+    EXPECT_EQ(format.sampleRate(), base::SampleRate);
+    EXPECT_EQ(format.channelCount(), base::Channels);
+    EXPECT_EQ(format.bytesPerFrame(), base::FrameBytes);
     EXPECT_EQ(format.sampleFormat(), QAudioFormat::Int16);
 }
 

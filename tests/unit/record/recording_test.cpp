@@ -18,7 +18,7 @@ TEST_F(Recording, ContinuousStopMidBlockKeepsOnlyWholeBlocks) {
     driver.Run([&] { recorder.StopRecording(); });
 
     EXPECT_FALSE(state.Recording);
-    EXPECT_EQ(recorder.TakeFile().SizeBytes(), 300 * int64_t(record::BlockBytes));
+    EXPECT_EQ(recorder.TakeFile().SizeBytes(), 300 * int64_t(base::BlockBytes));
     EXPECT_EQ(state.NewestBlock, 300u);
     EXPECT_TRUE(TakeIs(firstRecorded, 300));
     EXPECT_TRUE(PeaksMatchFile());

@@ -22,7 +22,7 @@ TEST(TwoRecorders, RecordSideBySideIntoIndependentTakes) {
     b.device.SetDevices(1, "Second Input");
     // Only the second one's disk fills: it can hold 45 blocks.
     b.files.writeFault = [](const std::string&, int64_t offset, int64_t bytes) {
-        return offset + bytes > 45 * int64_t(record::BlockBytes) ? ENOSPC : 0;
+        return offset + bytes > 45 * int64_t(base::BlockBytes) ? ENOSPC : 0;
     };
     driverA.Run([&] { first.OpenDevice(); });
     driverB.Run([&] { second.OpenDevice(); });

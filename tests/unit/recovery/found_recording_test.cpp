@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recovery/found_recording.h"
 
+#include "base/errors.h"
 #include "operations/editor.h"
-#include "record/errors.h"
 #include "record/pipeline.h"
 #include "support/record_harness.h"
 #include "support/temp_dir.h"
@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using record::BlockBytes;
+using base::BlockBytes;
 
 QByteArray Contents(const std::string& path) {
     QFile f(QString::fromStdString(path));
@@ -87,8 +87,8 @@ TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
 
 TEST(FoundRecordingScan, LeftMaximumStartsAtMinus32767) {
     for (int16_t s : {int16_t(-32768), int16_t(32767)}) {
-        std::vector<int16_t> block(2 * record::BlockFrames, s);
-        const record::BlockPeaks p =
+        std::vector<int16_t> block(2 * base::BlockFrames, s);
+        const base::BlockPeaks p =
             recovery::ScanBlockPeaks(reinterpret_cast<uint8_t*>(block.data()));
         EXPECT_EQ(std::vector<int>({p.maxL, p.minL, p.maxR, p.minR}),
                   std::vector<int>({std::max<int>(s, -32767), s, s, s}));
@@ -185,7 +185,7 @@ TEST_F(FoundRecording, ScannedPeaksAgreeWithSox) {
               0);
     found.Load();
     ASSERT_TRUE(found.Active());
-    const record::PeakTableRefs peaks = recorder.RecordingPeaks();
+    const base::PeakTableRefs peaks = recorder.RecordingPeaks();
     for (uint32_t n = 1; n <= 10; ++n) {
         for (int ch : {1, 2}) {
             QProcess sox;
@@ -211,7 +211,7 @@ TEST_F(FoundRecording, NothingWritesTheRecoveryFileAndClosingReturnsToVelmarRaw)
     found.Load();
     ASSERT_TRUE(found.Active());
     EXPECT_EQ(held.RecordingFilePath, Path("Velmar.raw")) << "the next take's file";
-    EXPECT_THROW(held.RecordingStream.WriteBlock(1, before.data()), record::StreamWriteError);
+    EXPECT_THROW(held.RecordingStream.WriteBlock(1, before.data()), base::StreamWriteError);
     EXPECT_NO_THROW(found.EndRecovery());
     EXPECT_EQ(held.RecordingStream.Path(), Path("Velmar.raw"));
     EXPECT_EQ(fs::file_size(Path("Velmar.raw")), 0u);
@@ -226,7 +226,7 @@ TEST_F(FoundRecording, AFileThatCannotBeOpenedKeepsTheCurrentTake) {
         try {
             found.Load();
             ADD_FAILURE() << "loaded " << reason;
-        } catch (const record::UserError& error) {
+        } catch (const base::UserError& error) {
             const QString text = QString::fromUtf8(error.what());
             EXPECT_TRUE(text.contains(QString::fromStdString(Path("test"))));
             EXPECT_TRUE(text.contains(reason)) << text.toStdString();
@@ -238,7 +238,7 @@ TEST_F(FoundRecording, AFileThatCannotBeOpenedKeepsTheCurrentTake) {
 }
 
 TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
-    const uint32_t limit = record::PeakArrayLength;
+    const uint32_t limit = base::PeakArrayLength;
     MakeRecovery(0);
     fs::resize_file(Path("test"), (uint64_t(limit) + 2) * BlockBytes + 100); // sparse
     held.PeakMaxL[limit] = 99;
@@ -260,10 +260,10 @@ TEST_F(FoundRecording, ALongerFileLoadsItsFirstTenHoursAndSaysSo) {
 class OwnTake final : public recovery::TakeHolder {
   public:
     bool ContinuousModeChosen() const override { return true; }
-    record::PeakTableRefs TakePeaks() override {
+    base::PeakTableRefs TakePeaks() override {
         return {tables[0].data(), tables[1].data(), tables[2].data(), tables[3].data()};
     }
-    const record::RawFile& AdoptTake(record::RawFile&& adopted, uint32_t blocks) override {
+    const base::RawFile& AdoptTake(base::RawFile&& adopted, uint32_t blocks) override {
         file = std::move(adopted);
         this->blocks = blocks;
         return file;
@@ -275,7 +275,7 @@ class OwnTake final : public recovery::TakeHolder {
 
     std::array<std::vector<int16_t>, 4> tables{std::vector<int16_t>(16), std::vector<int16_t>(16),
                                                std::vector<int16_t>(16), std::vector<int16_t>(16)};
-    record::RawFile file;
+    base::RawFile file;
     uint32_t blocks = 0;
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "record/errors.h"
+#include "base/errors.h"
 #include "setup/settings.h"
 #include "support/temp_dir.h"
 
@@ -21,7 +21,7 @@ QString Q(const std::string& s) {
 QString SaveError(const QString& path, const setup::Settings& settings) {
     try {
         setup::SaveSettings(path, settings);
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         return QString::fromUtf8(error.what());
     }
     return {};

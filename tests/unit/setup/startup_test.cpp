@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "record/blocks.h"
-#include "record/errors.h"
+#include "base/blocks.h"
+#include "base/errors.h"
 #include "setup/settings.h"
 #include "setup/startup.h"
 #include "setup/work_folder.h"
@@ -36,7 +36,7 @@ std::string ReadFile(const QString& path) {
 QString FailureOf(const QString& exe) {
     try {
         setup::StartUp(exe);
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         return QString::fromUtf8(error.what());
     }
     return {};
@@ -121,9 +121,9 @@ TEST_F(StartupTest, AFolderThatCannotBeMadeOrWrittenIsAClearErrorAndNothingIsSet
 TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
-    WriteBytes(work + "/Velmar.raw", 3 * record::BlockBytes + 10, 'r');
-    WriteBytes(work + "/Edit.raw", record::BlockBytes);
-    WriteBytes(work + "/Clp.raw", record::BlockBytes);
+    WriteBytes(work + "/Velmar.raw", 3 * base::BlockBytes + 10, 'r');
+    WriteBytes(work + "/Edit.raw", base::BlockBytes);
+    WriteBytes(work + "/Clp.raw", base::BlockBytes);
     WriteBytes(work + "/Velmar.spv", 24);
 
     const setup::Started r = setup::StartUp(exe);
@@ -131,33 +131,33 @@ TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo)
     EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Clp.raw"));
     EXPECT_TRUE(QFileInfo::exists(work + "/Velmar.spv"));
-    EXPECT_EQ(ReadFile(work + "/test"), std::string(3 * record::BlockBytes + 10, 'r'));
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(3 * base::BlockBytes + 10, 'r'));
     EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
 }
 
 TEST_F(StartupTest, LeftOverRecordingNeverReplacesAnExistingRecoveryFile) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
-    WriteBytes(work + "/test", record::BlockBytes, 't');
-    WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'a');
+    WriteBytes(work + "/test", base::BlockBytes, 't');
+    WriteBytes(work + "/Velmar.raw", base::BlockBytes, 'a');
     setup::StartUp(exe);
-    WriteBytes(work + "/Velmar.raw", record::BlockBytes, 'b');
+    WriteBytes(work + "/Velmar.raw", base::BlockBytes, 'b');
     const setup::Started r = setup::StartUp(exe); // a second crash in the same second
 
-    EXPECT_EQ(ReadFile(work + "/test"), std::string(record::BlockBytes, 't'));
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(base::BlockBytes, 't'));
     QStringList kept = QDir(work).entryList({"Velmar-kept-*.raw"}, QDir::Files, QDir::Name);
     ASSERT_EQ(kept.size(), 2);
     QString contents =
         QString::fromStdString(ReadFile(work + "/" + kept[0]) + ReadFile(work + "/" + kept[1]));
-    EXPECT_EQ(contents.count('a'), record::BlockBytes);
-    EXPECT_EQ(contents.count('b'), record::BlockBytes);
+    EXPECT_EQ(contents.count('a'), base::BlockBytes);
+    EXPECT_EQ(contents.count('b'), base::BlockBytes);
     EXPECT_TRUE(r.notice.contains("Velmar-kept-"));
 }
 
 TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
-    WriteBytes(work + "/Velmar.raw", record::BlockBytes - 1);
+    WriteBytes(work + "/Velmar.raw", base::BlockBytes - 1);
     const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/test"));
@@ -171,11 +171,11 @@ TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles
     const QString work = e.WorkFolder;
     const auto writeWorkFiles = [&] {
         for (const char* name : {"Velmar.raw", "Edit.raw", "Clp.raw"}) {
-            WriteBytes(work + "/" + name, record::BlockBytes);
+            WriteBytes(work + "/" + name, base::BlockBytes);
         }
     };
     writeWorkFiles();
-    WriteBytes(work + "/test", record::BlockBytes);
+    WriteBytes(work + "/test", base::BlockBytes);
     EXPECT_NO_THROW(setup::ShutDown(e, settings));
     EXPECT_TRUE(QFileInfo::exists(e.SettingsFilePath));
     EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList{"test"});
@@ -201,7 +201,7 @@ TEST_F(StartupTest, ShutDownWritesTheSettingsEvenUnchangedAndDeletesTheWorkFiles
     try {
         setup::ShutDown(e, settings);
         ADD_FAILURE() << "no failure";
-    } catch (const record::UserError& error) {
+    } catch (const base::UserError& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what())
                         .startsWith("The settings could not be saved to " + e.SettingsFilePath))
             << error.what();
@@ -246,12 +246,12 @@ TEST_F(StartupTest, TheWorkFolderLockKeepsASecondStartOutAndAKilledHoldersTakeIs
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readAll(), "held\n");
     EXPECT_EQ(first.Acquire(work), setup::WorkFolderLock::Result::HeldByAnother);
-    WriteBytes(work + "/Velmar.raw", 2 * record::BlockBytes, 'k');
+    WriteBytes(work + "/Velmar.raw", 2 * base::BlockBytes, 'k');
     holder.kill();
     holder.waitForFinished();
     EXPECT_EQ(setup::ClaimWorkFolder(work, first), setup::WorkFolderLock::Result::Held);
     const setup::Started r = setup::StartUp(exe);
-    EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * record::BlockBytes, 'k'));
+    EXPECT_EQ(ReadFile(work + "/test"), std::string(2 * base::BlockBytes, 'k'));
     EXPECT_TRUE(r.notice.contains(work + "/test")) << r.notice.toStdString();
     EXPECT_TRUE(QFileInfo::exists(lockPath));
 

@@ -11,7 +11,7 @@
 
 // The MP3 encoder library, lame_enc.so, opened at run time. The program runs without it; only
 // the MP3 export needs it, and it loads the library for each export and releases it after.
-namespace platform {
+namespace exporting {
 
 constexpr const char* EncoderLibraryFileName = "lame_enc.so";
 
@@ -74,4 +74,4 @@ class PathEncoderLoader final : public EncoderLoader {
     QString path_;
 };
 
-} // namespace platform
+} // namespace exporting

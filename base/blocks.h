@@ -6,7 +6,7 @@
 // The one internal sound format: 44100 frames/s, two interleaved 16-bit signed little-endian
 // channels, left first. Every work file, capture slot, peak entry and export step is counted in
 // blocks of 0.1 s; block n of a raw file starts at byte (n - 1) * BlockBytes.
-namespace record {
+namespace base {
 
 constexpr int SampleRate = 44100;
 constexpr int Channels = 2;
@@ -27,4 +27,4 @@ struct BlockPeaks {
     int16_t maxL, minL, maxR, minR;
 };
 
-} // namespace record
+} // namespace base

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "record/peak_file.h"
+#include "base/peak_file.h"
 
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-namespace record {
+namespace base {
 
 namespace {
 void Put16(unsigned char* p, int16_t v) {
@@ -73,4 +73,4 @@ bool ReadPeakFile(const std::string& path, const PeakTableRefs& t, uint32_t bloc
     return true;
 }
 
-} // namespace record
+} // namespace base

@@ -5,7 +5,7 @@
 #include <string>
 
 // Errors the engine raises carry the text the user is shown; only windows show them.
-namespace record {
+namespace base {
 
 class UserError : public std::runtime_error {
 public:
@@ -30,4 +30,4 @@ public:
     using UserError::UserError;
 };
 
-} // namespace record
+} // namespace base

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
 #include "base/file_system.h"
-#include "record/blocks.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace record {
+namespace base {
 
 // A raw block file (recording, edit or clip file) over a POSIX file descriptor. Every access
 // moves whole blocks at 64-bit offsets; the length is always counted in whole blocks, so a
@@ -68,4 +68,4 @@ class RawFile {
     std::string path_;
 };
 
-} // namespace record
+} // namespace base

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "record/raw_file.h"
+#include "base/raw_file.h"
 
-#include "record/errors.h"
+#include "base/errors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace record {
+namespace base {
 
 RawFile::~RawFile() {
     Release();
@@ -144,4 +144,4 @@ void RawFile::TruncateBlocks(uint32_t count) {
     }
 }
 
-} // namespace record
+} // namespace base

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/services/file_system.h"
+#include "base/folders.h"
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace base {
 
 namespace {
 // An XDG base folder: the variable when set and not empty, else its default below $HOME.
@@ -52,4 +52,4 @@ bool DirectoryWritable(const std::string& path) {
     return true;
 }
 
-} // namespace platform
+} // namespace base

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "record/blocks.h"
+#include "base/blocks.h"
 
 #include <cstdint>
 #include <string>
@@ -9,7 +9,7 @@
 // The peak file caches the block peaks of a recovered recording: one 8-byte record per block,
 // in block order from block 1, no header. Each record holds max left, min left, max right,
 // min right as signed 16-bit little-endian values.
-namespace record {
+namespace base {
 
 constexpr int PeakRecordBytes = 8;
 
@@ -36,4 +36,4 @@ bool WritePeakFile(const std::string& path, const PeakTableRefs& tables, uint32_
 // many blocks; returns false and leaves the tables alone otherwise.
 bool ReadPeakFile(const std::string& path, const PeakTableRefs& tables, uint32_t blocks);
 
-} // namespace record
+} // namespace base

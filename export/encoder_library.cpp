@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/services/encoder_library.h"
+#include "export/encoder_library.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,7 +8,7 @@
 
 #include <dlfcn.h>
 
-namespace platform {
+namespace exporting {
 
 namespace {
 
@@ -92,4 +92,4 @@ void EncoderLibrary::Release() {
     beWriteVBRHeader = nullptr;
 }
 
-} // namespace platform
+} // namespace exporting

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace platform {
+namespace base {
 
 // The user's application-data folder: $XDG_DATA_HOME, else ~/.local/share; empty when neither
 // can be told.
@@ -17,4 +17,4 @@ bool FileExists(const std::string& path);
 // True when a file can actually be created in the folder (a probe file is made and removed).
 bool DirectoryWritable(const std::string& path);
 
-} // namespace platform
+} // namespace base
