@@ -24,6 +24,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <memory>
 
 namespace app {
@@ -43,7 +44,26 @@ void BringToFront(QWidget& mainWindow) {
 }
 } // namespace
 
+bool DisplayAvailable() {
+    // A platform plugin other than the desktop ones (offscreen, minimal, vnc, ...) brings its own
+    // screen.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(':', 0, 0);
+    if (!platform.isEmpty() && platform != "xcb" && !platform.startsWith("wayland")) {
+        return true;
+    }
+    return !qEnvironmentVariable("DISPLAY").isEmpty() ||
+           !qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty();
+}
+
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
+    // Qt would abort without a display; a recorder started on a machine without one is told
+    // the way that works there.
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "Velmar Recorder: there is no display to open its window on "
+                             "(neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                             "velmar-recorder --headless records without windows.\n");
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");

@@ -37,6 +37,12 @@ struct EntryHooks {
     // settings file and Temp folder are its own.
     QString executablePath;
 };
+// Without a display to open the windows on it says so on standard error, and that --headless
+// records without windows, and returns 1.
 int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks = {});
+
+// Whether the windows have a screen: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM names
+// a platform that needs neither (offscreen, minimal, ...).
+bool DisplayAvailable();
 
 } // namespace app
