@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/headless/command_line.h"
+#include "app/headless/headless.h"
 #include "app/ui/program.h"
 
 #include <QFileInfo>
@@ -15,10 +16,18 @@ int main(int argc, char** argv) {
     switch (command.action) {
     case app::CommandLine::Action::Usage: {
         const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
-        std::fprintf(stderr, "%s\n%s", qPrintable(command.error), qPrintable(app::UsageText(program)));
+        std::fprintf(stderr, "%s\n%s", qPrintable(command.error),
+                     qPrintable(app::UsageText(program)));
         return app::UsageExitStatus;
     }
-    default:
-        return app::ProgramEntry(argc, argv);
+    case app::CommandLine::Action::Headless:
+        return app::HeadlessEntry(argc, argv, command);
+    case app::CommandLine::Action::Status:
+    case app::CommandLine::Action::Record:
+    case app::CommandLine::Action::Stop:
+        return app::CommandEntry(argc, argv, command);
+    case app::CommandLine::Action::Windows:
+        break;
     }
+    return app::ProgramEntry(argc, argv);
 }

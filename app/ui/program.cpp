@@ -2,9 +2,9 @@
 #include "app/ui/program.h"
 
 #include "about/form_about.h"
+#include "app/headless/control_channel.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/form_main.h"
-#include "app/ui/instance_channel.h"
 #include "app/ui/started_run.h"
 #include "app/ui/widget_dialogs.h"
 #include "base/clock.h"
@@ -42,6 +42,42 @@ void BringToFront(QWidget& mainWindow) {
     window->raise();
     window->activateWindow();
 }
+
+// The commands another start sends the windowed program: the same as its buttons. While a modal
+// window is open (the editor has the take, a message box waits for an answer) Record and Stop
+// are refused rather than act behind it.
+class WindowCommands : public app::ControlCommands {
+  public:
+    explicit WindowCommands(TFormMain& formMain) : formMain_(formMain) {}
+    void Raise() override { BringToFront(formMain_); }
+    Reply Status() override { return {true, StatusLine(formMain_.Recorder().View())}; }
+    Reply Record() override {
+        if (formMain_.Recorder().View().Recording) {
+            return {true, "already recording"};
+        }
+        if (QApplication::activeModalWidget() != nullptr) {
+            return {false, "a window of Velmar Recorder is open; close it first"};
+        }
+        formMain_.BtnRecordClick();
+        if (!formMain_.Recorder().View().Recording) {
+            return {false, "the recording did not start (see the recorder's window)"};
+        }
+        return {true, "recording started"};
+    }
+    Reply Stop() override {
+        if (!formMain_.Recorder().View().Recording) {
+            return {true, "not recording"};
+        }
+        if (QApplication::activeModalWidget() != nullptr) {
+            return {false, "a window of Velmar Recorder is open; close it first"};
+        }
+        formMain_.BtnStopClick();
+        return {true, "recording stopped after " + formMain_.Recorder().View().TimeText};
+    }
+
+  private:
+    TFormMain& formMain_;
+};
 } // namespace
 
 bool DisplayAvailable() {
@@ -83,7 +119,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     const QString workFolder = setup::WorkFolderFor(executablePath);
     setup::WorkFolderLock lock;
     if (setup::ClaimWorkFolder(workFolder, lock) == setup::WorkFolderLock::Result::HeldByAnother) {
-        app::InstanceChannel::AskToRaise(workFolder);
+        app::ControlChannel::AskToRaise(workFolder);
         dialogs.ShowMessage(setup::AlreadyRunningMessage);
         return 0;
     }
@@ -113,11 +149,12 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         TFormSaveSettings formSaveSettings(run.settings);
         TFormProgress formProgress(encoders, fileSystem, events);
         TFormAbout formAbout;
-        // A later start on this work folder asks for the window the user should see.
-        std::unique_ptr<app::InstanceChannel> channel;
+        // A later start on this work folder asks for the window the user should see, or sends
+        // a command.
+        WindowCommands commands(formMain);
+        std::unique_ptr<app::ControlChannel> channel;
         if (lock.IsHeld()) {
-            channel = std::make_unique<app::InstanceChannel>(
-                workFolder, [&formMain] { BringToFront(formMain); });
+            channel = std::make_unique<app::ControlChannel>(workFolder, commands);
         }
         formMain.show();
         if (hooks.started) {

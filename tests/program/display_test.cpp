@@ -31,11 +31,16 @@ TEST_P(DisplayAvailable, FollowsTheEnvironment) {
 }
 
 const Case cases[] = {
-    {nullptr, nullptr, nullptr, false},     {"", "", nullptr, false},
-    {":0", nullptr, nullptr, true},         {nullptr, "wayland-0", nullptr, true},
-    {nullptr, nullptr, "xcb", false},       {nullptr, nullptr, "wayland", false},
-    {nullptr, nullptr, "wayland-egl", false}, {nullptr, nullptr, "offscreen", true},
-    {nullptr, nullptr, "minimal", true},    {nullptr, nullptr, "vnc:size=800x600", true},
+    {nullptr, nullptr, nullptr, false},
+    {"", "", nullptr, false},
+    {":0", nullptr, nullptr, true},
+    {nullptr, "wayland-0", nullptr, true},
+    {nullptr, nullptr, "xcb", false},
+    {nullptr, nullptr, "wayland", false},
+    {nullptr, nullptr, "wayland-egl", false},
+    {nullptr, nullptr, "offscreen", true},
+    {nullptr, nullptr, "minimal", true},
+    {nullptr, nullptr, "vnc:size=800x600", true},
     {":1", nullptr, "xcb", true},
 };
 INSTANTIATE_TEST_SUITE_P(Environments, DisplayAvailable, ::testing::ValuesIn(cases));

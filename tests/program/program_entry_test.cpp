@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/form_main.h"
-#include "app/ui/instance_channel.h"
+#include "app/headless/control_channel.h"
 #include "app/ui/program.h"
 #include "setup/startup.h"
 #include "support/recording_dialogs.h"
@@ -65,7 +65,7 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
             lockedByTheProgram =
                 second.Acquire(work) == setup::WorkFolderLock::Result::HeldByAnother;
             struct stat socket {};
-            const QString name = app::InstanceChannel::NameFor(work);
+            const QString name = app::ControlChannel::NameFor(work);
             channelPrivate = ::stat(QFile::encodeName(name).constData(), &socket) == 0 &&
                              S_ISSOCK(socket.st_mode) && (socket.st_mode & 077) == 0;
             // What no later start sends is dropped, and the program runs on.
@@ -80,7 +80,7 @@ TEST(ProgramEntry, RunsUntilTheMainWindowClosesAndLeavesTheSettingsFile) {
             main.showMinimized();
             Spin(100);
             auto asked = std::async(std::launch::async,
-                                    [&] { return app::InstanceChannel::AskToRaise(work); });
+                                    [&] { return app::ControlChannel::AskToRaise(work); });
             Spin(3000, [&] {
                 return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
             });

@@ -10,7 +10,7 @@ using Action = app::CommandLine::Action;
 struct Case {
     QStringList arguments;
     Action action;
-    int modeIndex; // -1: the settings file's
+    int modeIndex;              // -1: the settings file's
     const char* errorPart = ""; // a usage error's message contains it
 };
 
@@ -68,8 +68,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, ParseCommandLine, ::testing::ValuesIn(cases)
 
 TEST(UsageText, NamesEveryCommand) {
     const QString text = app::UsageText("velmar-recorder");
-    for (const char* option : {"--headless", "--loop MINUTES", "--continuous", "--status",
-                               "--record", "--stop"}) {
+    for (const char* option :
+         {"--headless", "--loop MINUTES", "--continuous", "--status", "--record", "--stop"}) {
         EXPECT_TRUE(text.contains(option)) << option;
     }
 }
