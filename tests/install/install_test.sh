@@ -62,6 +62,12 @@ desktop-file-validate "$PREFIX/share/applications/velmar-recorder.desktop" ||
     fail "the desktop entry does not validate"
 grep -qx 'Icon=velmar-recorder' "$PREFIX/share/applications/velmar-recorder.desktop" ||
     fail "the desktop entry names another icon"
+# The systemd user unit of the loop without windows starts the installed program.
+UNIT=$PREFIX/lib/systemd/user/velmar-recorder-loop.service
+[ -f "$UNIT" ] || fail "not installed: lib/systemd/user/velmar-recorder-loop.service"
+grep -qx "ExecStart=$EXE --headless --loop 10" "$UNIT" && grep -qx 'Type=simple' "$UNIT" &&
+    grep -q '^After=.*pulseaudio.service' "$UNIT" && grep -qx 'WantedBy=default.target' "$UNIT" ||
+    fail "the unit does not start '$EXE --headless --loop 10': $(cat "$UNIT")"
 # The user guide and every picture of it, unchanged.
 for f in "$SRC"/docs/user-guide/*; do
     cmp -s "$f" "$DOC/$(basename "$f")" || fail "user guide file $(basename "$f") not installed"
