@@ -5,6 +5,7 @@
 #include "app/ui/started_run.h"
 #include "base/folders.h"
 #include "editor/form_edit.h"
+#include "export/encoder_library.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "operations/editor.h"
@@ -81,7 +82,7 @@ class FormMainTest : public ::testing::Test {
         form.reset();
         run = std::make_unique<app::StartedRun>(app::StartRun(exe, dialogs));
         form = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
-                                           dialogs, launcher);
+                                           dialogs, launcher, encoders);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -113,6 +114,7 @@ class FormMainTest : public ::testing::Test {
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
     testsupport::RecordingLauncher launcher;
+    exporting::SystemEncoderLoader encoders;
     QStringList& launches = launcher.launches;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
@@ -140,7 +142,7 @@ TEST_F(FormMainTest, FixedClientAreaMenusTimersAndColours) {
         }
         menus << menu->text() + ": " + items.join(", ");
     }
-    EXPECT_EQ(menus, QStringList({"File: Save As..., Output Folder, Exit",
+    EXPECT_EQ(menus, QStringList({"File: Save Now, Save As..., Output Folder, Exit",
                                   "Options: Save Settings...", "Help: Help Contents, About"}));
 
     QStringList items;
@@ -600,6 +602,7 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::RecordingLauncher launcher;
+    exporting::SystemEncoderLoader encoders;
     testsupport::ScriptedOutput output;
     output.SetOpenFailure(playback::OutputError::NoDevice);
     base::SystemFileSystem fileSystem;
@@ -608,7 +611,8 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
         app::StartedRun run =
             app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs);
         EXPECT_TRUE(run.environment.WorkFolder.isEmpty());
-        TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher);
+        TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher,
+                       encoders);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;
