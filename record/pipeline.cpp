@@ -810,6 +810,9 @@ void Recorder::DiscardRecording() {
     state.LoopWrapped = false;
     state.RecordingStream.Release();
     if (!state.RecordingFilePath.empty()) {
+        // A new file rather than the old one emptied: a Save Now still reading the take keeps it
+        // through its own descriptor.
+        ::unlink(state.RecordingFilePath.c_str());
         CreateRecordingFile();
     }
 }

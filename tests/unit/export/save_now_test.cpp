@@ -228,6 +228,39 @@ TEST_F(SaveNowTest, AnOvertakenSaveFailsAndLeavesNoFileASecondSaveIsRefused) {
     EXPECT_EQ(next.blocks, Ring);
 }
 
+// A save still reading when the recording stops and the take is discarded (the editor closed)
+// or a new recording starts keeps the take it began with.
+TEST_F(SaveNowTest, ASaveKeepsItsTakeWhenTheTakeIsDiscardedOrRecordedAnew) {
+    for (const bool recordAgain : {false, true}) {
+        GatedFileSystem gated;
+        std::promise<Result> slowEnded;
+        exporting::SaveNow slow(recorder, ports.encoders, gated);
+        QObject::connect(&slow, &exporting::SaveNow::Finished,
+                         [&](const QString& path, quint32 blocks, const QString& error) {
+                             slowEnded.set_value({path, error, blocks});
+                         });
+        StartRecording(Loop3);
+        Run(400);
+        const uint64_t first = firstRecorded;
+        slow.Start(settings);
+        gated.WaitReached();
+        driver.Run([this] { recorder.StopRecording(); });
+        driver.Run([this] { recorder.DiscardRecording(); });
+        if (recordAgain) {
+            StartRecording(Loop3);
+            Run(Ring + 100);
+        }
+        gated.Open();
+        auto result = slowEnded.get_future();
+        ASSERT_EQ(result.wait_for(60s), std::future_status::ready);
+        const Result saved = result.get();
+        ASSERT_TRUE(saved.error.isEmpty()) << saved.error.toStdString();
+        EXPECT_TRUE(FileHolds(saved.path, first, 400));
+        QFile::remove(saved.path);
+        driver.Run([this] { recorder.StopRecording(); });
+    }
+}
+
 // Without a recording, or before its first half is written, nothing starts.
 TEST_F(SaveNowTest, NothingToSaveIsRefused) {
     EXPECT_THROW(saveNow.Start(settings), base::UserError);
