@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QTime>
 
 #include <chrono>
@@ -14,6 +15,8 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual QTime TimeOfDay() const = 0;
+    // Date and time of day, local: what a saved file is named after.
+    virtual QDateTime Now() const = 0;
     // Never goes back; its origin means nothing.
     virtual std::chrono::nanoseconds Monotonic() const = 0;
 };
@@ -21,6 +24,7 @@ class Clock {
 class SystemClock final : public Clock {
   public:
     QTime TimeOfDay() const override;
+    QDateTime Now() const override;
     std::chrono::nanoseconds Monotonic() const override;
 };
 

@@ -173,9 +173,11 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
         return;
     }
     const uint32_t blocksBefore = state.RecordingStream.Blocks();
+    MarkWrite(uint32_t(count));
     try {
         state.RecordingStream.WriteBlocks(pos, SlotData(slot), uint32_t(count));
         state.LastWritten = pos + uint32_t(count) - 1;
+        writtenBlocks_ += uint32_t(count);
         return;
     } catch (const base::StreamWriteError& error) {
         step.writeFailed = true;
@@ -188,6 +190,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
         try {
             state.RecordingStream.WriteBlock(pos + uint32_t(k), SlotData(slot + k));
             state.LastWritten = pos + uint32_t(k);
+            writtenBlocks_++;
             failedAt = pos + uint32_t(k) + 1;
         } catch (const base::StreamWriteError&) {
             break;
@@ -420,6 +423,60 @@ QString ModeItemText(int index) {
         return {};
     }
     return QString::fromLatin1(modeTable[index].text);
+}
+
+void Recorder::MarkWrite(uint32_t count) {
+    writeMark_.store(PackWriteMark(generation_, writtenBlocks_ + count), std::memory_order_seq_cst);
+    // The mark must be visible before the bytes change under a reader that checks it afterwards.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+bool SnapshotBlockIntact(const SaveSnapshot& snapshot, uint64_t index, uint64_t mark) {
+    if ((mark >> WriteMarkBlockBits) != (snapshot.generation & 0xFFFFFFu)) {
+        return true; // a newer recording writes a new file; the save's descriptor reads the old one
+    }
+    if (snapshot.ringBlocks == 0) {
+        return true;
+    }
+    const uint64_t begun = mark & ((uint64_t(1) << WriteMarkBlockBits) - 1);
+    return begun < index + snapshot.ringBlocks;
+}
+
+SaveSnapshot Recorder::SnapshotForSave(uint32_t newest) const {
+    if (!state.Recording) {
+        throw base::UserError("No recording is running.");
+    }
+    if (writtenBlocks_ == 0 || state.LastWritten == 0) {
+        throw base::UserError("Nothing has been recorded yet: the first two seconds are still "
+                              "being taken in.");
+    }
+    SaveSnapshot snapshot;
+    snapshot.path = state.RecordingFilePath;
+    snapshot.generation = generation_;
+    snapshot.ringBlocks = state.LoopMode ? RingBlocks() : 0;
+    uint64_t blocks = writtenBlocks_;
+    if (snapshot.ringBlocks > 0 && blocks > snapshot.ringBlocks) {
+        blocks = snapshot.ringBlocks;
+    }
+    if (newest > 0 && blocks > newest) {
+        blocks = newest;
+    }
+    snapshot.blocks = uint32_t(blocks);
+    snapshot.firstIndex = writtenBlocks_ - blocks + 1;
+    // The newest block sits at LastWritten; the ones before it run back round the ring.
+    const uint32_t last = state.LastWritten;
+    if (snapshot.blocks > last) {
+        const uint32_t before = snapshot.blocks - last;
+        snapshot.order.runs = 2;
+        snapshot.order.run[0] = {snapshot.ringBlocks - before + 1, before};
+        snapshot.order.run[1] = {1, last};
+    } else {
+        snapshot.order.runs = 1;
+        snapshot.order.run[0] = {last - snapshot.blocks + 1, snapshot.blocks};
+    }
+    snapshot.firstSampleTime = recordingStart_.addMSecs(
+        int64_t(snapshot.firstIndex - 1) * base::BlockFrames * 1000 / base::SampleRate);
+    return snapshot;
 }
 
 TakeOrder Recorder::RecordedTakeOrder() const {
@@ -717,6 +774,13 @@ void Recorder::StartRecordingStep(Step& step) {
         return; // the open error was shown; nothing would be captured
     }
     state.Recording = true;
+    // The device has just started: its first sample is this moment's, and every later block is
+    // 100 ms of samples after it, so a save names its first sample's time from the block count
+    // rather than from the command's time (which the unwritten half would put up to 2 s off).
+    recordingStart_ = clock_.Now();
+    generation_++;
+    writtenBlocks_ = 0;
+    writeMark_.store(PackWriteMark(generation_, 0), std::memory_order_seq_cst);
     events_.StatusPanelText(1, "Start - " + TimeOfDay());
 }
 
@@ -746,6 +810,9 @@ void Recorder::DiscardRecording() {
     state.LoopWrapped = false;
     state.RecordingStream.Release();
     if (!state.RecordingFilePath.empty()) {
+        // A new file rather than the old one emptied: a Save Now still reading the take keeps it
+        // through its own descriptor.
+        ::unlink(state.RecordingFilePath.c_str());
         CreateRecordingFile();
     }
 }

@@ -12,9 +12,11 @@
 #include "base/event_pump.h"
 #include "base/file_system.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,6 +82,33 @@ struct TakeOrder {
     int runs = 0;
     BlockRun run[2];
 };
+
+// What Save Now saves: the blocks the recording file held at the command, oldest first, while the
+// recording goes on writing. The save reads them through a descriptor of its own, so a new
+// recording (which unlinks the file first) never changes them; in a loop the recorder comes
+// round to them again, which the write mark tells (SnapshotBlockIntact).
+struct SaveSnapshot {
+    std::string path;          // the recording file
+    TakeOrder order;           // ring positions, oldest first
+    uint32_t blocks = 0;       // blocks saved
+    uint64_t firstIndex = 0;   // number of the oldest block in the recording (1: its first)
+    uint32_t ringBlocks = 0;   // the loop's ring; 0 in Continuous, where nothing is overwritten
+    uint32_t generation = 0;   // which recording: counted up at every Record
+    QDateTime firstSampleTime; // wall-clock time of the oldest block's first sample
+};
+
+// The recorder's write mark, published before every write to the recording file and read by a
+// save on another thread: the recording's generation (high 24 bits) and how many of its blocks
+// have begun to be written (low 40 bits).
+constexpr int WriteMarkBlockBits = 40;
+constexpr uint64_t PackWriteMark(uint32_t generation, uint64_t begun) {
+    return (uint64_t(generation & 0xFFFFFFu) << WriteMarkBlockBits) |
+           (begun & ((uint64_t(1) << WriteMarkBlockBits) - 1));
+}
+// Whether the block numbered `index` in the recording of `snapshot` is still the one it was at the
+// command, given a write mark read after the block was read: a ring position is written again
+// only `ringBlocks` blocks later.
+bool SnapshotBlockIntact(const SaveSnapshot& snapshot, uint64_t index, uint64_t mark);
 
 // What went wrong during one of the Recorder's commands or ticks, thrown at its end once the
 // recorder is consistent again (a stopped recording complete, monitoring resumed where it can).
@@ -209,6 +238,13 @@ class Recorder {
     // unused), for a loader that fills them before it adopts its file.
     base::PeakTableRefs RecordingPeaks();
 
+    // Save Now's view of the running recording: the blocks its file holds, oldest first, or only
+    // the newest `newest` of them when `newest` > 0. Throws base::UserError when no recording
+    // runs or none of its blocks is written yet.
+    SaveSnapshot SnapshotForSave(uint32_t newest = 0) const;
+    // The write mark (PackWriteMark), safe to read from any thread.
+    uint64_t WriteMark() const { return writeMark_.load(std::memory_order_seq_cst); }
+
     // Makes `file` (open) the take the editor works on, in place of the current recording, which
     // is released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts
     // as unwrapped, so it opens in file order whatever order the previous take had.
@@ -323,6 +359,15 @@ class Recorder {
     // those calls; the timer steps that fire meanwhile are skipped rather than touching slots and
     // the file halfway through.
     bool inDeviceCall_ = false;
+
+    // Save Now's bookkeeping of the running recording (GUI thread): its generation, when it
+    // started and how many of its blocks were written; the write mark publishes them.
+    uint32_t generation_ = 0;
+    QDateTime recordingStart_;
+    uint64_t writtenBlocks_ = 0;
+    std::atomic<uint64_t> writeMark_{0};
+    // Publishes that `count` more blocks are about to be written.
+    void MarkWrite(uint32_t count);
 };
 
 } // namespace record

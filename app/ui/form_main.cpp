@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "editor/form_edit.h"
 #include "export/save_flow.h"
+#include "export/save_now.h"
 #include "export/ui/save_flow_ui.h"
 #include "gauges/gauge_widgets.h"
 #include "gauges/window_font.h"
@@ -22,7 +23,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -97,10 +100,12 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 TFormMain::TFormMain(app::StartedRun& run, const record::RecorderPorts& recorderPorts,
                      playback::OutputDevice& output, const base::FileSystem& fileSystem,
                      base::EventPump& events, platform::Dialogs& dialogs,
-                     platform::Launcher& launcher, QWidget* parent)
-    : QMainWindow(parent), recorderPorts_(recorderPorts), startupError_(run.startupError),
-      environment_(run.environment), settings_(run.settings), output_(output),
-      fileSystem_(fileSystem), events_(events), dialogs_(dialogs), launcher_(launcher) {
+                     platform::Launcher& launcher, const exporting::EncoderLoader& encoders,
+                     QWidget* parent)
+    : QMainWindow(parent), recorderPorts_(recorderPorts), encoders_(encoders),
+      startupError_(run.startupError), environment_(run.environment), settings_(run.settings),
+      output_(output), fileSystem_(fileSystem), events_(events), dialogs_(dialogs),
+      launcher_(launcher) {
     setObjectName("FormMain");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -203,6 +208,13 @@ void TFormMain::BuildControls() {
         panel->setGeometry(left, 2, panelWidths[i], 20);
         statusPanels_[i] = panel;
     }
+    // A Save Now message takes the whole bar until the next one clears it; the panels hide
+    // meanwhile.
+    connect(StatusBar1, &QStatusBar::messageChanged, this, [this](const QString& message) {
+        for (QLabel* panel : statusPanels_) {
+            panel->setVisible(message.isEmpty());
+        }
+    });
 
     LayoutGauges();
 }
@@ -211,6 +223,10 @@ void TFormMain::BuildMenus() {
     menuFile = menuBar()->addMenu("File");
     menuFile->setObjectName("menuFile");
     connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
+    menuSaveNow = menuFile->addAction("Save Now", this, &TFormMain::menuSaveNowClick);
+    menuSaveNow->setObjectName("menuSaveNow");
+    menuSaveNow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    menuSaveNow->setEnabled(false);
     menuSaveAs = menuFile->addAction("Save As...", this, &TFormMain::menuSaveAsClick);
     menuSaveAs->setObjectName("menuSaveAs");
     menuFolder = menuFile->addAction("Output Folder", this, &TFormMain::menuFolderClick);
@@ -257,6 +273,11 @@ void TFormMain::FormCreate() {
         [this](const QString& text, bool error) { error ? ShowError(text) : ShowMessage(text); });
     TimerRec = &driver_->RecordTimer();
     TimerStatus = &driver_->StatusTimer();
+    // After the driver's own connection: a tick that stopped the recording disables Save Now.
+    connect(TimerStatus, &QTimer::timeout, this, &TFormMain::UpdateSaveNow);
+    saveNow_ = std::make_unique<exporting::SaveNow>(*recorder_, encoders_, fileSystem_);
+    connect(saveNow_.get(), &exporting::SaveNow::Finished, this, &TFormMain::SaveNowFinished,
+            Qt::QueuedConnection);
     if (!startupError_.isEmpty()) {
         // The program entry has said why; the window opens without work files, settings or
         // device.
@@ -304,6 +325,8 @@ void TFormMain::FormShow() {
 }
 
 void TFormMain::FormDestroy() {
+    // A running save reads the recorder's write mark: it is stopped (no file) and waited for.
+    saveNow_.reset();
     // The recorder tells this window what to draw: it goes first.
     driver_.reset();
     recorder_.reset();
@@ -312,6 +335,10 @@ void TFormMain::FormDestroy() {
 bool TFormMain::FormCloseQuery() {
     if (SaveFlow::Exporting()) {
         return false; // the export reads the recording file that shutdown deletes
+    }
+    if (saveNow_ && saveNow_->Running()) {
+        StatusBar1->showMessage("Save Now is still writing; close again when it has ended.", 10000);
+        return false;
     }
     if (recorder_->View().Recording) {
         if (!dialogs_.Confirm("Are you sure you want to interrupt recording?")) {
@@ -341,6 +368,7 @@ void TFormMain::TimerRecTimer() {
 
 void TFormMain::TimerStatusTimer() {
     driver_->StatusTick();
+    UpdateSaveNow();
 }
 
 void TFormMain::BtnRecordClick() {
@@ -349,10 +377,12 @@ void TFormMain::BtnRecordClick() {
         return;
     }
     driver_->Run([this] { recorder_->StartRecording(); });
+    UpdateSaveNow();
 }
 
 void TFormMain::BtnStopClick() {
     driver_->Run([this] { recorder_->StopRecording(); });
+    UpdateSaveNow();
 }
 
 void TFormMain::BtnEditClick() {
@@ -398,6 +428,29 @@ void TFormMain::BtnVolumeClick() {
 
 void TFormMain::menuFileClick() {
     menuSaveAs->setEnabled(!recorder_->View().Recording && recorder_->View().FileBlocks > 1);
+    UpdateSaveNow();
+}
+
+void TFormMain::UpdateSaveNow() {
+    menuSaveNow->setEnabled(recorder_ && recorder_->View().Recording);
+}
+
+void TFormMain::menuSaveNowClick() {
+    try {
+        saveNow_->Start(settings_.Values());
+    } catch (const base::UserError& error) {
+        dialogs_.ShowError(QString::fromUtf8(error.what()));
+    }
+}
+
+void TFormMain::SaveNowFinished(const QString& path, quint32 blocks, const QString& error) {
+    if (!error.isEmpty()) {
+        dialogs_.ShowError(error); // the recording goes on behind the box
+        return;
+    }
+    StatusBar1->showMessage("Saved " + QFileInfo(path).fileName() + " (" +
+                                exporting::SavedLengthText(blocks) + ")",
+                            15000);
 }
 
 void TFormMain::menuSaveAsClick() {

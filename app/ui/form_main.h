@@ -39,6 +39,10 @@ class Launcher;
 namespace app {
 struct StartedRun;
 }
+namespace exporting {
+class EncoderLoader;
+class SaveNow;
+} // namespace exporting
 namespace setup {
 struct Environment;
 class SettingsStore;
@@ -52,11 +56,12 @@ class TFormMain : public QMainWindow, public record::Events {
   public:
     // `run` says where the files go, holds the settings and why start-up found no work folder;
     // the window's recorder works through `recorderPorts`. The editor it opens plays through
-    // `output` and is built with the other ports. All of them must outlive the window.
+    // `output` and is built with the other ports; Save Now encodes MP3 through `encoders`. All
+    // of them must outlive the window.
     TFormMain(app::StartedRun& run, const record::RecorderPorts& recorderPorts,
               playback::OutputDevice& output, const base::FileSystem& fileSystem,
               base::EventPump& events, platform::Dialogs& dialogs, platform::Launcher& launcher,
-              QWidget* parent = nullptr);
+              const exporting::EncoderLoader& encoders, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // Start-up of the window: the recorder over the run's recording file and mode, then the
@@ -80,6 +85,10 @@ class TFormMain : public QMainWindow, public record::Events {
     void BtnVolumeClick();
     void menuFileClick();
     void menuSaveAsClick();
+    // File › Save Now (Ctrl+S): starts a save of the running recording and returns at once;
+    // SaveNowFinished shows how it ended.
+    void menuSaveNowClick();
+    void SaveNowFinished(const QString& path, quint32 blocks, const QString& error);
     void menuFolderClick();
     void menuCloseClick();
     void menuSaveSettingsClick();
@@ -130,6 +139,7 @@ class TFormMain : public QMainWindow, public record::Events {
     QTimer* TimerRec = nullptr; // the driver's ticks
     QTimer* TimerStatus = nullptr;
     QMenu* menuFile = nullptr;
+    QAction* menuSaveNow = nullptr;
     QAction* menuSaveAs = nullptr;
     QAction* menuFolder = nullptr;
     QAction* menuClose = nullptr;
@@ -157,10 +167,14 @@ class TFormMain : public QMainWindow, public record::Events {
     void ClearChart();
     void Minimize();
     void Restore();
+    // Save Now is enabled exactly while a recording runs.
+    void UpdateSaveNow();
 
     record::RecorderPorts recorderPorts_;
     std::unique_ptr<record::Recorder> recorder_;
     std::unique_ptr<record::RecorderDriver> driver_;
+    std::unique_ptr<exporting::SaveNow> saveNow_;
+    const exporting::EncoderLoader& encoders_;
     std::array<QLabel*, 3> statusPanels_{};
     bool shutDown_ = false;
     // Why start-up found no work folder; Record repeats it instead of doing nothing.

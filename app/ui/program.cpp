@@ -143,7 +143,8 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
     {
         // Creation order matters: the main window opens the device before the other windows
         // exist.
-        TFormMain formMain(run, recorderPorts, output, fileSystem, events, dialogs, launcher);
+        TFormMain formMain(run, recorderPorts, output, fileSystem, events, dialogs, launcher,
+                           encoders);
         TFormEdit formEdit(output, fileSystem, events, run.environment, run.settings, dialogs,
                            launcher, formMain.Recorder());
         TFormSaveSettings formSaveSettings(run.settings);

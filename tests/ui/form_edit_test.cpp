@@ -9,6 +9,7 @@
 #include "base/folders.h"
 #include "editor/view_state.h"
 #include "editor/wave_widget.h"
+#include "export/encoder_library.h"
 #include "export/save_flow.h"
 #include "export/ui/form_save_settings.h"
 #include "operations/editor.h"
@@ -706,7 +707,7 @@ class FormEditFromMainWindow : public ::testing::Test {
         run = std::make_unique<app::StartedRun>(
             app::StartRun(QString::fromStdString(data.file("velmar-recorder")), dialogs));
         main = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
-                                           dialogs, launcher);
+                                           dialogs, launcher, encoders);
         main->TimerRec->stop();
         main->TimerStatus->stop();
         return *main;
@@ -721,6 +722,7 @@ class FormEditFromMainWindow : public ::testing::Test {
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
     testsupport::RecordingLauncher launcher;
+    exporting::SystemEncoderLoader encoders;
     std::unique_ptr<app::StartedRun> run;
     std::unique_ptr<TFormMain> main;
 };

@@ -5,6 +5,7 @@
 #include "app/ui/started_run.h"
 #include "base/folders.h"
 #include "editor/form_edit.h"
+#include "export/encoder_library.h"
 #include "export/ui/form_save_settings.h"
 #include "gauges/gauge_widgets.h"
 #include "operations/editor.h"
@@ -16,6 +17,7 @@
 #include "support/scripted_capture.h"
 #include "support/scripted_output.h"
 #include "support/temp_dir.h"
+#include "unit/export/tool_output.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,7 +83,7 @@ class FormMainTest : public ::testing::Test {
         form.reset();
         run = std::make_unique<app::StartedRun>(app::StartRun(exe, dialogs));
         form = std::make_unique<TFormMain>(*run, ports.For(device), output, fileSystem, events,
-                                           dialogs, launcher);
+                                           dialogs, launcher, encoders);
         // The test is the clock.
         form->TimerRec->stop();
         form->TimerStatus->stop();
@@ -113,6 +115,7 @@ class FormMainTest : public ::testing::Test {
     testsupport::RecordingDialogs dialogs;
     testsupport::ScriptedOutput output;
     testsupport::RecordingLauncher launcher;
+    exporting::SystemEncoderLoader encoders;
     QStringList& launches = launcher.launches;
     base::SystemFileSystem fileSystem;
     base::IdleEventPump events;
@@ -140,7 +143,7 @@ TEST_F(FormMainTest, FixedClientAreaMenusTimersAndColours) {
         }
         menus << menu->text() + ": " + items.join(", ");
     }
-    EXPECT_EQ(menus, QStringList({"File: Save As..., Output Folder, Exit",
+    EXPECT_EQ(menus, QStringList({"File: Save Now, Save As..., Output Folder, Exit",
                                   "Options: Save Settings...", "Help: Help Contents, About"}));
 
     QStringList items;
@@ -303,6 +306,39 @@ TEST_F(FormMainTest, SaveAsIsEnabledOnlyAfterAStoppedRecordingOfTwoBlocks) {
     Record(2);
     emit form->menuFile->aboutToShow();
     EXPECT_FALSE(form->menuSaveAs->isEnabled());
+}
+
+// Save Now is there only while a recording runs; Ctrl+S during a loop saves the take while the
+// recording goes on: no block is lost, and the status bar names the file and its length.
+TEST_F(FormMainTest, CtrlSDuringALoopSavesTheTakeAndTheRecordingGoesOn) {
+    const QDir out(QString::fromStdString(home.file("")));
+    run->settings.SetOutputFolder(out.path());
+    run->settings.SetOutputFormat(true);
+    form->show();
+    form->menuFileClick();
+    EXPECT_FALSE(form->menuSaveNow->isEnabled());
+    form->CmbBoxTime->setCurrentIndex(1); // "Loop 3 min"
+    emit form->CmbBoxTime->activated(1);
+    const uint64_t first = device.NextBlockIndex();
+    Record(1800 + 500);
+    EXPECT_TRUE(form->menuSaveNow->isEnabled());
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+    for (int b = 0; b < 3000 && !form->StatusBar1->currentMessage().startsWith("Saved"); ++b) {
+        Run(1); // the recording goes on, block by block, until the save has told the window
+        QTest::qWait(1);
+    }
+    const QStringList files = out.entryList({"Velmar 20*.wav"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(form->StatusBar1->currentMessage(), "Saved " + files[0] + " (3:00)");
+    EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", out.filePath(files[0])}), "7938000");
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join("\n").toStdString();
+    QTest::mouseClick(form->BtnStop, Qt::LeftButton);
+    const uint64_t total = device.NextBlockIndex() - first;
+    EXPECT_TRUE(testsupport::TakeIs(form->Recorder(), first + total - 1800, 1800)); // none lost
+    form->menuFileClick();
+    EXPECT_FALSE(form->menuSaveNow->isEnabled());
 }
 
 TEST_F(FormMainTest, EditDuringARecordingDoesNothing) {
@@ -600,6 +636,7 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
     testsupport::WindowRecorderPorts ports;
     testsupport::RecordingDialogs dialogs;
     testsupport::RecordingLauncher launcher;
+    exporting::SystemEncoderLoader encoders;
     testsupport::ScriptedOutput output;
     output.SetOpenFailure(playback::OutputError::NoDevice);
     base::SystemFileSystem fileSystem;
@@ -608,7 +645,8 @@ TEST_P(FormMainWithoutWorkFolder, OpensAndRecordAndEditRepeatTheStartupError) {
         app::StartedRun run =
             app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs);
         EXPECT_TRUE(run.environment.WorkFolder.isEmpty());
-        TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher);
+        TFormMain form(run, ports.For(device), output, fileSystem, events, dialogs, launcher,
+                       encoders);
         form.TimerRec->stop();
         form.TimerStatus->stop();
         const QString error = "Can not create " + temp;

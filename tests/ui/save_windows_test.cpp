@@ -311,7 +311,7 @@ class SaveAsTest : public ::testing::Test {
         run = std::make_unique<app::StartedRun>(
             app::StartRun(QString::fromStdString(dir.file("velmar-recorder")), dialogs));
         form = std::make_unique<TFormMain>(*run, recorderPorts.For(device), output, fileSystem,
-                                           recorderPorts.pump, dialogs, launcher);
+                                           recorderPorts.pump, dialogs, launcher, ports.encoders);
         form->TimerRec->stop();
         form->TimerStatus->stop();
         run->settings.SetOutputFormat(true);
