@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     case app::CommandLine::Action::Status:
     case app::CommandLine::Action::Record:
     case app::CommandLine::Action::Stop:
+    case app::CommandLine::Action::SaveNow:
         return app::CommandEntry(argc, argv, command);
     case app::CommandLine::Action::Windows:
         break;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/headless/control_channel.h"
 
+#include "base/errors.h"
+#include "export/save_now.h"
 #include "record/pipeline.h"
+#include "setup/settings.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -57,30 +60,55 @@ QString ControlChannel::NameFor(const QString& workFolder) {
     return runtime + "/velmar-recorder-" + QString::fromLatin1(hash);
 }
 
-QByteArray ControlChannel::Answer(const QByteArray& request, ControlCommands& commands) {
+QByteArray ControlChannel::SaveNowRequest(uint32_t newestBlocks, const QString& folder) {
+    QByteArray request = "save-now " + QByteArray::number(newestBlocks);
+    if (!folder.isEmpty()) {
+        request += ' ' + folder.toUtf8().toPercentEncoding();
+    }
+    return request;
+}
+
+void ControlChannel::Answer(const QByteArray& request, ControlCommands& commands,
+                            const std::function<void(QByteArray)>& reply) {
     if (request.size() > MaxRequestBytes) {
-        return Line(false, "request too long");
+        return reply(Line(false, "request too long"));
     }
     if (!request.endsWith('\n')) {
-        return Line(false, "request without line end");
+        return reply(Line(false, "request without line end"));
     }
     const QByteArray command = request.chopped(1);
     if (!PrintableAscii(command)) {
-        return Line(false, "malformed request");
+        return reply(Line(false, "malformed request"));
     }
-    ControlCommands::Reply reply;
+    if (command == "save-now" || command.startsWith("save-now ")) {
+        const QList<QByteArray> words = command.split(' ');
+        bool number = false;
+        const uint newest = words.size() >= 2 ? words[1].toUInt(&number) : 0;
+        // The most a 10-hour take holds; digits only, as SaveNowRequest writes them.
+        const bool blocksOk = number && newest <= 360000 && !words[1].startsWith('+');
+        const QString folder =
+            words.size() == 3 ? QString::fromUtf8(QByteArray::fromPercentEncoding(words[2])) : "";
+        if (words.size() < 2 || words.size() > 3 || !blocksOk || (words.size() == 3 && folder.isEmpty())) {
+            return reply(Line(false, "malformed save-now request"));
+        }
+        commands.SaveNow(newest, folder,
+                         [reply](const ControlCommands::Reply& r) { reply(Line(r.ok, r.text)); });
+        return;
+    }
+    ControlCommands::Reply answer;
     if (command == "raise") {
         commands.Raise();
     } else if (command == "status") {
-        reply = commands.Status();
+        answer = commands.Status();
     } else if (command == "record") {
-        reply = commands.Record();
+        answer = commands.Record();
     } else if (command == "stop") {
-        reply = commands.Stop();
+        answer = commands.Stop();
     } else {
-        return Line(false, "unknown request \"" + QString::fromLatin1(command) + "\"");
+        return reply(Line(false, "unknown request \"" + QString::fromLatin1(command.left(64)) +
+                                     (command.size() > 64 ? "...\"" : "\"")));
     }
-    return Line(reply.ok, reply.text);
+    reply(Line(answer.ok, answer.text));
 }
 
 ControlChannel::ControlChannel(const QString& workFolder, ControlCommands& commands,
@@ -131,12 +159,14 @@ void ControlChannel::Read(QLocalSocket* socket) {
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr); // one request per connection
     // A command may show a window of its own (an error box of the windowed program) and run the
     // event loop meanwhile; the caller may be gone by then.
+    // A save-now answers once the save has ended; the caller may have given up meanwhile.
     QPointer<QLocalSocket> caller(socket);
-    const QByteArray answer = Answer(request, commands_);
-    if (caller && caller->state() == QLocalSocket::ConnectedState) {
-        caller->write(answer);
-        caller->disconnectFromServer(); // sends the answer first
-    }
+    Answer(request, commands_, [caller](const QByteArray& answer) {
+        if (caller && caller->state() == QLocalSocket::ConnectedState) {
+            caller->write(answer);
+            caller->disconnectFromServer(); // sends the answer first
+        }
+    });
 }
 
 ControlChannel::Reply ControlChannel::Send(const QString& workFolder, const QByteArray& request,
@@ -178,6 +208,35 @@ ControlChannel::Reply ControlChannel::Send(const QString& workFolder, const QByt
 
 bool ControlChannel::AskToRaise(const QString& workFolder) {
     return Send(workFolder, "raise", WaitMs).outcome == Reply::Outcome::Ok;
+}
+
+SaveNowAnswers::SaveNowAnswers(exporting::SaveNow& saveNow) : saveNow_(saveNow) {
+    // Queued: the save ends on its worker thread.
+    connect(&saveNow_, &exporting::SaveNow::Finished, this,
+            [this](const QString& path, quint32, const QString& error) {
+                if (!pending_) {
+                    return;
+                }
+                const auto done = std::move(pending_);
+                pending_ = nullptr;
+                done(error.isEmpty() ? ControlCommands::Reply{true, path}
+                                     : ControlCommands::Reply{false, error});
+            },
+            Qt::QueuedConnection);
+}
+
+void SaveNowAnswers::Start(setup::Settings settings, uint32_t newestBlocks, const QString& folder,
+                           std::function<void(ControlCommands::Reply)> done) {
+    if (!folder.isEmpty()) {
+        settings.OutputFolder = folder;
+    }
+    try {
+        saveNow_.Start(settings, newestBlocks);
+    } catch (const base::UserError& error) {
+        done({false, QString::fromUtf8(error.what())});
+        return;
+    }
+    pending_ = std::move(done);
 }
 
 } // namespace app

@@ -6,6 +6,8 @@
 #include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
+#include "export/encoder_library.h"
+#include "export/save_now.h"
 #include "platform/qt_capture.h"
 #include "record/pipeline.h"
 #include "record/recorder_driver.h"
@@ -16,9 +18,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <limits>
+#include <memory>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,7 +37,7 @@ void Say(const QString& line) {
     std::fflush(stderr);
 }
 
-// The signals that end the run arrive here. A handler may do next to nothing safely, so it
+// The signals that end the run (and SIGUSR1, Save Now) arrive here. A handler may do next to nothing safely, so it
 // only writes the signal's number into a socket pair; the event loop reads it from the other end.
 // Process-wide by nature: there is one set of signal handlers per process.
 int signalSockets[2] = {-1, -1};
@@ -44,7 +49,7 @@ void OnSignal(int number) {
     errno = saved;
 }
 
-bool CatchEndSignals() {
+bool CatchSignals() {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0) {
         return false;
     }
@@ -53,7 +58,8 @@ bool CatchEndSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGUSR1, &action, nullptr) == 0;
 }
 
 // What the recorder has to tell, one line per event on standard error.
@@ -87,8 +93,20 @@ class HeadlessEvents : public record::Events {
 // The run without windows: the recorder, its driver and what the control channel asks of them.
 class HeadlessRun : public ControlCommands {
   public:
-    HeadlessRun(const record::RecorderPorts& ports, record::RecorderConfig config)
-        : recorder_(ports, events_, std::move(config)), driver_(recorder_) {
+    HeadlessRun(const record::RecorderPorts& ports, record::RecorderConfig config,
+                setup::Settings settings)
+        : settings_(std::move(settings)), recorder_(ports, events_, std::move(config)),
+          driver_(recorder_),
+          saveNow_(std::make_unique<exporting::SaveNow>(recorder_, encoders_, files_)),
+          answers_(*saveNow_) {
+        QObject::connect(
+            saveNow_.get(), &exporting::SaveNow::Finished, saveNow_.get(),
+            [](const QString& path, quint32 blocks, const QString& error) {
+                Say(error.isEmpty() ? "saved " + path + " (" +
+                                          exporting::SavedLengthText(blocks) + ")"
+                                    : "Save Now failed: " + error);
+            },
+            Qt::QueuedConnection);
         QObject::connect(
             &driver_, &record::RecorderDriver::Told,
             [](const QString& text, bool error) { Say(error ? "Error: " + text : text); });
@@ -107,6 +125,7 @@ class HeadlessRun : public ControlCommands {
 
     // Ends the recording with its last blocks written and lets the take's file go.
     void Finish() {
+        saveNow_.reset();
         const bool wasRecording = recorder_.View().Recording;
         driver_.StopTimers();
         driver_.Run([this] { recorder_.CloseDevice(); });
@@ -146,6 +165,19 @@ class HeadlessRun : public ControlCommands {
         return {true, "recording stopped after " + recorder_.View().TimeText};
     }
 
+    void SaveNow(uint32_t newestBlocks, const QString& folder,
+                 std::function<void(Reply)> done) override {
+        answers_.Start(settings_, newestBlocks, folder, std::move(done));
+    }
+    // SIGUSR1: the whole take into the settings' output folder.
+    void SaveNowOnSignal() {
+        try {
+            saveNow_->Start(settings_);
+        } catch (const base::UserError& error) {
+            Say(QString("Save Now failed: ") + error.what());
+        }
+    }
+
   private:
     // Says what the last tick or command changed: a recording that started or stopped. A
     // recording asked for at start begins as soon as an input is open (a service may start
@@ -172,10 +204,15 @@ class HeadlessRun : public ControlCommands {
             QDir::toNativeSeparators(QString::fromStdString(recorder_.View().RecordingFilePath)));
     }
 
+    const setup::Settings settings_;
     base::SystemFileSystem files_;
     HeadlessEvents events_;
     record::Recorder recorder_;
     record::RecorderDriver driver_;
+    exporting::SystemEncoderLoader encoders_;
+    // Ended (a running save stopped, leaving no file) before the take's file is put in order.
+    std::unique_ptr<exporting::SaveNow> saveNow_;
+    SaveNowAnswers answers_;
     bool startPending_ = false;
     bool recording_ = false;
 };
@@ -185,8 +222,8 @@ class HeadlessRun : public ControlCommands {
 int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("Velmar Recorder");
-    if (!CatchEndSignals()) {
-        Say("Can not catch SIGINT and SIGTERM; not started.");
+    if (!CatchSignals()) {
+        Say("Can not catch SIGINT, SIGTERM and SIGUSR1; not started.");
         return 1;
     }
     const QString executablePath = QCoreApplication::applicationFilePath();
@@ -216,21 +253,29 @@ int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
     const record::RecorderPorts ports{capture, fileSystem, events, clock};
     const int modeIndex =
         command.modeIndex >= 0 ? command.modeIndex : started.settings.RecordingModeIndex;
-    HeadlessRun run(ports, {started.environment.paths.RecordingFilePath.toStdString(), modeIndex});
+    HeadlessRun run(ports, {started.environment.paths.RecordingFilePath.toStdString(), modeIndex},
+                    started.settings);
 
     int endSignal = 0;
     QSocketNotifier endSignals(signalSockets[1], QSocketNotifier::Read);
-    QObject::connect(&endSignals, &QSocketNotifier::activated, [&endSignal] {
+    QObject::connect(&endSignals, &QSocketNotifier::activated, [&endSignal, &run] {
         char byte = 0;
-        if (::read(signalSockets[1], &byte, 1) == 1 && endSignal == 0) {
+        if (::read(signalSockets[1], &byte, 1) != 1) {
+            return;
+        }
+        if (byte == SIGUSR1) {
+            if (endSignal == 0) {
+                run.SaveNowOnSignal();
+            }
+        } else if (endSignal == 0) {
             endSignal = byte;
             QCoreApplication::quit();
         }
     });
     ControlChannel channel(workFolder, run);
     if (!channel.IsListening()) {
-        Say("No control channel ($XDG_RUNTIME_DIR is not set or not usable): --status, --record "
-            "and --stop can not reach this recorder.");
+        Say("No control channel ($XDG_RUNTIME_DIR is not set or not usable): --status, --record, "
+            "--stop and --save-now can not reach this recorder.");
     }
     run.Start();
     QCoreApplication::exec();
@@ -243,11 +288,24 @@ int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
 int CommandEntry(int& argc, char** argv, const CommandLine& command) {
     QCoreApplication application(argc, argv);
     const QString workFolder = setup::WorkFolderFor(QCoreApplication::applicationFilePath());
-    const QByteArray request = command.action == CommandLine::Action::Status   ? "status"
-                               : command.action == CommandLine::Action::Record ? "record"
-                                                                               : "stop";
+    QByteArray request = command.action == CommandLine::Action::Status   ? "status"
+                         : command.action == CommandLine::Action::Record ? "record"
+                                                                         : "stop";
     // A record or stop waits for the device to be opened or closed.
-    const ControlChannel::Reply reply = ControlChannel::Send(workFolder, request, 10000);
+    int waitMs = 10000;
+    if (command.action == CommandLine::Action::SaveNow) {
+        // The folder as this start sees it: the running program may stand elsewhere.
+        const QString folder = command.outputFolder.isEmpty()
+                                   ? QString()
+                                   : QFileInfo(command.outputFolder).absoluteFilePath();
+        request = ControlChannel::SaveNowRequest(
+            uint32_t(command.lastSeconds) * uint32_t(base::SampleRate / base::BlockFrames),
+            folder);
+        // The answer comes when the save has ended; a 10-hour take as MP3 on a slow machine
+        // takes a while, and a running program that goes away closes the connection.
+        waitMs = std::numeric_limits<int>::max();
+    }
+    const ControlChannel::Reply reply = ControlChannel::Send(workFolder, request, waitMs);
     switch (reply.outcome) {
     case ControlChannel::Reply::Outcome::NotRunning:
         std::fprintf(stderr, "%s\n", NotRunningMessage);

@@ -431,6 +431,10 @@ void TFormMain::menuFileClick() {
     UpdateSaveNow();
 }
 
+const setup::Settings& TFormMain::SettingsNow() const {
+    return settings_.Values();
+}
+
 void TFormMain::UpdateSaveNow() {
     menuSaveNow->setEnabled(recorder_ && recorder_->View().Recording);
 }

@@ -46,6 +46,7 @@ class SaveNow;
 namespace setup {
 struct Environment;
 class SettingsStore;
+struct Settings;
 } // namespace setup
 
 // The main window: the recorder's face and the application's main form; closing it ends the
@@ -117,6 +118,9 @@ class TFormMain : public QMainWindow, public record::Events {
     // The recorder this window shows; it exists from FormCreate to FormDestroy.
     const record::Recorder& Recorder() const { return *recorder_; }
     record::Recorder& Recorder() { return *recorder_; }
+    // The Save Now the menu starts, for a save asked for from outside, in the settings' format.
+    exporting::SaveNow& SaveNowEngine() { return *saveNow_; }
+    const setup::Settings& SettingsNow() const;
 
     // Controls, named as in the window's layout.
     QWidget* Client = nullptr; // the 464 x 323 client area below the menu bar

@@ -48,7 +48,8 @@ void BringToFront(QWidget& mainWindow) {
 // are refused rather than act behind it.
 class WindowCommands : public app::ControlCommands {
   public:
-    explicit WindowCommands(TFormMain& formMain) : formMain_(formMain) {}
+    explicit WindowCommands(TFormMain& formMain)
+        : formMain_(formMain), answers_(formMain.SaveNowEngine()) {}
     void Raise() override { BringToFront(formMain_); }
     Reply Status() override { return {true, StatusLine(formMain_.Recorder().View())}; }
     Reply Record() override {
@@ -74,9 +75,15 @@ class WindowCommands : public app::ControlCommands {
         formMain_.BtnStopClick();
         return {true, "recording stopped after " + formMain_.Recorder().View().TimeText};
     }
+    // As File > Save Now: the window shows how it ended, and the caller is told.
+    void SaveNow(uint32_t newestBlocks, const QString& folder,
+                 std::function<void(Reply)> done) override {
+        answers_.Start(formMain_.SettingsNow(), newestBlocks, folder, std::move(done));
+    }
 
   private:
     TFormMain& formMain_;
+    app::SaveNowAnswers answers_;
 };
 } // namespace
 

@@ -12,6 +12,8 @@ struct Case {
     Action action;
     int modeIndex;              // -1: the settings file's
     const char* errorPart = ""; // a usage error's message contains it
+    int lastSeconds = 0;        // --save-now's
+    QString output = {};
 };
 
 class ParseCommandLine : public ::testing::TestWithParam<Case> {};
@@ -23,6 +25,8 @@ TEST_P(ParseCommandLine, GivesTheActionModeOrUsageError) {
     EXPECT_EQ(line.modeIndex, c.modeIndex);
     EXPECT_EQ(line.error.isEmpty(), c.action != Action::Usage);
     EXPECT_TRUE(line.error.contains(c.errorPart)) << line.error.toStdString();
+    EXPECT_EQ(line.lastSeconds, c.lastSeconds);
+    EXPECT_EQ(line.outputFolder, c.output);
 }
 
 const Case cases[] = {
@@ -57,7 +61,25 @@ const Case cases[] = {
     {{"--headless", "--status"}, Action::Usage, -1, "Unknown argument: --status"},
     {{"--status", "--headless"}, Action::Usage, -1, "no further arguments"},
     {{"--stop", "now"}, Action::Usage, -1, "no further arguments"},
-    {{"--save-now"}, Action::Usage, -1, "Unknown argument: --save-now"},
+    {{"--save-now"}, Action::SaveNow, -1},
+    {{"--save-now", "--last", "90s"}, Action::SaveNow, -1, "", 90},
+    {{"--save-now", "--last", "5m", "--output", "/tmp/a b"}, Action::SaveNow, -1, "", 300, "/tmp/a b"},
+    {{"--save-now", "--output", "takes", "--last", "45"}, Action::SaveNow, -1, "", 45, "takes"},
+    {{"--save-now", "--last", "600m"}, Action::SaveNow, -1, "", 36000},
+    {{"--save-now", "--last", "601m"}, Action::Usage, -1, "not \"601m\""},
+    {{"--save-now", "--last", "1h"}, Action::Usage, -1, "such as 90s or 5m"},
+    {{"--save-now", "--last", "0s"}, Action::Usage, -1, "not \"0s\""},
+    {{"--save-now", "--last", "-5s"}, Action::Usage, -1, "not \"-5s\""},
+    {{"--save-now", "--last", "+5"}, Action::Usage, -1, "not \"+5\""},
+    {{"--save-now", "--last", "1.5m"}, Action::Usage, -1, "not \"1.5m\""},
+    {{"--save-now", "--last", "s"}, Action::Usage, -1, "not \"s\""},
+    {{"--save-now", "--last", "99999999999s"}, Action::Usage, -1, "such as"},
+    {{"--save-now", "--last"}, Action::Usage, -1, "needs a duration"},
+    {{"--save-now", "--output"}, Action::Usage, -1, "needs a folder"},
+    {{"--save-now", "--output", ""}, Action::Usage, -1, "needs a folder"},
+    {{"--save-now", "--last", "5s", "--last", "6s"}, Action::Usage, -1, "twice"},
+    {{"--save-now", "--loop", "3"}, Action::Usage, -1, "Unknown argument: --loop"},
+    {{"--last", "5s"}, Action::Usage, -1, "Unknown argument: --last"},
     {{"--headless", "--save-now"}, Action::Usage, -1, "Unknown argument"},
     {{"-headless"}, Action::Usage, -1, "Unknown argument"},
     {{"--HEADLESS"}, Action::Usage, -1, "Unknown argument"},
@@ -69,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, ParseCommandLine, ::testing::ValuesIn(cases)
 TEST(UsageText, NamesEveryCommand) {
     const QString text = app::UsageText("velmar-recorder");
     for (const char* option :
-         {"--headless", "--loop MINUTES", "--continuous", "--status", "--record", "--stop"}) {
+         {"--headless", "--loop MINUTES", "--continuous", "--status", "--record", "--stop",
+          "--save-now", "--last DURATION", "--output DIR"}) {
         EXPECT_TRUE(text.contains(option)) << option;
     }
 }

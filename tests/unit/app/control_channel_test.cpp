@@ -24,7 +24,18 @@ class CountingCommands : public app::ControlCommands {
     Reply Status() override { return {true, "not recording, Loop 3 min, 00:00:00, device: none"}; }
     Reply Record() override { return {false, "no input\ndevice"}; }
     Reply Stop() override { return {true, "not recording"}; }
+    // Says what it was asked: the save ends at once, or is left pending when `later`.
+    void SaveNow(uint32_t newest, const QString& folder, std::function<void(Reply)> done) override {
+        const Reply reply{newest != 7, QString("%1 blocks into [%2]").arg(newest).arg(folder)};
+        if (later) {
+            pending = [=] { done(reply); };
+        } else {
+            done(reply);
+        }
+    }
     int raised = 0;
+    bool later = false;
+    std::function<void()> pending;
 };
 
 struct Case {
@@ -36,7 +47,9 @@ class ControlAnswer : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ControlAnswer, IsOneLineForEveryRequest) {
     CountingCommands commands;
-    const QByteArray answer = app::ControlChannel::Answer(GetParam().request, commands);
+    QByteArray answer;
+    app::ControlChannel::Answer(GetParam().request, commands,
+                                [&](const QByteArray& line) { answer += line; });
     EXPECT_EQ(answer, GetParam().answer);
     EXPECT_EQ(answer.count('\n'), 1);
     EXPECT_EQ(commands.raised, GetParam().request == "raise\n" ? 1 : 0);
@@ -50,7 +63,19 @@ const Case cases[] = {
     {"stop\n", "ok not recording\n"},
     {"STOP\n", "error unknown request \"STOP\"\n"},
     {"status \n", "error unknown request \"status \"\n"},
-    {"save-now\n", "error unknown request \"save-now\"\n"},
+    {"save-now 0\n", "ok 0 blocks into []\n"},
+    {"save-now 600 %2Ftmp%2Fmy%20takes%2F%C3%A4\n", "ok 600 blocks into [/tmp/my takes/\xc3\xa4]\n"},
+    {"save-now 7\n", "error 7 blocks into []\n"},
+    {"save-now\n", "error malformed save-now request\n"},
+    {"save-now \n", "error malformed save-now request\n"},
+    {"save-now -1\n", "error malformed save-now request\n"},
+    {"save-now +5\n", "error malformed save-now request\n"},
+    {"save-now 10s\n", "error malformed save-now request\n"},
+    {"save-now 360001\n", "error malformed save-now request\n"},
+    {"save-now 99999999999999999999\n", "error malformed save-now request\n"},
+    {"save-now 5 \n", "error malformed save-now request\n"},
+    {"save-now 5 %2Fa b\n", "error malformed save-now request\n"},
+    {"save-nowx\n", "error unknown request \"save-nowx\"\n"},
     {"\n", "error unknown request \"\"\n"},
     {"status", "error request without line end\n"},
     {"", "error request without line end\n"},
@@ -58,8 +83,9 @@ const Case cases[] = {
     {"stop\r\n", "error malformed request\n"},
     {"st\xc3\xb6p\n", "error malformed request\n"},
     {"\xff\xfe\n", "error malformed request\n"},
-    {QByteArray(63, 'x') + '\n', "error unknown request \"" + QByteArray(63, 'x') + "\"\n"},
-    {QByteArray(64, 'x') + '\n', "error request too long\n"},
+    {QByteArray(64, 'x') + '\n', "error unknown request \"" + QByteArray(64, 'x') + "\"\n"},
+    {QByteArray(65, 'x') + '\n', "error unknown request \"" + QByteArray(64, 'x') + "...\"\n"},
+    {QByteArray(app::ControlChannel::MaxRequestBytes, 'x') + '\n', "error request too long\n"},
     {QByteArray(100000, 'x'), "error request too long\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Requests, ControlAnswer, ::testing::ValuesIn(cases));
@@ -117,7 +143,8 @@ TEST(ControlChannel, AnswersMalformedAndOversizedLinesAndServesOn) {
     EXPECT_EQ(socket.st_mode & 077, 0u) << "open to other users";
 
     EXPECT_EQ(Exchange(name, QByteArray(100000, 'x')), "error request too long\n");
-    EXPECT_EQ(Exchange(name, QByteArray(64, 'y') + "\nstatus\n"), "error request too long\n");
+    EXPECT_EQ(Exchange(name, QByteArray(app::ControlChannel::MaxRequestBytes, 'y') + "\nstatus\n"),
+              "error request too long\n");
     EXPECT_EQ(Exchange(name, QByteArray("\xff\0raise\n", 8)), "error malformed request\n");
     EXPECT_EQ(Exchange(name, "stop\nstop\n"), "ok not recording\n"); // one request a connection
     EXPECT_EQ(Exchange(name, "rais"), ""); // dropped after a second without its line end
@@ -138,6 +165,22 @@ TEST(ControlChannel, AnswersMalformedAndOversizedLinesAndServesOn) {
     const app::ControlChannel::Reply refused = record.get();
     EXPECT_EQ(refused.outcome, app::ControlChannel::Reply::Outcome::Error);
     EXPECT_EQ(refused.text, "no input device");
+
+    // A save-now is answered when the save has ended, however long after the idle second.
+    commands.later = true;
+    auto save = std::async(std::launch::async, [&] {
+        return app::ControlChannel::Send(
+            folder, app::ControlChannel::SaveNowRequest(50, "/tmp/my takes"), 60000);
+    });
+    Spin(3000, [&] { return bool(commands.pending); });
+    ASSERT_TRUE(commands.pending);
+    Spin(1500, [] { return false; });
+    EXPECT_NE(save.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    commands.pending();
+    Spin(5000, [&] { return save.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    const app::ControlChannel::Reply saved = save.get();
+    EXPECT_EQ(saved.outcome, app::ControlChannel::Reply::Outcome::Ok);
+    EXPECT_EQ(saved.text, "50 blocks into [/tmp/my takes]");
     unsetenv("XDG_RUNTIME_DIR");
 }
 
