@@ -15,7 +15,7 @@ struct CommandLine {
         Record,
         Stop,
         SaveNow, // --save-now [--last DURATION] [--output DIR]
-        Usage, // the arguments make no sense: `error` says why, then the usage text
+        Usage,   // the arguments make no sense: `error` says why, then the usage text
     };
     Action action = Action::Windows;
     // For --headless: the recording-mode list item asked for (0 "Continuous", 1..7 the loops),

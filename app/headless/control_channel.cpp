@@ -88,7 +88,8 @@ void ControlChannel::Answer(const QByteArray& request, ControlCommands& commands
         const bool blocksOk = number && newest <= 360000 && !words[1].startsWith('+');
         const QString folder =
             words.size() == 3 ? QString::fromUtf8(QByteArray::fromPercentEncoding(words[2])) : "";
-        if (words.size() < 2 || words.size() > 3 || !blocksOk || (words.size() == 3 && folder.isEmpty())) {
+        if (words.size() < 2 || words.size() > 3 || !blocksOk ||
+            (words.size() == 3 && folder.isEmpty())) {
             return reply(Line(false, "malformed save-now request"));
         }
         commands.SaveNow(newest, folder,
@@ -212,17 +213,18 @@ bool ControlChannel::AskToRaise(const QString& workFolder) {
 
 SaveNowAnswers::SaveNowAnswers(exporting::SaveNow& saveNow) : saveNow_(saveNow) {
     // Queued: the save ends on its worker thread.
-    connect(&saveNow_, &exporting::SaveNow::Finished, this,
-            [this](const QString& path, quint32, const QString& error) {
-                if (!pending_) {
-                    return;
-                }
-                const auto done = std::move(pending_);
-                pending_ = nullptr;
-                done(error.isEmpty() ? ControlCommands::Reply{true, path}
-                                     : ControlCommands::Reply{false, error});
-            },
-            Qt::QueuedConnection);
+    connect(
+        &saveNow_, &exporting::SaveNow::Finished, this,
+        [this](const QString& path, quint32, const QString& error) {
+            if (!pending_) {
+                return;
+            }
+            const auto done = std::move(pending_);
+            pending_ = nullptr;
+            done(error.isEmpty() ? ControlCommands::Reply{true, path}
+                                 : ControlCommands::Reply{false, error});
+        },
+        Qt::QueuedConnection);
 }
 
 void SaveNowAnswers::Start(setup::Settings settings, uint32_t newestBlocks, const QString& folder,

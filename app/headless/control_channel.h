@@ -50,10 +50,10 @@ QString StatusLine(const record::State& state);
 // $XDG_RUNTIME_DIR named after the work folder, open to this user only. A caller sends one line,
 // "raise", "status", "record", "stop" or "save-now BLOCKS [FOLDER]" (FOLDER percent-encoded), and
 // gets one line back, "ok TEXT" or "error TEXT", and the connection is closed; a save-now is
-// answered when the save has ended, however long that takes. Anything else (other text, a line longer than MaxRequestBytes, bytes
-// that are not printable ASCII) is answered with an error line and the connection closed; a
-// caller that sends nothing is dropped after a second. Without $XDG_RUNTIME_DIR there is no
-// channel; the work-folder lock alone keeps a second start out.
+// answered when the save has ended, however long that takes. Anything else (other text, a line
+// longer than MaxRequestBytes, bytes that are not printable ASCII) is answered with an error line
+// and the connection closed; a caller that sends nothing is dropped after a second. Without
+// $XDG_RUNTIME_DIR there is no channel; the work-folder lock alone keeps a second start out.
 class ControlChannel : public QObject {
     Q_OBJECT
   public:

@@ -22,9 +22,9 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <limits>
 #include <memory>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,9 +37,9 @@ void Say(const QString& line) {
     std::fflush(stderr);
 }
 
-// The signals that end the run (and SIGUSR1, Save Now) arrive here. A handler may do next to nothing safely, so it
-// only writes the signal's number into a socket pair; the event loop reads it from the other end.
-// Process-wide by nature: there is one set of signal handlers per process.
+// The signals that end the run (and SIGUSR1, Save Now) arrive here. A handler may do next to
+// nothing safely, so it only writes the signal's number into a socket pair; the event loop reads it
+// from the other end. Process-wide by nature: there is one set of signal handlers per process.
 int signalSockets[2] = {-1, -1};
 
 void OnSignal(int number) {
@@ -102,9 +102,9 @@ class HeadlessRun : public ControlCommands {
         QObject::connect(
             saveNow_.get(), &exporting::SaveNow::Finished, saveNow_.get(),
             [](const QString& path, quint32 blocks, const QString& error) {
-                Say(error.isEmpty() ? "saved " + path + " (" +
-                                          exporting::SavedLengthText(blocks) + ")"
-                                    : "Save Now failed: " + error);
+                Say(error.isEmpty()
+                        ? "saved " + path + " (" + exporting::SavedLengthText(blocks) + ")"
+                        : "Save Now failed: " + error);
             },
             Qt::QueuedConnection);
         QObject::connect(
@@ -299,8 +299,7 @@ int CommandEntry(int& argc, char** argv, const CommandLine& command) {
                                    ? QString()
                                    : QFileInfo(command.outputFolder).absoluteFilePath();
         request = ControlChannel::SaveNowRequest(
-            uint32_t(command.lastSeconds) * uint32_t(base::SampleRate / base::BlockFrames),
-            folder);
+            uint32_t(command.lastSeconds) * uint32_t(base::SampleRate / base::BlockFrames), folder);
         // The answer comes when the save has ended; a 10-hour take as MP3 on a slow machine
         // takes a while, and a running program that goes away closes the connection.
         waitMs = std::numeric_limits<int>::max();
