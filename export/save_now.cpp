@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace exporting {
@@ -46,7 +47,8 @@ const char* const OvertakenText =
     "Save Now could not keep up: the loop came round to blocks it had not saved yet. No file "
     "was written; the recording goes on.";
 
-// The snapshot as a sound for the exporter, read through its own descriptor. After every read
+// The snapshot as a sound for the exporter: the file's part read through its own descriptor, then
+// the blocks copied from the capture slots at the command. After every read of the file
 // it checks the recorder's write mark: a block whose ring position has begun to be written again
 // may hold sound from after the command, so the save stops there with OvertakenText and the
 // exporter drops its temporary file.
@@ -84,6 +86,14 @@ class SnapshotSource final : public operations::SoundSource {
                 return {n, bytes};
             }
             p -= run.count;
+        }
+        // The blocks that were still in the capture slots at the command, copied then.
+        const uint32_t held = uint32_t(snapshot_.unwritten.size() / base::BlockBytes);
+        if (position > 0 && p <= held) {
+            const uint32_t n = std::min(count, held - (p - 1));
+            std::memcpy(buf, snapshot_.unwritten.data() + size_t(p - 1) * base::BlockBytes,
+                        size_t(n) * base::BlockBytes);
+            return {n, size_t(n) * base::BlockBytes};
         }
         return {0, 0};
     }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 #include <utility>
 
@@ -442,19 +443,47 @@ bool SnapshotBlockIntact(const SaveSnapshot& snapshot, uint64_t index, uint64_t 
     return begun < index + snapshot.ringBlocks;
 }
 
+// Full slots in capture order: the ones a stop would write next, in the order it writes them.
+int Recorder::FullSlotsInCaptureOrder(std::array<int, base::SlotCount>& order) const {
+    int full = 0;
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotHeaders[size_t(i)].bytesRecorded == base::BlockBytes) {
+            int at = full++;
+            while (at > 0 && state.SlotSequence[size_t(order[size_t(at - 1)])] >
+                                 state.SlotSequence[size_t(i)]) {
+                order[size_t(at)] = order[size_t(at - 1)];
+                --at;
+            }
+            order[size_t(at)] = i;
+        }
+    }
+    return full;
+}
+
 SaveSnapshot Recorder::SnapshotForSave(uint32_t newest) const {
     if (!state.Recording) {
         throw base::UserError("No recording is running.");
     }
-    if (writtenBlocks_ == 0 || state.LastWritten == 0) {
-        throw base::UserError("Nothing has been recorded yet: the first two seconds are still "
-                              "being taken in.");
+    // The held filled since the last half was written: every full slot is unwritten (a written
+    // half is queued again empty at once), and they run on from the file's newest block.
+    std::array<int, base::SlotCount> held{};
+    int waiting = state.DeviceOpen ? FullSlotsInCaptureOrder(held) : 0;
+    for (int k = 1; k < waiting; ++k) {
+        if (state.SlotSequence[size_t(held[size_t(k)])] !=
+            state.SlotSequence[size_t(held[size_t(k - 1)])] + 1) {
+            waiting = k; // a gap: what follows it is not the continuation of the take
+            break;
+        }
+    }
+    const uint64_t written = state.LastWritten == 0 ? 0 : writtenBlocks_;
+    if (written + uint64_t(waiting) == 0) {
+        throw base::UserError("Nothing has been recorded yet.");
     }
     SaveSnapshot snapshot;
     snapshot.path = state.RecordingFilePath;
     snapshot.generation = generation_;
     snapshot.ringBlocks = state.LoopMode ? RingBlocks() : 0;
-    uint64_t blocks = writtenBlocks_;
+    uint64_t blocks = written + uint64_t(waiting);
     if (snapshot.ringBlocks > 0 && blocks > snapshot.ringBlocks) {
         blocks = snapshot.ringBlocks;
     }
@@ -462,17 +491,37 @@ SaveSnapshot Recorder::SnapshotForSave(uint32_t newest) const {
         blocks = newest;
     }
     snapshot.blocks = uint32_t(blocks);
-    snapshot.firstIndex = writtenBlocks_ - blocks + 1;
-    // The newest block sits at LastWritten; the ones before it run back round the ring.
+    snapshot.firstIndex = written + uint64_t(waiting) - blocks + 1;
+
+    // The newest of the waiting blocks, copied as the file will hold them: a block the ticks have
+    // not processed yet is still without its DC correction.
+    const int copied = int(std::min<uint64_t>(uint64_t(waiting), blocks));
+    snapshot.unwritten.resize(size_t(copied) * base::BlockBytes);
+    std::vector<int16_t> left(base::BlockFrames), right(base::BlockFrames);
+    for (int k = 0; k < copied; ++k) {
+        const int slot = held[size_t(waiting - copied + k)];
+        uint8_t* to = snapshot.unwritten.data() + size_t(k) * base::BlockBytes;
+        std::memcpy(to, state.CaptureBuffer.data() + size_t(slot) * base::BlockBytes,
+                    base::BlockBytes);
+        if (state.SlotHeaders[size_t(slot)].user != 0) {
+            CorrectBlock(to, state.DcOffsetL, state.DcOffsetR, left.data(), right.data());
+        }
+    }
+
+    // The file's part: its newest block sits at LastWritten; the ones before it run back round
+    // the ring.
+    const uint32_t fromFile = snapshot.blocks - uint32_t(copied);
     const uint32_t last = state.LastWritten;
-    if (snapshot.blocks > last) {
-        const uint32_t before = snapshot.blocks - last;
+    if (fromFile == 0) {
+        snapshot.order.runs = 0;
+    } else if (fromFile > last) {
+        const uint32_t before = fromFile - last;
         snapshot.order.runs = 2;
         snapshot.order.run[0] = {snapshot.ringBlocks - before + 1, before};
         snapshot.order.run[1] = {1, last};
     } else {
         snapshot.order.runs = 1;
-        snapshot.order.run[0] = {last - snapshot.blocks + 1, snapshot.blocks};
+        snapshot.order.run[0] = {last - fromFile + 1, fromFile};
     }
     snapshot.firstSampleTime = recordingStart_.addMSecs(
         int64_t(snapshot.firstIndex - 1) * base::BlockFrames * 1000 / base::SampleRate);
@@ -592,18 +641,7 @@ void Recorder::CloseDeviceIn(Step& step) {
     // Full slots in capture order, so that the file grows without holes and the last block
     // written is the newest one.
     std::array<int, base::SlotCount> order{};
-    int full = 0;
-    for (int i = 0; i < base::SlotCount; ++i) {
-        if (state.SlotHeaders[size_t(i)].bytesRecorded == base::BlockBytes) {
-            int at = full++;
-            while (at > 0 && state.SlotSequence[size_t(order[size_t(at - 1)])] >
-                                 state.SlotSequence[size_t(i)]) {
-                order[size_t(at)] = order[size_t(at - 1)];
-                --at;
-            }
-            order[size_t(at)] = i;
-        }
-    }
+    const int full = FullSlotsInCaptureOrder(order);
     for (int k = 0; k < full; ++k) {
         const int i = order[size_t(k)];
         SlotHeader& h = state.SlotHeaders[size_t(i)];

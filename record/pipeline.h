@@ -88,9 +88,12 @@ struct TakeOrder {
 // recording (which unlinks the file first) never changes them; in a loop the recorder comes
 // round to them again, which the write mark tells (SnapshotBlockIntact).
 struct SaveSnapshot {
-    std::string path;          // the recording file
-    TakeOrder order;           // ring positions, oldest first
-    uint32_t blocks = 0;       // blocks saved
+    std::string path;    // the recording file
+    TakeOrder order;     // ring positions, oldest first
+    uint32_t blocks = 0; // blocks saved: those of `order`, then those of `unwritten`
+    // Whole blocks captured but still in the capture slots at the command, oldest first, as the
+    // file will hold them: they come after the file's newest block.
+    std::vector<uint8_t> unwritten;
     uint64_t firstIndex = 0;   // number of the oldest block in the recording (1: its first)
     uint32_t ringBlocks = 0;   // the loop's ring; 0 in Continuous, where nothing is overwritten
     uint32_t generation = 0;   // which recording: counted up at every Record
@@ -238,9 +241,10 @@ class Recorder {
     // unused), for a loader that fills them before it adopts its file.
     base::PeakTableRefs RecordingPeaks();
 
-    // Save Now's view of the running recording: the blocks its file holds, oldest first, or only
-    // the newest `newest` of them when `newest` > 0. Throws base::UserError when no recording
-    // runs or none of its blocks is written yet.
+    // Save Now's view of the running recording: the blocks its file holds, oldest first, and a
+    // copy of the whole blocks captured but not written yet, so the save ends at the command
+    // rather than up to a half (2 s) before it; or only the newest `newest` of all these when
+    // `newest` > 0. Throws base::UserError when no recording runs or no whole block is captured.
     SaveSnapshot SnapshotForSave(uint32_t newest = 0) const;
     // The write mark (PackWriteMark), safe to read from any thread.
     uint64_t WriteMark() const { return writeMark_.load(std::memory_order_seq_cst); }
@@ -336,6 +340,8 @@ class Recorder {
     void QueueSlot(int i);
     void RequeueHalf(int first);
     void WriteSlots(Step& step, int slot, uint32_t pos, int count);
+    // Fills `order` with the full slots, oldest capture first; returns how many there are.
+    int FullSlotsInCaptureOrder(std::array<int, base::SlotCount>& order) const;
     void HalfDone(Step& step, int half);
     bool HalfFull(int first) const;
     void CollectFromDevice();

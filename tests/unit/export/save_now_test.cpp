@@ -61,10 +61,11 @@ class SaveNowTest : public testsupport::RecordHarness,
     testsupport::ExporterPorts ports;
 };
 
-// The file is the take at the command in time order (a loop's whole ring, oldest first), nothing
-// recorded after it, named after its first sample, while the recording goes on unbroken; a loop
-// that comes round to blocks the save has not read fails it and leaves no file; a second save
-// meanwhile is refused; a take discarded or recorded anew meanwhile is still saved as it was.
+// The file is the take at the command in time order (a loop's whole ring, oldest first), up to
+// the blocks still waiting in the capture slots and nothing recorded after it, named after its
+// first sample, while the recording goes on unbroken; a loop that comes round to blocks the save
+// has not read fails it and leaves no file; a second save meanwhile is refused; a take discarded or
+// recorded anew meanwhile is still saved as it was.
 TEST_P(SaveNowTest, SavesTheTakeAtTheCommandWhileTheRecordingGoesOn) {
     const SaveCase& c = GetParam();
     QDir().mkpath(out);
@@ -90,11 +91,12 @@ TEST_P(SaveNowTest, SavesTheTakeAtTheCommandWhileTheRecordingGoesOn) {
     const QDateTime start = QDateTime::currentDateTime();
     StartRecording(c.mode);
     Run(c.before);
-    const uint64_t written = (device.NextBlockIndex() - firstRecorded) / 20 * 20; // whole halves
-    uint64_t count = c.mode == 0 ? written : std::min(written, Ring);
+    // Every block taken in so far, written or still waiting in the slots, and nothing later.
+    const uint64_t taken = device.NextBlockIndex() - firstRecorded;
+    uint64_t count = c.mode == 0 ? taken : std::min(taken, Ring);
     count = c.newest > 0 ? std::min<uint64_t>(count, c.newest) : count;
-    const uint64_t first = firstRecorded + written - count;
-    const qint64 offset = qint64(written - count) * 100; // ms from the start to the first sample
+    const uint64_t first = firstRecorded + taken - count;
+    const qint64 offset = qint64(taken - count) * 100; // ms from the start to the first sample
 
     saveNow.Start(settings, c.newest);
     if (c.meanwhile != Meanwhile::Nothing) {
@@ -147,6 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"LoopWrappedThrice", 1, 3 * 1800 + 1230, 0, Meanwhile::Nothing},
                       SaveCase{"LoopNewest600", 1, 1800 + 300, 600, Meanwhile::Nothing},
                       SaveCase{"LoopNewestMoreThanHeld", 1, 500, 600, Meanwhile::Nothing},
+                      SaveCase{"LoopRoundBlocksWaiting", 1, 1800 + 13, 0, Meanwhile::Nothing},
+                      SaveCase{"LoopNothingWrittenYet", 1, 7, 0, Meanwhile::Nothing},
+                      SaveCase{"LoopNewestAllWaiting", 1, 1800 + 15, 9, Meanwhile::Nothing},
                       SaveCase{"Continuous", 0, 2345, 0, Meanwhile::Nothing},
                       SaveCase{"ContinuousNewest100", 0, 2345, 100, Meanwhile::Nothing},
                       SaveCase{"Overtaken", 1, 1800 + 400, 0, Meanwhile::RingComesRound},
