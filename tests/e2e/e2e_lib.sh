@@ -312,3 +312,90 @@ e2e_close_recorder() {
     E2E_PIDS=("${keep[@]}")
     return $rc
 }
+
+# ---- Commands and the program without windows -------------------------------------------------
+
+# Runs the recorder for at most $2 seconds with arguments $3...: its exit status goes to variable
+# $1, its standard output to $E2E_OUT and its standard error to $E2E_ERR.
+e2e_run() {
+    local var=$1 seconds=$2
+    shift 2
+    E2E_OUT="$E2E_DIR/run.out"
+    E2E_ERR="$E2E_DIR/run.err"
+    timeout "$seconds" "$RECORDER" "$@" >"$E2E_OUT" 2>"$E2E_ERR"
+    printf -v "$var" '%s' $?
+}
+
+# A copy of the program whose settings file (beside the executable) is this test's own, saving
+# 44.1 kHz 16-bit stereo WAV into folder $1 (made here); RECORDER then names the copy.
+e2e_own_program() {
+    local output=$1
+    mkdir -p "$E2E_DIR/bin" "$output"
+    cp "$RECORDER" "$E2E_DIR/bin/velmar-recorder"
+    RECORDER="$E2E_DIR/bin/velmar-recorder"
+    cat >"$RECORDER.INI" <<INI
+[Save Format]
+Wav=1
+SamplePerSecond=44100
+BitPerSample=16
+Channels=2
+MP3=0
+BitRate=128
+Mode=1
+VBR=0
+
+[Output Folder]
+Name=$output
+INI
+}
+
+# The run without windows: no display, a program copy of its own saving WAV into $1 (default
+# $E2E_DIR/saved), and a private work folder; sets RECORDER, WORK and RAW.
+e2e_headless_work() {
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    e2e_own_program "${1:-$E2E_DIR/saved}"
+    export XDG_DATA_HOME="$E2E_DIR/data"
+    WORK="$XDG_DATA_HOME/Velmar Recorder"
+    mkdir -p "$WORK"
+    RAW="$WORK/Velmar.raw"
+}
+
+# Starts `velmar-recorder --headless` with arguments $2..., its standard error into
+# $E2E_DIR/$1.log, and waits for its recording to start; sets HEADLESS (its process id).
+e2e_start_headless() {
+    local log=$1
+    shift
+    "$RECORDER" --headless "$@" 2>"$E2E_DIR/$log.log" &
+    HEADLESS=$!
+    E2E_PIDS+=($HEADLESS)
+    e2e_wait_for 20 "'Recording started' from the headless recorder" \
+        grep -q "Recording started: " "$E2E_DIR/$log.log"
+    e2e_log "headless recorder $HEADLESS records"
+}
+
+# Waits up to 10 s for the headless recorder to end and puts its exit status in ENDED.
+e2e_wait_headless_end() {
+    local deadline=$(($(e2e_now_ms) + 10000))
+    while kill -0 $HEADLESS 2>/dev/null; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the headless recorder did not end"
+        sleep 0.1
+    done
+    wait $HEADLESS
+    ENDED=$?
+    local keep=()
+    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$HEADLESS" ] || keep+=("$p"); done
+    E2E_PIDS=("${keep[@]}")
+}
+
+# Checks that WAV file $1 is 44.1 kHz 16-bit stereo and one unbroken run of the counter of
+# $2..$3 blocks.
+e2e_check_wav() {
+    local wav=$1 min=$2 max=$3
+    [ "$(soxi -r "$wav") $(soxi -c "$wav") $(soxi -b "$wav")" = "44100 2 16" ] ||
+        e2e_fail "soxi: $(soxi "$wav")"
+    sox "$wav" -t raw -e signed -b 16 -c 2 -r 44100 "$E2E_DIR/check.raw" ||
+        e2e_fail "sox could not read $wav"
+    "$E2E_BIN/e2e_verify_raw" "$E2E_DIR/check.raw" --min-blocks "$min" --max-blocks "$max" ||
+        e2e_fail "$wav is not one unbroken run of the counter of $min..$max blocks"
+    e2e_log "$(basename "$wav"): $(soxi -D "$wav") s, an unbroken counter run"
+}
