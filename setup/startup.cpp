@@ -32,18 +32,30 @@ QString UniqueKeepName(const QString& workFolder) {
 }
 } // namespace
 
+QString SetAsideRecording(const WorkPaths& paths, const QString& workFolder) {
+    if (QFileInfo(paths.RecordingFilePath).size() < base::BlockBytes) {
+        return {};
+    }
+    const QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
+                                                                     : paths.RecoveryFilePath;
+    if (!QFile::rename(paths.RecordingFilePath, target)) {
+        throw base::UserError(("The recording at " + paths.RecordingFilePath +
+                               " could not be set aside as " + target + ".")
+                                  .toStdString());
+    }
+    return target;
+}
+
 QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder) {
     QString notice;
     QFileInfo rec(paths.RecordingFilePath);
     if (rec.exists()) {
         if (rec.size() >= base::BlockBytes) {
-            QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
-                                                                       : paths.RecoveryFilePath;
-            if (QFile::rename(paths.RecordingFilePath, target)) {
+            try {
                 notice =
                     "A recording left by an earlier run that did not end normally was kept as " +
-                    target + ".";
-            } else {
+                    SetAsideRecording(paths, workFolder) + ".";
+            } catch (const base::UserError&) {
                 // Never delete it: the next Record would, so say where it still is.
                 notice = "A recording left by an earlier run is still at " +
                          paths.RecordingFilePath +

@@ -39,6 +39,11 @@ struct Started {
 // work folder can be used.
 Started StartUp(const QString& executablePath);
 
+// Renames a recording file holding at least one block out of the way of the next recording: to
+// the recovery file when there is none, else to a new unique name. Returns the new path, or an
+// empty text when there was nothing to keep. Throws base::UserError when it cannot be renamed.
+QString SetAsideRecording(const WorkPaths& paths, const QString& workFolder);
+
 // A recording file still there at start-up is the take of a run that never reached its
 // shutdown. One holding at least one block is kept: renamed to the recovery file when there is
 // none, else to a new unique name; an empty one is deleted, and so are the edit and clip files.
