@@ -30,6 +30,19 @@ void HeadlessEvents::DeviceNameChanged(const QString& name) {
     shownDevice_ = name;
 }
 
+QString SetStoppedTakeAside(record::Recorder& recorder, const setup::WorkPaths& paths,
+                            const QString& workFolder) {
+    const record::TakeOrder order = recorder.RecordedTakeOrder();
+    recorder.ReleaseTake();
+    record::WriteTakeInTimeOrder(paths.RecordingFilePath.toStdString(), order,
+                                 base::SystemFileSystem());
+    const QString kept = setup::SetAsideRecording(paths, workFolder);
+    // The counts of the take set aside go with it, so neither an exit nor the editor before the
+    // next recording sees them over an empty file.
+    recorder.DiscardRecording();
+    return kept;
+}
+
 HeadlessRun::HeadlessRun(const record::RecorderPorts& ports, record::RecorderConfig config,
                          setup::Settings settings, setup::WorkPaths paths, QString workFolder)
     : settings_(std::move(settings)), paths_(std::move(paths)), workFolder_(std::move(workFolder)),
@@ -143,11 +156,8 @@ void HeadlessRun::AfterTick() {
 }
 
 bool HeadlessRun::StartNewRecording() {
-    const record::TakeOrder order = recorder_.RecordedTakeOrder();
-    recorder_.ReleaseTake();
     try {
-        record::WriteTakeInTimeOrder(recorder_.View().RecordingFilePath, order, files_);
-        const QString kept = setup::SetAsideRecording(paths_, workFolder_);
+        const QString kept = SetStoppedTakeAside(recorder_, paths_, workFolder_);
         if (!kept.isEmpty()) {
             Say("The stopped take was kept as " + QDir::toNativeSeparators(kept) + ".");
         }
@@ -156,12 +166,7 @@ bool HeadlessRun::StartNewRecording() {
             QDir::toNativeSeparators(paths_.RecordingFilePath) + ".");
         return false;
     }
-    // The counts of the take just set aside go with it, so an exit before the next recording
-    // leaves nothing to reorder.
-    driver_.Run([this] {
-        recorder_.DiscardRecording();
-        recorder_.StartRecording();
-    });
+    driver_.Run([this] { recorder_.StartRecording(); });
     return true;
 }
 

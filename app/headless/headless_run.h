@@ -20,6 +20,15 @@ namespace app {
 // One line on standard error: "velmar-recorder: " + `line`.
 void Say(const QString& line);
 
+// Before a new recording replaces the recording file, the stopped take in it (if any) is put in
+// time order and set aside as a start-up sets a left-over take aside: as the recovery file, else
+// under a new unique name; the recorder lets go of it and drops its counts. Returns where the
+// take went, or an empty text when there was none. Throws base::UserError when it cannot be set
+// aside; the take then stays in the recording file and no recording may start. Not during a
+// recording.
+QString SetStoppedTakeAside(record::Recorder& recorder, const setup::WorkPaths& paths,
+                            const QString& workFolder);
+
 // What the recorder has to tell, one line per event on standard error.
 class HeadlessEvents : public record::Events {
   public:

@@ -3,11 +3,13 @@
 
 #include "about/form_about.h"
 #include "app/headless/control_channel.h"
+#include "app/headless/headless_run.h"
 #include "app/ui/application_icon.h"
 #include "app/ui/form_main.h"
 #include "app/ui/started_run.h"
 #include "app/ui/widget_dialogs.h"
 #include "base/clock.h"
+#include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
 #include "editor/form_edit.h"
@@ -48,8 +50,8 @@ void BringToFront(QWidget& mainWindow) {
 // are refused rather than act behind it.
 class WindowCommands : public app::ControlCommands {
   public:
-    explicit WindowCommands(TFormMain& formMain)
-        : formMain_(formMain), answers_(formMain.SaveNowEngine()) {}
+    WindowCommands(TFormMain& formMain, const setup::Environment& environment)
+        : formMain_(formMain), environment_(environment), answers_(formMain.SaveNowEngine()) {}
     void Raise() override { BringToFront(formMain_); }
     Reply Status() override { return {true, StatusLine(formMain_.Recorder().View())}; }
     Reply Record() override {
@@ -59,11 +61,21 @@ class WindowCommands : public app::ControlCommands {
         if (QApplication::activeModalWidget() != nullptr) {
             return {false, "a window of Velmar Recorder is open; close it first"};
         }
+        // Nobody at the window chose to replace the take: it is kept, as the headless
+        // recorder keeps it, where the editor's found-recording offer finds it.
+        QString kept;
+        try {
+            kept = SetStoppedTakeAside(formMain_.Recorder(), environment_.paths,
+                                       environment_.WorkFolder);
+        } catch (const base::UserError& error) {
+            return {false, QString("the recording did not start: ") + error.what()};
+        }
         formMain_.BtnRecordClick();
         if (!formMain_.Recorder().View().Recording) {
             return {false, "the recording did not start (see the recorder's window)"};
         }
-        return {true, "recording started"};
+        return {true, kept.isEmpty() ? "recording started"
+                                     : "recording started; the stopped take was kept as " + kept};
     }
     Reply Stop() override {
         if (!formMain_.Recorder().View().Recording) {
@@ -83,6 +95,7 @@ class WindowCommands : public app::ControlCommands {
 
   private:
     TFormMain& formMain_;
+    const setup::Environment& environment_;
     app::SaveNowAnswers answers_;
 };
 } // namespace
@@ -159,7 +172,7 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         TFormAbout formAbout;
         // A later start on this work folder asks for the window the user should see, or sends
         // a command.
-        WindowCommands commands(formMain);
+        WindowCommands commands(formMain, run.environment);
         std::unique_ptr<app::ControlChannel> channel;
         if (lock.IsHeld()) {
             channel = std::make_unique<app::ControlChannel>(workFolder, commands);
