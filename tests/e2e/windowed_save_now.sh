@@ -4,7 +4,8 @@
 # --save-now waits for the save and prints the path of a WAV, and Ctrl+S in the main window
 # writes one into the output folder; each is one unbroken run of the counter ending within half a
 # second of the command, and the recording goes on unbroken meanwhile. With no recording
-# --save-now is refused with status 1; the program goes on to exit normally.
+# --save-now is refused with status 1; a --record after the stop keeps the stopped take as
+# "test"; the program goes on to exit normally.
 #
 # usage: windowed_save_now.sh RECORDER E2E_BIN
 set -uo pipefail
@@ -63,5 +64,14 @@ sleep 1
 "$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $(((t_stop - t_record) / 100 - 5)) \
     --max-blocks $(((t_stop - t_asked) / 100 + 8)) ||
     e2e_fail "Velmar.raw is not one unbroken run of the signal: the saves broke the recording"
+
+# --record from outside never overwrites the stopped take: it is kept as "test" first.
+cp "$RAW" "$E2E_DIR/stopped.raw"
+e2e_run rc 20 --record
+[ "$rc" -eq 0 ] && grep -qxF "recording started; the stopped take was kept as $E2E_WORK/test" "$E2E_OUT" ||
+    e2e_fail "--record after a take: status $rc, '$(cat "$E2E_OUT" "$E2E_ERR")'"
+cmp -s "$E2E_WORK/test" "$E2E_DIR/stopped.raw" || e2e_fail "'test' is not the stopped take"
+sleep 1
+e2e_run rc 20 --stop
 e2e_close_recorder || e2e_fail "the recorder exited with an error"
 e2e_log "PASS"
