@@ -464,8 +464,13 @@ SaveSnapshot Recorder::SnapshotForSave(uint32_t newest) const {
     if (!state.Recording) {
         throw base::UserError("No recording is running.");
     }
-    // The held filled since the last half was written: every full slot is unwritten (a written
-    // half is queued again empty at once), and they run on from the file's newest block.
+    // The slots filled since the last half was written: every full slot is unwritten (a written
+    // half is queued again empty at once), and they run on from the file's newest block. The
+    // device hands over what it holds first, as before every look at the headers; the next tick
+    // finds those blocks in their slots as usual.
+    if (state.DeviceOpen && device_.StreamError() == CaptureError::Ok) {
+        device_.Collect();
+    }
     std::array<int, base::SlotCount> held{};
     int waiting = state.DeviceOpen ? FullSlotsInCaptureOrder(held) : 0;
     for (int k = 1; k < waiting; ++k) {

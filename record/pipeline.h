@@ -242,9 +242,10 @@ class Recorder {
     base::PeakTableRefs RecordingPeaks();
 
     // Save Now's view of the running recording: the blocks its file holds, oldest first, and a
-    // copy of the whole blocks captured but not written yet, so the save ends at the command
-    // rather than up to a half (2 s) before it; or only the newest `newest` of all these when
-    // `newest` > 0. Throws base::UserError when no recording runs or no whole block is captured.
+    // copy of the whole blocks captured but not written yet (the device hands over what it holds
+    // first), so the save ends at the command rather than up to a half (2 s) before it; or only
+    // the newest `newest` of all these when `newest` > 0. Throws base::UserError when no recording
+    // runs or no whole block is captured.
     SaveSnapshot SnapshotForSave(uint32_t newest = 0) const;
     // The write mark (PackWriteMark), safe to read from any thread.
     uint64_t WriteMark() const { return writeMark_.load(std::memory_order_seq_cst); }
