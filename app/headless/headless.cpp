@@ -8,7 +8,7 @@
 #include "base/file_system.h"
 #include "export/encoder_library.h"
 #include "export/save_now.h"
-#include "platform/qt_capture.h"
+#include "platform/pulse_capture.h"
 #include "record/pipeline.h"
 #include "record/recorder_driver.h"
 #include "record/time_order.h"
@@ -246,7 +246,7 @@ int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
     }
     Say("Work folder: " + started.environment.WorkFolder);
 
-    platform::QtCapture capture;
+    platform::PulseCapture capture;
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
     base::SystemClock clock;
