@@ -7,6 +7,7 @@ packages=(
   fonts-liberation
   libgtest-dev
   pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg file
+  pipewire pipewire-pulse wireplumber dbus-daemon
   xvfb xdotool x11-utils
   desktop-file-utils
 )
