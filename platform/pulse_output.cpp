@@ -127,6 +127,11 @@ uint64_t PulseOutput::PlayedBytes() {
         played_ = written_;
         return played_;
     }
+    // A fresh reading for the next tick: between readings the time is interpolated, and at the
+    // end of a playback that would run on past the last byte until the next automatic reading.
+    if (pa_operation* op = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
+        pa_operation_unref(op);
+    }
     pa_usec_t usec = 0;
     if (pa_stream_get_time(stream_, &usec) == 0) {
         const uint64_t frames = (uint64_t(usec) * base::SampleRate + 500000) / 1000000;
