@@ -137,6 +137,13 @@ uint64_t PulseOutput::PlayedBytes() {
         const uint64_t frames = (uint64_t(usec) * base::SampleRate + 500000) / 1000000;
         played_ = std::max(played_, std::min(frames * base::FrameBytes, written_));
     }
+    // Once the server has read every byte and stopped for want of more, the time stands still
+    // short of the end by the sink's latency at that moment: the stream has played out.
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+    if (timing && !timing->read_index_corrupt && !timing->playing &&
+        timing->read_index >= int64_t(written_)) {
+        played_ = written_;
+    }
     return played_;
 }
 
