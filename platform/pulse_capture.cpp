@@ -142,12 +142,11 @@ void PulseCapture::Collect() {
         return;
     }
     Pull();
-    ring_.MoveInto(queue_);
-    if (queue_.Count() == 0) {
-        ring_.Clear(); // nothing queued to take them: dropped, as a driver does
+    // With every buffer full the rest waits, here and in the server's queue, for the buffers
+    // the pipeline queues again: after a stall it catches up over a few ticks, nothing lost.
+    while (ring_.MoveInto(queue_) > 0) {
+        Pull(); // room was made: take what waited in the stream's queue
     }
-    Pull(); // room was made: take what waited in the stream's queue
-    ring_.MoveInto(queue_);
 }
 
 bool PulseCapture::StreamLost() const {
