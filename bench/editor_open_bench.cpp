@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the editor window on a one-hour take: from TFormEdit's show to the first paint of its
-// wave view, with the time spent opening the sound output (the Qt Multimedia output on the
+// wave view, with the time spent opening the sound output (the libpulse output on the
 // running sound server) measured inside it. Beside it, in the same process, a plain dialog of
 // the same size shown to its first paint: the toolkit's own floor.
 //
@@ -13,8 +13,8 @@
 #include "editor/wave_widget.h"
 #include "operations/editor.h"
 #include "platform/dialogs.h"
-#include "platform/qt_capture.h"
-#include "platform/qt_output.h"
+#include "platform/pulse_capture.h"
+#include "platform/pulse_output.h"
 #include "platform/shell.h"
 #include "playback/playback.h"
 #include "record/pipeline.h"
@@ -49,12 +49,12 @@ class SilentDialogs final : public platform::Dialogs {
 constexpr uint32_t HourBlocks = 36000;
 
 // Times every Open of the real output.
-class TimedOutput : public platform::QtOutput {
+class TimedOutput : public platform::PulseOutput {
   public:
     playback::OutputError Open() override {
         QElapsedTimer t;
         t.start();
-        const playback::OutputError code = QtOutput::Open();
+        const playback::OutputError code = PulseOutput::Open();
         lastOpenMs = t.nsecsElapsed() / 1e6;
         return code;
     }
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     environment.WorkFolder = work;
     environment.paths = setup::WorkPathsFor(work);
     const std::string take = environment.paths.RecordingFilePath.toStdString();
-    platform::QtCapture capture; // never opened: the editor only reads the take
+    platform::PulseCapture capture; // never opened: the editor only reads the take
     base::SystemFileSystem files;
     base::QtEventPump pump;
     base::SystemClock clock;

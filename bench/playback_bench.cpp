@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Plays a raw recording (44100 Hz, 2 channels, 16-bit) through the playback engine and the Qt
-// Multimedia output to the default sink, driven by a 100 ms timer as the editor drives it, and
+// Plays a raw recording (44100 Hz, 2 channels, 16-bit) through the playback engine and the
+// libpulse output to the default sink, driven by a 100 ms timer as the editor drives it, and
 // prints the CPU time the process spent while playing (every thread, from getrusage).
 // Usage: playback_bench <recording.raw>
 //        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
@@ -11,7 +11,7 @@
 #include "base/raw_file.h"
 #include "operations/editor.h"
 #include "operations/sound_source.h"
-#include "platform/qt_output.h"
+#include "platform/pulse_output.h"
 #include "playback/playback.h"
 
 #include <QCoreApplication>
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         {(work.path() + "/Edit.raw").toStdString(), (work.path() + "/Clp.raw").toStdString()},
         files, pump);
 
-    platform::QtOutput output;
+    platform::PulseOutput output;
     playback::Player player(output, sound, pump);
     try {
         player.Open();

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# CPU of playing a sound through the playback engine and the Qt Multimedia output, against
+# CPU of playing a sound through the playback engine and the libpulse output, against
 # pacat --playback of the same bytes to the same private PulseAudio server in the same run.
 # Both plays are captured from a real-time pipe sink and must contain the sound byte for byte.
 # A third row shows what an idle 20 ms Qt timer alone costs for as long: QAudioSink's PulseAudio

@@ -3,10 +3,11 @@
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 libmp3lame-dev
+  qt6-base-dev libpulse-dev libmp3lame-dev
   fonts-liberation
   libgtest-dev
   pulseaudio pulseaudio-utils lame sox mpg123 mp3val ffmpeg file
+  pipewire pipewire-pulse wireplumber dbus-daemon
   xvfb xdotool x11-utils
   desktop-file-utils
 )

@@ -7,7 +7,7 @@
 #include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
-#include "platform/qt_capture.h"
+#include "platform/pulse_capture.h"
 #include "record/pipeline.h"
 #include "setup/startup.h"
 #include "setup/work_folder.h"
@@ -80,7 +80,7 @@ int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
     }
     Say("Work folder: " + started.environment.WorkFolder);
 
-    platform::QtCapture capture;
+    platform::PulseCapture capture;
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
     base::SystemClock clock;

@@ -16,8 +16,8 @@
 #include "export/encoder_library.h"
 #include "export/ui/form_progress.h"
 #include "export/ui/form_save_settings.h"
-#include "platform/qt_capture.h"
-#include "platform/qt_output.h"
+#include "platform/pulse_capture.h"
+#include "platform/pulse_output.h"
 #include "platform/shell.h"
 #include "playback/output_device.h"
 #include "record/capture_device.h"
@@ -143,18 +143,18 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
         dialogs.ShowMessage(setup::AlreadyRunningMessage);
         return 0;
     }
-    // The first sound input through Qt Multimedia, unless a test brings a device of its own.
-    platform::QtCapture qtCapture;
+    // The sound server's default input, unless a test brings a device of its own.
+    platform::PulseCapture pulseCapture;
     // The ports the engine objects are built with, once for the run.
     base::SystemFileSystem fileSystem;
     base::QtEventPump events;
     base::SystemClock clock;
     exporting::SystemEncoderLoader encoders;
     const record::RecorderPorts recorderPorts{
-        hooks.captureDevice ? *hooks.captureDevice : qtCapture, fileSystem, events, clock};
+        hooks.captureDevice ? *hooks.captureDevice : pulseCapture, fileSystem, events, clock};
     // The default sound output for the editor's playback, likewise.
-    platform::QtOutput qtOutput;
-    playback::OutputDevice& output = hooks.output ? *hooks.output : qtOutput;
+    platform::PulseOutput pulseOutput;
+    playback::OutputDevice& output = hooks.output ? *hooks.output : pulseOutput;
     // Work folder, settings and left-over files, before any window: the windows are lent the
     // run's environment and settings, and the settings are saved when the main window closes.
     StartedRun run = StartRun(executablePath, dialogs);

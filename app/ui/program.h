@@ -29,9 +29,9 @@ struct EntryHooks {
     std::function<void(TFormMain&)> started;
     // Message and input boxes to use instead of the widget ones (not owned).
     platform::Dialogs* dialogs = nullptr;
-    // The capture device to record from instead of the Qt Multimedia one (not owned).
+    // The capture device to record from instead of the sound server's default one (not owned).
     record::CaptureDevice* captureDevice = nullptr;
-    // The editor's output device instead of the Qt Multimedia one (not owned).
+    // The editor's output device instead of the sound server's default one (not owned).
     playback::OutputDevice* output = nullptr;
     // The program's own path when empty; a test gives a path in a folder of its own, so its
     // settings file and Temp folder are its own.

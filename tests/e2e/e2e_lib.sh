@@ -119,6 +119,10 @@ e2e_source_args() {
 }
 
 e2e_start_pulse() {
+    if [ "${E2E_SERVER:-pulseaudio}" = pipewire ]; then
+        e2e_start_pipewire
+        return
+    fi
     # Private runtime, config and cookie locations: the server and every client of this test
     # (pactl, parec, the recorder) meet only each other.
     export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
@@ -152,6 +156,68 @@ EOF
     pactl info | grep -q "^Default Source: $E2E_SOURCE\$" ||
         e2e_fail "the pipe source is not the default input"
     e2e_log "pulseaudio $E2E_PULSE_PID up, default source $E2E_SOURCE"
+}
+
+# E2E_SERVER=pipewire: the same private server, played by PipeWire's PulseAudio server
+# (pipewire, wireplumber and pipewire-pulse on a D-Bus session of their own), with the graph
+# held at 44100 Hz so that nothing is resampled. Where it cannot start, the test is skipped
+# (exit 77) with the reason, not failed.
+e2e_skip() {
+    printf '[%s] SKIP: %s\n' "$(date +%T.%3N)" "$*" >&2
+    exit 77
+}
+
+e2e_start_pipewire() {
+    local tool
+    for tool in pipewire pipewire-pulse wireplumber pw-metadata dbus-daemon; do
+        command -v "$tool" >/dev/null 2>&1 ||
+            e2e_skip "$tool is not installed (packages pipewire, pipewire-pulse, wireplumber, dbus-daemon)"
+    done
+    export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+    export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+    export PIPEWIRE_RUNTIME_DIR="$XDG_RUNTIME_DIR"
+    export HOME="$E2E_DIR/home"
+    unset PULSE_COOKIE PULSE_SINK PULSE_SOURCE PIPEWIRE_REMOTE
+    mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    local bus_pid
+    bus_pid=$(dbus-daemon --session --fork --nopidfile --print-pid \
+        --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$E2E_DIR/dbus.log") ||
+        e2e_skip "no D-Bus session bus for wireplumber: $(tail -n1 "$E2E_DIR/dbus.log")"
+    E2E_PIDS+=($bus_pid)
+    pipewire >"$E2E_DIR/pipewire.log" 2>&1 &
+    E2E_PIDS+=($!)
+    local deadline=$(($(e2e_now_ms) + 10000))
+    until [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_skip "pipewire did not start (pipewire.log)"
+        sleep 0.1
+    done
+    wireplumber >"$E2E_DIR/wireplumber.log" 2>&1 &
+    E2E_PIDS+=($!)
+    pipewire-pulse >"$E2E_DIR/pipewire-pulse.log" 2>&1 &
+    E2E_PIDS+=($!)
+    E2E_PULSE_PID=$!
+    deadline=$(($(e2e_now_ms) + 15000))
+    until pactl info >/dev/null 2>&1; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_skip "pipewire-pulse did not answer within 15s"
+        sleep 0.1
+    done
+    pw-metadata -n settings 0 clock.force-rate 44100 >/dev/null ||
+        e2e_skip "cannot hold the PipeWire graph at 44100 Hz"
+    pactl load-module module-pipe-source $(e2e_source_args) >/dev/null ||
+        e2e_skip "pipewire-pulse has no pipe source"
+    pactl load-module module-pipe-sink sink_name=$E2E_SINK file=$E2E_DIR/sink.fifo \
+        format=s16le rate=44100 channels=2 >/dev/null || e2e_skip "pipewire-pulse has no pipe sink"
+    # The session manager picks up the new nodes a moment later.
+    deadline=$(($(e2e_now_ms) + 5000))
+    until pactl set-default-source $E2E_SOURCE 2>/dev/null && pactl set-default-sink $E2E_SINK 2>/dev/null &&
+        pactl info | grep -q "^Default Source: $E2E_SOURCE\$"; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the pipe source is not the default input"
+        sleep 0.1
+    done
+    e2e_log "pipewire-pulse $E2E_PULSE_PID up ($(pactl info | sed -n 's/^Server Name: //p')), default source $E2E_SOURCE"
 }
 
 # Index of the loaded pipe-source module, empty when it is not loaded.

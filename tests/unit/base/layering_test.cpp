@@ -232,7 +232,7 @@ TEST(LayeringRules, TellOffencesFromInnocentCode) {
         {UpwardIncludes, "export/exporter.h", "#include \"app/settings.h\"", true},
         {UpwardIncludes, "base/clock.h", "#include \"record/pipeline.h\"", true},
         {UpwardIncludes, "base/clock.h", "#include \"base/blocks.h\"", false},
-        {UpwardIncludes, "record/pipeline.h", "#include \"platform/qt_capture.h\"", true},
+        {UpwardIncludes, "record/pipeline.h", "#include \"platform/pulse_capture.h\"", true},
         {UpwardIncludes, "export/exporter.cpp", "#include \"export/ui/form_progress.h\"", true},
         {UpwardIncludes, "export/exporter.h", "#include \"setup/settings.h\"", false},
         {UpwardIncludes, "setup/startup.cpp", "#include \"base/blocks.h\"", false},
@@ -240,7 +240,7 @@ TEST(LayeringRules, TellOffencesFromInnocentCode) {
         {UpwardIncludes, "setup/startup.cpp", "#include \"record/pipeline.h\"", true},
         {UpwardIncludes, "export/x.cpp", "#include \"platform/dialogs.h\"", true},
         {UpwardIncludes, "export/ui/x.cpp", "#include \"platform/dialogs.h\"", false},
-        {UpwardIncludes, "platform/qt_capture.h", "#include \"record/capture_device.h\"", false},
+        {UpwardIncludes, "platform/pulse_capture.h", "#include \"record/capture_device.h\"", false},
         {UpwardIncludes, "export/ui/form_progress.cpp", "#include \"export/exporter.h\"", false},
         {UpwardIncludes, "export/mp3_export.h", "#include \"lame_enc/lame_enc.h\"", false},
     };
