@@ -176,7 +176,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
     MarkWrite(uint32_t(count));
     try {
         state.RecordingStream.WriteBlocks(pos, SlotData(slot), uint32_t(count));
-        state.LastWritten = pos + uint32_t(count) - 1;
+        NoteWritten(state.SlotBlock[size_t(slot + count - 1)], pos + uint32_t(count) - 1);
         writtenBlocks_ += uint32_t(count);
         return;
     } catch (const base::StreamWriteError& error) {
@@ -189,7 +189,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
     for (int k = 0; k < count; ++k) {
         try {
             state.RecordingStream.WriteBlock(pos + uint32_t(k), SlotData(slot + k));
-            state.LastWritten = pos + uint32_t(k);
+            NoteWritten(state.SlotBlock[size_t(slot + k)], pos + uint32_t(k));
             writtenBlocks_++;
             failedAt = pos + uint32_t(k) + 1;
         } catch (const base::StreamWriteError&) {
@@ -217,19 +217,23 @@ void Recorder::HalfDone(Step& step, int half) {
                 state.SlotHeaders[size_t(i)].user = 0;
             }
         }
+        // The pass ends with the half that holds the ring's last block: the twentieth half, or
+        // an earlier one when silence for a dropout was inserted during the pass.
+        const bool passEnds =
+            state.LoopMode && state.SlotBlock[size_t(first + base::HalfBlocks - 1)] >= RingBlocks();
         if (state.LoopMode) {
-            if (state.HalfCounter == state.HalvesPerLoop) {
+            if (passEnds) {
+                state.HalfCounter = state.HalvesPerLoop;
                 // End of a pass: the half being filled now starts the next pass at block 1.
                 // Slots the tick already processed keep their mark, so no block is corrected
                 // twice; their peaks were stored under their ring positions already.
-                state.BlockCounter = 0;
+                state.BlockCounter -= RingBlocks();
                 state.LastBlock = 0;
                 state.LoopWrapped = true;
                 for (int i = other; i < other + base::HalfBlocks; ++i) {
-                    state.BlockCounter++;
-                    state.SlotBlock[size_t(i)] = state.BlockCounter;
+                    state.SlotBlock[size_t(i)] -= RingBlocks();
                     if (state.SlotHeaders[size_t(i)].user != 0) {
-                        state.SlotHeaders[size_t(i)].user = state.BlockCounter;
+                        state.SlotHeaders[size_t(i)].user = state.SlotBlock[size_t(i)];
                     }
                 }
                 state.NewestBlock = RingPosition(state.NewestBlock);
@@ -248,6 +252,12 @@ void Recorder::HalfDone(Step& step, int half) {
             }
             WriteSlots(step, run, pos, count);
             run += count;
+        }
+        if (passEnds) {
+            passBase_ += RingBlocks();
+        }
+        if (!state.Dropouts.empty()) {
+            ForgetOverwrittenDropouts();
         }
     }
     RequeueHalf(first);
@@ -301,6 +311,11 @@ void Recorder::RecordTick(Step& step) {
             events_.MeterUpdate();
         }
     }
+    // Counted before the full halves are queued again, which empties their slots.
+    std::optional<Dropout> dropout;
+    if (state.Recording) {
+        dropout = detector_.Tick(clock_.Monotonic(), ReceivedFrames());
+    }
     // After a stall both halves can be full; the older one goes first so the file and the ring
     // see the halves in capture order.
     const bool firstFull = HalfFull(0);
@@ -308,13 +323,182 @@ void Recorder::RecordTick(Step& step) {
     if (firstFull && secondFull && state.SlotSequence[base::HalfBlocks] < state.SlotSequence[0]) {
         HalfDone(step, 1);
         HalfDone(step, 0);
+    } else {
+        if (firstFull) {
+            HalfDone(step, 0);
+        }
+        if (secondFull) {
+            HalfDone(step, 1);
+        }
+    }
+    if (dropout && state.Recording) {
+        InsertSilence(step, *dropout);
+    }
+}
+
+// Frames the device has handed over since the recording started: every slot up to the newest
+// full one (the device fills them strictly in queue order) and the bytes of the one after it.
+uint64_t Recorder::ReceivedFrames() {
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotHeaders[size_t(i)].bytesRecorded == base::BlockBytes) {
+            fullSequence_ = std::max(fullSequence_, state.SlotSequence[size_t(i)]);
+        }
+    }
+    uint64_t frames = (fullSequence_ - startSequence_) * base::BlockFrames;
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotSequence[size_t(i)] == fullSequence_ + 1) {
+            frames += state.SlotHeaders[size_t(i)].bytesRecorded / base::FrameBytes;
+        }
+    }
+    return frames;
+}
+
+void Recorder::NoteWritten(uint32_t number, uint32_t pos) {
+    const uint64_t take = passBase_ + number;
+    if (take >= lastWrittenTake_) {
+        lastWrittenTake_ = take;
+        state.LastWritten = pos;
+    }
+}
+
+// Silence of the lost length (in whole blocks) goes in where the sound was lost: the blocks
+// after that place, written or still in the slots, move on by as many blocks, so the take's time
+// stays the time that passed. A place before the present loop pass (the ring has been renumbered
+// since) is taken as the pass's start.
+void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
+    uint64_t blocks = (dropout.frames + base::BlockFrames / 2) / base::BlockFrames;
+    blocks = std::max<uint64_t>(blocks, 1);
+    if (state.LoopMode) {
+        // More than the ring holds would only overwrite the sound that came back.
+        blocks = std::min<uint64_t>(blocks, RingBlocks() - base::SlotCount);
+    }
+    uint64_t before = (dropout.at + insertedFrames_ + base::BlockFrames / 2) / base::BlockFrames;
+    before = std::clamp<uint64_t>(before, passBase_, passBase_ + state.BlockCounter);
+    const uint32_t from = uint32_t(before - passBase_) + 1; // the first block number that moves
+    const uint32_t count = uint32_t(blocks);
+    insertedFrames_ += blocks * base::BlockFrames;
+
+    ShiftWrittenTail(step, from, count);
+    ShiftPeaks(from, count);
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotBlock[size_t(i)] >= from) {
+            state.SlotBlock[size_t(i)] += count;
+            if (state.SlotHeaders[size_t(i)].user != 0) {
+                state.SlotHeaders[size_t(i)].user = state.SlotBlock[size_t(i)];
+            }
+        }
+    }
+    state.BlockCounter += count;
+    if (state.LastBlock >= from) {
+        state.LastBlock += count;
+    }
+    state.NewestBlock = RingPosition(state.LastBlock);
+
+    DropoutMark mark;
+    mark.block = RingPosition(from);
+    mark.ms = uint32_t((dropout.frames * 1000 + base::SampleRate / 2) / base::SampleRate);
+    mark.takeIndex = before + 1;
+    state.Dropouts.push_back(mark);
+    SaveDropouts();
+}
+
+// The blocks from number `from` on that are in the file already are written `blocks` later,
+// and silence where they were.
+void Recorder::ShiftWrittenTail(Step& step, uint32_t from, uint32_t blocks) {
+    if (step.writeFailed || !state.RecordingStream.IsOpen()) {
         return;
     }
-    if (firstFull) {
-        HalfDone(step, 0);
+    const uint64_t firstTake = passBase_ + from;
+    const uint32_t tail =
+        lastWrittenTake_ >= firstTake ? uint32_t(lastWrittenTake_ - firstTake + 1) : 0;
+    std::vector<uint8_t> moved(size_t(tail) * base::BlockBytes);
+    for (uint32_t k = 0; k < tail; ++k) {
+        state.RecordingStream.ReadBlock(RingPosition(from + k),
+                                        moved.data() + size_t(k) * base::BlockBytes);
     }
-    if (secondFull) {
-        HalfDone(step, 1);
+    const std::vector<uint8_t> silence(base::BlockBytes, 0);
+    MarkWrite(tail + blocks);
+    try {
+        for (uint32_t k = 0; k < blocks; ++k) {
+            const uint32_t n = from + k;
+            state.RecordingStream.WriteBlock(RingPosition(n), silence.data());
+            NoteWritten(n, RingPosition(n));
+            state.LoopWrapped = state.LoopWrapped || RingPosition(n) != n;
+        }
+        for (uint32_t k = 0; k < tail; ++k) {
+            const uint32_t n = from + blocks + k;
+            state.RecordingStream.WriteBlock(RingPosition(n),
+                                             moved.data() + size_t(k) * base::BlockBytes);
+            NoteWritten(n, RingPosition(n));
+            state.LoopWrapped = state.LoopWrapped || RingPosition(n) != n;
+        }
+        writtenBlocks_ += blocks;
+    } catch (const base::StreamWriteError& error) {
+        step.writeFailed = true;
+        step.writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
+        step.writeFailureText =
+            step.writeFailedNoSpace ? NoSpaceText() : QString::fromUtf8(error.what());
+    }
+}
+
+// Peaks are kept under ring positions: those of the blocks that moved move with them.
+void Recorder::ShiftPeaks(uint32_t from, uint32_t blocks) {
+    if (state.PeakMaxL.empty() || state.LastBlock < from) {
+        return;
+    }
+    const std::array tables{&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR};
+    const uint32_t last = state.LastBlock;
+    auto inRange = [](uint32_t pos) { return pos >= 1 && pos <= uint32_t(base::PeakArrayLength); };
+    for (auto* table : tables) {
+        std::vector<int16_t> kept;
+        kept.reserve(last - from + 1);
+        for (uint32_t n = from; n <= last; ++n) {
+            kept.push_back(inRange(RingPosition(n)) ? (*table)[RingPosition(n)] : int16_t(0));
+        }
+        for (uint32_t k = 0; k < blocks; ++k) {
+            if (inRange(RingPosition(from + k))) {
+                (*table)[RingPosition(from + k)] = 0;
+            }
+        }
+        for (uint32_t n = from; n <= last; ++n) {
+            const uint32_t pos = RingPosition(n + blocks);
+            if (inRange(pos)) {
+                (*table)[pos] = kept[n - from];
+            }
+        }
+    }
+}
+
+// In a loop the ring comes round to a dropout's silence: from then on it is no longer in the
+// take.
+void Recorder::ForgetOverwrittenDropouts() {
+    if (!state.LoopMode || lastWrittenTake_ <= RingBlocks()) {
+        return;
+    }
+    const uint64_t oldestKept = lastWrittenTake_ - RingBlocks() + 1;
+    const auto gone = std::find_if(state.Dropouts.begin(), state.Dropouts.end(),
+                                   [&](const DropoutMark& m) { return m.takeIndex >= oldestKept; });
+    if (gone != state.Dropouts.begin()) {
+        state.Dropouts.erase(state.Dropouts.begin(), gone);
+        SaveDropouts();
+    }
+}
+
+void Recorder::SaveDropouts() {
+    if (dropoutFilePath_.empty()) {
+        return;
+    }
+    if (state.Dropouts.empty()) {
+        ::unlink(dropoutFilePath_.c_str());
+        return;
+    }
+    WriteDropoutFile(dropoutFilePath_, state.Dropouts);
+}
+
+void Recorder::RemoveDropouts() {
+    state.Dropouts.clear();
+    if (!dropoutFilePath_.empty()) {
+        ::unlink(dropoutFilePath_.c_str());
     }
 }
 
@@ -397,7 +581,7 @@ void Recorder::StepTimeScale() {
 
 Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig config)
     : device_(ports.capture), files_(ports.files), pump_(ports.pump), clock_(ports.clock),
-      events_(events) {
+      events_(events), dropoutFilePath_(std::move(config.dropoutFilePath)) {
     state.RecordingStream = base::RawFile(files_);
     AllocateBuffers();
     state.RecordingFilePath = std::move(config.recordingFilePath);
@@ -506,8 +690,10 @@ base::PeakTableRefs Recorder::RecordingPeaks() {
             state.PeakMinR.data()};
 }
 
-void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks) {
+void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks,
+                              std::vector<DropoutMark> dropouts) {
     state.RecordingStream = std::move(file);
+    state.Dropouts = std::move(dropouts);
     state.FileBlocks = blocks;
     state.LastBlock = blocks;
     state.NewestBlock = blocks;
@@ -758,6 +944,7 @@ void Recorder::StartRecordingStep(Step& step) {
     state.NewestBlock = 0;
     state.LoopWrapped = false;
     state.LastWritten = 0;
+    RemoveDropouts();
     events_.RecordingStarted();
     try {
         CreateRecordingFile();
@@ -774,6 +961,11 @@ void Recorder::StartRecordingStep(Step& step) {
         return; // the open error was shown; nothing would be captured
     }
     state.Recording = true;
+    detector_.Start(clock_.Monotonic());
+    startSequence_ = fullSequence_ = state.QueuedBlocks - base::SlotCount;
+    insertedFrames_ = 0;
+    passBase_ = 0;
+    lastWrittenTake_ = 0;
     // The device has just started: its first sample is this moment's, and every later block is
     // 100 ms of samples after it, so a save names its first sample's time from the block count
     // rather than from the command's time (which the unwritten half would put up to 2 s off).
@@ -809,6 +1001,7 @@ void Recorder::DiscardRecording() {
     state.LastWritten = 0;
     state.LoopWrapped = false;
     state.RecordingStream.Release();
+    RemoveDropouts();
     if (!state.RecordingFilePath.empty()) {
         // A new file rather than the old one emptied: a Save Now still reading the take keeps it
         // through its own descriptor.

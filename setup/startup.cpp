@@ -40,6 +40,11 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
             QString target = QFileInfo::exists(paths.RecoveryFilePath) ? UniqueKeepName(workFolder)
                                                                        : paths.RecoveryFilePath;
             if (QFile::rename(paths.RecordingFilePath, target)) {
+                // Its dropouts go with it, so the found-recording load can show them.
+                if (QFileInfo::exists(paths.DropoutFilePath)) {
+                    QFile::remove(DropoutFileOf(target));
+                    QFile::rename(paths.DropoutFilePath, DropoutFileOf(target));
+                }
                 notice =
                     "A recording left by an earlier run that did not end normally was kept as " +
                     target + ".";
@@ -51,6 +56,7 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
             }
         } else {
             DeleteIfPresent(paths.RecordingFilePath);
+            DeleteIfPresent(paths.DropoutFilePath);
         }
     }
     DeleteIfPresent(paths.EditFilePath);
@@ -103,6 +109,7 @@ void ShutDown(const Environment& environment, const SettingsStore& settings) {
     DeleteIfPresent(environment.paths.EditFilePath);
     DeleteIfPresent(environment.paths.ClipFilePath);
     DeleteIfPresent(environment.paths.RecordingFilePath);
+    DeleteIfPresent(environment.paths.DropoutFilePath);
     if (failed) {
         std::rethrow_exception(failed);
     }

@@ -264,7 +264,8 @@ void TFormMain::FormCreate() {
     record::RecorderConfig config;
     if (startupError_.isEmpty()) {
         CmbBoxTime->setCurrentIndex(settings_.Values().RecordingModeIndex);
-        config = {environment_.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
+        config = {environment_.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex(),
+                  environment_.paths.DropoutFilePath.toStdString()};
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
