@@ -400,6 +400,7 @@ void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
     mark.takeIndex = before + 1;
     state.Dropouts.push_back(mark);
     SaveDropouts();
+    events_.DropoutsChanged();
 }
 
 // The blocks from number `from` on that are in the file already are written `blocks` later,
@@ -481,6 +482,7 @@ void Recorder::ForgetOverwrittenDropouts() {
     if (gone != state.Dropouts.begin()) {
         state.Dropouts.erase(state.Dropouts.begin(), gone);
         SaveDropouts();
+        events_.DropoutsChanged();
     }
 }
 
@@ -496,7 +498,10 @@ void Recorder::SaveDropouts() {
 }
 
 void Recorder::RemoveDropouts() {
-    state.Dropouts.clear();
+    if (!state.Dropouts.empty()) {
+        state.Dropouts.clear();
+        events_.DropoutsChanged();
+    }
     if (!dropoutFilePath_.empty()) {
         ::unlink(dropoutFilePath_.c_str());
     }
@@ -694,6 +699,7 @@ void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks,
                               std::vector<DropoutMark> dropouts) {
     state.RecordingStream = std::move(file);
     state.Dropouts = std::move(dropouts);
+    events_.DropoutsChanged();
     state.FileBlocks = blocks;
     state.LastBlock = blocks;
     state.NewestBlock = blocks;

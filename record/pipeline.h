@@ -69,6 +69,9 @@ class Events {
     virtual void LevelIcon(int index) { (void)index; }
     // ... and while minimized and recording the application title shows the recorded time.
     virtual void Title(const QString& text) { (void)text; }
+    // The current take's dropouts (State::Dropouts) changed: a new one, one the ring overwrote,
+    // a new take.
+    virtual void DropoutsChanged() {}
 };
 
 // Chronological order of the recording file after a stop: blocks `first`..`first + count - 1`
