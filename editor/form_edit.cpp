@@ -417,6 +417,7 @@ void TFormEdit::BuildControls() {
         const playback::Player& p = *player_;
         return editor::PlaybackFacts{p.Playing(), p.PlayAllMode(), p.PlayBlock()};
     });
+    Wave->SetDropouts([this] { return recorder_.View().Dropouts; });
     connect(Wave, &editor::WaveWidget::Action, this, &TFormEdit::WaveMouseAction);
     column->addWidget(Wave, 1);
 
