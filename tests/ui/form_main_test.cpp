@@ -257,6 +257,12 @@ TEST_F(FormMainTest, StatusBarCountsTheTakesDropoutsOnlyWhenThereAreAny) {
                   panel->geometry().left() + (count > 0 ? 0 : 1000))
             << "the device name never runs under the count";
     }
+    take.Dropouts.assign(2, record::DropoutMark{5, 80, 5});
+    form->DropoutsChanged();
+    form->show();
+    QApplication::processEvents();
+    const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
+    EXPECT_TRUE(form->grab().save(QDir(dir).filePath("main-window-dropouts.png")));
 }
 
 TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) {
