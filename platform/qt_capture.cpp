@@ -74,8 +74,13 @@ void QtCapture::Collect() {
     }
     for (;;) {
         const record::HeaderQueue::Space space = queue_.FrontSpace();
-        if (!running_ || !space.at) {
+        if (!running_) {
             Drop();
+            return;
+        }
+        if (!space.at) {
+            // Every slot is full: what the stream holds waits there for the slots to be queued
+            // again. Dropping it here would lose the sound a stalled reader gets back in a burst.
             return;
         }
         const qint64 got =

@@ -18,7 +18,8 @@ namespace platform {
 // The capture device over Qt Multimedia. Device 0 is the system's default input
 // (QMediaDevices::defaultAudioInput); the stream runs in push mode, and whatever it delivers
 // through the event loop is copied into the oldest queued buffer, then the next, never
-// reordered. With no buffer queued the bytes are dropped, as a driver does. No thread of our
+// reordered. While capturing with every buffer full the bytes wait in the stream (the server
+// holds them) until buffers are queued again; before Start they are dropped. No thread of our
 // own: everything happens on the GUI thread inside readyRead and the pipeline's Collect().
 // Devices are what QMediaDevices::audioInputs() lists; Qt leaves out PulseAudio "monitor"
 // sources, so a system whose only sources are monitors has no input here.
