@@ -371,6 +371,15 @@ void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
     if (state.LoopMode) {
         // More than the ring holds would only overwrite the sound that came back.
         blocks = std::min<uint64_t>(blocks, RingBlocks() - base::SlotCount);
+    } else {
+        // A night in suspend fills the take up to its ten hours at most; the ten-hour stop
+        // follows at the next status tick.
+        blocks = std::min<uint64_t>(
+            blocks, uint64_t(base::PeakArrayLength) -
+                        std::min<uint64_t>(state.BlockCounter, base::PeakArrayLength));
+    }
+    if (blocks == 0) {
+        return;
     }
     uint64_t before = (dropout.at + insertedFrames_ + base::BlockFrames / 2) / base::BlockFrames;
     before = std::clamp<uint64_t>(before, passBase_, passBase_ + state.BlockCounter);
@@ -420,7 +429,14 @@ void Recorder::ShiftWrittenTail(Step& step, uint32_t from, uint32_t blocks) {
     const std::vector<uint8_t> silence(base::BlockBytes, 0);
     MarkWrite(tail + blocks);
     try {
-        for (uint32_t k = 0; k < blocks; ++k) {
+        if (!state.LoopMode) {
+            // The tail ends the file: cut it off and extend the file by the silence, which
+            // the file system keeps as a hole, so hours cost no more than a block.
+            state.RecordingStream.TruncateBlocks(from - 1);
+            state.RecordingStream.TruncateBlocks(from - 1 + blocks);
+            NoteWritten(from + blocks - 1, from + blocks - 1);
+        }
+        for (uint32_t k = 0; k < blocks && state.LoopMode; ++k) {
             const uint32_t n = from + k;
             state.RecordingStream.WriteBlock(RingPosition(n), silence.data());
             NoteWritten(n, RingPosition(n));
