@@ -361,16 +361,30 @@ void Recorder::NoteWritten(uint32_t number, uint32_t pos) {
     }
 }
 
+// Ring position of the block `take` blocks into the recording (1: its first): a loop's ring
+// holds block t at ((t - 1) mod ring) + 1, however its passes were numbered.
+uint32_t Recorder::TakePosition(uint64_t take) const {
+    if (state.LoopMode && RingBlocks() > 0) {
+        return uint32_t((take - 1) % RingBlocks() + 1);
+    }
+    return uint32_t(take);
+}
+
 // Silence of the lost length (in whole blocks) goes in where the sound was lost: the blocks
 // after that place, written or still in the slots, move on by as many blocks, so the take's time
-// stays the time that passed. A place before the present loop pass (the ring has been renumbered
-// since) is taken as the pass's start.
+// stays the time that passed.
 void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
     uint64_t blocks = (dropout.frames + base::BlockFrames / 2) / base::BlockFrames;
     blocks = std::max<uint64_t>(blocks, 1);
+    uint64_t before = (dropout.at + insertedFrames_ + base::BlockFrames / 2) / base::BlockFrames;
+    before = std::min<uint64_t>(before, passBase_ + state.BlockCounter);
     if (state.LoopMode) {
-        // More than the ring holds would only overwrite the sound that came back.
+        // More than the ring holds would only overwrite the sound that came back, and a place
+        // the ring has come round to since is no longer in the take.
         blocks = std::min<uint64_t>(blocks, RingBlocks() - base::SlotCount);
+        const uint64_t reach = RingBlocks() / 2;
+        before =
+            std::max<uint64_t>(before, lastWrittenTake_ > reach ? lastWrittenTake_ - reach : 0);
     } else {
         // A night in suspend fills the take up to its ten hours at most; the ten-hour stop
         // follows at the next status tick.
@@ -381,16 +395,13 @@ void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
     if (blocks == 0) {
         return;
     }
-    uint64_t before = (dropout.at + insertedFrames_ + base::BlockFrames / 2) / base::BlockFrames;
-    before = std::clamp<uint64_t>(before, passBase_, passBase_ + state.BlockCounter);
-    const uint32_t from = uint32_t(before - passBase_) + 1; // the first block number that moves
     const uint32_t count = uint32_t(blocks);
     insertedFrames_ += blocks * base::BlockFrames;
 
-    ShiftWrittenTail(step, from, count);
-    ShiftPeaks(from, count);
+    ShiftPeaks(before, count);
+    ShiftWrittenTail(step, before, count);
     for (int i = 0; i < base::SlotCount; ++i) {
-        if (state.SlotBlock[size_t(i)] >= from) {
+        if (passBase_ + state.SlotBlock[size_t(i)] > before) {
             state.SlotBlock[size_t(i)] += count;
             if (state.SlotHeaders[size_t(i)].user != 0) {
                 state.SlotHeaders[size_t(i)].user = state.SlotBlock[size_t(i)];
@@ -398,13 +409,13 @@ void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
         }
     }
     state.BlockCounter += count;
-    if (state.LastBlock >= from) {
+    if (state.LastBlock != 0 && passBase_ + state.LastBlock > before) {
         state.LastBlock += count;
+        state.NewestBlock = RingPosition(state.LastBlock);
     }
-    state.NewestBlock = RingPosition(state.LastBlock);
 
     DropoutMark mark;
-    mark.block = RingPosition(from);
+    mark.block = TakePosition(before + 1);
     mark.ms = uint32_t((dropout.frames * 1000 + base::SampleRate / 2) / base::SampleRate);
     mark.takeIndex = before + 1;
     state.Dropouts.push_back(mark);
@@ -412,43 +423,40 @@ void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
     events_.DropoutsChanged();
 }
 
-// The blocks from number `from` on that are in the file already are written `blocks` later,
-// and silence where they were.
-void Recorder::ShiftWrittenTail(Step& step, uint32_t from, uint32_t blocks) {
+// The blocks after the first `before` of the recording that are in the file already are written
+// `blocks` later, and silence where they were.
+void Recorder::ShiftWrittenTail(Step& step, uint64_t before, uint32_t blocks) {
     if (step.writeFailed || !state.RecordingStream.IsOpen()) {
         return;
     }
-    const uint64_t firstTake = passBase_ + from;
-    const uint32_t tail =
-        lastWrittenTake_ >= firstTake ? uint32_t(lastWrittenTake_ - firstTake + 1) : 0;
+    const uint32_t tail = lastWrittenTake_ > before ? uint32_t(lastWrittenTake_ - before) : 0;
     std::vector<uint8_t> moved(size_t(tail) * base::BlockBytes);
     for (uint32_t k = 0; k < tail; ++k) {
-        state.RecordingStream.ReadBlock(RingPosition(from + k),
+        state.RecordingStream.ReadBlock(TakePosition(before + 1 + k),
                                         moved.data() + size_t(k) * base::BlockBytes);
     }
-    const std::vector<uint8_t> silence(base::BlockBytes, 0);
     MarkWrite(tail + blocks);
     try {
-        if (!state.LoopMode) {
-            // The tail ends the file: cut it off and extend the file by the silence, which
-            // the file system keeps as a hole, so hours cost no more than a block.
-            state.RecordingStream.TruncateBlocks(from - 1);
-            state.RecordingStream.TruncateBlocks(from - 1 + blocks);
-            NoteWritten(from + blocks - 1, from + blocks - 1);
-        }
-        for (uint32_t k = 0; k < blocks && state.LoopMode; ++k) {
-            const uint32_t n = from + k;
-            state.RecordingStream.WriteBlock(RingPosition(n), silence.data());
-            NoteWritten(n, RingPosition(n));
-            state.LoopWrapped = state.LoopWrapped || RingPosition(n) != n;
+        if (state.LoopMode) {
+            const std::vector<uint8_t> silence(base::BlockBytes, 0);
+            for (uint32_t k = 0; k < blocks; ++k) {
+                state.RecordingStream.WriteBlock(TakePosition(before + 1 + k), silence.data());
+            }
+        } else {
+            // The tail ends the file: cut it off and extend the file by the silence, which the
+            // file system keeps as a hole, so hours cost no more than a block.
+            state.RecordingStream.TruncateBlocks(uint32_t(before));
+            state.RecordingStream.TruncateBlocks(uint32_t(before) + blocks);
         }
         for (uint32_t k = 0; k < tail; ++k) {
-            const uint32_t n = from + blocks + k;
-            state.RecordingStream.WriteBlock(RingPosition(n),
+            state.RecordingStream.WriteBlock(TakePosition(before + blocks + 1 + k),
                                              moved.data() + size_t(k) * base::BlockBytes);
-            NoteWritten(n, RingPosition(n));
-            state.LoopWrapped = state.LoopWrapped || RingPosition(n) != n;
         }
+        lastWrittenTake_ = tail > 0 ? lastWrittenTake_ + blocks
+                                    : std::max<uint64_t>(lastWrittenTake_, before + blocks);
+        state.LastWritten = TakePosition(lastWrittenTake_);
+        state.LoopWrapped =
+            state.LoopWrapped || (state.LoopMode && lastWrittenTake_ > RingBlocks());
         writtenBlocks_ += blocks;
     } catch (const base::StreamWriteError& error) {
         step.writeFailed = true;
@@ -458,29 +466,35 @@ void Recorder::ShiftWrittenTail(Step& step, uint32_t from, uint32_t blocks) {
     }
 }
 
-// Peaks are kept under ring positions: those of the blocks that moved move with them.
-void Recorder::ShiftPeaks(uint32_t from, uint32_t blocks) {
-    if (state.PeakMaxL.empty() || state.LastBlock < from) {
+// Peaks are kept under ring positions: those of the blocks processed since the place move with
+// them, and the silence has none.
+void Recorder::ShiftPeaks(uint64_t before, uint32_t blocks) {
+    uint64_t newest = std::max<uint64_t>(lastWrittenTake_, passBase_ + state.LastBlock);
+    for (int i = 0; i < base::SlotCount; ++i) {
+        const SlotHeader& h = state.SlotHeaders[size_t(i)];
+        if (h.user == 0 && h.bytesRecorded == base::BlockBytes) {
+            newest = std::max<uint64_t>(newest, passBase_ + state.SlotBlock[size_t(i)]);
+        }
+    }
+    if (state.PeakMaxL.empty() || newest <= before) {
         return;
     }
     const std::array tables{&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR};
-    const uint32_t last = state.LastBlock;
     auto inRange = [](uint32_t pos) { return pos >= 1 && pos <= uint32_t(base::PeakArrayLength); };
     for (auto* table : tables) {
         std::vector<int16_t> kept;
-        kept.reserve(last - from + 1);
-        for (uint32_t n = from; n <= last; ++n) {
-            kept.push_back(inRange(RingPosition(n)) ? (*table)[RingPosition(n)] : int16_t(0));
+        kept.reserve(size_t(newest - before));
+        for (uint64_t t = before + 1; t <= newest; ++t) {
+            kept.push_back(inRange(TakePosition(t)) ? (*table)[TakePosition(t)] : int16_t(0));
         }
-        for (uint32_t k = 0; k < blocks; ++k) {
-            if (inRange(RingPosition(from + k))) {
-                (*table)[RingPosition(from + k)] = 0;
+        for (uint64_t t = before + 1; t <= before + blocks; ++t) {
+            if (inRange(TakePosition(t))) {
+                (*table)[TakePosition(t)] = 0;
             }
         }
-        for (uint32_t n = from; n <= last; ++n) {
-            const uint32_t pos = RingPosition(n + blocks);
-            if (inRange(pos)) {
-                (*table)[pos] = kept[n - from];
+        for (uint64_t t = before + 1; t <= newest; ++t) {
+            if (inRange(TakePosition(t + blocks))) {
+                (*table)[TakePosition(t + blocks)] = kept[size_t(t - before - 1)];
             }
         }
     }

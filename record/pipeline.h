@@ -395,8 +395,9 @@ class Recorder {
     // Notes that block number `number` was written at ring position `pos`.
     void NoteWritten(uint32_t number, uint32_t pos);
     void InsertSilence(Step& step, const Dropout& dropout);
-    void ShiftWrittenTail(Step& step, uint32_t from, uint32_t blocks);
-    void ShiftPeaks(uint32_t from, uint32_t blocks);
+    uint32_t TakePosition(uint64_t take) const;
+    void ShiftWrittenTail(Step& step, uint64_t before, uint32_t blocks);
+    void ShiftPeaks(uint64_t before, uint32_t blocks);
     void ForgetOverwrittenDropouts();
     void SaveDropouts();
     void RemoveDropouts();

@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 
@@ -97,34 +98,40 @@ TEST_P(DropoutRecording, SilenceStandsInForTheLostTime) {
             EXPECT_EQ(marks.capacity(), 0u) << "a take that lost nothing allocates nothing for it";
         }
     }
-    if (loss.modeIndex != 0) {
-        EXPECT_EQ(recorder.TakeBlocks(), 1800u);
-        return; // the ring's order is covered by the recording tests; here only what it keeps
-    }
-    if (loss.silentTicks == 0) {
-        return;
-    }
+    // Every block of the time that passed, in take order: the sound, the silence standing in
+    // for what was lost, the sound; a loop keeps the newest 1800 of them.
     const uint32_t timePassed = uint32_t(loss.before + loss.silentTicks + loss.after);
-    EXPECT_EQ(recorder.TakeBlocks(), timePassed)
-        << "the take lasts as long as the time that passed";
-    ASSERT_EQ(marks.size(), 1u);
-    EXPECT_EQ(marks[0].block, uint32_t(loss.before + 1));
-    EXPECT_NEAR(marks[0].ms, loss.silentTicks * 100, 10);
-    EXPECT_EQ(listed[0].block, marks[0].block);
-    EXPECT_EQ(listed[0].ms, marks[0].ms);
-
-    std::vector<uint8_t> take(size_t(recorder.TakeBlocks()) * base::BlockBytes);
-    recorder.TakeFile().ReadBlocks(1, take.data(), recorder.TakeBlocks());
-    for (size_t k = 0; k < recorder.TakeBlocks(); ++k) {
-        const bool silent = k >= size_t(loss.before) && k < size_t(loss.before + loss.silentTicks);
-        const uint64_t block = first + (k < size_t(loss.before) ? k : k - size_t(loss.silentTicks));
+    const uint32_t kept = loss.modeIndex == 0 ? timePassed : std::min(timePassed, 1800u);
+    EXPECT_EQ(recorder.TakeBlocks(), kept) << "the take lasts as long as the time that passed";
+    if (loss.keptDropouts == 1) {
+        const uint32_t silenceAt = uint32_t(loss.before) + 1 - (timePassed - kept);
+        const record::TakeOrder order = recorder.RecordedTakeOrder();
+        const uint32_t inFirstRun = order.run[0].count;
+        EXPECT_EQ(marks[0].block, silenceAt <= inFirstRun
+                                      ? order.run[0].first + silenceAt - 1
+                                      : order.run[1].first + silenceAt - inFirstRun - 1);
+        EXPECT_NEAR(marks[0].ms, loss.silentTicks * 100, 10);
+        EXPECT_EQ(listed[0].block, marks[0].block);
+        EXPECT_EQ(listed[0].ms, marks[0].ms);
+    }
+    std::vector<uint8_t> take;
+    const record::TakeOrder order = recorder.RecordedTakeOrder();
+    for (int r = 0; r < order.runs; ++r) {
+        const size_t at = take.size();
+        take.resize(at + size_t(order.run[r].count) * base::BlockBytes);
+        recorder.TakeFile().ReadBlocks(order.run[r].first, take.data() + at, order.run[r].count);
+    }
+    ASSERT_EQ(take.size(), size_t(kept) * base::BlockBytes);
+    for (size_t k = 0; k < kept; ++k) {
+        const size_t t = k + (timePassed - kept); // blocks since the recording started
+        const bool silent = t >= size_t(loss.before) && t < size_t(loss.before + loss.silentTicks);
+        const uint64_t block = first + (t < size_t(loss.before) ? t : t - size_t(loss.silentTicks));
         for (int j = 0; j < base::BlockFrames; j += 441) {
             const int64_t want =
                 silent ? -1 : int64_t((block * base::BlockFrames + uint64_t(j)) & 0xFFFFFFF);
             ASSERT_EQ(FrameAt(take, k, j), want) << "take block " << k + 1 << " frame " << j;
         }
     }
-    EXPECT_TRUE(recorder.TakeFile().Blocks() == recorder.TakeBlocks());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,8 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         Loss{"NothingLost", 0, 600, 0, 0, 0}, Loss{"ContinuousFiveSeconds", 0, 600, 50, 300, 1},
         Loss{"ContinuousHalfASecondMidHalf", 0, 1234, 5, 200, 1},
         // A loop of 3 min: the first dropout is overwritten by the ring, the second stays.
-        Loss{"LoopRingCameRound", 1, 300, 20, 1900, 0},
-        Loss{"LoopStillHoldsIt", 1, 2000, 20, 600, 1}),
+        Loss{"LoopRingCameRound", 1, 300, 15, 1900, 0},
+        Loss{"LoopStillHoldsIt", 1, 2000, 25, 600, 1},
+        Loss{"LoopSilenceAcrossThePassEnd", 1, 1790, 35, 200, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
