@@ -259,7 +259,8 @@ TFormEdit::TFormEdit(playback::OutputDevice& output, const base::FileSystem& fil
       player_(std::make_unique<playback::Player>(output, *sound_, pump_)), take_(recorder),
       recovery_(take_, fileSystem, events,
                 {environment.paths.RecoveryFilePath.toStdString(),
-                 environment.paths.PeakFilePath.toStdString()}),
+                 environment.paths.PeakFilePath.toStdString(),
+                 setup::DropoutFileOf(environment.paths.RecoveryFilePath).toStdString()}),
       environment_(environment), settings_(settings), dialogs_(dialogs), launcher_(launcher) {
     setObjectName("FormEdit");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -416,6 +417,7 @@ void TFormEdit::BuildControls() {
         const playback::Player& p = *player_;
         return editor::PlaybackFacts{p.Playing(), p.PlayAllMode(), p.PlayBlock()};
     });
+    Wave->SetDropouts([this] { return recorder_.View().Dropouts; });
     connect(Wave, &editor::WaveWidget::Action, this, &TFormEdit::WaveMouseAction);
     column->addWidget(Wave, 1);
 

@@ -319,6 +319,34 @@ void DrawTimeRuler(ViewState& v) {
     }
 }
 
+std::vector<uint32_t> DropoutPositions(const operations::Level& level,
+                                       const std::vector<record::DropoutMark>& marks) {
+    std::vector<uint32_t> positions;
+    for (const record::DropoutMark& mark : marks) {
+        for (int i = 0; i < level.SegmentCount; ++i) {
+            const operations::Segment& s = level.Segments[size_t(i)];
+            if (s.fromRecording && mark.block >= s.offset && mark.block - s.offset < s.length) {
+                positions.push_back(s.start + (mark.block - s.offset));
+            }
+        }
+    }
+    return positions;
+}
+
+// A red line over the whole height of the column that holds the block, above the wave.
+static void DrawDropoutMarks(const ViewState& v, Pixels& px, const SoundShown& shown) {
+    const uint64_t zoom = ZoomFactor(v);
+    for (const uint32_t block : shown.dropouts) {
+        if (block < v.ScrollBlock || block > shown.sound.Blocks()) {
+            continue;
+        }
+        const uint64_t h = (block - v.ScrollBlock) / zoom;
+        if (h >= 1 && h < uint64_t(std::max(WaveWidth(v), 0))) {
+            px.VLine(v.WaveLeft + int(h), v.WaveTop + 1, v.WaveBottom, DropoutMarkColour.rgb());
+        }
+    }
+}
+
 void DrawWave(ViewState& v, const SoundShown& sound) {
     if (!v.WaveBitmap.isNull()) {
         v.WaveBitmap.fill(FormColour);
@@ -337,6 +365,7 @@ void DrawWave(ViewState& v, const SoundShown& sound) {
             fileBlocks < v.ScrollBlock + zoom ? 0 : (fileBlocks - v.ScrollBlock) / zoom;
         DrawColumns(v, sound, v.WaveBitmap,
                     int(std::min<uint64_t>(shown, std::max(WaveWidth(v) - 1, 0))));
+        DrawDropoutMarks(v, px, sound);
     }
     PlaceCursorMarkers(v, sound);
 }
@@ -366,6 +395,7 @@ void RedrawChangedColumns(ViewState& v, const SoundShown& shown) {
             }
         }
     }
+    DrawDropoutMarks(v, px, shown);
 }
 
 void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock) {

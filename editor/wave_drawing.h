@@ -2,7 +2,9 @@
 #pragma once
 
 #include "editor/view_state.h"
+#include "operations/edit_list.h"
 #include "operations/selection.h"
+#include "record/dropout_detector.h"
 
 #include <QColor>
 #include <QString>
@@ -25,7 +27,15 @@ namespace editor {
 struct SoundShown {
     const operations::SoundSource& sound;
     operations::Selection selection;
+    // Blocks of the sound where a dropout's silence begins (DropoutPositions), in any order.
+    std::vector<uint32_t> dropouts = {};
 };
+
+// Where the take's dropouts show in the edited sound: a dropout belongs to its recording-file
+// block, so it shows wherever a segment of `level` plays that block (twice after a copy, nowhere
+// once the block is deleted or an effect has rewritten it into the edit file).
+std::vector<uint32_t> DropoutPositions(const operations::Level& level,
+                                       const std::vector<record::DropoutMark>& marks);
 
 inline const QColor FormColour{224, 224, 224};
 inline const QColor LengthBarColour{0, 0, 100};
@@ -40,6 +50,7 @@ inline const QColor MidLineColour{170, 170, 170};
 inline const QColor MinorTickColour{128, 128, 128};
 inline const QColor CursorMarkColour{0, 0, 255};
 inline const QColor PlayMarkColour{0, 128, 0};
+inline const QColor DropoutMarkColour{220, 0, 0};
 
 // A ruler label: the text's top-left corner and the text.
 struct RulerLabel {

@@ -46,7 +46,15 @@ SoundShown WaveWidget::Shown() const {
     if (!editor_) {
         return {noSound, operations::Selection{}};
     }
-    return {*editor_, editor_->CurrentSelection()};
+    SoundShown shown{*editor_, editor_->CurrentSelection()};
+    if (dropouts_) {
+        shown.dropouts = DropoutPositions(editor_->CurrentList(), dropouts_());
+    }
+    return shown;
+}
+
+void WaveWidget::SetDropouts(std::function<std::vector<record::DropoutMark>()> dropouts) {
+    dropouts_ = std::move(dropouts);
 }
 
 void WaveWidget::ResetForOpening(operations::Editor& editor) {

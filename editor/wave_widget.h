@@ -3,6 +3,7 @@
 
 #include "editor/selection.h"
 #include "editor/view_state.h"
+#include "record/dropout_detector.h"
 
 #include <QWidget>
 
@@ -28,6 +29,8 @@ class WaveWidget : public QWidget {
     void SetToolbarHeight(int height);
     // Asked at every mouse event; without it playback counts as stopped.
     void SetPlaybackFacts(std::function<PlaybackFacts()> facts);
+    // The take's dropouts, asked at every drawing; without it none are marked.
+    void SetDropouts(std::function<std::vector<record::DropoutMark>()> dropouts);
 
     // Opening the editor: shows `editor` (which must outlive the showing, until Close), scrolls
     // to the start of the sound, forgets any gesture, lays out and draws. The view state, and
@@ -73,6 +76,7 @@ class WaveWidget : public QWidget {
     operations::Editor* editor_ = nullptr;
     int toolbarHeight_ = 0;
     std::function<PlaybackFacts()> facts_;
+    std::function<std::vector<record::DropoutMark>()> dropouts_;
 };
 
 } // namespace editor

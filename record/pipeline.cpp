@@ -177,7 +177,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
     MarkWrite(uint32_t(count));
     try {
         state.RecordingStream.WriteBlocks(pos, SlotData(slot), uint32_t(count));
-        state.LastWritten = pos + uint32_t(count) - 1;
+        NoteWritten(state.SlotBlock[size_t(slot + count - 1)], pos + uint32_t(count) - 1);
         writtenBlocks_ += uint32_t(count);
         return;
     } catch (const base::StreamWriteError& error) {
@@ -190,7 +190,7 @@ void Recorder::WriteSlots(Step& step, int slot, uint32_t pos, int count) {
     for (int k = 0; k < count; ++k) {
         try {
             state.RecordingStream.WriteBlock(pos + uint32_t(k), SlotData(slot + k));
-            state.LastWritten = pos + uint32_t(k);
+            NoteWritten(state.SlotBlock[size_t(slot + k)], pos + uint32_t(k));
             writtenBlocks_++;
             failedAt = pos + uint32_t(k) + 1;
         } catch (const base::StreamWriteError&) {
@@ -218,19 +218,23 @@ void Recorder::HalfDone(Step& step, int half) {
                 state.SlotHeaders[size_t(i)].user = 0;
             }
         }
+        // The pass ends with the half that holds the ring's last block: the twentieth half, or
+        // an earlier one when silence for a dropout was inserted during the pass.
+        const bool passEnds =
+            state.LoopMode && state.SlotBlock[size_t(first + base::HalfBlocks - 1)] >= RingBlocks();
         if (state.LoopMode) {
-            if (state.HalfCounter == state.HalvesPerLoop) {
+            if (passEnds) {
+                state.HalfCounter = state.HalvesPerLoop;
                 // End of a pass: the half being filled now starts the next pass at block 1.
                 // Slots the tick already processed keep their mark, so no block is corrected
                 // twice; their peaks were stored under their ring positions already.
-                state.BlockCounter = 0;
+                state.BlockCounter -= RingBlocks();
                 state.LastBlock = 0;
                 state.LoopWrapped = true;
                 for (int i = other; i < other + base::HalfBlocks; ++i) {
-                    state.BlockCounter++;
-                    state.SlotBlock[size_t(i)] = state.BlockCounter;
+                    state.SlotBlock[size_t(i)] -= RingBlocks();
                     if (state.SlotHeaders[size_t(i)].user != 0) {
-                        state.SlotHeaders[size_t(i)].user = state.BlockCounter;
+                        state.SlotHeaders[size_t(i)].user = state.SlotBlock[size_t(i)];
                     }
                 }
                 state.NewestBlock = RingPosition(state.NewestBlock);
@@ -249,6 +253,12 @@ void Recorder::HalfDone(Step& step, int half) {
             }
             WriteSlots(step, run, pos, count);
             run += count;
+        }
+        if (passEnds) {
+            passBase_ += RingBlocks();
+        }
+        if (!state.Dropouts.empty()) {
+            ForgetOverwrittenDropouts();
         }
     }
     RequeueHalf(first);
@@ -302,6 +312,11 @@ void Recorder::RecordTick(Step& step) {
             events_.MeterUpdate();
         }
     }
+    // Counted before the full halves are queued again, which empties their slots.
+    std::optional<Dropout> dropout;
+    if (state.Recording) {
+        dropout = detector_.Tick(clock_.Monotonic(), ReceivedFrames());
+    }
     // After a stall both halves can be full; the older one goes first so the file and the ring
     // see the halves in capture order.
     const bool firstFull = HalfFull(0);
@@ -309,13 +324,217 @@ void Recorder::RecordTick(Step& step) {
     if (firstFull && secondFull && state.SlotSequence[base::HalfBlocks] < state.SlotSequence[0]) {
         HalfDone(step, 1);
         HalfDone(step, 0);
+    } else {
+        if (firstFull) {
+            HalfDone(step, 0);
+        }
+        if (secondFull) {
+            HalfDone(step, 1);
+        }
+    }
+    if (dropout && state.Recording) {
+        InsertSilence(step, *dropout);
+    }
+}
+
+// Frames the device has handed over since the recording started: every slot up to the newest
+// full one (the device fills them strictly in queue order) and the bytes of the one after it.
+uint64_t Recorder::ReceivedFrames() {
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotHeaders[size_t(i)].bytesRecorded == base::BlockBytes) {
+            fullSequence_ = std::max(fullSequence_, state.SlotSequence[size_t(i)]);
+        }
+    }
+    uint64_t frames = (fullSequence_ - startSequence_) * base::BlockFrames;
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (state.SlotSequence[size_t(i)] == fullSequence_ + 1) {
+            frames += state.SlotHeaders[size_t(i)].bytesRecorded / base::FrameBytes;
+        }
+    }
+    return frames;
+}
+
+void Recorder::NoteWritten(uint32_t number, uint32_t pos) {
+    const uint64_t take = passBase_ + number;
+    if (take >= lastWrittenTake_) {
+        lastWrittenTake_ = take;
+        state.LastWritten = pos;
+    }
+}
+
+// Ring position of the block `take` blocks into the recording (1: its first): a loop's ring
+// holds block t at ((t - 1) mod ring) + 1, however its passes were numbered.
+uint32_t Recorder::TakePosition(uint64_t take) const {
+    if (state.LoopMode && RingBlocks() > 0) {
+        return uint32_t((take - 1) % RingBlocks() + 1);
+    }
+    return uint32_t(take);
+}
+
+// Silence of the lost length (in whole blocks) goes in where the sound was lost: the blocks
+// after that place, written or still in the slots, move on by as many blocks, so the take's time
+// stays the time that passed.
+void Recorder::InsertSilence(Step& step, const Dropout& dropout) {
+    uint64_t blocks = (dropout.frames + base::BlockFrames / 2) / base::BlockFrames;
+    blocks = std::max<uint64_t>(blocks, 1);
+    uint64_t before = (dropout.at + insertedFrames_ + base::BlockFrames / 2) / base::BlockFrames;
+    before = std::min<uint64_t>(before, passBase_ + state.BlockCounter);
+    if (state.LoopMode) {
+        // More than the ring holds would only overwrite the sound that came back, and a place
+        // the ring has come round to since is no longer in the take.
+        blocks = std::min<uint64_t>(blocks, RingBlocks() - base::SlotCount);
+        const uint64_t reach = RingBlocks() / 2;
+        before =
+            std::max<uint64_t>(before, lastWrittenTake_ > reach ? lastWrittenTake_ - reach : 0);
+    } else {
+        // A night in suspend fills the take up to its ten hours at most; the ten-hour stop
+        // follows at the next status tick.
+        blocks = std::min<uint64_t>(
+            blocks, uint64_t(base::PeakArrayLength) -
+                        std::min<uint64_t>(state.BlockCounter, base::PeakArrayLength));
+    }
+    if (blocks == 0) {
         return;
     }
-    if (firstFull) {
-        HalfDone(step, 0);
+    const uint32_t count = uint32_t(blocks);
+    insertedFrames_ += blocks * base::BlockFrames;
+
+    ShiftPeaks(before, count);
+    ShiftWrittenTail(step, before, count);
+    for (int i = 0; i < base::SlotCount; ++i) {
+        if (passBase_ + state.SlotBlock[size_t(i)] > before) {
+            state.SlotBlock[size_t(i)] += count;
+            if (state.SlotHeaders[size_t(i)].user != 0) {
+                state.SlotHeaders[size_t(i)].user = state.SlotBlock[size_t(i)];
+            }
+        }
     }
-    if (secondFull) {
-        HalfDone(step, 1);
+    state.BlockCounter += count;
+    if (state.LastBlock != 0 && passBase_ + state.LastBlock > before) {
+        state.LastBlock += count;
+        state.NewestBlock = RingPosition(state.LastBlock);
+    }
+
+    DropoutMark mark;
+    mark.block = TakePosition(before + 1);
+    mark.ms = uint32_t((dropout.frames * 1000 + base::SampleRate / 2) / base::SampleRate);
+    mark.takeIndex = before + 1;
+    state.Dropouts.push_back(mark);
+    SaveDropouts();
+    events_.DropoutsChanged();
+}
+
+// The blocks after the first `before` of the recording that are in the file already are written
+// `blocks` later, and silence where they were.
+void Recorder::ShiftWrittenTail(Step& step, uint64_t before, uint32_t blocks) {
+    if (step.writeFailed || !state.RecordingStream.IsOpen()) {
+        return;
+    }
+    const uint32_t tail = lastWrittenTake_ > before ? uint32_t(lastWrittenTake_ - before) : 0;
+    std::vector<uint8_t> moved(size_t(tail) * base::BlockBytes);
+    for (uint32_t k = 0; k < tail; ++k) {
+        state.RecordingStream.ReadBlock(TakePosition(before + 1 + k),
+                                        moved.data() + size_t(k) * base::BlockBytes);
+    }
+    MarkWrite(tail + blocks);
+    try {
+        if (state.LoopMode) {
+            const std::vector<uint8_t> silence(base::BlockBytes, 0);
+            for (uint32_t k = 0; k < blocks; ++k) {
+                state.RecordingStream.WriteBlock(TakePosition(before + 1 + k), silence.data());
+            }
+        } else {
+            // The tail ends the file: cut it off and extend the file by the silence, which the
+            // file system keeps as a hole, so hours cost no more than a block.
+            state.RecordingStream.TruncateBlocks(uint32_t(before));
+            state.RecordingStream.TruncateBlocks(uint32_t(before) + blocks);
+        }
+        for (uint32_t k = 0; k < tail; ++k) {
+            state.RecordingStream.WriteBlock(TakePosition(before + blocks + 1 + k),
+                                             moved.data() + size_t(k) * base::BlockBytes);
+        }
+        lastWrittenTake_ = tail > 0 ? lastWrittenTake_ + blocks
+                                    : std::max<uint64_t>(lastWrittenTake_, before + blocks);
+        state.LastWritten = TakePosition(lastWrittenTake_);
+        state.LoopWrapped =
+            state.LoopWrapped || (state.LoopMode && lastWrittenTake_ > RingBlocks());
+        writtenBlocks_ += blocks;
+    } catch (const base::StreamWriteError& error) {
+        step.writeFailed = true;
+        step.writeFailedNoSpace = error.errnoValue() == ENOSPC || error.errnoValue() == EDQUOT;
+        step.writeFailureText =
+            step.writeFailedNoSpace ? NoSpaceText() : QString::fromUtf8(error.what());
+    }
+}
+
+// Peaks are kept under ring positions: those of the blocks processed since the place move with
+// them, and the silence has none.
+void Recorder::ShiftPeaks(uint64_t before, uint32_t blocks) {
+    uint64_t newest = std::max<uint64_t>(lastWrittenTake_, passBase_ + state.LastBlock);
+    for (int i = 0; i < base::SlotCount; ++i) {
+        const SlotHeader& h = state.SlotHeaders[size_t(i)];
+        if (h.user == 0 && h.bytesRecorded == base::BlockBytes) {
+            newest = std::max<uint64_t>(newest, passBase_ + state.SlotBlock[size_t(i)]);
+        }
+    }
+    if (state.PeakMaxL.empty() || newest <= before) {
+        return;
+    }
+    const std::array tables{&state.PeakMaxL, &state.PeakMinL, &state.PeakMaxR, &state.PeakMinR};
+    auto inRange = [](uint32_t pos) { return pos >= 1 && pos <= uint32_t(base::PeakArrayLength); };
+    for (auto* table : tables) {
+        std::vector<int16_t> kept;
+        kept.reserve(size_t(newest - before));
+        for (uint64_t t = before + 1; t <= newest; ++t) {
+            kept.push_back(inRange(TakePosition(t)) ? (*table)[TakePosition(t)] : int16_t(0));
+        }
+        for (uint64_t t = before + 1; t <= before + blocks; ++t) {
+            if (inRange(TakePosition(t))) {
+                (*table)[TakePosition(t)] = 0;
+            }
+        }
+        for (uint64_t t = before + 1; t <= newest; ++t) {
+            if (inRange(TakePosition(t + blocks))) {
+                (*table)[TakePosition(t + blocks)] = kept[size_t(t - before - 1)];
+            }
+        }
+    }
+}
+
+// In a loop the ring comes round to a dropout's silence: from then on it is no longer in the
+// take.
+void Recorder::ForgetOverwrittenDropouts() {
+    if (!state.LoopMode || lastWrittenTake_ <= RingBlocks()) {
+        return;
+    }
+    const uint64_t oldestKept = lastWrittenTake_ - RingBlocks() + 1;
+    const auto gone = std::find_if(state.Dropouts.begin(), state.Dropouts.end(),
+                                   [&](const DropoutMark& m) { return m.takeIndex >= oldestKept; });
+    if (gone != state.Dropouts.begin()) {
+        state.Dropouts.erase(state.Dropouts.begin(), gone);
+        SaveDropouts();
+        events_.DropoutsChanged();
+    }
+}
+
+void Recorder::SaveDropouts() {
+    if (dropoutFilePath_.empty()) {
+        return;
+    }
+    if (state.Dropouts.empty()) {
+        ::unlink(dropoutFilePath_.c_str());
+        return;
+    }
+    WriteDropoutFile(dropoutFilePath_, state.Dropouts);
+}
+
+void Recorder::RemoveDropouts() {
+    if (!state.Dropouts.empty()) {
+        state.Dropouts.clear();
+        events_.DropoutsChanged();
+    }
+    if (!dropoutFilePath_.empty()) {
+        ::unlink(dropoutFilePath_.c_str());
     }
 }
 
@@ -398,7 +617,7 @@ void Recorder::StepTimeScale() {
 
 Recorder::Recorder(const RecorderPorts& ports, Events& events, RecorderConfig config)
     : device_(ports.capture), files_(ports.files), pump_(ports.pump), clock_(ports.clock),
-      events_(events) {
+      events_(events), dropoutFilePath_(std::move(config.dropoutFilePath)) {
     state.RecordingStream = base::RawFile(files_);
     AllocateBuffers();
     state.RecordingFilePath = std::move(config.recordingFilePath);
@@ -560,8 +779,11 @@ base::PeakTableRefs Recorder::RecordingPeaks() {
             state.PeakMinR.data()};
 }
 
-void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks) {
+void Recorder::AdoptRecording(base::RawFile&& file, uint32_t blocks,
+                              std::vector<DropoutMark> dropouts) {
     state.RecordingStream = std::move(file);
+    state.Dropouts = std::move(dropouts);
+    events_.DropoutsChanged();
     state.FileBlocks = blocks;
     state.LastBlock = blocks;
     state.NewestBlock = blocks;
@@ -801,6 +1023,7 @@ void Recorder::StartRecordingStep(Step& step) {
     state.NewestBlock = 0;
     state.LoopWrapped = false;
     state.LastWritten = 0;
+    RemoveDropouts();
     events_.RecordingStarted();
     try {
         CreateRecordingFile();
@@ -817,6 +1040,11 @@ void Recorder::StartRecordingStep(Step& step) {
         return; // the open error was shown; nothing would be captured
     }
     state.Recording = true;
+    detector_.Start(clock_.Monotonic());
+    startSequence_ = fullSequence_ = state.QueuedBlocks - base::SlotCount;
+    insertedFrames_ = 0;
+    passBase_ = 0;
+    lastWrittenTake_ = 0;
     // The device has just started: its first sample is this moment's, and every later block is
     // 100 ms of samples after it, so a save names its first sample's time from the block count
     // rather than from the command's time (which the unwritten half would put up to 2 s off).
@@ -852,6 +1080,7 @@ void Recorder::DiscardRecording() {
     state.LastWritten = 0;
     state.LoopWrapped = false;
     state.RecordingStream.Release();
+    RemoveDropouts();
     if (!state.RecordingFilePath.empty()) {
         // A new file rather than the old one emptied: a Save Now still reading the take keeps it
         // through its own descriptor.

@@ -7,6 +7,7 @@
 #include "base/raw_file.h"
 #include "record/block_math.h"
 #include "record/capture_device.h"
+#include "record/dropout_detector.h"
 
 #include "base/clock.h"
 #include "base/event_pump.h"
@@ -68,6 +69,9 @@ class Events {
     virtual void LevelIcon(int index) { (void)index; }
     // ... and while minimized and recording the application title shows the recorded time.
     virtual void Title(const QString& text) { (void)text; }
+    // The current take's dropouts (State::Dropouts) changed: a new one, one the ring overwrote,
+    // a new take.
+    virtual void DropoutsChanged() {}
 };
 
 // Chronological order of the recording file after a stop: blocks `first`..`first + count - 1`
@@ -202,6 +206,9 @@ struct State {
     CaptureError ReportedOpenFailure = CaptureError::Ok;
     // Ring position of the block written last during this recording (0: none yet).
     uint32_t LastWritten = 0;
+    // The take's dropouts, oldest first; in a loop only those whose silence is still in the ring.
+    // Empty (and never allocated) for a take that lost nothing.
+    std::vector<DropoutMark> Dropouts;
 };
 
 // The ports a Recorder works through; each must outlive it.
@@ -217,6 +224,9 @@ struct RecorderPorts {
 struct RecorderConfig {
     std::string recordingFilePath;
     int modeIndex = 0;
+    // The take's dropout list beside it (written when one is found, removed with the take);
+    // empty: none kept.
+    std::string dropoutFilePath = {};
 };
 
 // The recording engine as one object: the capture slots and device, the recording file and
@@ -255,7 +265,9 @@ class Recorder {
     // as unwrapped, so it opens in file order whatever order the previous take had.
     // RecordingFilePath is kept: it names the file the next recording creates, which must never
     // be the adopted one.
-    void AdoptRecording(base::RawFile&& file, uint32_t blocks);
+    // `dropouts` are the adopted take's, read from its dropout file.
+    void AdoptRecording(base::RawFile&& file, uint32_t blocks,
+                        std::vector<DropoutMark> dropouts = {});
     // Takes list item `index` (0 "Continuous", 1..7 the loops). Out-of-range indexes are taken
     // as 0. While a recording runs, only ChosenModeIndex changes; the rest follows when it ends
     // (and Events::DrawTimeGauge is raised then).
@@ -375,6 +387,27 @@ class Recorder {
     std::atomic<uint64_t> writeMark_{0};
     // Publishes that `count` more blocks are about to be written.
     void MarkWrite(uint32_t count);
+
+    // Dropouts of the running recording: the detector, the frames counted so far (capture order
+    // of the newest full slot, and of the recording's first), silence inserted, and take indexes
+    // (blocks counted from the recording's first, never renumbered by a loop pass).
+    DropoutDetector detector_;
+    std::string dropoutFilePath_;
+    uint64_t startSequence_ = 0;
+    uint64_t fullSequence_ = 0;
+    uint64_t insertedFrames_ = 0;
+    uint64_t passBase_ = 0;        // take index of block number 0 of the current loop pass
+    uint64_t lastWrittenTake_ = 0; // take index of the newest block written
+    uint64_t ReceivedFrames();
+    // Notes that block number `number` was written at ring position `pos`.
+    void NoteWritten(uint32_t number, uint32_t pos);
+    void InsertSilence(Step& step, const Dropout& dropout);
+    uint32_t TakePosition(uint64_t take) const;
+    void ShiftWrittenTail(Step& step, uint64_t before, uint32_t blocks);
+    void ShiftPeaks(uint64_t before, uint32_t blocks);
+    void ForgetOverwrittenDropouts();
+    void SaveDropouts();
+    void RemoveDropouts();
 };
 
 } // namespace record

@@ -144,7 +144,14 @@ std::optional<QString> Recovery::Load() {
         }
     }
 
-    take_.AdoptTake(std::move(file), blocks);
+    // Its dropouts show in the editor; a list that is missing or names blocks past what was
+    // loaded only loses marks.
+    std::vector<record::DropoutMark> dropouts;
+    if (!paths_.DropoutFile.empty()) {
+        dropouts = record::ReadDropoutFile(paths_.DropoutFile);
+        std::erase_if(dropouts, [&](const record::DropoutMark& m) { return m.block > blocks; });
+    }
+    take_.AdoptTake(std::move(file), blocks, std::move(dropouts));
     loadedBlocks_ = blocks;
     active_ = true;
     if (blocks < foundBlocks_) {

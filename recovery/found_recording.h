@@ -26,8 +26,9 @@ namespace recovery {
 
 // The two files of a work folder the load reads and writes.
 struct FoundRecordingPaths {
-    std::string RecoveryFile; // "test"
-    std::string PeakFile;     // "Velmar.spv"
+    std::string RecoveryFile;     // "test"
+    std::string PeakFile;         // "Velmar.spv"
+    std::string DropoutFile = {}; // "test.drp": where the found recording lost sound
 };
 
 // The found recording of one work folder, loaded into the take that `take` holds. The ports

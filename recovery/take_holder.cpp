@@ -15,8 +15,9 @@ base::PeakTableRefs RecorderTakeHolder::TakePeaks() {
     return recorder_.RecordingPeaks();
 }
 
-const base::RawFile& RecorderTakeHolder::AdoptTake(base::RawFile&& file, uint32_t blocks) {
-    recorder_.AdoptRecording(std::move(file), blocks);
+const base::RawFile& RecorderTakeHolder::AdoptTake(base::RawFile&& file, uint32_t blocks,
+                                                   std::vector<record::DropoutMark> dropouts) {
+    recorder_.AdoptRecording(std::move(file), blocks, std::move(dropouts));
     return recorder_.TakeFile();
 }
 

@@ -3,8 +3,10 @@
 
 #include "base/peak_file.h"
 #include "base/raw_file.h"
+#include "record/dropout_detector.h"
 
 #include <cstdint>
+#include <vector>
 
 // What the found-recording load needs of whoever holds the take: the mode chosen, the take's
 // peak tables to fill, adopting a file as the take and letting it go again.
@@ -22,8 +24,9 @@ class TakeHolder {
     // The take's four peak tables (PeakArrayLength + 1 entries each, entry 0 unused).
     virtual base::PeakTableRefs TakePeaks() = 0;
     // Makes `file` (open) the take of `blocks` blocks, in file order, in place of the current one;
-    // returns the take's file, which stays the holder's.
-    virtual const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks) = 0;
+    // returns the take's file, which stays the holder's. `dropouts` are the file's, for the editor.
+    virtual const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks,
+                                           std::vector<record::DropoutMark> dropouts) = 0;
     // Lets the take go; the recording file is created anew, empty. Throws base::FileOpenError.
     virtual void DiscardTake() = 0;
 };
@@ -35,7 +38,8 @@ class RecorderTakeHolder final : public TakeHolder {
     explicit RecorderTakeHolder(record::Recorder& recorder) : recorder_(recorder) {}
     bool ContinuousModeChosen() const override;
     base::PeakTableRefs TakePeaks() override;
-    const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks) override;
+    const base::RawFile& AdoptTake(base::RawFile&& file, uint32_t blocks,
+                                   std::vector<record::DropoutMark> dropouts) override;
     void DiscardTake() override;
 
   private:

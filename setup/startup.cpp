@@ -43,6 +43,11 @@ QString SetAsideRecording(const WorkPaths& paths, const QString& workFolder) {
                                " could not be set aside as " + target + ".")
                                   .toStdString());
     }
+    // Its dropouts go with it, so the found-recording load can show them.
+    if (QFileInfo::exists(paths.DropoutFilePath)) {
+        QFile::remove(DropoutFileOf(target));
+        QFile::rename(paths.DropoutFilePath, DropoutFileOf(target));
+    }
     return target;
 }
 
@@ -63,6 +68,7 @@ QString SetAsideLeftoverFiles(const WorkPaths& paths, const QString& workFolder)
             }
         } else {
             DeleteIfPresent(paths.RecordingFilePath);
+            DeleteIfPresent(paths.DropoutFilePath);
         }
     }
     DeleteIfPresent(paths.EditFilePath);
@@ -115,6 +121,7 @@ void ShutDown(const Environment& environment, const SettingsStore& settings) {
     DeleteIfPresent(environment.paths.EditFilePath);
     DeleteIfPresent(environment.paths.ClipFilePath);
     DeleteIfPresent(environment.paths.RecordingFilePath);
+    DeleteIfPresent(environment.paths.DropoutFilePath);
     if (failed) {
         std::rethrow_exception(failed);
     }

@@ -36,8 +36,17 @@ bool PrepareWorkFolder(const QString& workFolder) {
 }
 
 WorkPaths WorkPathsFor(const QString& workFolder) {
-    return WorkPaths{workFolder + "/Velmar.raw", workFolder + "/Edit.raw", workFolder + "/Clp.raw",
-                     workFolder + "/Velmar.spv", workFolder + "/test"};
+    return WorkPaths{workFolder + "/Velmar.raw", workFolder + "/Edit.raw",
+                     workFolder + "/Clp.raw",    workFolder + "/Velmar.spv",
+                     workFolder + "/test",       workFolder + "/Velmar.drp"};
+}
+
+QString DropoutFileOf(const QString& recordingFile) {
+    QString stem = recordingFile;
+    if (stem.endsWith(".raw")) {
+        stem.chop(4);
+    }
+    return stem + ".drp";
 }
 
 QString WorkFolderFor(const QString& executablePath) {

@@ -29,7 +29,11 @@ struct WorkPaths {
     QString ClipFilePath;      // "Clp.raw": the editor's clipboard
     QString PeakFilePath;      // "Velmar.spv": peaks cached for the recovery file
     QString RecoveryFilePath;  // "test": a recording offered for loading into the editor
+    QString DropoutFilePath;   // "Velmar.drp": where the recording lost sound
 };
+// The dropout list kept beside the recording file `recordingFile`: "Velmar.raw" has
+// "Velmar.drp", "test" has "test.drp".
+QString DropoutFileOf(const QString& recordingFile);
 WorkPaths WorkPathsFor(const QString& workFolder);
 
 // The work folder of a run of the program at `executablePath`: ChooseWorkFolder with the

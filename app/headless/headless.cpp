@@ -87,7 +87,9 @@ int HeadlessEntry(int& argc, char** argv, const CommandLine& command) {
     const record::RecorderPorts ports{capture, fileSystem, events, clock};
     const int modeIndex =
         command.modeIndex >= 0 ? command.modeIndex : started.settings.RecordingModeIndex;
-    HeadlessRun run(ports, {started.environment.paths.RecordingFilePath.toStdString(), modeIndex},
+    HeadlessRun run(ports,
+                    {started.environment.paths.RecordingFilePath.toStdString(), modeIndex,
+                     started.environment.paths.DropoutFilePath.toStdString()},
                     started.settings, started.environment.paths, workFolder);
 
     int endSignal = 0;

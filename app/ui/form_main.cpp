@@ -40,6 +40,8 @@
 
 namespace {
 
+constexpr int DropoutPanelWidth = 85; // "Dropouts: 99" with its frame
+
 using gauges::Make;
 using gauges::ShowModal;
 
@@ -208,12 +210,20 @@ void TFormMain::BuildControls() {
         panel->setGeometry(left, 2, panelWidths[i], 20);
         statusPanels_[i] = panel;
     }
+    // Shown only while the take has dropouts; it takes the right end of the device panel.
+    dropoutPanel_ = new QLabel(StatusBar1);
+    dropoutPanel_->setObjectName("DropoutPanel");
+    dropoutPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    dropoutPanel_->setGeometry(panelWidths[0] - DropoutPanelWidth, 2, DropoutPanelWidth, 20);
+    dropoutPanel_->setStyleSheet("color: rgb(192, 0, 0)");
+    dropoutPanel_->hide();
     // A Save Now message takes the whole bar until the next one clears it; the panels hide
     // meanwhile.
     connect(StatusBar1, &QStatusBar::messageChanged, this, [this](const QString& message) {
         for (QLabel* panel : statusPanels_) {
             panel->setVisible(message.isEmpty());
         }
+        dropoutPanel_->setVisible(message.isEmpty() && !dropoutPanel_->text().isEmpty());
     });
 
     LayoutGauges();
@@ -264,7 +274,8 @@ void TFormMain::FormCreate() {
     record::RecorderConfig config;
     if (startupError_.isEmpty()) {
         CmbBoxTime->setCurrentIndex(settings_.Values().RecordingModeIndex);
-        config = {environment_.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex()};
+        config = {environment_.paths.RecordingFilePath.toStdString(), CmbBoxTime->currentIndex(),
+                  environment_.paths.DropoutFilePath.toStdString()};
     }
     recorder_ = std::make_unique<record::Recorder>(recorderPorts_, *this, std::move(config));
     driver_ = std::make_unique<record::RecorderDriver>(*recorder_);
@@ -565,6 +576,16 @@ void TFormMain::StatusPanelText(int panel, const QString& text) {
     if (panel >= 0 && panel < 3) {
         statusPanels_[panel]->setText(text);
     }
+}
+
+void TFormMain::DropoutsChanged() {
+    if (!dropoutPanel_ || !recorder_) {
+        return;
+    }
+    const size_t count = recorder_->View().Dropouts.size();
+    dropoutPanel_->setText(count == 0 ? QString() : "Dropouts: " + QString::number(count));
+    statusPanels_[0]->resize(count == 0 ? 200 : 200 - DropoutPanelWidth, 20);
+    dropoutPanel_->setVisible(count > 0 && StatusBar1->currentMessage().isEmpty());
 }
 
 QString TFormMain::StatusPanel(int panel) const {

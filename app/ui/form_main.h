@@ -107,6 +107,8 @@ class TFormMain : public QMainWindow, public record::Events {
     void DeviceNameChanged(const QString& name) override;
     void TimeTextChanged(const QString& text) override;
     void StatusPanelText(int panel, const QString& text) override;
+    // "Dropouts: N" beside the device name while the take has any.
+    void DropoutsChanged() override;
     // What the recorder told through its driver: an information box, or an error box.
     void ShowMessage(const QString& text);
     void ShowError(const QString& text);
@@ -180,6 +182,7 @@ class TFormMain : public QMainWindow, public record::Events {
     std::unique_ptr<exporting::SaveNow> saveNow_;
     const exporting::EncoderLoader& encoders_;
     std::array<QLabel*, 3> statusPanels_{};
+    QLabel* dropoutPanel_ = nullptr;
     bool shutDown_ = false;
     // Why start-up found no work folder; Record repeats it instead of doing nothing.
     const QString startupError_;

@@ -243,6 +243,28 @@ TEST_F(FormMainTest, StartUpSaysOnceWhereALeftOverRecordingWasKept) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+TEST_F(FormMainTest, StatusBarCountsTheTakesDropoutsOnlyWhenThereAreAny) {
+    QLabel* panel = form->StatusBar1->findChild<QLabel*>("DropoutPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isHidden());
+    record::State& take = record::RecorderProbe::Of(form->Recorder());
+    for (size_t count : {2u, 1u, 0u}) {
+        take.Dropouts.assign(count, record::DropoutMark{5, 80, 5});
+        form->DropoutsChanged();
+        EXPECT_EQ(!panel->isHidden(), count > 0);
+        EXPECT_EQ(panel->text(), count == 2 ? "Dropouts: 2" : count == 1 ? "Dropouts: 1" : "");
+        EXPECT_LE(form->findChild<QLabel*>("StatusPanel0")->geometry().right(),
+                  panel->geometry().left() + (count > 0 ? 0 : 1000))
+            << "the device name never runs under the count";
+    }
+    take.Dropouts.assign(2, record::DropoutMark{5, 80, 5});
+    form->DropoutsChanged();
+    form->show();
+    QApplication::processEvents();
+    const QString dir = qEnvironmentVariable("VELMAR_SCREENSHOT_DIR", VELMAR_BINARY_DIR);
+    EXPECT_TRUE(form->grab().save(QDir(dir).filePath("main-window-dropouts.png")));
+}
+
 TEST_F(FormMainTest, StopWhileNotRecordingAndRecordWhileRecordingChangeNothing) {
     Run(10);
     const int opens = device.OpenCalls();

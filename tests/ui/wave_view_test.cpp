@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -179,6 +180,49 @@ TEST_F(WaveView, ColumnsFollowTheEditListIntoTheEditFile) {
     EXPECT_PIXEL(view.WaveBitmap, 71, 100, ColumnBack); // nothing below zero
     EXPECT_PIXEL(view.WaveBitmap, 73, 77, WavePen);     // block 53, recording again
 }
+
+// A dropout belongs to its recording-file block: the mark follows what the edit list plays.
+struct MarkCase {
+    const char* name;
+    std::vector<operations::Segment> segments;
+    std::vector<uint32_t> marks;     // recording-file blocks
+    std::vector<uint32_t> positions; // where the sound shows them
+};
+
+class DropoutMarks : public WaveView, public ::testing::WithParamInterface<MarkCase> {};
+
+TEST_P(DropoutMarks, FollowTheEditListAndDrawRedOverTheWave) {
+    const MarkCase& c = GetParam();
+    operations::Level& level = operations::EditorProbe::Of(*editor).Levels[0];
+    level.SegmentCount = int16_t(c.segments.size());
+    std::copy(c.segments.begin(), c.segments.end(), level.Segments.begin());
+    std::vector<record::DropoutMark> marks;
+    for (uint32_t block : c.marks) {
+        marks.push_back({block, 80, block});
+    }
+    SoundShown shown = Shown();
+    shown.dropouts = DropoutPositions(level, marks);
+    EXPECT_EQ(shown.dropouts, c.positions);
+    DrawWave(view, shown);
+    for (uint32_t b = 1; b <= 100; ++b) { // at zoom 1 block b is column x = b + 20
+        const bool marked = std::count(c.positions.begin(), c.positions.end(), b) > 0;
+        const QRgb pixel = view.WaveBitmap.pixel(int(b) + 20, 200);
+        EXPECT_EQ(pixel == DropoutMarkColour.rgb(), marked) << "block " << b;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, DropoutMarks,
+    ::testing::Values(
+        MarkCase{"AsRecorded", {{1, 100, 1, 1}}, {30, 99}, {30, 99}},
+        MarkCase{
+            "CopiedShowsTwice", {{1, 40, 1, 1}, {41, 20, 21, 1}, {61, 40, 41, 1}}, {30}, {30, 50}},
+        MarkCase{"DeletedShowsNone", {{1, 20, 1, 1}, {21, 70, 31, 1}}, {25, 40}, {30}},
+        MarkCase{
+            "EffectRewroteIt", {{1, 50, 1, 1}, {51, 2, 1, 0}, {53, 48, 53, 1}}, {51, 60}, {60}},
+        MarkCase{
+            "WrappedRingPlaysFromTheMiddle", {{1, 70, 31, 1}, {71, 30, 1, 1}}, {35, 5}, {5, 75}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WaveView, TimeRulerTicksAndLabelsAtZoomOneAndTen) {
     DrawWave(view, Shown());
@@ -548,6 +592,9 @@ TEST_F(WaveView, Screenshot) {
     }
     editor->Select({200, 400, 200});
     WaveWidget widget;
+    widget.SetDropouts([] {
+        return std::vector<record::DropoutMark>{{700, 80, 700}, {1900, 6000, 1900}};
+    });
     widget.ResetForOpening(*editor);
     widget.resize(872, 450);
     widget.show();

@@ -72,7 +72,8 @@ class FoundRecording : public ::testing::Test {
     const int& messages = pump.count;
     recovery::RecorderTakeHolder take{recorder};
     base::SystemFileSystem fileSystem;
-    recovery::Recovery found{take, fileSystem, pump, {Path("test"), Path("Velmar.spv")}};
+    recovery::Recovery found{
+        take, fileSystem, pump, {Path("test"), Path("Velmar.spv"), Path("test.drp")}};
 };
 
 TEST_F(FoundRecording, OfferedOnlyInContinuousModeWithATestFile) {
@@ -110,10 +111,19 @@ TEST_P(FoundRecordingLength, OffersAndLoadsWholeBlocksAsOneSegment) {
         EXPECT_EQ(held.FileBlocks, 10u);
         return;
     }
+    // Its dropout list: a line past the loaded length and one that does not parse are left out.
+    QFile list(QString::fromStdString(Path("test.drp")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly) && list.write("2 80\n999999 5\nnot a line\n") > 0);
+    list.close();
     found.Load();
     ASSERT_TRUE(found.Active());
     EXPECT_EQ(held.RecordingStream.Path(), Path("test"));
     EXPECT_EQ(held.FileBlocks, blocks);
+    ASSERT_EQ(held.Dropouts.size(), blocks >= 2 ? 1u : 0u) << "the editor shows its dropouts";
+    if (blocks >= 2) {
+        EXPECT_EQ(held.Dropouts[0].block, 2u);
+        EXPECT_EQ(held.Dropouts[0].ms, 80u);
+    }
     EXPECT_EQ(recorder.RecordedTakeOrder().runs, 1);
     const std::unique_ptr<operations::Editor> editor = OpenEditor();
     EXPECT_EQ(editor->Blocks(), blocks);
@@ -263,7 +273,8 @@ class OwnTake final : public recovery::TakeHolder {
     base::PeakTableRefs TakePeaks() override {
         return {tables[0].data(), tables[1].data(), tables[2].data(), tables[3].data()};
     }
-    const base::RawFile& AdoptTake(base::RawFile&& adopted, uint32_t blocks) override {
+    const base::RawFile& AdoptTake(base::RawFile&& adopted, uint32_t blocks,
+                                   std::vector<record::DropoutMark>) override {
         file = std::move(adopted);
         this->blocks = blocks;
         return file;

@@ -125,9 +125,12 @@ TEST_F(StartupTest, LeftOverRecordingIsKeptAsTheRecoveryFileAndOtherWorkFilesGo)
     WriteBytes(work + "/Edit.raw", base::BlockBytes);
     WriteBytes(work + "/Clp.raw", base::BlockBytes);
     WriteBytes(work + "/Velmar.spv", 24);
+    WriteBytes(work + "/Velmar.drp", 7, 'd');
 
     const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
+    EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.drp"));
+    EXPECT_EQ(ReadFile(work + "/test.drp"), std::string(7, 'd')) << "its dropouts go with it";
     EXPECT_FALSE(QFileInfo::exists(work + "/Edit.raw"));
     EXPECT_FALSE(QFileInfo::exists(work + "/Clp.raw"));
     EXPECT_TRUE(QFileInfo::exists(work + "/Velmar.spv"));
@@ -158,8 +161,10 @@ TEST_F(StartupTest, EmptyOrPartBlockLeftOverIsDeletedSilently) {
     QString work = Q(root.file("bin/Temp"));
     QDir().mkdir(work);
     WriteBytes(work + "/Velmar.raw", base::BlockBytes - 1);
+    WriteBytes(work + "/Velmar.drp", 7);
     const setup::Started r = setup::StartUp(exe);
     EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.raw"));
+    EXPECT_FALSE(QFileInfo::exists(work + "/Velmar.drp"));
     EXPECT_FALSE(QFileInfo::exists(work + "/test"));
     EXPECT_TRUE(r.notice.isEmpty());
 }
