@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-
 #include <cstdio>
 #include <ctime>
 
