@@ -74,6 +74,7 @@ class Editor final : public SoundSource {
     uint32_t Blocks() const override { return state_.FileBlocks; }
     size_t ReadPosition(uint32_t position, void* buf) const override;
     PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
+    PositionsPlace PlacePositions(uint32_t position, uint32_t count) const override;
     std::optional<base::BlockPeaks> Peaks(uint32_t position) const override;
     void HoldStill() const override;
     void ReleaseHold() const override;
