@@ -66,8 +66,7 @@ void Editor::RunEffect(Effect effect) {
         const uint32_t t = x + (p - a) + 1;
         state_.EditStream.WriteBlocks(t, buffer, run);
         for (uint32_t i = 0; i < run; ++i) {
-            SplitChannels(buffer + size_t(i) * base::BlockBytes);
-            ComputeBlockPeaks();
+            state_.BlockPeaks = PeaksOfBlock(buffer + size_t(i) * base::BlockBytes);
             StoreEditPeaks(t + i);
             ReportProgress(p + i - a, b - a);
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/blocks.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -16,5 +18,9 @@ int16_t ScaleSample(int16_t sample, double factor);
 // alignment): all by `factor`, or each by its own entry of `factors`.
 void ScaleSamples(unsigned char* samples, size_t count, double factor);
 void ScaleSamples(unsigned char* samples, size_t count, const double* factors);
+
+// The peaks of one block of interleaved stereo frames, from the recorder's start values: maxL
+// -32767, maxR -32768, minimums 32767.
+base::BlockPeaks PeaksOfBlock(const unsigned char* block);
 
 } // namespace operations

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -136,6 +137,19 @@ TEST_P(EffectsBitExact, SameSamplesAsTheScalarRule) {
     std::vector<unsigned char> after(base::BlockBytes);
     for (uint32_t p = a; p <= b; ++p) {
         E().ReadPosition(p, after.data());
+        // The block's peaks, from the recorder's start values.
+        base::BlockPeaks peaks{-32767, 32767, -32768, 32767};
+        for (int j = 0; j < base::BlockFrames; ++j) {
+            int16_t l, r;
+            std::memcpy(&l, after.data() + 4 * j, 2);
+            std::memcpy(&r, after.data() + 4 * j + 2, 2);
+            peaks = {std::max(peaks.maxL, l), std::min(peaks.minL, l), std::max(peaks.maxR, r),
+                     std::min(peaks.minR, r)};
+        }
+        const base::BlockPeaks stored = *E().Peaks(p);
+        EXPECT_EQ(std::tie(stored.maxL, stored.minL, stored.maxR, stored.minR),
+                  std::tie(peaks.maxL, peaks.minL, peaks.maxR, peaks.minR))
+            << "peaks of position " << p;
         for (int j = 0; j < base::BlockFrames; ++j) {
             if (fade) {
                 gain += GetParam().effect == Effect::FadeIn ? step : -step;
