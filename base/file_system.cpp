@@ -4,8 +4,15 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace base {
+
+int64_t FileSystem::CopyRange(int in, int64_t from, int out, int64_t to, int64_t bytes) const {
+    loff_t inOffset = from;
+    loff_t outOffset = to;
+    return ::copy_file_range(in, &inOffset, out, &outOffset, size_t(bytes), 0);
+}
 
 int64_t SystemFileSystem::FreeBytes(const std::string& path) const {
     struct statvfs vfs {};

@@ -24,6 +24,10 @@ class FileSystem {
         (void)path, (void)offset, (void)bytes;
         return 0;
     }
+    // One kernel copy (copy_file_range) of up to `bytes` bytes from byte `from` of the open file
+    // `in` to byte `to` of the open file `out`: the bytes copied (0 at the end of `in`), or -1 with
+    // errno set. Tests make the kernel refuse here.
+    virtual int64_t CopyRange(int in, int64_t from, int out, int64_t to, int64_t bytes) const;
 };
 
 // The real file system: statvfs for the free space, the mount table walk for the mount point.

@@ -37,6 +37,8 @@ class RawFile {
     void Release();
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The open file's descriptor (-1 when closed), for a kernel copy out of it; reads only.
+    int Descriptor() const { return fd_; }
     const std::string& Path() const { return path_; }
 
     int64_t SizeBytes() const { return size_; }

@@ -369,6 +369,10 @@ int main(int argc, char** argv) {
     for (const EffectCase& e : effects) {
         RatioRow(e.name + std::string(" (whole sound)"), e.ours, "sox vol 2", e.sox, 0.5);
     }
+    // The effects do a multiply per sample and a pass for the peaks on top of what Copy does.
+    for (const EffectCase& e : effects) {
+        RatioRow(e.name + std::string(" / our Copy"), e.ours, "our Copy", copyOurs, 2.0);
+    }
     RatioRow("Copy (whole sound)", copyOurs, "cp", copyCp, 1.3);
     RatioRow("Paste (one-hour clip)", pasteOurs, "cp of the clip", pasteCp, 1.3);
     for (auto [name, times] : {std::pair{"Undo", &undoTimes}, std::pair{"Redo", &redoTimes}}) {

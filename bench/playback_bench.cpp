@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Plays a raw recording (44100 Hz, 2 channels, 16-bit) through the playback engine and the
 // libpulse output to the default sink, driven by a 100 ms timer as the editor drives it, and
-// prints the CPU time the process spent while playing (every thread, from getrusage).
+// prints the processor time the process spent while playing (every thread), in nanoseconds.
 // Usage: playback_bench <recording.raw>
-//        playback_bench --timer-only <seconds>: only an idle 20 ms timer, the one QAudioSink runs
-//        on the GUI thread by itself while a stream is open, for the same time.
 #include "base/errors.h"
 #include "base/event_pump.h"
 #include "base/file_system.h"
@@ -19,36 +17,24 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+// Processor time of every thread of the process so far, in nanoseconds.
+long long CpuNanoseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--timer-only") {
-        const double cpuStart = CpuSeconds();
-        QTimer sinkTick;
-        QObject::connect(&sinkTick, &QTimer::timeout, [] {});
-        sinkTick.start(20);
-        QTimer::singleShot(int(QByteArray(argv[2]).toDouble() * 1000), &app,
-                           &QCoreApplication::quit);
-        app.exec();
-        std::printf("timer_cpu_s %.4f\n", CpuSeconds() - cpuStart);
-        return 0;
-    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: playback_bench <recording.raw> | --timer-only <seconds>\n");
+        std::fprintf(stderr, "usage: playback_bench <recording.raw>\n");
         return 2;
     }
     base::RawFile recording;
@@ -71,7 +57,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "output: %s\n", error.what());
         return 1;
     }
-    const double cpuStart = CpuSeconds();
+    const long long cpuStart = CpuNanoseconds();
     QElapsedTimer wall;
     wall.start();
     player.PlayAll(1);
@@ -86,8 +72,8 @@ int main(int argc, char** argv) {
     tick.start(100);
     app.exec();
 
-    std::printf("blocks %u\nplay_wall_s %.3f\nplay_cpu_s %.4f\n", blocks,
-                double(wall.elapsed()) / 1000.0, CpuSeconds() - cpuStart);
+    std::printf("blocks %u\nplay_wall_s %.3f\nplay_cpu_ns %lld\n", blocks,
+                double(wall.elapsed()) / 1000.0, CpuNanoseconds() - cpuStart);
     player.Close();
     return 0;
 }

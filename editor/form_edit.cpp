@@ -66,6 +66,9 @@ class OpenedSound final : public operations::SoundSource {
                                             void* buf) const override {
         return editor_ ? editor_->ReadPositions(position, count, buf) : operations::PositionsRead{};
     }
+    operations::PositionsPlace PlacePositions(uint32_t position, uint32_t count) const override {
+        return editor_ ? editor_->PlacePositions(position, count) : operations::PositionsPlace{};
+    }
     std::optional<base::BlockPeaks> Peaks(uint32_t position) const override {
         return editor_ ? editor_->Peaks(position) : std::nullopt;
     }

@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <utility>
+
 namespace editor {
 
 namespace {
@@ -109,8 +111,24 @@ void WaveWidget::SelectAll() {
 }
 
 void WaveWidget::ShowPlayPosition(bool playing, uint32_t playBlock) {
+    // Called on every tick of the window's timer: only a marker that moved, appeared or went is
+    // repainted (its old and its new column), so an idle or paused editor draws nothing.
+    const Marker wave = view_.ShapeSPlay;
+    const Marker overview = view_.ShapePPlay;
     editor::ShowPlayPosition(view_, playing, playBlock);
-    update();
+    for (const auto& [before, now] :
+         {std::pair{wave, view_.ShapeSPlay}, std::pair{overview, view_.ShapePPlay}}) {
+        if (before.Visible == now.Visible && before.Left == now.Left && before.Top == now.Top &&
+            before.Height == now.Height) {
+            continue;
+        }
+        if (before.Visible) {
+            update(QRect(before.Left, before.Top, 1, before.Height));
+        }
+        if (now.Visible) {
+            update(QRect(now.Left, now.Top, 1, now.Height));
+        }
+    }
 }
 
 void WaveWidget::paintEvent(QPaintEvent*) {

@@ -45,6 +45,15 @@ operations::PositionsRead RecordedTake::ReadPositions(uint32_t position, uint32_
     return {run, run > 0 ? file_.ReadBlocks(place.block, buf, run) : 0};
 }
 
+operations::PositionsPlace RecordedTake::PlacePositions(uint32_t position, uint32_t count) const {
+    const Place place = PlaceOf(position);
+    const uint32_t run = std::min(count, place.left);
+    if (run == 0) {
+        return {};
+    }
+    return {file_.Descriptor(), base::BlockOffset(place.block), run};
+}
+
 std::optional<base::BlockPeaks> RecordedTake::Peaks(uint32_t position) const {
     const Place place = PlaceOf(position);
     if (place.left == 0) {

@@ -23,6 +23,7 @@ class RecordedTake final : public operations::SoundSource {
     size_t ReadPosition(uint32_t position, void* buf) const override;
     operations::PositionsRead ReadPositions(uint32_t position, uint32_t count,
                                             void* buf) const override;
+    operations::PositionsPlace PlacePositions(uint32_t position, uint32_t count) const override;
     std::optional<base::BlockPeaks> Peaks(uint32_t position) const override;
 
   private:

@@ -80,6 +80,36 @@ void TargetFile::WriteAt(qint64 offset, const void* data, qint64 bytes) {
     size_ = std::max(size_, offset + bytes);
 }
 
+qint64 TargetFile::CopyAt(qint64 offset, int in, qint64 from, qint64 bytes) {
+    if (fd_ < 0) {
+        Fail("Cannot write file", EBADF);
+    }
+    if (const int fault =
+            files_.WriteFault(QFile::encodeName(temporary_).toStdString(), offset, bytes)) {
+        Fail("Cannot write file", fault);
+    }
+    qint64 done = 0;
+    while (done < bytes) {
+        const int64_t put = files_.CopyRange(in, from + done, fd_, offset + done, bytes - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                        errno == EOPNOTSUPP || errno == EBADF || errno == EPERM)) {
+            break; // refused: the caller reads and writes the rest
+        }
+        if (put < 0) {
+            Fail("Cannot write file", errno);
+        }
+        if (put == 0) {
+            break; // the source ended
+        }
+        done += put;
+    }
+    size_ = std::max(size_, offset + done);
+    return done;
+}
+
 void TargetFile::Write(const void* data, qint64 bytes) {
     WriteAt(size_, data, bytes);
 }

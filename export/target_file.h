@@ -24,6 +24,12 @@ class TargetFile {
     void Open();                                // creates the temporary file
     void Write(const void* data, qint64 bytes); // appends
     void WriteAt(qint64 offset, const void* data, qint64 bytes);
+    // Copies `bytes` bytes from byte `from` of the open file `in` to byte `offset` in the kernel,
+    // without passing them through the program. Returns the bytes copied: all of them, fewer
+    // when `in` ends first, or fewer (0 at once) when the kernel will not make such a copy (file
+    // systems it cannot copy between, no support: EXDEV, ENOSYS, EINVAL, EOPNOTSUPP); the caller
+    // then writes the rest itself. Any other failure throws as a write does.
+    qint64 CopyAt(qint64 offset, int in, qint64 from, qint64 bytes);
     void Commit(); // fsync + rename over the target
     QString TemporaryPath() const;
 

@@ -280,13 +280,14 @@ void DrawTimeBar(QImage& picture, uint32_t newestBlock, bool loopWrapped, int ha
             PassGreen);
 }
 
-void DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond) {
+int DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond) {
     const int x = TimeBarColumn(newestBlock, pixelsPerSecond);
     if (x % 3 == 0 || x >= picture.width()) {
-        return;
+        return -1;
     }
     QPainter p(&picture);
     VLine(p, x, 1, picture.height() - 1, PassGreen);
+    return x;
 }
 
 void ClearChartHistory(State& state) {

@@ -108,6 +108,7 @@ struct LevelReading {
     double meanR = 0;
     int clipHoldL = 0;
     int clipHoldR = 0;
+    bool operator==(const LevelReading&) const = default;
 };
 // Both level bars, their grid and the clip marks, into the level bitmap.
 void DrawLevelGauge(QImage& bitmap, float levelScale, const LevelReading& reading);
@@ -118,8 +119,9 @@ void DrawDcGauge(QImage& bitmap, float dcScale, double valueL, double valueR);
 // The whole time bar: loop stripes once wrapped, then the current pass.
 void DrawTimeBar(QImage& picture, uint32_t newestBlock, bool loopWrapped, int halvesPerLoop,
                  float pixelsPerSecond);
-// The one column of the newest block.
-void DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond);
+// The one column of the newest block. Returns the column drawn, -1 when the block's column is one
+// the grid keeps dark or lies past the bar.
+int DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond);
 
 void ClearChartHistory(State& state);
 // Shifts the history one column right and puts the newest block's levels at entry 1.

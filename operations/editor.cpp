@@ -97,6 +97,20 @@ PositionsRead Editor::ReadPositions(uint32_t position, uint32_t count, void* buf
     return {};
 }
 
+PositionsPlace Editor::PlacePositions(uint32_t position, uint32_t count) const {
+    const Level& level = CurrentList();
+    for (int i = 0; i < level.SegmentCount; ++i) {
+        const Segment& s = level.Segments[i];
+        if (position >= s.start && position - s.start < s.length) {
+            const base::RawFile& file =
+                s.fromRecording ? *state_.RecordingStream : state_.EditStream;
+            return {file.Descriptor(), base::BlockOffset(s.offset + (position - s.start)),
+                    std::min(count, s.length - (position - s.start))};
+        }
+    }
+    return {};
+}
+
 std::optional<base::BlockPeaks> Editor::Peaks(uint32_t position) const {
     const std::optional<SourceBlock> source = LookupPosition(position);
     if (!source) {

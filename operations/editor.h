@@ -74,6 +74,7 @@ class Editor final : public SoundSource {
     uint32_t Blocks() const override { return state_.FileBlocks; }
     size_t ReadPosition(uint32_t position, void* buf) const override;
     PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const override;
+    PositionsPlace PlacePositions(uint32_t position, uint32_t count) const override;
     std::optional<base::BlockPeaks> Peaks(uint32_t position) const override;
     void HoldStill() const override;
     void ReleaseHold() const override;
@@ -199,8 +200,9 @@ class Editor final : public SoundSource {
     uint32_t PrepareInsertion(uint32_t blocks, Level& built, uint32_t& runStart);
     void CopySelection();
     void DeleteSelection();
-    // Runs one block from ReadBuffer into BlockBuffer, BlockLeft and BlockRight.
-    void ProcessBlock(Effect effect);
+    // Applies `effect` to a run of `blocks` blocks in `buffer`, in place; the fades' gain moves on
+    // frame by frame from run to run.
+    void ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks);
     void RunEffect(Effect effect);
     void StartFade(double gain);
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "operations/editor.h"
+#include "operations/sample_scale.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,47 +11,27 @@
 
 namespace operations {
 
-namespace {
-
-// Rounds to nearest, halves to even (the default rounding mode), then limits to full scale: a
-// result past it that kept only its low bits would jump to the opposite sign, a loud crack.
-int16_t Scale(int16_t sample, double factor) {
-    const long long v = std::llrint(double(sample) * factor);
-    return int16_t(std::clamp<long long>(v, INT16_MIN, INT16_MAX));
-}
-
-} // namespace
-
-// Runs one block from state_.ReadBuffer into state_.BlockBuffer, BlockLeft and BlockRight.
-void Editor::ProcessBlock(Effect effect) {
-    const unsigned char* in = state_.ReadBuffer.data();
-    unsigned char* out = state_.BlockBuffer.data();
-    for (int j = 0; j < base::BlockFrames; ++j) {
-        int16_t l, r;
-        std::memcpy(&l, in + 4 * j, 2);
-        std::memcpy(&r, in + 4 * j + 2, 2);
-        double factor = 1.0;
-        switch (effect) {
-        case Effect::Amplify:
-            factor = state_.AmplifyFactor;
-            break;
-        case Effect::Normalize:
-            factor = state_.NormalizeFactor;
-            break;
-        case Effect::FadeIn:
-            state_.FadeGain += state_.FadeStep;
-            factor = state_.FadeGain;
-            break;
-        case Effect::FadeOut:
-            state_.FadeGain -= state_.FadeStep;
-            factor = state_.FadeGain;
-            break;
-        }
-        state_.BlockLeft[j] = Scale(l, factor);
-        state_.BlockRight[j] = Scale(r, factor);
-        std::memcpy(out + 4 * j, &state_.BlockLeft[j], 2);
-        std::memcpy(out + 4 * j + 2, &state_.BlockRight[j], 2);
+// Applies `effect` to a run of blocks in place. Amplify and Normalize scale every sample by one
+// factor; a fade's gain moves by FadeStep from frame to frame, summed in the same order as ever
+// so that the gains and so the samples come out the same, and both channels of a frame take it.
+void Editor::ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks) {
+    const size_t samples = size_t(blocks) * base::BlockFrames * 2;
+    if (effect == Effect::Amplify || effect == Effect::Normalize) {
+        const double factor =
+            effect == Effect::Amplify ? state_.AmplifyFactor : double(state_.NormalizeFactor);
+        ScaleSamples(buffer, samples, factor);
+        return;
     }
+    state_.FadeGains.resize(samples);
+    const double step = effect == Effect::FadeIn ? state_.FadeStep : -state_.FadeStep;
+    double gain = state_.FadeGain;
+    for (size_t i = 0; i < samples; i += 2) {
+        gain += step;
+        state_.FadeGains[i] = gain;
+        state_.FadeGains[i + 1] = gain;
+    }
+    state_.FadeGain = gain;
+    ScaleSamples(buffer, samples, state_.FadeGains.data());
 }
 
 void Editor::RunEffect(Effect effect) {
@@ -69,14 +50,27 @@ void Editor::RunEffect(Effect effect) {
     if (effect == Effect::Normalize) {
         state_.NormalizeFactor = SelectionNormalizeFactor();
     }
-    for (uint32_t p = a; p <= b; ++p) {
+    // Runs of blocks that continue in one source file, as Copy reads them: one read, one pass
+    // of the effect and one write per run.
+    unsigned char* buffer = RunBuffer();
+    for (uint32_t p = a; p <= b;) {
+        const PositionsRead read = ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer);
+        // A selection lies inside the sound, so every position has a segment.
+        const uint32_t run = std::max(1u, read.positions);
+        const size_t bytes = size_t(run) * base::BlockBytes;
+        if (read.bytes < bytes) {
+            // What a short read did not give is silence, never the sound of an earlier run.
+            std::memset(buffer + read.bytes, 0, bytes - read.bytes);
+        }
+        ProcessRun(effect, buffer, run);
         const uint32_t t = x + (p - a) + 1;
-        ReadPosition(p, state_.ReadBuffer.data());
-        ProcessBlock(effect);
-        ComputeBlockPeaks();
-        StoreEditPeaks(t);
-        state_.EditStream.WriteBlock(t, state_.BlockBuffer.data());
-        ReportProgress(p - a, b - a);
+        state_.EditStream.WriteBlocks(t, buffer, run);
+        for (uint32_t i = 0; i < run; ++i) {
+            state_.BlockPeaks = PeaksOfBlock(buffer + size_t(i) * base::BlockBytes);
+            StoreEditPeaks(t + i);
+            ReportProgress(p + i - a, b - a);
+        }
+        p += run;
     }
     PushLevel(built, a, b);
 }

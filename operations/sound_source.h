@@ -17,6 +17,14 @@ struct PositionsRead {
     size_t bytes = 0;
 };
 
+// Where a run of positions lies in one source file: its descriptor (-1 for none) and the byte
+// offset of the run's first block, for a kernel copy of the run's bytes.
+struct PositionsPlace {
+    int fd = -1;
+    int64_t offset = 0;
+    uint32_t positions = 0;
+};
+
 // The edited sound as the player and the exporter read it: its length and its blocks by
 // position (1-based, the order of the edit list's current level), one read at a time. Reads
 // never throw: a position in no segment reads nothing, and a short read leaves the rest of the
@@ -33,6 +41,14 @@ class SoundSource {
     // Reads the blocks at `position` and after, as many as continue in one source file and at
     // most `count`, with one read into buf (count * BlockBytes bytes).
     virtual PositionsRead ReadPositions(uint32_t position, uint32_t count, void* buf) const = 0;
+    // Where the blocks at `position` and after lie, as many as continue in one source file and
+    // at most `count`, without reading them. A source that cannot say (or a position in no
+    // segment) gives no file, and the reader reads through ReadPositions instead; so does a
+    // source that must check what it read.
+    virtual PositionsPlace PlacePositions(uint32_t position, uint32_t count) const {
+        (void)position, (void)count;
+        return {};
+    }
     // The block peaks of the block at `position`, or nullopt for a position in no segment.
     virtual std::optional<base::BlockPeaks> Peaks(uint32_t position) const = 0;
 

@@ -503,15 +503,24 @@ void TFormMain::menuAboutClick() {
 
 void TFormMain::MeterUpdate() {
     const record::State& r = recorder_->View();
-    gauges::DrawLevelGauge(
-        Gauges.LevelBitmap, Gauges.LevelScale,
-        {r.BlockMaxL, r.BlockMaxR, r.BlockMeanL, r.BlockMeanR, r.ClipHoldL, r.ClipHoldR});
+    const gauges::LevelReading level{r.BlockMaxL,  r.BlockMaxR, r.BlockMeanL,
+                                     r.BlockMeanR, r.ClipHoldL, r.ClipHoldR};
     const bool reduce = ChBoxDC->isChecked();
-    gauges::DrawDcGauge(Gauges.DcBitmap, Gauges.DcScale, reduce ? r.ShownDcL : r.BlockMeanL,
-                        reduce ? r.ShownDcR : r.BlockMeanR);
+    const double dcL = reduce ? r.ShownDcL : r.BlockMeanL;
+    const double dcR = reduce ? r.ShownDcR : r.BlockMeanR;
     const gauges::Geometry& g = Gauges.geometry;
-    Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
-    Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));
+    const GaugesShown* shown = gaugesShown_ ? &*gaugesShown_ : nullptr;
+    if (!shown || shown->level != level || shown->levelKey != Gauges.LevelBitmap.cacheKey()) {
+        gauges::DrawLevelGauge(Gauges.LevelBitmap, Gauges.LevelScale, level);
+        Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
+    }
+    if (!shown || shown->dcL != dcL || shown->dcR != dcR ||
+        shown->dcKey != Gauges.DcBitmap.cacheKey()) {
+        gauges::DrawDcGauge(Gauges.DcBitmap, Gauges.DcScale, dcL, dcR);
+        Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));
+    }
+    gaugesShown_ =
+        GaugesShown{level, dcL, dcR, Gauges.LevelBitmap.cacheKey(), Gauges.DcBitmap.cacheKey()};
     if (r.Recording) {
         ChartWave->ShownColumns = Gauges.ChartColumns;
         ChartWave->update();
@@ -524,8 +533,13 @@ void TFormMain::PushChartPoint() {
 }
 
 void TFormMain::DrawTimeMark() {
-    gauges::DrawTimeMark(Gauges.TimePicture, recorder_->View().NewestBlock, Gauges.PixelsPerSecond);
-    ImageTime->update();
+    // A column stands for several blocks: only a newly marked one is repainted.
+    const int x = gauges::DrawTimeMark(Gauges.TimePicture, recorder_->View().NewestBlock,
+                                       Gauges.PixelsPerSecond);
+    if (x >= 0 && x != timeMarkShown_) {
+        timeMarkShown_ = x;
+        ImageTime->update(QRect(x, 0, 1, Gauges.TimePicture.height()));
+    }
 }
 
 void TFormMain::DrawTimeGauge() {
@@ -538,9 +552,15 @@ void TFormMain::DrawTimeGauge() {
 
 void TFormMain::DrawTimeBar() {
     const record::State& r = recorder_->View();
+    // The recorder asks for the whole bar on every status tick of a pass's last half; a bar
+    // that comes out as it is shown repaints nothing.
+    const QImage shown = Gauges.TimePicture.copy();
     gauges::DrawTimeBar(Gauges.TimePicture, r.NewestBlock, r.LoopWrapped, r.HalvesPerLoop,
                         Gauges.PixelsPerSecond);
-    ImageTime->update();
+    timeMarkShown_ = -1;
+    if (Gauges.TimePicture != shown) {
+        ImageTime->update();
+    }
 }
 
 void TFormMain::RecordingStarted() {
@@ -557,6 +577,7 @@ void TFormMain::ClearChart() {
 void TFormMain::ClearGauges() {
     gauges::FillBackground(Gauges.LevelBitmap);
     gauges::FillBackground(Gauges.DcBitmap);
+    gaugesShown_.reset();
     const gauges::Geometry& g = Gauges.geometry;
     Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
     Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));

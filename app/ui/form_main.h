@@ -12,6 +12,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -194,4 +195,17 @@ class TFormMain : public QMainWindow, public record::Events {
     platform::Dialogs& dialogs_;
     platform::Launcher& launcher_;
     bool shown_ = false;
+    // What the level and DC gauges show, with their bitmaps' cache keys right after that
+    // drawing: a block that reads as the one before (silence, a held clip mark) draws and
+    // repaints nothing, while a bitmap cleared or made anew since is drawn again.
+    struct GaugesShown {
+        gauges::LevelReading level;
+        double dcL = 0;
+        double dcR = 0;
+        qint64 levelKey = 0;
+        qint64 dcKey = 0;
+    };
+    std::optional<GaugesShown> gaugesShown_;
+    // The time bar's column last marked and repainted, -1 after the whole bar was drawn.
+    int timeMarkShown_ = -1;
 };

@@ -18,6 +18,7 @@
 #include "recovery/ui/form_info.h"
 #include "setup/settings.h"
 #include "setup/startup.h"
+#include "support/paint_log.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
@@ -484,6 +485,46 @@ TEST_F(FormEditTest, MenusWithSeparatorsAndFixedCaptionsFit) {
             EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
         }
     }
+}
+
+// The window's 100 ms timer, ticked by the test: an idle editor paints nothing, and during
+// playback only the play markers' columns on the wave widget are painted, old and new.
+TEST_F(FormEditTest, TicksRepaintOnlyTheColumnsOfAMovingPlayMarker) {
+    testsupport::PaintLog log(form.get());
+    log.Settle();
+    for (int tick = 0; tick < 50; ++tick) {
+        form->TimerPlayTimer();
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(log.paints.empty()) << log.paints.size() << " paints in 50 idle ticks";
+
+    StartPlayAll();
+    log.Settle();
+    int markerPaints = 0;
+    for (uint32_t block = 1; block < TakeBlocks && form->Playback().Playing(); ++block) {
+        output.Play(base::BlockBytes);
+        form->TimerPlayTimer();
+        QApplication::processEvents();
+        for (const auto& [widget, region] : log.paints) {
+            EXPECT_EQ(widget, form->Wave)
+                << widget->objectName().toStdString() << " painted during playback";
+            for (const QRect& r : region) {
+                EXPECT_LE(r.width(), 2) << "a play tick painted " << r.width() << " columns";
+            }
+        }
+        markerPaints += int(log.paints.size());
+        log.paints.clear();
+    }
+    EXPECT_GT(markerPaints, 0) << "the play marker was never painted";
+
+    QTest::mouseClick(form->SBtnStop, Qt::LeftButton);
+    form->TimerPlayTimer();
+    log.Settle();
+    for (int tick = 0; tick < 20; ++tick) {
+        form->TimerPlayTimer();
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(log.paints.empty()) << log.paints.size() << " paints in 20 ticks after Stop";
 }
 
 TEST_F(FormEditTest, ClosingDuringPlaybackStopsItBeforeReleasingAnything) {

@@ -12,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "setup/startup.h"
 #include "support/caption_fit.h"
+#include "support/paint_log.h"
 #include "support/record_harness.h"
 #include "support/recording_dialogs.h"
 #include "support/scripted_capture.h"
@@ -503,6 +504,54 @@ TEST_F(FormMainTest, RecordingDrawsLevelsChartTimeAndBar) {
                   Rgb(x % 3 == 0 || x > 12 ? gauges::BackBrush : gauges::PassGreen))
             << "column " << x;
     }
+}
+
+// Monitoring a steady input: once the gauges show it, blocks that read the same paint nothing in
+// the window; a block that reads otherwise repaints the level gauge.
+TEST_F(FormMainTest, GaugesRepaintOnlyWhenTheirReadingChanges) {
+    form->show();
+    device.SetGenerator(testsupport::ScriptedCapture::Constant(-500, 100));
+    Run(3);
+    testsupport::PaintLog log(form.get());
+    log.Settle();
+    Run(20);
+    QApplication::processEvents();
+    for (const auto& [widget, region] : log.paints) {
+        ADD_FAILURE() << widget->metaObject()->className() << " "
+                      << widget->objectName().toStdString() << " painted "
+                      << region.boundingRect().width() << " x " << region.boundingRect().height()
+                      << " while the reading stayed the same";
+    }
+
+    device.SetGenerator(testsupport::ScriptedCapture::Constant(-2000, 100));
+    Run(1);
+    QApplication::processEvents();
+    const gauges::Geometry& g = form->Gauges.geometry;
+    const QRect level(QPoint(g.level.left, g.level.top), form->Gauges.LevelBitmap.size());
+    bool levelPainted = false;
+    for (const auto& [widget, region] : log.paints) {
+        levelPainted = levelPainted || (widget == form->Client && region.intersects(level));
+    }
+    EXPECT_TRUE(levelPainted) << "a new reading left the level gauge as it was";
+
+    // Recording: the time bar gains a column every few blocks, and only that column is painted.
+    Record(2);
+    log.Settle();
+    int timePaints = 0;
+    for (int block = 0; block < 40; ++block) {
+        Run(1);
+        QApplication::processEvents();
+        for (const auto& [widget, region] : log.paints) {
+            if (widget == form->ImageTime) {
+                ++timePaints;
+                EXPECT_EQ(region.boundingRect().width(), 1)
+                    << "block " << block << " repainted more than a column of the time bar";
+            }
+        }
+        log.paints.clear();
+    }
+    EXPECT_GE(timePaints, 1);
+    EXPECT_LE(timePaints, 12) << "40 blocks span 10 columns of a three-minute bar";
 }
 
 TEST_F(FormMainTest, DcGaugeShowsTheBlockMeanUnlessReduceIsTicked) {

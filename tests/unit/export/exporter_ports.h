@@ -10,19 +10,30 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace testsupport {
 
-// The real file system, whose writes fail with `error` where `fault` says so.
+// The real file system, whose writes fail with `error` where `fault` says so, and whose kernel
+// copies are refused with the error number `copyRefusal` gives for the nth copy (0 lets it run).
 class FaultyFileSystem final : public base::SystemFileSystem {
   public:
     std::function<bool(int64_t offset, int64_t bytes)> fault;
     int error = ENOSPC;
+    std::function<int(int copy)> copyRefusal;
+    mutable int copies = 0; // kernel copies asked for
     int WriteFault(const std::string&, int64_t offset, int64_t bytes) const override {
         return fault && fault(offset, bytes) ? error : 0;
+    }
+    int64_t CopyRange(int in, int64_t from, int out, int64_t to, int64_t bytes) const override {
+        if (const int refused = copyRefusal ? copyRefusal(++copies) : (++copies, 0)) {
+            errno = refused;
+            return -1;
+        }
+        return SystemFileSystem::CopyRange(in, from, out, to, bytes);
     }
 };
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -94,6 +95,61 @@ TEST_F(WavExport, StereoSixteenBitIsTheSoundBehindAPlainHeader) {
     EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 100.0f);
     EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
 }
+
+// The stereo 16-bit data is copied by the kernel; where the kernel refuses (at once, or after
+// some runs) the rest is read and written instead, with the same bytes. The sound mixes the
+// recording with blocks an edit wrote to the edit file.
+struct KernelCopyCase {
+    const char* name;
+    int refusal;     // error number the kernel refuses with, 0 for none
+    int refusedFrom; // the first copy refused
+    bool cancelAtHalf;
+};
+
+void PrintTo(const KernelCopyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WavKernelCopy : public WavExport, public ::testing::WithParamInterface<KernelCopyCase> {};
+
+TEST_P(WavKernelCopy, WritesTheSoundsBytesWhateverTheKernelCopies) {
+    const KernelCopyCase c = GetParam();
+    Select(20, 40);
+    E().Amplify(50);
+    ports_.files.copyRefusal = [c](int copy) { return copy >= c.refusedFrom ? c.refusal : 0; };
+    if (c.cancelAtHalf) {
+        WriteEarlier(target_);
+        ports_.pump.step = [this] {
+            if (exporter_.ProgressPercent() >= 50) {
+                exporter_.Cancel();
+            }
+        };
+        EXPECT_EQ(ExportWav(target_, Wav(44100, 2, 16), 1, 60).outcome,
+                  exporting::Outcome::Cancelled);
+        EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 50.0f);
+        EXPECT_EQ(Contents(target_), QByteArray(1000, 'e'));
+    } else {
+        const testsupport::Ended r = ExportWav(target_, Wav(44100, 2, 16), 1, 60);
+        ASSERT_EQ(r.outcome, exporting::Outcome::Done) << r.error.toStdString();
+        const QByteArray file = Contents(target_);
+        ASSERT_EQ(file.size(), 44 + 60 * base::BlockBytes);
+        EXPECT_TRUE(file.mid(44) == Sound(1, 60));
+        EXPECT_EQ(testsupport::ToolOutput("soxi", {"-s", target_}), "264600");
+        EXPECT_FLOAT_EQ(exporter_.ProgressPercent(), 100.0f);
+    }
+    EXPECT_GE(ports_.files.copies, 1) << "no kernel copy was tried";
+    EXPECT_TRUE(Hidden(QString::fromStdString(dir_.path())).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, WavKernelCopy,
+    ::testing::Values(KernelCopyCase{"Copied", 0, 1, false},
+                      KernelCopyCase{"OtherFileSystem", EXDEV, 1, false},
+                      KernelCopyCase{"NoSystemCall", ENOSYS, 1, false},
+                      KernelCopyCase{"NotThisFile", EINVAL, 1, false},
+                      KernelCopyCase{"RefusedAfterTwoRuns", EOPNOTSUPP, 3, false},
+                      KernelCopyCase{"CancelledWhileCopying", 0, 1, true}),
+    [](const ::testing::TestParamInfo<KernelCopyCase>& info) { return info.param.name; });
 
 TEST_F(WavExport, ElevenKilohertzKeepsEveryFourthFrameOfTheWholeExport) {
     ASSERT_EQ(ExportWav(target_, Wav(11025, 2, 16), 3, 6).outcome, exporting::Outcome::Done);

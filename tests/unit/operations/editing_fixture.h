@@ -106,6 +106,9 @@ class OpenEditorSound final : public operations::SoundSource {
                                             void* buf) const override {
         return editor_->ReadPositions(position, count, buf);
     }
+    operations::PositionsPlace PlacePositions(uint32_t position, uint32_t count) const override {
+        return editor_->PlacePositions(position, count);
+    }
     std::optional<base::BlockPeaks> Peaks(uint32_t position) const override {
         return editor_->Peaks(position);
     }
