@@ -47,6 +47,10 @@ const char* const OvertakenText =
     "Save Now could not keep up: the loop came round to blocks it had not saved yet. No file "
     "was written; the recording goes on.";
 
+const char* const MovedText =
+    "Save Now stopped: the recording filled in a dropout with silence while the save read it, "
+    "moving blocks it had not saved yet. No file was written; the recording goes on.";
+
 // The snapshot as a sound for the exporter: the file's part read through its own descriptor, then
 // the blocks copied from the capture slots at the command. After every read of the file
 // it checks the recorder's write mark: a block whose ring position has begun to be written again
@@ -82,6 +86,9 @@ class SnapshotSource final : public operations::SoundSource {
                 if (!record::SnapshotBlockIntact(snapshot_, snapshot_.firstIndex + position - 1,
                                                  recorder_.WriteMark())) {
                     throw base::UserError(OvertakenText);
+                }
+                if (recorder_.TailMoves() != snapshot_.tailMoves) {
+                    throw base::UserError(MovedText);
                 }
                 return {n, bytes};
             }

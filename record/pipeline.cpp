@@ -436,6 +436,7 @@ void Recorder::ShiftWrittenTail(Step& step, uint64_t before, uint32_t blocks) {
         state.RecordingStream.ReadBlock(TakePosition(before + 1 + k),
                                         moved.data() + size_t(k) * base::BlockBytes);
     }
+    tailMoves_.fetch_add(1, std::memory_order_seq_cst); // MarkWrite's fence publishes it
     MarkWrite(tail + blocks);
     try {
         if (state.LoopMode) {
@@ -706,6 +707,7 @@ SaveSnapshot Recorder::SnapshotForSave(uint32_t newest) const {
     SaveSnapshot snapshot;
     snapshot.path = state.RecordingFilePath;
     snapshot.generation = generation_;
+    snapshot.tailMoves = tailMoves_.load(std::memory_order_seq_cst);
     snapshot.ringBlocks = state.LoopMode ? RingBlocks() : 0;
     uint64_t blocks = written + uint64_t(waiting);
     if (snapshot.ringBlocks > 0 && blocks > snapshot.ringBlocks) {

@@ -101,6 +101,7 @@ struct SaveSnapshot {
     uint64_t firstIndex = 0;   // number of the oldest block in the recording (1: its first)
     uint32_t ringBlocks = 0;   // the loop's ring; 0 in Continuous, where nothing is overwritten
     uint32_t generation = 0;   // which recording: counted up at every Record
+    uint32_t tailMoves = 0;    // the recording's TailMoves() at the command
     QDateTime firstSampleTime; // wall-clock time of the oldest block's first sample
 };
 
@@ -259,6 +260,9 @@ class Recorder {
     SaveSnapshot SnapshotForSave(uint32_t newest = 0) const;
     // The write mark (PackWriteMark), safe to read from any thread.
     uint64_t WriteMark() const { return writeMark_.load(std::memory_order_seq_cst); }
+    // How often written blocks were moved to make room for a dropout's silence, safe to read
+    // from any thread: a save that sees it change was reading blocks that moved under it.
+    uint32_t TailMoves() const { return tailMoves_.load(std::memory_order_seq_cst); }
 
     // Makes `file` (open) the take the editor works on, in place of the current recording, which
     // is released only now: FileBlocks, LastBlock and NewestBlock := blocks, and the take counts
@@ -385,6 +389,7 @@ class Recorder {
     QDateTime recordingStart_;
     uint64_t writtenBlocks_ = 0;
     std::atomic<uint64_t> writeMark_{0};
+    std::atomic<uint32_t> tailMoves_{0};
     // Publishes that `count` more blocks are about to be written.
     void MarkWrite(uint32_t count);
 

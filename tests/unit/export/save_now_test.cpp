@@ -3,8 +3,10 @@
 #include "export/save_now.h"
 #include "exporter_ports.h"
 #include "support/record_harness.h"
+#include "support/scripted_clock.h"
 #include "tool_output.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -176,6 +178,73 @@ TEST(SaveNowNames, FirstSampleTimeThenNumberedAndLengths) {
                                        {36000, "1:00:00"}}) {
         EXPECT_EQ(exporting::SavedLengthText(blocks), text) << blocks;
     }
+}
+
+// A dropout found while a save reads the take moves the blocks after it to make room for the
+// silence: the save fails with its message and leaves no file rather than save moved blocks.
+TEST(SaveNowBesideADropout, FailsRatherThanSaveBlocksThatMovedUnderIt) {
+    testsupport::TempDir dir;
+    testsupport::ScriptedCapture device;
+    testsupport::ScriptedFileSystem files;
+    base::IdleEventPump pump;
+    testsupport::ScriptedClock clock;
+    testsupport::EventLog events;
+    record::Recorder recorder({device, files, pump, clock}, events,
+                              {dir.file("Velmar.raw"), 0, dir.file("Velmar.drp")});
+    record::RecorderDriver driver{recorder};
+    events.Listen(driver);
+    driver.Run([&] { recorder.OpenDevice(); });
+    driver.Run([&] { recorder.StartRecording(); });
+    auto tick = [&, ticks = 0](int deliver) mutable {
+        clock.Advance(100ms);
+        device.DeliverBlocks(deliver);
+        driver.RecordTick();
+        if (++ticks % 5 == 0) {
+            driver.StatusTick();
+        }
+    };
+    for (int b = 0; b < 300; ++b) {
+        tick(1);
+    }
+    const QString out = QString::fromStdString(dir.file("out"));
+    QDir().mkpath(out);
+    setup::Settings settings;
+    settings.OutputFolder = out;
+    settings.Wav = true;
+    testsupport::ExporterPorts ports;
+    std::promise<void> reached, open;
+    std::shared_future<void> gate = open.get_future().share();
+    int writes = 0;
+    ports.files.fault = [&](int64_t, int64_t) {
+        if (++writes == 2) {
+            reached.set_value();
+            gate.wait();
+        }
+        return false;
+    };
+    exporting::SaveNow saveNow(recorder, ports.encoders, ports.files);
+    std::promise<QString> ended;
+    QObject::connect(&saveNow, &exporting::SaveNow::Finished,
+                     [&](const QString&, quint32, const QString& error) { ended.set_value(error); });
+    saveNow.Start(settings);
+    reached.get_future().wait();
+    for (int t = 0; t < 10; ++t) {
+        tick(0); // a second of sound never comes
+    }
+    for (int b = 0; b < 60; ++b) {
+        tick(1);
+    }
+    ASSERT_EQ(recorder.View().Dropouts.size(), 1u);
+    open.set_value();
+    auto result = ended.get_future();
+    while (result.wait_for(0s) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    const QString error = result.get();
+    EXPECT_TRUE(error.startsWith("Save Now stopped: the recording filled in a dropout"))
+        << error.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 } // namespace
