@@ -44,7 +44,7 @@ std::optional<Dropout> DropoutDetector::Tick(std::chrono::nanoseconds now, uint6
     }
     const int64_t least = std::exchange(windowMin_, INT64_MAX);
     windowStart_ = now;
-    if (!haveBaseline_) {
+    if (!haveBaseline_ || now - start_ < Settling) {
         haveBaseline_ = true;
         baseline_ = firstBaseline_ = least;
         baselineAt_ = firstBaselineAt_ = now;

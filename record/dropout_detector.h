@@ -40,6 +40,10 @@ class DropoutDetector {
     // The smallest delay is taken over windows this long: longer than a late delivery lasts,
     // short enough that a card's drift moves it far less than the threshold within one.
     static constexpr std::chrono::nanoseconds Window = std::chrono::seconds(2);
+    // A stream settles at its lasting delay within its first seconds (a server may hand over
+    // sound captured before the start at once, then keep more in hand): until then the smallest
+    // delay follows rises too, and a loss in that time goes untold.
+    static constexpr std::chrono::nanoseconds Settling = std::chrono::seconds(6);
     // Ticks further apart than this mean the reader stood still (a stopped process, a suspend).
     static constexpr std::chrono::nanoseconds StallGap = std::chrono::seconds(1);
 
