@@ -52,8 +52,8 @@ record::CaptureError PulseCapture::Open() {
     if (device.name.empty()) {
         return record::CaptureError::NoDevice;
     }
-    const pa_sample_spec spec = InternalSpec();
-    stream_ = pa_stream_new(connection_.Context(), "Recording", &spec, nullptr);
+    const pa_sample_spec format = InternalFormat();
+    stream_ = pa_stream_new(connection_.Context(), "Recording", &format, nullptr);
     if (!stream_) {
         return CodeOfServerError<record::CaptureError>(connection_.LastError());
     }

@@ -7,12 +7,12 @@
 
 namespace platform {
 
-pa_sample_spec InternalSpec() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = base::SampleRate;
-    spec.channels = base::Channels;
-    return spec;
+pa_sample_spec InternalFormat() {
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = base::SampleRate;
+    format.channels = base::Channels;
+    return format;
 }
 
 PulseConnection::PulseConnection(Direction direction)

@@ -100,7 +100,7 @@ class PulseConnection {
 };
 
 // The one internal format: 44100 Hz, 2 channels, 16-bit signed little-endian.
-pa_sample_spec InternalSpec();
+pa_sample_spec InternalFormat();
 
 // The code a device port answers for a server error (record::CaptureError or
 // playback::OutputError: each has NoDevice, DeviceBusy, NoDriver, NoMemory, BadFormat and

@@ -56,8 +56,8 @@ bool PulseOutput::StartStream() {
     if (!context || pa_context_get_state(context) != PA_CONTEXT_READY) {
         return false;
     }
-    const pa_sample_spec spec = InternalSpec();
-    pa_stream* stream = pa_stream_new(context, "Playback", &spec, nullptr);
+    const pa_sample_spec format = InternalFormat();
+    pa_stream* stream = pa_stream_new(context, "Playback", &format, nullptr);
     if (!stream) {
         return false;
     }
