@@ -226,40 +226,57 @@ void FillBackground(QImage& image) {
     p.fillRect(QRect(1, 1, image.width() - 2, image.height() - 2), BackBrush);
 }
 
-void DrawLevelGauge(QImage& bitmap, float levelScale, const LevelReading& reading) {
+LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading) {
+    return {BarLength(reading.maxL, reading.meanL, levelScale),
+            BarLength(reading.maxR, reading.meanR, levelScale), reading.clipHoldL,
+            reading.clipHoldR};
+}
+
+void DrawLevelGauge(QImage& bitmap, const LevelLook& look) {
     FillBackground(bitmap);
     QPainter p(&bitmap);
     const int width = bitmap.width();
     const int height = bitmap.height();
 
-    DrawBars(p, BarLength(reading.maxL, reading.meanL, levelScale), 1, 7);
-    if (reading.clipHoldL > 0) {
-        SolidRectangle(p, width - 5, 1, width, 7, QColor(2 * reading.clipHoldL + 195, 0, 0));
+    DrawBars(p, look.barL, 1, 7);
+    if (look.clipHoldL > 0) {
+        SolidRectangle(p, width - 5, 1, width, 7, QColor(2 * look.clipHoldL + 195, 0, 0));
     }
-    DrawBars(p, BarLength(reading.maxR, reading.meanR, levelScale), 9, 15);
+    DrawBars(p, look.barR, 9, 15);
 
     const int lines = Round((width - 1) / 3.0) - 2;
     for (int k = 1; k <= lines; ++k) {
         VLine(p, 3 * k, 0, height, BackBrush);
     }
     // Drawn after the grid, so the grid crosses the left clip mark but not this one.
-    if (reading.clipHoldR > 0) {
-        SolidRectangle(p, width - 5, 9, width, 15, QColor(2 * reading.clipHoldR + 195, 0, 0));
+    if (look.clipHoldR > 0) {
+        SolidRectangle(p, width - 5, 9, width, 15, QColor(2 * look.clipHoldR + 195, 0, 0));
     }
 }
 
-void DrawDcGauge(QImage& bitmap, float dcScale, double valueL, double valueR) {
+void DrawLevelGauge(QImage& bitmap, float levelScale, const LevelReading& reading) {
+    DrawLevelGauge(bitmap, LevelGaugeLook(levelScale, reading));
+}
+
+DcLook DcGaugeLook(int width, float dcScale, double valueL, double valueR) {
+    return {std::min(std::abs(Round(static_cast<double>(dcScale) * valueL)), width),
+            std::min(std::abs(Round(static_cast<double>(dcScale) * valueR)), width)};
+}
+
+void DrawDcGauge(QImage& bitmap, const DcLook& look) {
     FillBackground(bitmap);
     QPainter p(&bitmap);
     const int width = bitmap.width();
-    const int dL = std::min(std::abs(Round(static_cast<double>(dcScale) * valueL)), width);
-    const int dR = std::min(std::abs(Round(static_cast<double>(dcScale) * valueR)), width);
-    SolidRectangle(p, 0, 1, dL, 7, DcOrange);
-    SolidRectangle(p, 0, 9, dR, 15, DcOrange);
+    SolidRectangle(p, 0, 1, look.barL, 7, DcOrange);
+    SolidRectangle(p, 0, 9, look.barR, 15, DcOrange);
     const int lines = Round((width - 1) / 3.0);
     for (int k = 1; k <= lines; ++k) {
         VLine(p, 3 * k, 0, bitmap.height(), BackBrush);
     }
+}
+
+void DrawDcGauge(QImage& bitmap, float dcScale, double valueL, double valueR) {
+    DrawDcGauge(bitmap, DcGaugeLook(bitmap.width(), dcScale, valueL, valueR));
 }
 
 void DrawTimeBar(QImage& picture, uint32_t newestBlock, bool loopWrapped, int halvesPerLoop,

@@ -110,10 +110,29 @@ struct LevelReading {
     int clipHoldR = 0;
     bool operator==(const LevelReading&) const = default;
 };
+// What the level gauge shows, in pixels: readings that look alike need no repaint.
+struct LevelLook {
+    int barL = 0;
+    int barR = 0;
+    int clipHoldL = 0;
+    int clipHoldR = 0;
+    bool operator==(const LevelLook&) const = default;
+};
+LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading);
 // Both level bars, their grid and the clip marks, into the level bitmap.
+void DrawLevelGauge(QImage& bitmap, const LevelLook& look);
 void DrawLevelGauge(QImage& bitmap, float levelScale, const LevelReading& reading);
 
-// Both DC bars and their grid, into the DC bitmap; the values are sample units, sign ignored.
+// What the DC gauge shows: each bar's length in pixels.
+struct DcLook {
+    int barL = 0;
+    int barR = 0;
+    bool operator==(const DcLook&) const = default;
+};
+// The values are sample units, sign ignored; width is the DC bitmap's.
+DcLook DcGaugeLook(int width, float dcScale, double valueL, double valueR);
+// Both DC bars and their grid, into the DC bitmap.
+void DrawDcGauge(QImage& bitmap, const DcLook& look);
 void DrawDcGauge(QImage& bitmap, float dcScale, double valueL, double valueR);
 
 // The whole time bar: loop stripes once wrapped, then the current pass.

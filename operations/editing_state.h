@@ -47,13 +47,11 @@ struct State {
     double FadeStep = 0.0;
     double FadeGain = 0.0;
 
-    // Working buffers, sized once: the block being written, its two channels and its peaks; a
-    // fade's gain for each sample of a run.
+    // Working buffers, sized once: the block being written, its two channels and its peaks.
     std::array<unsigned char, base::BlockBytes> BlockBuffer{};
     std::array<int16_t, base::BlockFrames> BlockLeft{};
     std::array<int16_t, base::BlockFrames> BlockRight{};
     base::BlockPeaks BlockPeaks{};
-    std::vector<double> FadeGains;
     // Copy and Paste move RunBlocks blocks per read and write through this buffer, sized on
     // first use (Editor::RunBuffer).
     std::vector<unsigned char> RunBuffer;

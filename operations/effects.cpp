@@ -11,7 +11,7 @@
 
 namespace operations {
 
-// Applies `effect` to a run of blocks in place. Amplify and Normalize scale every sample by one
+// Applies `effect` to blocks in place. Amplify and Normalize scale every sample by one
 // factor; a fade's gain moves by FadeStep from frame to frame, summed in the same order as ever
 // so that the gains and so the samples come out the same, and both channels of a frame take it.
 void Editor::ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks) {
@@ -22,16 +22,8 @@ void Editor::ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks) {
         ScaleSamples(buffer, samples, factor);
         return;
     }
-    state_.FadeGains.resize(samples);
     const double step = effect == Effect::FadeIn ? state_.FadeStep : -state_.FadeStep;
-    double gain = state_.FadeGain;
-    for (size_t i = 0; i < samples; i += 2) {
-        gain += step;
-        state_.FadeGains[i] = gain;
-        state_.FadeGains[i + 1] = gain;
-    }
-    state_.FadeGain = gain;
-    ScaleSamples(buffer, samples, state_.FadeGains.data());
+    FadeFrames(buffer, samples / 2, state_.FadeGain, step);
 }
 
 void Editor::RunEffect(Effect effect) {
@@ -50,8 +42,8 @@ void Editor::RunEffect(Effect effect) {
     if (effect == Effect::Normalize) {
         state_.NormalizeFactor = SelectionNormalizeFactor();
     }
-    // Runs of blocks that continue in one source file, as Copy reads them: one read, one pass
-    // of the effect and one write per run.
+    // Runs of blocks that continue in one source file, as Copy reads them: one read and one
+    // write per run.
     unsigned char* buffer = RunBuffer();
     for (uint32_t p = a; p <= b;) {
         const PositionsRead read = ReadPositions(p, std::min(RunBlocks, b - p + 1), buffer);
@@ -62,12 +54,16 @@ void Editor::RunEffect(Effect effect) {
             // What a short read did not give is silence, never the sound of an earlier run.
             std::memset(buffer + read.bytes, 0, bytes - read.bytes);
         }
-        ProcessRun(effect, buffer, run);
         const uint32_t t = x + (p - a) + 1;
+        // Block by block, so that the peaks are taken while the block is still in the cache.
+        for (uint32_t i = 0; i < run; ++i) {
+            unsigned char* block = buffer + size_t(i) * base::BlockBytes;
+            ProcessRun(effect, block, 1);
+            state_.BlockPeaks = PeaksOfBlock(block);
+            StoreEditPeaks(t + i);
+        }
         state_.EditStream.WriteBlocks(t, buffer, run);
         for (uint32_t i = 0; i < run; ++i) {
-            state_.BlockPeaks = PeaksOfBlock(buffer + size_t(i) * base::BlockBytes);
-            StoreEditPeaks(t + i);
             ReportProgress(p + i - a, b - a);
         }
         p += run;

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The effects' one sample rule over runs of samples, written so the compiler vectorises it.
+// The effects' one sample rule over runs of samples, eight samples at a time where the
+// processor has SSE2.
 namespace operations {
 
 // One 16-bit sample times `factor`, rounded to nearest with halves to even, then limited to full
@@ -15,9 +16,12 @@ namespace operations {
 int16_t ScaleSample(int16_t sample, double factor);
 
 // ScaleSample over `count` 16-bit samples in place (byte buffers as read from a sound file, any
-// alignment): all by `factor`, or each by its own entry of `factors`.
+// alignment), all by `factor`.
 void ScaleSamples(unsigned char* samples, size_t count, double factor);
-void ScaleSamples(unsigned char* samples, size_t count, const double* factors);
+// A fade over `count` stereo frames in place: before each frame `gain` grows by `step` (summed
+// one step at a time, so the gains come out the same whatever the run lengths), and both
+// samples of the frame are scaled by it.
+void FadeFrames(unsigned char* frames, size_t count, double& gain, double step);
 
 // The peaks of one block of interleaved stereo frames, from the recorder's start values: maxL
 // -32767, maxR -32768, minimums 32767.

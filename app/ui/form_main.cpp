@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -56,9 +57,9 @@ class ClientArea : public QWidget {
     explicit ClientArea(TFormMain* form) : QWidget(form), form_(form) {}
 
   protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
-        form_->FormPaint(painter);
+        form_->FormPaint(painter, event->region());
     }
 
   private:
@@ -320,15 +321,22 @@ void TFormMain::LayoutGauges() {
     }
 }
 
-void TFormMain::FormPaint(QPainter& painter) {
+void TFormMain::FormPaint(QPainter& painter, const QRegion& region) {
     LayoutGauges();
-    gauges::DrawGaugeFrames(painter, Gauges.geometry);
-    Gauges.PixelsPerSecond =
-        gauges::DrawTimeGauge(painter, Gauges.geometry, recorder_->View().TimeScaleMinutes,
-                              record::ModeItemText(recorder_->View().ModeIndex));
+    const gauges::Geometry& g = Gauges.geometry;
+    const QRect level(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size());
+    const QRect dc(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size());
+    // A new reading repaints only a gauge's bitmap; laying out the scales' text again for it
+    // would cost more than the rest of the tick.
+    if (!(region - level - dc).isEmpty()) {
+        gauges::DrawGaugeFrames(painter, g);
+        Gauges.PixelsPerSecond =
+            gauges::DrawTimeGauge(painter, g, recorder_->View().TimeScaleMinutes,
+                                  record::ModeItemText(recorder_->View().ModeIndex));
+    }
     // The gauge bitmaps as drawn last.
-    painter.drawImage(Gauges.geometry.level.left, Gauges.geometry.level.top, Gauges.LevelBitmap);
-    painter.drawImage(Gauges.geometry.dc.left, Gauges.geometry.dc.top, Gauges.DcBitmap);
+    painter.drawImage(level.topLeft(), Gauges.LevelBitmap);
+    painter.drawImage(dc.topLeft(), Gauges.DcBitmap);
 }
 
 void TFormMain::FormShow() {
@@ -503,24 +511,26 @@ void TFormMain::menuAboutClick() {
 
 void TFormMain::MeterUpdate() {
     const record::State& r = recorder_->View();
-    const gauges::LevelReading level{r.BlockMaxL,  r.BlockMaxR, r.BlockMeanL,
-                                     r.BlockMeanR, r.ClipHoldL, r.ClipHoldR};
+    const gauges::LevelLook level = gauges::LevelGaugeLook(
+        Gauges.LevelScale,
+        {r.BlockMaxL, r.BlockMaxR, r.BlockMeanL, r.BlockMeanR, r.ClipHoldL, r.ClipHoldR});
     const bool reduce = ChBoxDC->isChecked();
-    const double dcL = reduce ? r.ShownDcL : r.BlockMeanL;
-    const double dcR = reduce ? r.ShownDcR : r.BlockMeanR;
+    const gauges::DcLook dc =
+        gauges::DcGaugeLook(Gauges.DcBitmap.width(), Gauges.DcScale,
+                            reduce ? r.ShownDcL : r.BlockMeanL, reduce ? r.ShownDcR : r.BlockMeanR);
     const gauges::Geometry& g = Gauges.geometry;
     const GaugesShown* shown = gaugesShown_ ? &*gaugesShown_ : nullptr;
+    // Readings that come out as the same pixels repaint nothing.
     if (!shown || shown->level != level || shown->levelKey != Gauges.LevelBitmap.cacheKey()) {
-        gauges::DrawLevelGauge(Gauges.LevelBitmap, Gauges.LevelScale, level);
+        gauges::DrawLevelGauge(Gauges.LevelBitmap, level);
         Client->update(QRect(QPoint(g.level.left, g.level.top), Gauges.LevelBitmap.size()));
     }
-    if (!shown || shown->dcL != dcL || shown->dcR != dcR ||
-        shown->dcKey != Gauges.DcBitmap.cacheKey()) {
-        gauges::DrawDcGauge(Gauges.DcBitmap, Gauges.DcScale, dcL, dcR);
+    if (!shown || shown->dc != dc || shown->dcKey != Gauges.DcBitmap.cacheKey()) {
+        gauges::DrawDcGauge(Gauges.DcBitmap, dc);
         Client->update(QRect(QPoint(g.dc.left, g.dc.top), Gauges.DcBitmap.size()));
     }
     gaugesShown_ =
-        GaugesShown{level, dcL, dcR, Gauges.LevelBitmap.cacheKey(), Gauges.DcBitmap.cacheKey()};
+        GaugesShown{level, dc, Gauges.LevelBitmap.cacheKey(), Gauges.DcBitmap.cacheKey()};
     if (r.Recording) {
         ChartWave->ShownColumns = Gauges.ChartColumns;
         ChartWave->update();

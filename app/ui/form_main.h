@@ -73,7 +73,7 @@ class TFormMain : public QMainWindow, public record::Events {
     // failed settings write shown as an error).
     bool FormCloseQuery();
     // Lays out and draws the gauges' frames, scales and the time gauge on the client area.
-    void FormPaint(QPainter& painter);
+    void FormPaint(QPainter& painter, const QRegion& region);
     void FormShow();
     void FormDestroy();
 
@@ -199,9 +199,8 @@ class TFormMain : public QMainWindow, public record::Events {
     // drawing: a block that reads as the one before (silence, a held clip mark) draws and
     // repaints nothing, while a bitmap cleared or made anew since is drawn again.
     struct GaugesShown {
-        gauges::LevelReading level;
-        double dcL = 0;
-        double dcR = 0;
+        gauges::LevelLook level;
+        gauges::DcLook dc;
         qint64 levelKey = 0;
         qint64 dcKey = 0;
     };

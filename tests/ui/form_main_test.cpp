@@ -523,16 +523,30 @@ TEST_F(FormMainTest, GaugesRepaintOnlyWhenTheirReadingChanges) {
                       << " while the reading stayed the same";
     }
 
+    // A new DC offset: the DC bars grow, while the level bars of a constant signal stay empty,
+    // so only the DC gauge is painted.
     device.SetGenerator(testsupport::ScriptedCapture::Constant(-2000, 100));
     Run(1);
     QApplication::processEvents();
     const gauges::Geometry& g = form->Gauges.geometry;
     const QRect level(QPoint(g.level.left, g.level.top), form->Gauges.LevelBitmap.size());
+    const QRect dc(QPoint(g.dc.left, g.dc.top), form->Gauges.DcBitmap.size());
+    bool dcPainted = false;
+    for (const auto& [widget, region] : log.paints) {
+        dcPainted = dcPainted || (widget == form->Client && region.intersects(dc));
+        EXPECT_FALSE(widget == form->Client && region.intersects(level))
+            << "the level gauge was repainted though its bars stayed the same";
+    }
+    EXPECT_TRUE(dcPainted) << "a new DC offset left the DC gauge as it was";
+    log.paints.clear();
+    device.SetGenerator(testsupport::ScriptedCapture::FrameCounter());
+    Run(1);
+    QApplication::processEvents();
     bool levelPainted = false;
     for (const auto& [widget, region] : log.paints) {
         levelPainted = levelPainted || (widget == form->Client && region.intersects(level));
     }
-    EXPECT_TRUE(levelPainted) << "a new reading left the level gauge as it was";
+    EXPECT_TRUE(levelPainted) << "sound that fills the level bars left the level gauge empty";
 
     // Recording: the time bar gains a column every few blocks, and only that column is painted.
     Record(2);
