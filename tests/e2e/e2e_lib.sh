@@ -562,13 +562,13 @@ Name=$output
 INI
 }
 
-# e2e_init, the server with the fed pipe source, and the run without windows (e2e_headless_work
-# $1).
+# e2e_init, the server with the fed pipe source, and the run without windows saving into the
+# folder named $1 (default saved) in the scratch folder, which only e2e_init makes.
 e2e_start_all_headless() {
     e2e_init
     e2e_start_pulse
     e2e_start_feeder
-    e2e_headless_work "$@"
+    e2e_headless_work "$E2E_DIR/${1:-saved}"
 }
 
 # The run without windows: no display, a program copy of its own saving WAV into $1 (default

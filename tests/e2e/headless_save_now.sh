@@ -14,7 +14,7 @@ E2E_BIN=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
 e2e_require sox soxi
-e2e_start_all_headless "$E2E_DIR/out"
+e2e_start_all_headless out
 mkdir -p "$E2E_DIR/last"
 
 e2e_run rc 60 --save-now
