@@ -33,12 +33,7 @@ source "$repo/bench/cpu_time.sh"
 build_type=$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$build/CMakeCache.txt")
 command -v sox >/dev/null || { echo "sox is needed" >&2; exit 1; }
 
-e2e_init >/dev/null
-e2e_start_pulse >/dev/null
-e2e_start_feeder
-e2e_start_xvfb >/dev/null
-e2e_start_recorder >/dev/null
-e2e_wait_for 10 "the recorder to open the pipe source" e2e_has_stream_on_source $E2E_PID
+e2e_start_all >/dev/null
 
 parec_to() {
     parec -d "$E2E_SOURCE" --raw --format=s16le --rate=44100 --channels=2 >"$1" 2>/dev/null &
@@ -64,13 +59,13 @@ read -r mon_ours mon_parec < <(measure $E2E_PID $PAREC_PID)
 e2e_stop $PAREC_PID
 
 e2e_click_record
-e2e_wait_for 5 "Velmar.raw to be written" test -s "$E2E_WORK/Velmar.raw"
+e2e_wait_for 5 "Velmar.raw to be written" test -s "$RAW"
 parec_to "$E2E_DIR/parec.raw"
 read -r rec_ours rec_parec < <(measure $E2E_PID $PAREC_PID)
 e2e_click_stop
 sleep 1
-blocks=$(($(stat -c %s "$E2E_WORK/Velmar.raw") / 17640))
-"$E2E_BIN/e2e_verify_raw" "$E2E_WORK/Velmar.raw" >/dev/null ||
+blocks=$(($(stat -c %s "$RAW") / 17640))
+"$E2E_BIN/e2e_verify_raw" "$RAW" >/dev/null ||
     e2e_fail "the windowed recording is not the signal fed"
 e2e_close_recorder >/dev/null
 

@@ -14,24 +14,10 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 e2e_init
 e2e_require soxi
-# A copy of the program, so its settings file (beside the executable) is this test's own.
-mkdir -p "$E2E_DIR/bin" "$E2E_DIR/out"
-cp "$RECORDER" "$E2E_DIR/bin/velmar-recorder"
-RECORDER="$E2E_DIR/bin/velmar-recorder"
-cat >"$RECORDER.INI" <<INI
-[Save Format]
-Wav=1
-SamplePerSecond=44100
-BitPerSample=16
-Channels=2
-MP3=0
-
-[Output Folder]
-Name=$E2E_DIR/out
-
-[Recording Mode]
-Index=0
-INI
+# A copy of the program, so its settings file (beside the executable) is this test's own;
+# Continuous, the mode in which Edit offers a found recording.
+e2e_own_program "$E2E_DIR/out"
+printf '\n[Recording Mode]\nIndex=0\n' >>"$RECORDER.INI"
 e2e_start_monitoring
 
 e2e_click_record
@@ -57,7 +43,7 @@ cmp "$KEPT" "$E2E_DIR/killed.raw" || e2e_fail "the take was not kept unchanged a
 e2e_wait_for 10 "the recorder to monitor again" e2e_has_stream_on_source $E2E_PID
 
 # Edit: the editor opens and offers the found recording in a window of its own (341 wide).
-e2e_click_client $((388 + 29)) $((269 + 11))
+e2e_click_edit
 # The program's windows all carry its title; they are told apart by width.
 window_of_width() {
     local w
@@ -84,9 +70,7 @@ e2e_wait_for 10 "the editor window" editor_window
 ED=$(editor_window)
 
 # File > Save All As... is the editor's first File item.
-xdotool mousemove --window "$ED" 15 10 click 1
-sleep 0.5
-xdotool key Down Return
+e2e_pick_file_item "$ED" 10 Down
 target="$E2E_DIR/out/recovered.wav"
 e2e_save_through_dialog recovered "$target"
 [ "$(soxi -r "$target") $(soxi -c "$target") $(soxi -b "$target") $(soxi -s "$target")" = \
@@ -98,9 +82,7 @@ head -c $((blocks * 17640)) "$KEPT" | cmp - "$E2E_DIR/data.raw" ||
     e2e_fail "the kept recording is not the signal that was fed"
 
 # Closing the editor lets the kept file go untouched; the recorder monitors again.
-xdotool mousemove --window "$ED" 15 10 click 1
-sleep 0.5
-xdotool key Up Return
+e2e_pick_file_item "$ED" 10 Up
 e2e_wait_for 10 "the main window to come back" \
     bash -c "xdotool search --onlyvisible --name '^Velmar Recorder$' | grep -qx '$E2E_WID'"
 cmp "$KEPT" "$E2E_DIR/killed.raw" || e2e_fail "the kept file changed"

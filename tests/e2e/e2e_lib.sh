@@ -89,9 +89,35 @@ e2e_stop() {
     done
     kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    local keep=()
-    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$pid" ] || keep+=("$p"); done
+    e2e_forget "$pid"
+}
+
+# Takes process $1 off the list that the clean-up stops, once it has ended.
+e2e_forget() {
+    local keep=() p
+    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
     E2E_PIDS=("${keep[@]}")
+}
+
+# Waits up to $2 seconds for our process $1 to end by itself (failing the test with "$3"
+# otherwise), forgets it and returns its exit status.
+e2e_wait_exit() {
+    local pid=$1 seconds=$2 what=$3 rc
+    local deadline=$(($(e2e_now_ms) + seconds * 1000))
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "$what"
+        sleep 0.1
+    done
+    wait "$pid"
+    rc=$?
+    e2e_forget "$pid"
+    return $rc
+}
+
+# Sleeps until $2 ms after the moment $1 (from e2e_now_ms); returns at once when that is past.
+e2e_sleep_until() {
+    local left=$(($1 + $2 - $(e2e_now_ms)))
+    [ $left -le 0 ] || sleep "$(awk -v ms=$left 'BEGIN { printf "%.3f", ms / 1000 }')"
 }
 
 # Polls a command until it succeeds; fails the test after $1 seconds.
@@ -226,6 +252,41 @@ e2e_source_module() {
         '$2 == "module-pipe-source" && index($0, s) { print $1 }'
 }
 
+# Unplugs the input: unloads the pipe-source module, so its streams end as with a device pulled.
+e2e_unplug_source() {
+    local module
+    module=$(e2e_source_module)
+    [ -n "$module" ] || e2e_fail "pipe-source module not found"
+    pactl unload-module "$module" || e2e_fail "pactl unload-module $module failed"
+}
+
+# Plugs it in again; sets T_PLUG, the moment the source was back. The server remembers the
+# configured default and returns to it; make sure it did.
+e2e_replug_source() {
+    pactl load-module module-pipe-source $(e2e_source_args) >/dev/null ||
+        e2e_fail "pactl load-module failed"
+    T_PLUG=$(e2e_now_ms)
+    pactl info | grep -q "^Default Source: $E2E_SOURCE\$" || pactl set-default-source $E2E_SOURCE
+}
+
+# A sink that keeps real time made the default output, its FIFO copied into
+# $E2E_DIR/played.raw from the start: a stream that keeps up arrives there as one unbroken run
+# between the silence rendered while nothing plays. $1, when given, is the copier (run as
+# "$1 FIFO FILE"); `cat` otherwise. Sets SINK_READER.
+e2e_start_play_sink() {
+    pactl load-module module-pipe-sink sink_name=e2e_play file="$E2E_DIR/play.fifo" format=s16le \
+        rate=44100 channels=2 use_system_clock_for_timing=yes >/dev/null ||
+        e2e_fail "cannot load the playback sink"
+    pactl set-default-sink e2e_play
+    if [ $# -gt 0 ]; then
+        "$1" "$E2E_DIR/play.fifo" "$E2E_DIR/played.raw" &
+    else
+        cat "$E2E_DIR/play.fifo" >"$E2E_DIR/played.raw" &
+    fi
+    E2E_PIDS+=($!)
+    SINK_READER=$!
+}
+
 # Starts the paced signal writer on the pipe source's FIFO.
 e2e_start_feeder() {
     "$E2E_BIN/e2e_feeder" "$E2E_DIR/source.fifo" "$@" 2>"$E2E_DIR/feeder.log" &
@@ -328,6 +389,19 @@ e2e_start_all() {
 # The same after e2e_init, for a test that prepares its own program copy or settings first.
 e2e_start_monitoring() {
     e2e_start_pulse
+    e2e_monitor_started_pulse
+}
+
+# e2e_start_all with the playback of the program captured (e2e_start_play_sink $1).
+e2e_start_all_play_sink() {
+    e2e_init
+    e2e_start_pulse
+    e2e_start_play_sink "$@"
+    e2e_monitor_started_pulse
+}
+
+# The rest of the start once the server runs: the feed, the display, the recorder monitoring.
+e2e_monitor_started_pulse() {
     e2e_start_feeder
     e2e_start_xvfb
     e2e_start_recorder
@@ -342,9 +416,83 @@ e2e_click_client() {
     xdotool mousemove --window "$E2E_WID" "$x" "$y" click 1
 }
 
-# Button centres: BtnRecord at 244,269 and BtnStop at 316,269, both 59 x 23.
+# Button centres: BtnRecord at 244,269, BtnStop at 316,269 and BtnEdit at 388,269, all 59 x 23.
 e2e_click_record() { e2e_click_client $((244 + 29)) $((269 + 11)); }
 e2e_click_stop() { e2e_click_client $((316 + 29)) $((269 + 11)); }
+e2e_click_edit() { e2e_click_client $((388 + 29)) $((269 + 11)); }
+
+# Clicks the File menu of window $1, whose menu bar is at height $2, and picks its first item
+# ($3 Down) or its last (Up).
+e2e_pick_file_item() {
+    xdotool mousemove --window "$1" 15 "$2" click 1
+    sleep 0.5
+    xdotool key "$3" Return
+}
+
+# Clicks Record, waits up to 5 s for the first half (two seconds) in Velmar.raw ("$2" in a
+# failure, when given), then until $1 ms have passed since the click; sets T_RECORD.
+e2e_record_for() {
+    e2e_click_record
+    T_RECORD=$(e2e_now_ms)
+    e2e_wait_for 5 "${2:-the first half (two seconds) written}" test -s "$RAW"
+    e2e_sleep_until "$T_RECORD" "$1"
+}
+
+# Clicks Stop after e2e_record_for and checks, a second later when Stop has written the rest,
+# that Velmar.raw is one unbroken run of the counter, 8 blocks either side of one block per
+# 100 ms between the clicks; fails with "$1" otherwise.
+e2e_stop_and_verify() {
+    e2e_click_stop
+    local recorded_ms=$(($(e2e_now_ms) - T_RECORD))
+    sleep 1
+    local expected=$((recorded_ms / 100))
+    "$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $((expected - 8)) --max-blocks $((expected + 8)) ||
+        e2e_fail "$1"
+}
+
+# Records a take of about $1 seconds with Record and Stop and copies it to $E2E_DIR/take.raw,
+# which must be the counter fed (e2e_verify_raw with the arguments $2...); sets TAKE_BLOCKS.
+e2e_record_take() {
+    local seconds=$1
+    shift
+    e2e_click_record
+    T_RECORD=$(e2e_now_ms)
+    e2e_wait_for 5 "Velmar.raw to be created by Record" test -f "$RAW"
+    e2e_sleep_until "$T_RECORD" "$(awk -v s="$seconds" 'BEGIN { printf "%d", s * 1000 }')"
+    e2e_click_stop
+    sleep 1
+    cp "$RAW" "$E2E_DIR/take.raw"
+    TAKE_BLOCKS=$(($(stat -c %s "$RAW") / 17640))
+    "$E2E_BIN/e2e_verify_raw" "$E2E_DIR/take.raw" "$@" ||
+        e2e_fail "the take is not the signal that was fed"
+}
+
+# The editor: it carries the main window's title, and the main window hides while it is open.
+e2e_editor_window() {
+    local w
+    w=$(xdotool search --onlyvisible --name '^Velmar Recorder$' 2>/dev/null | head -n1)
+    [ -n "$w" ] && [ "$w" != "$E2E_WID" ] && echo "$w"
+}
+
+# Clicks Edit and waits for the editor; sets ED (its window) and ED_X, ED_Y, ED_W, ED_H.
+e2e_open_editor() {
+    e2e_click_edit
+    e2e_wait_for 10 "the editor window" e2e_editor_window
+    ED=$(e2e_editor_window)
+    local X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$ED")"
+    ED_X=$X ED_Y=$Y ED_W=$WIDTH ED_H=$HEIGHT
+}
+
+# Play All: the first button of the editor's play bar, left in the strip above the status bar.
+e2e_click_play_all() { xdotool mousemove --window "$ED" 19 $((ED_H - 43)) click 1; }
+
+# File > Exit in the editor; waits until its window is gone.
+e2e_close_editor() {
+    e2e_pick_file_item "$ED" 10 Up
+    e2e_wait_for 10 "the editor to close" \
+        bash -c "! xdotool search --onlyvisible --name '^Velmar Recorder\$' | grep -qx '$ED'"
+}
 
 # Answers the program's "Save As" file dialog with the file name $1, then waits until the file
 # $2 is written and the progress window has closed.
@@ -361,22 +509,14 @@ e2e_save_through_dialog() {
         bash -c "! xdotool search --onlyvisible --name '^Saving' >/dev/null"
 }
 
-# Ends the program as a user does: File menu, then its last item "Exit". Waits for the exit.
+# The main window's File menu, its first (Down) or last (Up) item.
+e2e_pick_main_file_item() { e2e_pick_file_item "$E2E_WID" $(((E2E_WIN_H - 323) / 2)) "$1"; }
+
+# Ends the program as a user does: File menu, then its last item "Exit". Waits for the exit and
+# returns the program's exit status.
 e2e_close_recorder() {
-    xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1
-    sleep 0.5
-    xdotool key Up Return
-    local deadline=$(($(e2e_now_ms) + 10000))
-    while kill -0 $E2E_LAUNCH_PID 2>/dev/null; do
-        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the recorder did not exit after File > Exit"
-        sleep 0.1
-    done
-    wait $E2E_LAUNCH_PID
-    local rc=$?
-    local keep=()
-    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$E2E_LAUNCH_PID" ] || keep+=("$p"); done
-    E2E_PIDS=("${keep[@]}")
-    return $rc
+    e2e_pick_main_file_item Up
+    e2e_wait_exit "$E2E_LAUNCH_PID" 10 "the recorder did not exit after File > Exit"
 }
 
 # ---- Commands and the program without windows -------------------------------------------------
@@ -393,19 +533,26 @@ e2e_run() {
 }
 
 # A copy of the program whose settings file (beside the executable) is this test's own, saving
-# 44.1 kHz 16-bit stereo WAV into folder $1 (made here); RECORDER then names the copy.
+# 44.1 kHz 16-bit stereo WAV (or, with $2 mp3, 128 kbit/s MP3) into folder $1 (made here);
+# RECORDER then names the copy. The encoder library is looked up beside the executable, so an
+# MP3 copy gets one too.
 e2e_own_program() {
-    local output=$1
+    local output=$1 wav=1 mp3=0
     mkdir -p "$E2E_DIR/bin" "$output"
     cp "$RECORDER" "$E2E_DIR/bin/velmar-recorder"
+    if [ "${2:-wav}" = mp3 ]; then
+        wav=0 mp3=1
+        cp "$(dirname "$RECORDER")/lame_enc.so" "$E2E_DIR/bin/" ||
+            e2e_fail "lame_enc.so not built beside the recorder"
+    fi
     RECORDER="$E2E_DIR/bin/velmar-recorder"
     cat >"$RECORDER.INI" <<INI
 [Save Format]
-Wav=1
+Wav=$wav
 SamplePerSecond=44100
 BitPerSample=16
 Channels=2
-MP3=0
+MP3=$mp3
 BitRate=128
 Mode=1
 VBR=0
@@ -413,6 +560,15 @@ VBR=0
 [Output Folder]
 Name=$output
 INI
+}
+
+# e2e_init, the server with the fed pipe source, and the run without windows saving into the
+# folder named $1 (default saved) in the scratch folder, which only e2e_init makes.
+e2e_start_all_headless() {
+    e2e_init
+    e2e_start_pulse
+    e2e_start_feeder
+    e2e_headless_work "$E2E_DIR/${1:-saved}"
 }
 
 # The run without windows: no display, a program copy of its own saving WAV into $1 (default
@@ -441,16 +597,8 @@ e2e_start_headless() {
 
 # Waits up to 10 s for the headless recorder to end and puts its exit status in ENDED.
 e2e_wait_headless_end() {
-    local deadline=$(($(e2e_now_ms) + 10000))
-    while kill -0 $HEADLESS 2>/dev/null; do
-        [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the headless recorder did not end"
-        sleep 0.1
-    done
-    wait $HEADLESS
+    e2e_wait_exit "$HEADLESS" 10 "the headless recorder did not end"
     ENDED=$?
-    local keep=()
-    for p in "${E2E_PIDS[@]}"; do [ "$p" = "$HEADLESS" ] || keep+=("$p"); done
-    E2E_PIDS=("${keep[@]}")
 }
 
 # Checks that WAV file $1 is 44.1 kHz 16-bit stereo and one unbroken run of the counter of

@@ -14,10 +14,7 @@ RECORDER=$1
 E2E_BIN=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
-e2e_init
-e2e_start_pulse
-e2e_start_feeder
-e2e_headless_work
+e2e_start_all_headless
 
 e2e_run rc 20
 [ "$rc" -eq 1 ] || e2e_fail "the windowed program without a display exited with $rc"

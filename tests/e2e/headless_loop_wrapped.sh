@@ -13,15 +13,12 @@ E2E_MAX_SECONDS=${E2E_MAX_SECONDS:-300}
 source "$(dirname "$0")/e2e_lib.sh"
 
 BLOCK=17640 # bytes of 100 ms
-e2e_init
 e2e_require sox soxi cmp
-e2e_start_pulse
-e2e_start_feeder
-e2e_headless_work
+e2e_start_all_headless
 
 e2e_start_headless headless --loop 3
 t_record=$(e2e_now_ms)
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (200000 - t) / 1000 }')
+e2e_sleep_until $t_record 200000
 
 t_command=$(e2e_now_ms)
 e2e_run rc 60 --save-now --last 60s

@@ -11,19 +11,14 @@ RECORDER=$1
 E2E_BIN=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
-e2e_init
-e2e_start_pulse
-e2e_start_feeder
-e2e_headless_work
+e2e_start_all_headless
 
 e2e_start_headless headless --loop 3
 LOG="$E2E_DIR/headless.log"
 t_record=$(e2e_now_ms)
 sleep 5
 
-module=$(e2e_source_module)
-[ -n "$module" ] || e2e_fail "pipe-source module not found"
-pactl unload-module "$module" || e2e_fail "pactl unload-module $module failed"
+e2e_unplug_source
 t_unplug=$(e2e_now_ms)
 e2e_wait_for 5 "'Recording stopped' after the unplug" grep -q "Recording stopped after" "$LOG"
 grep -q "Input device lost" "$LOG" || e2e_fail "the headless recorder did not say the input was lost"
@@ -35,9 +30,7 @@ expected=$(((t_unplug - t_record) / 100))
 sleep 1
 cmp -s "$RAW" "$E2E_DIR/unplugged.raw" || e2e_fail "Velmar.raw changed while the input was away"
 
-pactl load-module module-pipe-source $(e2e_source_args) >/dev/null ||
-    e2e_fail "pactl load-module failed"
-pactl info | grep -q "^Default Source: $E2E_SOURCE\$" || pactl set-default-source $E2E_SOURCE
+e2e_replug_source
 started() { [ "$(grep -c "Recording started: " "$LOG")" -ge 2 ]; }
 e2e_wait_for 10 "the headless recorder to record again after the replug" started
 t_again=$(e2e_now_ms)

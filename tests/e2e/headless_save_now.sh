@@ -13,12 +13,8 @@ RECORDER=$1
 E2E_BIN=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
-e2e_init
-e2e_require sox
-e2e_require soxi
-e2e_start_pulse
-e2e_start_feeder
-e2e_headless_work "$E2E_DIR/out"
+e2e_require sox soxi
+e2e_start_all_headless out
 mkdir -p "$E2E_DIR/last"
 
 e2e_run rc 60 --save-now
@@ -29,7 +25,7 @@ e2e_run rc 60 --save-now --last 1h
 
 e2e_start_headless headless --loop 3
 t_record=$(e2e_now_ms)
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (20000 - t) / 1000 }')
+e2e_sleep_until $t_record 20000
 
 # The whole take so far: the recording started a little before its line was seen, and the save
 # ends at most half a second before the command.

@@ -19,7 +19,7 @@ e2e_wait_for 5 "Velmar.raw to be created by Record" test -f "$RAW"
 e2e_wait_for 5 "the capture stream while recording" e2e_has_stream_on_source $E2E_PID
 e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
 e2e_log "recording: $(stat -c %s "$RAW") bytes after $(($(e2e_now_ms) - t_record)) ms"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (10000 - t) / 1000 }')
+e2e_sleep_until $t_record 10000
 
 e2e_click_stop
 t_stop=$(e2e_now_ms)

@@ -15,38 +15,14 @@ source "$(dirname "$0")/e2e_lib.sh"
 e2e_init
 if [ "$FORMAT" = mp3 ]; then
     e2e_require mpg123 mp3val
-    wav=0 mp3=1
 else
     e2e_require soxi
-    wav=1 mp3=0
 fi
-# A copy of the program, so its settings file (beside the executable) is this test's own; the
-# encoder library is looked up beside the executable as well.
-mkdir -p "$E2E_DIR/bin" "$E2E_DIR/out"
-cp "$RECORDER" "$E2E_DIR/bin/velmar-recorder"
-[ "$FORMAT" != mp3 ] || cp "$(dirname "$RECORDER")/lame_enc.so" "$E2E_DIR/bin/" ||
-    e2e_fail "lame_enc.so not built beside the recorder"
-RECORDER="$E2E_DIR/bin/velmar-recorder"
-cat >"$RECORDER.INI" <<INI
-[Save Format]
-Wav=$wav
-SamplePerSecond=44100
-BitPerSample=16
-Channels=2
-MP3=$mp3
-BitRate=128
-Mode=1
-VBR=0
-
-[Output Folder]
-Name=$E2E_DIR/out
-INI
+# A copy of the program, so its settings file (beside the executable) is this test's own.
+e2e_own_program "$E2E_DIR/out" "$FORMAT"
 e2e_start_monitoring
 
-e2e_click_record
-t_record=$(e2e_now_ms)
-e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (5000 - t) / 1000 }')
+e2e_record_for 5000
 e2e_click_stop
 sleep 1
 blocks=$(($(stat -c %s "$RAW") / 17640))
@@ -54,9 +30,7 @@ e2e_log "stopped: Velmar.raw holds $blocks blocks"
 [ "$blocks" -ge 40 ] || e2e_fail "too short a take: $blocks blocks"
 
 # File > Save As... is the File menu's first item.
-xdotool mousemove --window "$E2E_WID" 15 $(((E2E_WIN_H - 323) / 2)) click 1
-sleep 0.5
-xdotool key Down Return
+e2e_pick_main_file_item Down
 target="$E2E_DIR/out/take1.$FORMAT"
 e2e_save_through_dialog take1 "$target"
 e2e_log "saved $(stat -c %s "$target") bytes"

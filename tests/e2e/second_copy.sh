@@ -42,12 +42,7 @@ e2e_log "second start $SECOND shows window $BOX (${width} wide)"
 sleep 0.5
 xdotool windowfocus --sync "$BOX" 2>/dev/null
 xdotool key Return
-deadline=$(($(e2e_now_ms) + 10000))
-while kill -0 $SECOND 2>/dev/null; do
-    [ "$(e2e_now_ms)" -lt $deadline ] || e2e_fail "the second start did not end after its message"
-    sleep 0.1
-done
-wait $SECOND
+e2e_wait_exit $SECOND 10 "the second start did not end after its message"
 rc=$?
 [ $rc -eq 0 ] || e2e_fail "the second start ended with status $rc"
 e2e_log "second start ended with status 0"
@@ -57,7 +52,7 @@ e2e_has_stream_on_source $E2E_PID || e2e_fail "the first program lost its input"
 size=$(stat -c %s "$RAW")
 e2e_wait_for 5 "Velmar.raw to grow after the second start" \
     bash -c "[ \$(stat -c %s '$RAW') -gt $size ]"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { t = (9000 - t) / 1000; printf "%.3f", (t > 0 ? t : 0) }')
+e2e_sleep_until $t_record 9000
 e2e_click_stop
 recorded_ms=$(($(e2e_now_ms) - t_record))
 sleep 1

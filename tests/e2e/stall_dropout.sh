@@ -23,7 +23,7 @@ e2e_click_record
 t_record=$(e2e_now_ms)
 e2e_wait_for 5 "Velmar.raw to be created by Record" test -f "$RAW"
 e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (5000 - t) / 1000 }')
+e2e_sleep_until $t_record 5000
 
 kill -STOP "$E2E_PID" || e2e_fail "cannot stop the recorder"
 t_stall=$(e2e_now_ms)

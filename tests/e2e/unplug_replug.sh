@@ -15,16 +15,11 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 e2e_start_all
 
-e2e_click_record
-t_record=$(e2e_now_ms)
-e2e_wait_for 5 "the first half (two seconds) written" test -s "$RAW"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (5000 - t) / 1000 }')
+e2e_record_for 5000
 
-module=$(e2e_source_module)
-[ -n "$module" ] || e2e_fail "pipe-source module not found"
-pactl unload-module "$module" || e2e_fail "pactl unload-module $module failed"
+e2e_unplug_source
 t_unplug=$(e2e_now_ms)
-recorded_ms=$((t_unplug - t_record))
+recorded_ms=$((t_unplug - T_RECORD))
 e2e_log "unplugged after $recorded_ms ms of recording"
 
 # The server must not move the stream to its fallback source (the sink's monitor) but end it; the
@@ -44,27 +39,15 @@ e2e_log "Velmar.raw $size bytes; expecting about $expected blocks"
 "$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $((expected - 10)) --max-blocks $((expected + 2)) ||
     e2e_fail "the interrupted recording is not the signal that was fed, to its last block"
 
-pactl load-module module-pipe-source $(e2e_source_args) >/dev/null ||
-    e2e_fail "pactl load-module failed"
-t_plug=$(e2e_now_ms)
-# The server remembers the configured default and returns to it; make sure it did.
-pactl info | grep -q "^Default Source: $E2E_SOURCE\$" || pactl set-default-source $E2E_SOURCE
+e2e_replug_source
 e2e_wait_for 5 "the recorder to reopen the pipe source" e2e_has_stream_on_source $E2E_PID
-reopen_ms=$(($(e2e_now_ms) - t_plug))
+reopen_ms=$(($(e2e_now_ms) - T_PLUG))
 e2e_log "device reopened $reopen_ms ms after the source came back"
 [ $reopen_ms -le 1500 ] || e2e_fail "reopening took $reopen_ms ms (at most 1500 allowed)"
 
 # The reopened device records exactly again.
-e2e_click_record
-t_record=$(e2e_now_ms)
-e2e_wait_for 5 "the first half of the second recording" test -s "$RAW"
-sleep $(awk -v t=$(($(e2e_now_ms) - t_record)) 'BEGIN { printf "%.3f", (3000 - t) / 1000 }')
-e2e_click_stop
-recorded_ms=$(($(e2e_now_ms) - t_record))
-sleep 1
-expected=$((recorded_ms / 100))
-"$E2E_BIN/e2e_verify_raw" "$RAW" --min-blocks $((expected - 8)) --max-blocks $((expected + 8)) ||
-    e2e_fail "the recording after the replug is not the signal that was fed"
+e2e_record_for 3000 "the first half of the second recording"
+e2e_stop_and_verify "the recording after the replug is not the signal that was fed"
 
 e2e_close_recorder || e2e_fail "the recorder exited with an error"
 e2e_log "PASS"
