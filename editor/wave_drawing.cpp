@@ -6,6 +6,7 @@
 #include "operations/sound_source.h"
 
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 
@@ -29,14 +30,19 @@ void Outline(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) 
     VLine(p, x2 - 1, y1, y2, colour);
 }
 
-void Labels(QPainter& p, const std::vector<RulerLabel>& labels) {
+// Labels whose line lies outside `dirty` are not laid out at all: a play marker's two columns
+// would otherwise cost a whole ruler's text shaping on every tick.
+void Labels(QPainter& p, const std::vector<RulerLabel>& labels, const QRegion& dirty) {
     p.setFont(gauges::WindowFont());
+    const int lineHeight = p.fontMetrics().height();
     p.setPen(Qt::black);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(FormColour);
     for (const RulerLabel& label : labels) {
-        p.drawText(QRect(label.x, label.y, 200, 40),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label.text);
+        const QRect box(label.x, label.y, 200, 40);
+        if (dirty.intersects(QRect(label.x, label.y, box.width(), lineHeight))) {
+            p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, label.text);
+        }
     }
     p.setBackgroundMode(Qt::TransparentMode);
 }
@@ -284,17 +290,22 @@ void DrawOverview(QPainter& p, const ViewState& v, const SoundShown& shown) {
     Outline(p, x1, top + 2, x2, bottom - 2, FrameMarkColour);
 }
 
-void DrawOverviewRuler(QPainter& p, const ViewState& v) {
+void DrawOverviewRuler(QPainter& p, const ViewState& v, const QRegion& dirty) {
     const int w = v.OverviewRight - v.OverviewLeft;
+    const QRect box = dirty.boundingRect();
+    // Only the ticks in the columns being repainted.
+    const auto tick = [&](int x, int length) {
+        if (x >= box.left() && x <= box.right()) {
+            VLine(p, x, v.OverviewTop, v.OverviewTop - length, Qt::black);
+        }
+    };
     for (int i = 0; i <= 100; ++i) {
-        const int x = v.OverviewLeft + Round(double(w) * i / 100);
-        VLine(p, x, v.OverviewTop, v.OverviewTop - 4, Qt::black);
+        tick(v.OverviewLeft + Round(double(w) * i / 100), 4);
     }
     for (int i = 0; i <= 9; ++i) {
-        const int x = v.OverviewLeft + Round(double(w) * i / 10);
-        VLine(p, x, v.OverviewTop, v.OverviewTop - 10, Qt::black);
+        tick(v.OverviewLeft + Round(double(w) * i / 10), 10);
     }
-    Labels(p, OverviewRulerLabels(v));
+    Labels(p, OverviewRulerLabels(v), dirty);
 }
 
 void DrawTimeRuler(ViewState& v) {
@@ -315,7 +326,7 @@ void DrawTimeRuler(ViewState& v) {
     const std::vector<RulerLabel> labels = TimeRulerLabels(v);
     if (!labels.empty()) {
         QPainter p(&v.WaveBitmap);
-        Labels(p, labels);
+        Labels(p, labels, QRegion(v.WaveBitmap.rect()));
     }
 }
 
@@ -416,25 +427,34 @@ void PaintMarkers(QPainter& p, const ViewState& v) {
     } markers[] = {{v.ShapeSPoint, CursorMarkColour},
                    {v.ShapeSPlay, PlayMarkColour},
                    {v.ShapePPlay, PlayMarkColour}};
-    // Dotted: the pen's colour on every other row from the top, white between.
+    // Dotted: the pen's colour on every other row from the top, white between. One fill and one
+    // call for all the dots: a painter call per row cost more than the rest of the repaint.
+    std::vector<QPoint> dots;
     for (const auto& [marker, colour] : markers) {
-        if (!marker.Visible) {
+        if (!marker.Visible || marker.Height <= 0) {
             continue;
         }
-        for (int r = 0; r < marker.Height; ++r) {
-            p.fillRect(QRect(marker.Left, marker.Top + r, 1, 1), r % 2 == 0 ? colour : Qt::white);
+        p.fillRect(QRect(marker.Left, marker.Top, 1, marker.Height), Qt::white);
+        dots.clear();
+        for (int r = 0; r < marker.Height; r += 2) {
+            dots.emplace_back(marker.Left, marker.Top + r);
         }
+        p.setPen(QPen(colour, 0));
+        p.drawPoints(dots.data(), int(dots.size()));
     }
 }
 
-void PaintForm(QPainter& p, const ViewState& v, const SoundShown& shown) {
-    ClearTopBand(p, v);
-    if (v.ViewTop > v.OverviewBottom) {
-        p.fillRect(QRect(0, v.OverviewBottom, v.ClientWidth, v.ViewTop - v.OverviewBottom),
-                   FormColour);
+void PaintForm(QPainter& p, const ViewState& v, const SoundShown& shown, const QRegion& dirty) {
+    // The band above the wave (overview and its ruler) only where it needs repainting.
+    if (dirty.intersects(QRect(0, 0, std::max(v.ClientWidth, 1), std::max(v.ViewTop, 1)))) {
+        ClearTopBand(p, v);
+        if (v.ViewTop > v.OverviewBottom) {
+            p.fillRect(QRect(0, v.OverviewBottom, v.ClientWidth, v.ViewTop - v.OverviewBottom),
+                       FormColour);
+        }
+        DrawOverview(p, v, shown);
+        DrawOverviewRuler(p, v, dirty);
     }
-    DrawOverview(p, v, shown);
-    DrawOverviewRuler(p, v);
     p.drawImage(QPoint(0, v.ViewTop), v.WaveBitmap);
     PaintMarkers(p, v);
 }

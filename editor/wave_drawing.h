@@ -83,9 +83,10 @@ void MarkSelectedColumns(ViewState& v, const SoundShown& shown);
 // ShapeSPlay at playBlock, ShapeSPlay shown only inside the wave area.
 void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock);
 
-// The whole form picture: top band, overview and its ruler, WaveBitmap at (0, ViewTop), markers.
-// A plain repaint; it does not redraw WaveBitmap.
-void PaintForm(QPainter& painter, const ViewState& v, const SoundShown& shown);
+// The form picture within `dirty`: top band, overview and its ruler, WaveBitmap at (0, ViewTop),
+// markers. A plain repaint; it does not redraw WaveBitmap.
+void PaintForm(QPainter& painter, const ViewState& v, const SoundShown& shown,
+               const QRegion& dirty);
 void PaintMarkers(QPainter& painter, const ViewState& v);
 
 } // namespace editor

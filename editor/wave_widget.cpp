@@ -5,6 +5,7 @@
 #include "operations/editor.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <utility>
@@ -131,9 +132,16 @@ void WaveWidget::ShowPlayPosition(bool playing, uint32_t playBlock) {
     }
 }
 
-void WaveWidget::paintEvent(QPaintEvent*) {
+void WaveWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    PaintForm(painter, view_, Shown());
+    // Rectangle by rectangle: under a clip of one rectangle the painter fills and copies whole
+    // rows at once, where a clip of several (a moving play marker's old and new columns) makes
+    // it work row by row and hand tall columns to helper threads.
+    for (const QRect& rect : event->region()) {
+        painter.setClipRect(rect);
+        PaintForm(painter, view_, Shown(), QRegion(rect));
+    }
+    painter.setClipping(false);
     // Below the bitmap when the widget is taller than the view (before the first layout).
     if (height() > view_.ViewTop + view_.WaveBitmap.height()) {
         const int top = view_.ViewTop + view_.WaveBitmap.height();

@@ -68,7 +68,7 @@ class WaveView : public ::testing::Test {
     QImage Form() {
         QImage form(view.ClientWidth, view.ViewBottom, QImage::Format_RGB32);
         QPainter p(&form);
-        PaintForm(p, view, Shown());
+        PaintForm(p, view, Shown(), QRegion(form.rect()));
         return form;
     }
 
@@ -288,6 +288,42 @@ TEST_F(WaveView, OverviewBarShowsLengthSelectionAndVisibleWindow) {
     EXPECT_PIXEL(form, 163, 33, FormColour);
     EXPECT_PIXEL(form, 147, 40, LengthBarColour);
     EXPECT_PIXEL(form, 578, 40, LengthBarColour);
+}
+
+// A repaint of part of the form, as a moving play marker asks for, gives there exactly what the
+// whole form's paint gives: the parts it skips (the band above the wave, ruler ticks and labels
+// outside it) lie wholly outside the part repainted.
+TEST_F(WaveView, APartialRepaintMatchesTheWholePaintWithinIt) {
+    DrawWave(view, Shown());
+    ShowPlayPosition(view, true, 50);
+    const QImage whole = Form();
+    const int x = view.ShapePPlay.Left;
+    const QRegion parts[] = {
+        QRect(x, 0, 1, view.ViewBottom),                       // a column through everything
+        QRect(x - 1, view.OverviewTop - 12, 3, 30),            // the overview's marker and ticks
+        QRect(view.OverviewLeft, 0, 60, view.OverviewTop),     // ruler labels
+        QRegion(QRect(x, view.ViewTop, 1, 50)) + QRect(x + 40, 2, 1, view.ViewTop), // two parts
+        QRect(0, view.ViewTop + 5, view.ClientWidth, 20),      // the wave only
+    };
+    for (const QRegion& dirty : parts) {
+        QImage part(whole.size(), QImage::Format_RGB32);
+        part.fill(Qt::magenta);
+        {
+            QPainter p(&part);
+            p.setClipRegion(dirty);
+            PaintForm(p, view, Shown(), dirty);
+        }
+        for (const QRect& r : dirty) {
+            for (int py = r.top(); py <= r.bottom(); ++py) {
+                for (int px = r.left(); px <= r.right(); ++px) {
+                    ASSERT_EQ(part.pixel(px, py), whole.pixel(px, py))
+                        << "at " << px << "," << py << " of a repaint of "
+                        << dirty.boundingRect().x() << "," << dirty.boundingRect().y() << " "
+                        << dirty.boundingRect().width() << "x" << dirty.boundingRect().height();
+                }
+            }
+        }
+    }
 }
 
 TEST_F(WaveView, PlayLineAndCursorMarkers) {
