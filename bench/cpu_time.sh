@@ -15,6 +15,19 @@ cpu_ns() {
     echo "$total"
 }
 
+# Nanoseconds on a processor so far of the live threads of process $1 named $2 (the kernel's
+# thread name, e.g. threaded-ml for libpulse's thread).
+cpu_ns_named() {
+    local total=0 ns name task
+    for task in /proc/"$1"/task/*; do
+        read -r name <"$task/comm" 2>/dev/null || continue
+        [ "$name" = "$2" ] || continue
+        read -r ns _ <"$task/schedstat" 2>/dev/null || continue
+        total=$((total + ns))
+    done
+    echo "$total"
+}
+
 # Monotonic nanoseconds.
 mono_ns() { date +%s%N; }
 

@@ -41,27 +41,32 @@ parec_to() {
     PAREC_PID=$!
 }
 
-# Medians over $rounds intervals of both processes given; prints "ours parec" in % of a core.
+# Medians over $rounds intervals of both processes given; prints "ours parec ours-libpulse" in %
+# of a core, the last being the share of our libpulse thread (threaded-ml) alone.
 measure() {
-    local ours=() theirs=() a b
+    local ours=() theirs=() pulse=() a b p0 t0
     for _ in $(seq "$rounds"); do
+        p0=$(cpu_ns_named "$1" threaded-ml)
+        t0=$(mono_ns)
         read -r a b < <(cpu_percent_over "$seconds" "$1" "$2") && [ -n "$b" ] ||
             e2e_fail "a measured process ended"
+        pulse+=("$(awk -v c=$(($(cpu_ns_named "$1" threaded-ml) - p0)) \
+            -v w=$(($(mono_ns) - t0)) 'BEGIN { printf "%.4f", 100 * c / w }')")
         ours+=("$a")
         theirs+=("$b")
     done
-    echo "$(median "${ours[@]}") $(median "${theirs[@]}")"
+    echo "$(median "${ours[@]}") $(median "${theirs[@]}") $(median "${pulse[@]}")"
 }
 
 parec_to /dev/null
 sleep 2 # let start-up drawing and the first buffers settle
-read -r mon_ours mon_parec < <(measure $E2E_PID $PAREC_PID)
+read -r mon_ours mon_parec mon_pulse < <(measure $E2E_PID $PAREC_PID)
 e2e_stop $PAREC_PID
 
 e2e_click_record
 e2e_wait_for 5 "Velmar.raw to be written" test -s "$RAW"
 parec_to "$E2E_DIR/parec.raw"
-read -r rec_ours rec_parec < <(measure $E2E_PID $PAREC_PID)
+read -r rec_ours rec_parec rec_pulse < <(measure $E2E_PID $PAREC_PID)
 e2e_click_stop
 sleep 1
 blocks=$(($(stat -c %s "$RAW") / 17640))
@@ -84,7 +89,7 @@ E2E_PIDS+=($headless)
 e2e_wait_for 20 "the headless recorder to start recording" grep -q "Recording started" \
     "$E2E_DIR/headless.log"
 sleep 2
-read -r hl_ours hl_parec < <(measure $headless $PAREC_PID)
+read -r hl_ours hl_parec hl_pulse < <(measure $headless $PAREC_PID)
 
 # What a save costs: Velmar.raw's size every 50 ms from 5 s before the signal to 2 s after
 # the save has ended, with the time of each reading.
@@ -136,6 +141,10 @@ printf "%-36s %12s  %10s  %6s  %7s\n" "measure" "ours" "parec" "ratio" "target"
 row "monitoring (window) / parec >null" "$mon_ours" "$mon_parec" "<=1.2"
 row "recording (window) / parec >file" "$rec_ours" "$rec_parec" "<=1.4"
 row "headless --loop 10 / parec >file" "$hl_ours" "$hl_parec" "-"
+echo "of which our libpulse thread alone (threaded-ml), against the same parec:"
+row "  monitoring" "$mon_pulse" "$mon_parec" "-"
+row "  recording" "$rec_pulse" "$rec_parec" "-"
+row "  headless" "$hl_pulse" "$hl_parec" "-"
 echo "recording wrote $blocks blocks, the headless loop $(($(stat -c %s "$raw") / 17640)):" \
     "both unbroken counter runs"
 echo "a save during the headless recording: ${saved_s} saved in ${save_ms} ms, an unbroken run"
