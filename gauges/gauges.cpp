@@ -21,7 +21,15 @@ void SolidRectangle(QPainter& p, int x1, int y1, int x2, int y2, const QColor& c
     }
 }
 
-void Text(QPainter& p, int x, int y, const QString& text) {
+// A caption or scale label; one whose line lies outside `dirty` (when given) is not laid out
+// at all, text shaping being the dearest part of a small repaint.
+void Text(QPainter& p, int x, int y, const QString& text, const QRegion& dirty) {
+    if (!dirty.isEmpty()) {
+        const QFontMetrics metrics = p.fontMetrics();
+        if (!dirty.intersects(QRect(x, y, metrics.maxWidth() * int(text.size()), metrics.height()))) {
+            return;
+        }
+    }
     p.setPen(TextColour);
     p.drawText(QRect(x, y, 400, 40), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
 }
@@ -110,7 +118,7 @@ void LayoutGauges(State& state, int clientWidth, int imageTimeTop, int chartTop,
     }
 }
 
-void DrawGaugeFrames(QPainter& p, const Geometry& geometry) {
+void DrawGaugeFrames(QPainter& p, const Geometry& geometry, const QRegion& dirty) {
     const Area& level = geometry.level;
     const Area& dc = geometry.dc;
     const Area& time = geometry.time;
@@ -127,18 +135,18 @@ void DrawGaugeFrames(QPainter& p, const Geometry& geometry) {
     }
 
     p.setFont(WindowFont());
-    Text(p, level.left + 160, level.top - 13, "Input Signal Level, %");
-    Text(p, dc.left + 20, dc.top - 13, "DC Offset, %");
+    Text(p, level.left + 160, level.top - 13, "Input Signal Level, %", dirty);
+    Text(p, dc.left + 20, dc.top - 13, "DC Offset, %", dirty);
 
     for (int i = 0; i <= 10; ++i) {
         int x = level.left + i * (level.right - level.left) / 10;
         VLine(p, x, level.bottom, level.bottom + 3, Qt::black);
-        Text(p, x - 6, level.bottom + 1, QString::number(i * 10));
+        Text(p, x - 6, level.bottom + 1, QString::number(i * 10), dirty);
     }
     for (int i = 0; i <= 5; ++i) {
         int x = dc.left + i * (dc.right - dc.left) / 5;
         VLine(p, x, dc.bottom, dc.bottom + 3, Qt::black);
-        Text(p, x - 6, dc.bottom + 1, QString::number(i * 2));
+        Text(p, x - 6, dc.bottom + 1, QString::number(i * 2), dirty);
     }
 }
 
@@ -184,7 +192,7 @@ std::vector<TimeLabel> TimeGaugeLabels(const Geometry& geometry, int timeScaleMi
 }
 
 float DrawTimeGauge(QPainter& p, const Geometry& geometry, int timeScaleMinutes,
-                    const QString& modeText) {
+                    const QString& modeText, const QRegion& dirty) {
     const Area& a = geometry.time;
     const float pixelsPerSecond = PixelsPerSecondFor(geometry, timeScaleMinutes);
 
@@ -210,10 +218,10 @@ float DrawTimeGauge(QPainter& p, const Geometry& geometry, int timeScaleMinutes,
             VLine(p, TimeTickX(geometry, d, scale->labels), a.bottom, a.bottom + 7, TextColour);
         }
         for (const TimeLabel& label : TimeGaugeLabels(geometry, timeScaleMinutes)) {
-            Text(p, label.x, a.bottom + 5, label.text);
+            Text(p, label.x, a.bottom + 5, label.text, dirty);
         }
     }
-    Text(p, a.left + 145, a.top - 13, TimeGaugeTitle(timeScaleMinutes, modeText));
+    Text(p, a.left + 145, a.top - 13, TimeGaugeTitle(timeScaleMinutes, modeText), dirty);
     return pixelsPerSecond;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 
 #include <array>
@@ -67,8 +68,9 @@ void LayoutGauges(State& state, int clientWidth, int imageTimeTop, int chartTop,
 // Rounds to the nearest integer with halves to even, as every rounding of the displays.
 int Round(double value);
 
-// Bevelled frames of the four displays, captions and scales of the level and DC gauges.
-void DrawGaugeFrames(QPainter& painter, const Geometry& geometry);
+// Bevelled frames of the four displays, captions and scales of the level and DC gauges. Text
+// outside `dirty` is left out; an empty region draws it all.
+void DrawGaugeFrames(QPainter& painter, const Geometry& geometry, const QRegion& dirty = {});
 
 // One row of the time-scale table.
 struct TimeScale {
@@ -94,9 +96,10 @@ std::vector<TimeLabel> TimeGaugeLabels(const Geometry& geometry, int timeScaleMi
 // x of tick d of n.
 int TimeTickX(const Geometry& geometry, int d, int n);
 
-// Frame, ticks, labels and title of the time gauge; returns the new PixelsPerSecond.
+// Frame, ticks, labels and title of the time gauge; returns the new PixelsPerSecond. Text
+// outside `dirty` is left out; an empty region draws it all.
 float DrawTimeGauge(QPainter& painter, const Geometry& geometry, int timeScaleMinutes,
-                    const QString& modeText);
+                    const QString& modeText, const QRegion& dirty = {});
 
 // Background of a gauge: outline in BackPen, inside BackBrush.
 void FillBackground(QImage& image);

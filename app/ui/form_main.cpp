@@ -74,6 +74,11 @@ class OutlineShape : public QFrame {
     }
 
   protected:
+    // Only the outline belongs to the shape, so repaints of what lies inside it (the gauges,
+    // the chart) neither repaint the shape nor the form beneath it.
+    void resizeEvent(QResizeEvent*) override {
+        setMask(QRegion(rect()) - QRegion(rect().adjusted(1, 1, -1, -1)));
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setPen(colour_);
@@ -329,10 +334,10 @@ void TFormMain::FormPaint(QPainter& painter, const QRegion& region) {
     // A new reading repaints only a gauge's bitmap; laying out the scales' text again for it
     // would cost more than the rest of the tick.
     if (!(region - level - dc).isEmpty()) {
-        gauges::DrawGaugeFrames(painter, g);
+        gauges::DrawGaugeFrames(painter, g, region);
         Gauges.PixelsPerSecond =
             gauges::DrawTimeGauge(painter, g, recorder_->View().TimeScaleMinutes,
-                                  record::ModeItemText(recorder_->View().ModeIndex));
+                                  record::ModeItemText(recorder_->View().ModeIndex), region);
     }
     // The gauge bitmaps as drawn last.
     painter.drawImage(level.topLeft(), Gauges.LevelBitmap);

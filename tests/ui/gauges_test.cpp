@@ -245,6 +245,42 @@ TEST(TimeGauge, TickPositionsRoundHalvesToEven) {
     EXPECT_PIXEL(window, 18 - 15 + 2, 244 + 14, QColor(224, 224, 224));
 }
 
+// Frames, captions and scales painted for part of the window (a repaint of a label or a gauge)
+// come out there exactly as the whole window's paint has them: text left out lies wholly
+// outside the part.
+TEST(GaugeFrames, APartialPaintMatchesTheWholePaintWithinIt) {
+    gauges::State s = LaidOut();
+    const auto paint = [&](const QRegion& dirty) {
+        QImage window(464, 323, QImage::Format_RGB32);
+        window.fill(QColor(224, 224, 224));
+        QPainter p(&window);
+        p.setClipRegion(dirty.isEmpty() ? QRegion(window.rect()) : dirty);
+        gauges::DrawGaugeFrames(p, s.geometry, dirty);
+        gauges::DrawTimeGauge(p, s.geometry, 10, "Loop", dirty);
+        return window;
+    };
+    const QImage whole = paint({});
+    const QRegion parts[] = {
+        QRect(150, 10, 40, 8),                         // inside the level caption
+        QRect(40, 46, 30, 14),                         // level scale labels
+        QRect(250, 95, 100, 12),                       // DC scale labels
+        QRegion(QRect(100, 250, 3, 12)) + QRect(400, 210, 20, 20), // time labels and title, apart
+        QRect(0, 0, 464, 323),                         // all of it
+    };
+    for (const QRegion& dirty : parts) {
+        const QImage part = paint(dirty);
+        for (const QRect& r : dirty) {
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    ASSERT_EQ(part.pixel(x, y), whole.pixel(x, y))
+                        << "at " << x << "," << y << " of a paint of " << dirty.boundingRect().x()
+                        << "," << dirty.boundingRect().y();
+                }
+            }
+        }
+    }
+}
+
 TEST(GaugeFrames, RingsAndScaleTicks) {
     gauges::State s = LaidOut();
     QImage window(464, 323, QImage::Format_RGB32);
