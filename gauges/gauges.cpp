@@ -56,14 +56,6 @@ constexpr TimeScale TimeScales[] = {
     {600, 40, 10, 6, 1, " hr"},
 };
 
-void DrawBars(QPainter& p, int g, int top, int bottom) {
-    SolidRectangle(p, 1, top, g, bottom, LevelGreen);
-    // Beyond 71 % of full scale the bar turns from green to orange, column by column.
-    for (int x = 300; x <= g; ++x) {
-        VLine(p, x, top, bottom, QColor(x - 170, 255 - (x - 300) / 2, 0));
-    }
-}
-
 int BarLength(int16_t max, double mean, float levelScale) {
     return Round((max - Round(mean)) * static_cast<double>(levelScale));
 }
@@ -242,24 +234,49 @@ LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading) {
 
 void DrawLevelGauge(QImage& bitmap, const LevelLook& look) {
     FillBackground(bitmap);
-    QPainter p(&bitmap);
+    if (bitmap.format() != QImage::Format_RGB32 && bitmap.format() != QImage::Format_ARGB32) {
+        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
+    }
     const int width = bitmap.width();
     const int height = bitmap.height();
+    // Pixel by pixel: with a painter call per column of the bars and of the grid, this cost more
+    // than the rest of a monitoring tick.
+    const auto fill = [&](int x1, int y1, int x2, int y2, QRgb colour) { // [x1, x2) x [y1, y2)
+        x1 = std::max(x1, 0);
+        y1 = std::max(y1, 0);
+        x2 = std::min(x2, width);
+        y2 = std::min(y2, height);
+        for (int y = y1; y < y2; ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
+            std::fill(row + std::min(x1, x2), row + x2, colour);
+        }
+    };
+    const auto bars = [&](int g, int top, int bottom) {
+        fill(1, top, g, bottom, LevelGreen.rgb());
+        // Beyond 71 % of full scale the bar turns from green to orange, column by column.
+        for (int x = 300; x <= g; ++x) {
+            fill(x, top, x + 1, bottom, qRgb(x - 170, 255 - (x - 300) / 2, 0));
+        }
+    };
+    const auto clipMark = [&](int hold, int top, int bottom) {
+        if (hold > 0) {
+            fill(width - 5, top, width, bottom, qRgb(2 * hold + 195, 0, 0));
+        }
+    };
 
-    DrawBars(p, look.barL, 1, 7);
-    if (look.clipHoldL > 0) {
-        SolidRectangle(p, width - 5, 1, width, 7, QColor(2 * look.clipHoldL + 195, 0, 0));
-    }
-    DrawBars(p, look.barR, 9, 15);
-
+    bars(look.barL, 1, 7);
+    clipMark(look.clipHoldL, 1, 7);
+    bars(look.barR, 9, 15);
     const int lines = Round((width - 1) / 3.0) - 2;
-    for (int k = 1; k <= lines; ++k) {
-        VLine(p, 3 * k, 0, height, BackBrush);
+    const QRgb grid = BackBrush.rgb();
+    for (int y = 0; y < height; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
+        for (int x = 3; x <= 3 * lines && x < width; x += 3) {
+            row[x] = grid;
+        }
     }
     // Drawn after the grid, so the grid crosses the left clip mark but not this one.
-    if (look.clipHoldR > 0) {
-        SolidRectangle(p, width - 5, 9, width, 15, QColor(2 * look.clipHoldR + 195, 0, 0));
-    }
+    clipMark(look.clipHoldR, 9, 15);
 }
 
 void DrawLevelGauge(QImage& bitmap, float levelScale, const LevelReading& reading) {
