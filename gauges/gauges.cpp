@@ -26,7 +26,9 @@ void SolidRectangle(QPainter& p, int x1, int y1, int x2, int y2, const QColor& c
 void Text(QPainter& p, int x, int y, const QString& text, const QRegion& dirty) {
     if (!dirty.isEmpty()) {
         const QFontMetrics metrics = p.fontMetrics();
-        if (!dirty.intersects(QRect(x, y, metrics.maxWidth() * int(text.size()), metrics.height()))) {
+        // Wide enough for any text of that length, even if the font reports no widest glyph.
+        const int charWidth = std::max(metrics.maxWidth(), metrics.height());
+        if (!dirty.intersects(QRect(x, y, charWidth * int(text.size()), metrics.height()))) {
             return;
         }
     }
