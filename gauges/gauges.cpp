@@ -236,9 +236,7 @@ LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading) {
 
 void DrawLevelGauge(QImage& bitmap, const LevelLook& look) {
     FillBackground(bitmap);
-    if (bitmap.format() != QImage::Format_RGB32 && bitmap.format() != QImage::Format_ARGB32) {
-        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
-    }
+    Q_ASSERT(bitmap.format() == QImage::Format_RGB32); // as LayoutGauges makes it
     const int width = bitmap.width();
     const int height = bitmap.height();
     // Pixel by pixel: with a painter call per column of the bars and of the grid, this cost more
