@@ -18,6 +18,9 @@ constexpr auto StartWait = 3000ms;
 constexpr auto DrainWait = 3000ms;
 // The playback engine keeps at most two halves of 20 blocks out.
 constexpr uint32_t StreamBufferBytes = 40 * base::BlockBytes;
+// Within this of the last byte written a playback is near its end (a fed stream runs about the
+// whole buffer ahead of what has played).
+constexpr uint64_t EndWatchBytes = 10 * base::BlockBytes;
 
 } // namespace
 
@@ -127,15 +130,19 @@ uint64_t PulseOutput::PlayedBytes() {
         played_ = written_;
         return played_;
     }
-    // A fresh reading for the next tick: between readings the time is interpolated, and at the
-    // end of a playback that would run on past the last byte until the next automatic reading.
-    if (pa_operation* op = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
-        pa_operation_unref(op);
-    }
     pa_usec_t usec = 0;
     if (pa_stream_get_time(stream_, &usec) == 0) {
         const uint64_t frames = (uint64_t(usec) * base::SampleRate + 500000) / 1000000;
         played_ = std::max(played_, std::min(frames * base::FrameBytes, written_));
+    }
+    // Between the server's own readings (about one every 1.5 s) the time is interpolated, which
+    // is close enough while the ring keeps the stream fed. Near the last byte written it would
+    // run on past the end, so there every tick asks for a fresh reading for the next one; a round
+    // trip to the server on every tick of a whole playback would cost more than the rest of it.
+    if (written_ - played_ <= EndWatchBytes) {
+        if (pa_operation* op = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
+            pa_operation_unref(op);
+        }
     }
     // Once the server has read every byte and stopped for want of more, the time stands still
     // short of the end by the sink's latency at that moment: the stream has played out.
