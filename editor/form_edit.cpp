@@ -566,8 +566,14 @@ void TFormEdit::SBarPageStep(int action) {
 }
 
 void TFormEdit::UpdateSelectionStatus() {
-    const std::array<QString, 3> texts = editor::UpdateSelectionStatus(
-        editor_ ? editor_->CurrentSelection() : operations::Selection{});
+    // Called on every tick: the texts are worked out again only when the selection moved.
+    const operations::Selection selection =
+        editor_ ? editor_->CurrentSelection() : operations::Selection{};
+    if (statusShown_ == selection) {
+        return;
+    }
+    statusShown_ = selection;
+    const std::array<QString, 3> texts = editor::UpdateSelectionStatus(selection);
     for (size_t i = 0; i < texts.size(); ++i) {
         statusPanels_[i]->setText(texts[i]);
     }

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/selection.h"
 #include "recovery/found_recording.h"
 #include "recovery/take_holder.h"
 
 #include <QDialog>
 
 #include <array>
+#include <optional>
 #include <memory>
 
 class QAction;
@@ -226,6 +228,7 @@ class TFormEdit : public QDialog {
     std::unique_ptr<operations::SoundSource> sound_;
     std::unique_ptr<playback::Player> player_;
     std::array<QLabel*, 4> statusPanels_{};
+    std::optional<operations::Selection> statusShown_; // the selection the panels show
     int LastBarPosition = 0; // SBar position the timer acted on last
     int commandDepth_ = 0;
     bool closeRequested_ = false;

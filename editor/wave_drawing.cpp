@@ -291,6 +291,11 @@ void DrawOverview(QPainter& p, const ViewState& v, const SoundShown& shown) {
 }
 
 void DrawOverviewRuler(QPainter& p, const ViewState& v, const QRegion& dirty) {
+    // The ruler lies above the overview, its ticks reaching down to the overview's top line: a
+    // repaint inside the overview (the moving play marker) leaves it alone.
+    if (!dirty.intersects(QRect(0, 0, std::max(v.ClientWidth, 1), v.OverviewTop + 1))) {
+        return;
+    }
     const int w = v.OverviewRight - v.OverviewLeft;
     const QRect box = dirty.boundingRect();
     // Only the ticks in the columns being repainted.
@@ -420,7 +425,7 @@ void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock) {
     v.ShapeSPlay.Left = x;
 }
 
-void PaintMarkers(QPainter& p, const ViewState& v) {
+void PaintMarkers(QPainter& p, const ViewState& v, const QRegion& dirty) {
     const struct {
         const Marker& marker;
         const QColor& colour;
@@ -431,7 +436,8 @@ void PaintMarkers(QPainter& p, const ViewState& v) {
     // call for all the dots: a painter call per row cost more than the rest of the repaint.
     std::vector<QPoint> dots;
     for (const auto& [marker, colour] : markers) {
-        if (!marker.Visible || marker.Height <= 0) {
+        if (!marker.Visible || marker.Height <= 0 ||
+            !dirty.intersects(QRect(marker.Left, marker.Top, 1, marker.Height))) {
             continue;
         }
         p.fillRect(QRect(marker.Left, marker.Top, 1, marker.Height), Qt::white);
@@ -456,7 +462,7 @@ void PaintForm(QPainter& p, const ViewState& v, const SoundShown& shown, const Q
         DrawOverviewRuler(p, v, dirty);
     }
     p.drawImage(QPoint(0, v.ViewTop), v.WaveBitmap);
-    PaintMarkers(p, v);
+    PaintMarkers(p, v, dirty);
 }
 
 } // namespace editor

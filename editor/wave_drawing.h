@@ -87,6 +87,6 @@ void ShowPlayPosition(ViewState& v, bool playing, uint32_t playBlock);
 // markers. A plain repaint; it does not redraw WaveBitmap.
 void PaintForm(QPainter& painter, const ViewState& v, const SoundShown& shown,
                const QRegion& dirty);
-void PaintMarkers(QPainter& painter, const ViewState& v);
+void PaintMarkers(QPainter& painter, const ViewState& v, const QRegion& dirty);
 
 } // namespace editor

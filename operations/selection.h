@@ -12,6 +12,8 @@ struct Selection {
     uint32_t SelStart = 1;
     uint32_t SelEnd = 1;
     uint32_t CursorBlock = 1;
+
+    bool operator==(const Selection&) const = default;
 };
 
 } // namespace operations

@@ -302,6 +302,8 @@ TEST_F(WaveView, APartialRepaintMatchesTheWholePaintWithinIt) {
         QRect(x, 0, 1, view.ViewBottom),                       // a column through everything
         QRect(x - 1, view.OverviewTop - 12, 3, 30),            // the overview's marker and ticks
         QRect(view.OverviewLeft, 0, 60, view.OverviewTop),     // ruler labels
+        QRect(view.OverviewLeft, view.OverviewTop - 1, 40, 1), // the last row of the ruler's ticks
+        QRect(x, view.ShapePPlay.Top, 1, view.ShapePPlay.Height), // the overview's marker alone
         QRegion(QRect(x, view.ViewTop, 1, 50)) + QRect(x + 40, 2, 1, view.ViewTop), // two parts
         QRect(0, view.ViewTop + 5, view.ClientWidth, 20),      // the wave only
     };
