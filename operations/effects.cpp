@@ -12,8 +12,8 @@
 namespace operations {
 
 // Applies `effect` to blocks in place. Amplify and Normalize scale every sample by one
-// factor; a fade's gain moves by FadeStep from frame to frame, summed in the same order as ever
-// so that the gains and so the samples come out the same, and both channels of a frame take it.
+// factor; a fade's gain moves by FadeStep from frame to frame from FadeGain, both channels of a
+// frame taking the same gain.
 void Editor::ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks) {
     const size_t samples = size_t(blocks) * base::BlockFrames * 2;
     if (effect == Effect::Amplify || effect == Effect::Normalize) {
@@ -23,7 +23,8 @@ void Editor::ProcessRun(Effect effect, unsigned char* buffer, uint32_t blocks) {
         return;
     }
     const double step = effect == Effect::FadeIn ? state_.FadeStep : -state_.FadeStep;
-    FadeFrames(buffer, samples / 2, state_.FadeGain, step);
+    FadeFrames(buffer, samples / 2, state_.FadeGain, step, state_.FadeFrame);
+    state_.FadeFrame += samples / 2;
 }
 
 void Editor::RunEffect(Effect effect) {
@@ -75,6 +76,7 @@ void Editor::StartFade(double gain) {
     state_.FadeStep =
         1.0 / ((double(selection_.SelEnd) - selection_.SelStart + 1) * base::BlockFrames);
     state_.FadeGain = gain;
+    state_.FadeFrame = 0;
 }
 
 void Editor::FadeIn() {

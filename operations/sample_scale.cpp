@@ -76,24 +76,31 @@ void ScaleSamples(unsigned char* samples, size_t count, double factor) {
     }
 }
 
-void FadeFrames(unsigned char* frames, size_t count, double& gain, double step) {
-    double g = gain;
+void FadeFrames(unsigned char* frames, size_t count, double start, double step, uint64_t first) {
+    // Frame numbers are whole numbers far below 2^53, exact in a double.
+    double k = double(first + 1);
     size_t i = 0;
 #if defined(__SSE2__)
+    const __m128d starts = _mm_set1_pd(start);
+    const __m128d steps = _mm_set1_pd(step);
+    const __m128d four = _mm_set1_pd(4.0);
+    __m128d k01 = _mm_set_pd(k + 1, k);
+    __m128d k23 = _mm_set_pd(k + 3, k + 2);
     for (; i + 4 <= count; i += 4) {
-        const __m128d f0 = _mm_set1_pd(g += step);
-        const __m128d f1 = _mm_set1_pd(g += step);
-        const __m128d f2 = _mm_set1_pd(g += step);
-        const __m128d f3 = _mm_set1_pd(g += step);
-        ScaleEight(frames + 4 * i, f0, f1, f2, f3);
+        const __m128d g01 = _mm_add_pd(starts, _mm_mul_pd(k01, steps));
+        const __m128d g23 = _mm_add_pd(starts, _mm_mul_pd(k23, steps));
+        ScaleEight(frames + 4 * i, _mm_unpacklo_pd(g01, g01), _mm_unpackhi_pd(g01, g01),
+                   _mm_unpacklo_pd(g23, g23), _mm_unpackhi_pd(g23, g23));
+        k01 = _mm_add_pd(k01, four);
+        k23 = _mm_add_pd(k23, four);
     }
+    k += double(i);
 #endif
-    for (; i < count; ++i) {
-        g += step;
+    for (; i < count; ++i, k += 1) {
+        const double g = start + k * step;
         ScaleOne(frames + 4 * i, g);
         ScaleOne(frames + 4 * i + 2, g);
     }
-    gain = g;
 }
 
 base::BlockPeaks PeaksOfBlock(const unsigned char* block) {

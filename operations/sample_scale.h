@@ -18,10 +18,11 @@ int16_t ScaleSample(int16_t sample, double factor);
 // ScaleSample over `count` 16-bit samples in place (byte buffers as read from a sound file, any
 // alignment), all by `factor`.
 void ScaleSamples(unsigned char* samples, size_t count, double factor);
-// A fade over `count` stereo frames in place: before each frame `gain` grows by `step` (summed
-// one step at a time, so the gains come out the same whatever the run lengths), and both
-// samples of the frame are scaled by it.
-void FadeFrames(unsigned char* frames, size_t count, double& gain, double step);
+// A fade over `count` stereo frames in place, the frames `first` onwards of the fade (0-based):
+// frame k is scaled, both its samples, by start + (k + 1) * step. Each gain is worked out from
+// the frame's number rather than summed from the last, so the gains are the same whatever the
+// run lengths, do not drift over an hour's fade, and four frames are worked on at a time.
+void FadeFrames(unsigned char* frames, size_t count, double start, double step, uint64_t first);
 
 // The peaks of one block of interleaved stereo frames, from the recorder's start values: maxL
 // -32767, maxR -32768, minimums 32767.

@@ -43,8 +43,8 @@ TEST_P(SampleScale, EveryValueAsTheScalarRuleGivesIt) {
         const auto s = int16_t(uint16_t(i));
         std::memcpy(each.data() + 1 + 2 * i, &s, 2);
     }
-    double gain = factor; // a fade that stands still: every frame times the factor
-    operations::FadeFrames(each.data() + 1, count / 2, gain, 0.0);
+    // A fade that stands still: every frame times the factor.
+    operations::FadeFrames(each.data() + 1, count / 2, factor, 0.0, 12345);
     for (size_t i = 0; i < count; ++i) {
         const auto s = int16_t(uint16_t(i));
         int16_t got, gotEach;
@@ -77,8 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The effects over a selection that runs through the recording and the edit file (a pasted run),
-// on blocks of edge samples, against the scalar rule applied frame by frame as the effects did:
-// a fade's gain summed step by step from its start.
+// on blocks of edge samples, against the scalar rule applied frame by frame: the n-th frame of a
+// fade (from 0) takes its start gain plus n + 1 steps.
 enum class Effect { Amplify150, Invert, Normalize, FadeIn, FadeOut };
 
 struct EffectCase {
@@ -137,7 +137,8 @@ TEST_P(EffectsBitExact, SameSamplesAsTheScalarRule) {
     }
     const bool fade = GetParam().effect == Effect::FadeIn || GetParam().effect == Effect::FadeOut;
     const double step = 1.0 / (double(blocks) * base::BlockFrames);
-    double gain = GetParam().effect == Effect::FadeIn ? 0.0 : 1.0;
+    const double start = GetParam().effect == Effect::FadeIn ? 0.0 : 1.0;
+    const double signedStep = GetParam().effect == Effect::FadeIn ? step : -step;
     std::vector<unsigned char> after(base::BlockBytes);
     for (uint32_t p = a; p <= b; ++p) {
         E().ReadPosition(p, after.data());
@@ -156,8 +157,8 @@ TEST_P(EffectsBitExact, SameSamplesAsTheScalarRule) {
             << "peaks of position " << p;
         for (int j = 0; j < base::BlockFrames; ++j) {
             if (fade) {
-                gain += GetParam().effect == Effect::FadeIn ? step : -step;
-                factor = gain;
+                const uint64_t n = uint64_t(p - a) * base::BlockFrames + uint64_t(j);
+                factor = start + double(n + 1) * signedStep;
             }
             for (int c = 0; c < 2; ++c) {
                 int16_t in, out;
