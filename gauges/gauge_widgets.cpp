@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gauges/gauge_widgets.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace gauges {
 
@@ -9,11 +12,43 @@ ChartView::ChartView(const State& state, QWidget* parent) : QWidget(parent), sta
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ChartView::paintEvent(QPaintEvent*) {
+void ChartView::ShowHistory(int columns) {
+    const int64_t moved = state_.ChartPushes - shownPushes_;
+    const bool same = columns == shownColumns_ && onScreen_ == size();
+    shownColumns_ = columns;
+    shownPushes_ = state_.ChartPushes;
+    if (same && (moved == 0 || columns == 0)) {
+        return; // nothing on screen would change
+    }
+    if (!same || moved < 0 || moved >= width() || moved >= columns || !isVisible()) {
+        // Qt keeps the repaint pending, and moves it along with any later scroll.
+        update();
+        onScreen_ = size();
+        return;
+    }
+    const int d = static_cast<int>(moved);
+    scroll(d, 0);
+    // The new points, and the column after the oldest of them, where its line meets the older
+    // lines (the rasteriser may put that meeting a column either side of the point).
+    update(QRect(0, 0, d + 3, height()));
+    // The lines' end: all points past width - 1 share the last column, and where the lines end
+    // short of it, what moved past their end.
+    const int end = std::min(columns, width() - 1);
+    update(QRect(end - 1, 0, d + 3, height()));
+}
+
+void ChartView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    if (ShownColumns > 0) {
-        PaintChart(p, width(), height(), state_, Series1Colour, Series2Colour);
+    for (const QRect& area : event->region()) {
+        p.fillRect(area, Qt::white);
+        if (shownColumns_ > 0) {
+            PaintChart(p, width(), height(), state_, Series1Colour, Series2Colour, area);
+        }
+    }
+    if (shownColumns_ > 0 && state_.ChartPushes != shownPushes_) {
+        // What was painted shows points that the rest of the screen may not: a scroll would
+        // move them twice.
+        onScreen_ = QSize();
     }
 }
 
