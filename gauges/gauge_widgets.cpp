@@ -14,7 +14,7 @@ ChartView::ChartView(const State& state, QWidget* parent) : QWidget(parent), sta
 
 void ChartView::ShowHistory(int columns) {
     const int64_t moved = state_.ChartPushes - shownPushes_;
-    const bool same = columns == shownColumns_ && onScreen_ == size();
+    const bool same = columns == shownColumns_ && onScreen_;
     shownColumns_ = columns;
     shownPushes_ = state_.ChartPushes;
     if (same && (moved == 0 || columns == 0)) {
@@ -23,7 +23,7 @@ void ChartView::ShowHistory(int columns) {
     if (!same || moved < 0 || moved >= width() || moved >= columns || !isVisible()) {
         // Qt keeps the repaint pending, and moves it along with any later scroll.
         update();
-        onScreen_ = size();
+        onScreen_ = true;
         return;
     }
     const int d = static_cast<int>(moved);
@@ -39,16 +39,19 @@ void ChartView::ShowHistory(int columns) {
 
 void ChartView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    for (const QRect& area : event->region()) {
+    const QRegion& region = event->region();
+    const bool whole = QRegion(rect()).subtracted(region).isEmpty();
+    for (const QRect& area : whole ? QRegion(rect()) : region) {
         p.fillRect(area, Qt::white);
         if (shownColumns_ > 0) {
-            PaintChart(p, width(), height(), state_, Series1Colour, Series2Colour, area);
+            PaintChart(p, width(), height(), state_, Series1Colour, Series2Colour,
+                       whole ? QRect() : area);
         }
     }
     if (shownColumns_ > 0 && state_.ChartPushes != shownPushes_) {
         // What was painted shows points that the rest of the screen may not: a scroll would
         // move them twice.
-        onScreen_ = QSize();
+        onScreen_ = false;
     }
 }
 

@@ -4,7 +4,6 @@
 #include "gauges/gauges.h"
 
 #include <QColor>
-#include <QSize>
 #include <QWidget>
 
 #include <cstdint>
@@ -34,9 +33,10 @@ class ChartView : public QWidget {
     const State& state_;
     int shownColumns_ = 0;
     int64_t shownPushes_ = 0; // state_.ChartPushes when last shown
-    // The size at which the screen, once its pending repaints are done, shows the history at
-    // shownPushes_; empty when not known (never shown, or painted from a newer history).
-    QSize onScreen_;
+    // Whether the screen, once its pending repaints are done, shows the history at
+    // shownPushes_: not when never shown or when painted from a newer history. (A resize
+    // repaints the whole widget with the history as it is.)
+    bool onScreen_ = false;
 };
 
 // A picture control: shows an image that the owner draws into, at the widget's top left.

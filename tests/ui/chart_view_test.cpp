@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <string>
@@ -25,6 +26,7 @@ struct Step {
         Push,    // push `n` points only: the window's tick has not come yet
         Expose,  // the window system asks for columns x .. x + n - 1 to be painted again
         Clear,   // the history is emptied and the chart shown empty
+        Emptied, // the history is emptied while the chart stays shown
         Resize,  // the view becomes `n` columns wide
     } kind;
     int n = 0;
@@ -53,36 +55,51 @@ std::ostream& operator<<(std::ostream& os, const ChartCase& c) {
 constexpr int Width = 60;
 constexpr int Height = 40;
 
-// Levels with steep jumps, flat runs, and values far past the chart's top and bottom.
+// Levels with steep jumps, flat runs, creeping runs of one-pixel steps (where the rasteriser's
+// handling of one line meeting the next matters most), and values far past the chart's top and
+// bottom.
 class Levels {
   public:
     explicit Levels(unsigned seed) : random_(seed) {}
     void PushInto(gauges::State& state) {
         if (run_ == 0) {
-            run_ = Pick(0, 3) == 0 ? Pick(3, 12) : 1;
-            switch (Pick(0, 4)) {
-            case 0: // past the top
-                maxL_ = 32767, meanL_ = -32768, maxR_ = 32767, meanR_ = -30000;
-                break;
-            case 1: // past the bottom
-                maxL_ = -32768, meanL_ = 32767, maxR_ = -30000, meanR_ = 32000;
-                break;
-            default:
-                maxL_ = Pick(-32768, 32767), meanL_ = Pick(-2000, 2000);
-                maxR_ = Pick(-32768, 32767), meanR_ = Pick(-2000, 2000);
-            }
+            run_ = Pick(1, 8);
+            mode_ = Pick(0, 5);
+            left_ = Pick(-3, Height + 3);
+            right_ = Pick(-3, Height + 3);
         }
         --run_;
-        gauges::PushChartPoint(state, static_cast<int16_t>(maxL_), meanL_,
-                               static_cast<int16_t>(maxR_), meanR_);
+        switch (mode_) {
+        case 0: // past the top, around a mean at the bottom
+            return gauges::PushChartPoint(state, 32767, -32768, 32767, -30000);
+        case 1: // past the bottom
+            return gauges::PushChartPoint(state, -32768, 32767, -30000, 32000);
+        case 2: // flat
+            break;
+        case 3: // creeping
+            left_ += Pick(-1, 1);
+            right_ += Pick(-1, 1);
+            break;
+        default: // jumping
+            left_ = Pick(-3, Height + 3);
+            right_ = Pick(-3, Height + 3);
+        }
+        // A mean off zero, as the input's DC offset makes it.
+        const int mean = Pick(-300, 300);
+        gauges::PushChartPoint(state, Sample(left_, mean), mean, Sample(right_, mean), mean);
     }
 
   private:
     int Pick(int low, int high) { return std::uniform_int_distribution(low, high)(random_); }
+    // The block maximum that comes out at `level` pixels over the mean.
+    static int16_t Sample(int level, int mean) {
+        return static_cast<int16_t>(std::clamp(mean + level * 32767 / Height, -32768, 32767));
+    }
     std::mt19937 random_;
     int run_ = 0;
-    int maxL_ = 0, maxR_ = 0;
-    double meanL_ = 0, meanR_ = 0;
+    int mode_ = 0;
+    int left_ = 0;
+    int right_ = 0;
 };
 
 // The first pixel where what is on screen differs from a whole fresh paint, and how many do.
@@ -152,6 +169,10 @@ TEST_P(ChartViewScreen, MatchesAWholePaintAfterEveryStep) {
             view->ShowHistory(0);
             unshown = false;
             break;
+        case Step::Emptied:
+            gauges::ClearChartHistory(state);
+            unshown = true;
+            break;
         case Step::Resize:
             window.resize(step.n + 20, Height + 10);
             view->resize(step.n, Height);
@@ -195,9 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, ChartViewScreen,
     ::testing::Values(
         // Past the width, so points pile up in the last column.
-        ChartCase{"OneAtATime", Ticks(1, Width + 15)},
-        ChartCase{"TwoAtATime", Ticks(2, Width / 2 + 10)},
-        ChartCase{"ThreeAtATime", Ticks(3, Width / 3 + 10)},
+        ChartCase{"OneAtATime", Ticks(1, 20 * Width)},
+        ChartCase{"TwoAtATime", Ticks(2, 10 * Width)},
+        ChartCase{"ThreeAtATime", Ticks(3, 7 * Width)},
         ChartCase{"SeveralAtATime",
                   Ticks(1, 3) + std::vector<Step>{{Step::Tick, 5}, {Step::Tick, 9},
                                                   {Step::Tick, 2}, {Step::Tick, 17},
@@ -207,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Ticks(3, 5)},
         ChartCase{"ClearedAndFilledAgain",
                   Ticks(2, 40) + std::vector<Step>{{Step::Clear}} + Ticks(1, 12) +
-                      std::vector<Step>{{Step::Clear}, {Step::Clear}} + Ticks(3, 4)},
+                      std::vector<Step>{{Step::Clear}, {Step::Clear}} + Ticks(3, 4) +
+                      std::vector<Step>{{Step::Emptied}} + Ticks(1, 5)},
         // Wider than the history: the lines end short of the last column.
         ChartCase{"Widened", Ticks(1, 20) + std::vector<Step>{{Step::Resize, Width + 25}} +
                                  Ticks(1, 30) + Ticks(3, 10) + Ticks(1, 30)},
@@ -226,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The window system repaints part of the chart after a block came but before the tick
         // that shows it.
         ChartCase{"ExposedBeforeTheTick",
-                  Ticks(1, 5) + std::vector<Step>{{Step::Push, 2},
+                  Ticks(2, Width / 2) + std::vector<Step>{{Step::Push, 2},
                                                   {Step::Expose, 10, 20},
                                                   {Step::Tick, 1},
                                                   {Step::Push, 3},
