@@ -34,7 +34,7 @@ void ChartView::ShowHistory(int columns) {
     // The lines' end: all points past width - 1 share the last column, and where the lines end
     // short of it, what moved past their end.
     const int end = std::min(columns, width() - 1);
-    update(QRect(end - 1, 0, d + 3, height()));
+    update(QRect(end - 1, 0, d + 2, height()));
 }
 
 void ChartView::paintEvent(QPaintEvent* event) {

@@ -25,6 +25,7 @@ struct Step {
         Burst,   // as Tick, but the next step comes before anything is painted
         Push,    // push `n` points only: the window's tick has not come yet
         Expose,  // the window system asks for columns x .. x + n - 1 to be painted again
+        Exposes, // as Expose, and for as many columns again one column further right
         Clear,   // the history is emptied and the chart shown empty
         Emptied, // the history is emptied while the chart stays shown
         Resize,  // the view becomes `n` columns wide
@@ -164,6 +165,10 @@ TEST_P(ChartViewScreen, MatchesAWholePaintAfterEveryStep) {
         case Step::Expose:
             view->update(QRect(step.x, 0, step.n, view->height()));
             break;
+        case Step::Exposes:
+            view->update(QRect(step.x, 0, step.n, view->height()));
+            view->update(QRect(step.x + step.n + 1, 0, step.n, view->height()));
+            break;
         case Step::Clear:
             gauges::ClearChartHistory(state);
             view->ShowHistory(0);
@@ -266,7 +271,12 @@ INSTANTIATE_TEST_SUITE_P(
                                                    {Step::Expose, 1, Width - 1},
                                                    {Step::Expose, 2, Width - 2},
                                                    {Step::Expose, 5, Width - 5},
-                                                   {Step::Expose, 20, 20}} +
+                                                   {Step::Expose, 20, 20},
+                                                   {Step::Exposes, 1, 10},
+                                                   {Step::Exposes, 2, 20},
+                                                   {Step::Exposes, 3, 30},
+                                                   {Step::Exposes, 4, 40},
+                                                   {Step::Exposes, 5, Width - 11}} +
                       Ticks(1, 3)}),
     [](const ::testing::TestParamInfo<ChartCase>& info) { return std::string(info.param.name); });
 
