@@ -28,8 +28,8 @@ void ChartView::ShowHistory(int columns) {
     }
     const int d = static_cast<int>(moved);
     scroll(d, 0);
-    // The new points, and the column after the oldest of them, where its line meets the older
-    // lines (the rasteriser may put that meeting a column either side of the point).
+    // The new points, and two columns past the oldest of them: its line to the older points,
+    // and the next older line, whose pixels depend on the line before it.
     update(QRect(0, 0, d + 3, height()));
     // The lines' end: all points past width - 1 share the last column, and where the lines end
     // short of it, what moved past their end.

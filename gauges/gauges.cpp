@@ -354,10 +354,11 @@ void PaintChart(QPainter& p, int width, int height, const State& state, const QC
     if (columns < 1 || width < 1 || height < 1) {
         return;
     }
-    // Point i lies at x = i up to width - 1. The rasteriser puts a line's pixels up to a column
-    // beyond its ends (where it meets the next line, and at the caps), so an area needs the points
-    // from two before its left to two after its right; reaching the last columns, it needs every
-    // point clamped there. The lines' own ends then lie outside the area, clipped away.
+    // Point i lies at x = i up to width - 1. A line from point i may put a pixel in column i - 1,
+    // and which pixels it draws where it meets the line before depends on that line too (the
+    // rasteriser draws no meeting point twice, and fills gaps), so an area needs the points from
+    // two before its left to two after its right, measured; reaching the last columns, it needs
+    // every point clamped there. The partial lines' own ends then lie outside the area.
     int first = 1;
     int last = columns;
     if (!area.isEmpty()) {

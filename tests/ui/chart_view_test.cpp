@@ -224,13 +224,18 @@ INSTANTIATE_TEST_SUITE_P(
         ChartCase{"OneAtATime", Ticks(1, 20 * Width)},
         ChartCase{"TwoAtATime", Ticks(2, 10 * Width)},
         ChartCase{"ThreeAtATime", Ticks(3, 7 * Width)},
-        ChartCase{"SeveralAtATime",
-                  Ticks(1, 3) + std::vector<Step>{{Step::Tick, 5}, {Step::Tick, 9},
-                                                  {Step::Tick, 2}, {Step::Tick, 17},
-                                                  {Step::Tick, Width - 1}, {Step::Tick, 4},
-                                                  {Step::Tick, Width}, {Step::Tick, 1},
-                                                  {Step::Tick, Width + 7}, {Step::Tick, 0}} +
-                      Ticks(3, 5)},
+        ChartCase{"SeveralAtATime", Ticks(1, 3) +
+                                        std::vector<Step>{{Step::Tick, 5},
+                                                          {Step::Tick, 9},
+                                                          {Step::Tick, 2},
+                                                          {Step::Tick, 17},
+                                                          {Step::Tick, Width - 1},
+                                                          {Step::Tick, 4},
+                                                          {Step::Tick, Width},
+                                                          {Step::Tick, 1},
+                                                          {Step::Tick, Width + 7},
+                                                          {Step::Tick, 0}} +
+                                        Ticks(3, 5)},
         ChartCase{"ClearedAndFilledAgain",
                   Ticks(2, 40) + std::vector<Step>{{Step::Clear}} + Ticks(1, 12) +
                       std::vector<Step>{{Step::Clear}, {Step::Clear}} + Ticks(3, 4) +
@@ -252,32 +257,32 @@ INSTANTIATE_TEST_SUITE_P(
                                            Ticks(1, 5)},
         // The window system repaints part of the chart after a block came but before the tick
         // that shows it.
-        ChartCase{"ExposedBeforeTheTick",
-                  Ticks(2, Width / 2) + std::vector<Step>{{Step::Push, 2},
-                                                  {Step::Expose, 10, 20},
-                                                  {Step::Tick, 1},
-                                                  {Step::Push, 3},
-                                                  {Step::Expose, 1, Width - 1},
-                                                  {Step::Tick, 0}} +
-                      Ticks(1, 5)},
+        ChartCase{"ExposedBeforeTheTick", Ticks(2, Width / 2) +
+                                              std::vector<Step>{{Step::Push, 2},
+                                                                {Step::Expose, 10, 20},
+                                                                {Step::Tick, 1},
+                                                                {Step::Push, 3},
+                                                                {Step::Expose, 1, Width - 1},
+                                                                {Step::Tick, 0}} +
+                                              Ticks(1, 5)},
         // Strips of every width at every place, painted from the current history.
-        ChartCase{"ExposedStrips",
-                  Ticks(3, 25) + std::vector<Step>{{Step::Expose, 1, 0},
-                                                   {Step::Expose, 1, 1},
-                                                   {Step::Expose, 1, 2},
-                                                   {Step::Expose, 2, 17},
-                                                   {Step::Expose, 3, 30},
-                                                   {Step::Expose, 1, Width - 2},
-                                                   {Step::Expose, 1, Width - 1},
-                                                   {Step::Expose, 2, Width - 2},
-                                                   {Step::Expose, 5, Width - 5},
-                                                   {Step::Expose, 20, 20},
-                                                   {Step::Exposes, 1, 10},
-                                                   {Step::Exposes, 2, 20},
-                                                   {Step::Exposes, 3, 30},
-                                                   {Step::Exposes, 4, 40},
-                                                   {Step::Exposes, 5, Width - 11}} +
-                      Ticks(1, 3)}),
+        ChartCase{"ExposedStrips", Ticks(3, 25) +
+                                       std::vector<Step>{{Step::Expose, 1, 0},
+                                                         {Step::Expose, 1, 1},
+                                                         {Step::Expose, 1, 2},
+                                                         {Step::Expose, 2, 17},
+                                                         {Step::Expose, 3, 30},
+                                                         {Step::Expose, 1, Width - 2},
+                                                         {Step::Expose, 1, Width - 1},
+                                                         {Step::Expose, 2, Width - 2},
+                                                         {Step::Expose, 5, Width - 5},
+                                                         {Step::Expose, 20, 20},
+                                                         {Step::Exposes, 1, 10},
+                                                         {Step::Exposes, 2, 20},
+                                                         {Step::Exposes, 3, 30},
+                                                         {Step::Exposes, 4, 40},
+                                                         {Step::Exposes, 5, Width - 11}} +
+                                       Ticks(1, 3)}),
     [](const ::testing::TestParamInfo<ChartCase>& info) { return std::string(info.param.name); });
 
 } // namespace
