@@ -5,7 +5,7 @@
 #include "gauges/window_font.h"
 
 #include <QPainter>
-#include <QPolygon>
+#include <QPoint>
 
 #include <algorithm>
 #include <cmath>
@@ -335,6 +335,7 @@ int DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond) {
 void ClearChartHistory(State& state) {
     state.ChartHistoryL.fill(0);
     state.ChartHistoryR.fill(0);
+    state.ChartPushes += ChartHistoryLength;
 }
 
 void PushChartPoint(State& state, int16_t maxL, double meanL, int16_t maxR, double meanR) {
@@ -344,26 +345,48 @@ void PushChartPoint(State& state, int16_t maxL, double meanL, int16_t maxR, doub
     }
     state.ChartHistoryL[1] = Round((maxL - meanL) * static_cast<double>(state.ChartScale));
     state.ChartHistoryR[1] = Round((maxR - meanR) * static_cast<double>(state.ChartScale));
+    ++state.ChartPushes;
 }
 
 void PaintChart(QPainter& p, int width, int height, const State& state, const QColor& colourL,
-                const QColor& colourR) {
-    if (state.ChartColumns < 1 || width < 1 || height < 1) {
+                const QColor& colourR, const QRect& area) {
+    const int columns = state.ChartColumns;
+    if (columns < 1 || width < 1 || height < 1) {
         return;
+    }
+    // Point i lies at x = i up to width - 1. A line from point i may put a pixel in column i - 1,
+    // and which pixels it draws where it meets the line before depends on that line too (the
+    // rasteriser draws no meeting point twice, and fills gaps), so an area needs the points from
+    // two before its left to two after its right, measured; reaching the last columns, it needs
+    // every point clamped there. The partial lines' own ends then lie outside the area.
+    int first = 1;
+    int last = columns;
+    if (!area.isEmpty()) {
+        if (area.right() + 2 < width - 1) {
+            last = std::min(area.right() + 2, columns);
+        }
+        // Never a lone point: an area right of the lines' end still gets the end's cap.
+        first = std::clamp(area.left() - 2, 1, std::max(last - 1, 1));
     }
     // Axes run 0..width and 0..height in pixels, y upwards.
     auto row = [height](int y) { return std::clamp(height - 1 - y, 0, height - 1); };
-    QPolygon left(state.ChartColumns);
-    QPolygon right(state.ChartColumns);
-    for (int i = 1; i <= state.ChartColumns; ++i) {
-        left.setPoint(i - 1, std::min(i, width - 1), row(state.ChartHistoryL[i]));
-        right.setPoint(i - 1, std::min(i, width - 1), row(state.ChartHistoryR[i]));
+    std::array<QPoint, ChartHistoryLength> points;
+    const int count = last - first + 1;
+    auto stroke = [&](const std::array<int, ChartHistoryLength>& history, const QColor& colour) {
+        for (int i = first; i <= last; ++i) {
+            points[i - first] = QPoint(std::min(i, width - 1), row(history[i]));
+        }
+        p.setPen(QPen(colour, 1));
+        p.drawPolyline(points.data(), count);
+    };
+    p.save();
+    if (!area.isEmpty()) {
+        p.setClipRect(area, Qt::IntersectClip);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(colourL, 1));
-    p.drawPolyline(left);
-    p.setPen(QPen(colourR, 1));
-    p.drawPolyline(right);
+    stroke(state.ChartHistoryL, colourL);
+    stroke(state.ChartHistoryR, colourR);
+    p.restore();
 }
 
 QImage LevelIconImage(int index) {

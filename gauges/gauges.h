@@ -56,6 +56,9 @@ struct State {
     int ChartColumns = 0;
     std::array<int, ChartHistoryLength> ChartHistoryL{};
     std::array<int, ChartHistoryLength> ChartHistoryR{};
+    // Points pushed into the history since start-up. A clear counts as ChartHistoryLength pushes
+    // of zero, which is what it amounts to: a view that compares counts sees every point changed.
+    int64_t ChartPushes = 0;
     QImage LevelBitmap; // 425 x 16
     QImage DcBitmap;    // 95 x 16
     QImage TimePicture; // the time bar's own picture, 425 x 17
@@ -149,9 +152,11 @@ void ClearChartHistory(State& state);
 // Shifts the history one column right and puts the newest block's levels at entry 1.
 void PushChartPoint(State& state, int16_t maxL, double meanL, int16_t maxR, double meanR);
 // The two series of the live chart, x = 1..columns, y = 0..height upwards, in a widget of
-// `width` x `height`.
+// `width` x `height`; points past width - 1 are all drawn in the last column. With `area` given,
+// only the pieces of the lines that can touch it are stroked, clipped to it, and they come out
+// as the same pixels there as the whole chart does.
 void PaintChart(QPainter& painter, int width, int height, const State& state, const QColor& colourL,
-                const QColor& colourR);
+                const QColor& colourR, const QRect& area = {});
 
 // Level icons 0..16 (a bar gauge filled i sixteenths) and the application icon, 17.
 constexpr int LevelIconCount = 18;

@@ -537,8 +537,7 @@ void TFormMain::MeterUpdate() {
     gaugesShown_ =
         GaugesShown{level, dc, Gauges.LevelBitmap.cacheKey(), Gauges.DcBitmap.cacheKey()};
     if (r.Recording) {
-        ChartWave->ShownColumns = Gauges.ChartColumns;
-        ChartWave->update();
+        ChartWave->ShowHistory(Gauges.ChartColumns);
     }
 }
 
@@ -584,8 +583,7 @@ void TFormMain::RecordingStarted() {
 
 void TFormMain::ClearChart() {
     gauges::ClearChartHistory(Gauges);
-    ChartWave->ShownColumns = 0;
-    ChartWave->update();
+    ChartWave->ShowHistory(0);
     DrawTimeBar();
 }
 

@@ -494,7 +494,7 @@ TEST_F(FormMainTest, RecordingDrawsLevelsChartTimeAndBar) {
     EXPECT_EQ(form->Gauges.ChartHistoryL[1], 75);
     EXPECT_EQ(form->Gauges.ChartHistoryL[50], 75);
     EXPECT_EQ(form->Gauges.ChartHistoryL[51], 0);
-    EXPECT_EQ(form->ChartWave->ShownColumns, 425);
+    EXPECT_EQ(form->ChartWave->ShownColumns(), 425);
     EXPECT_EQ(form->LabTime->text(), "00:00:05");
     EXPECT_EQ(form->LabTime0->text(), form->LabTime->text());
     // 50 blocks at 422 / 180 pixels per second reach column 12; columns 3, 6, 9, 12 stay dark.
