@@ -15,10 +15,24 @@ namespace gauges {
 
 namespace {
 
-void SolidRectangle(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
-    if (x2 > x1 && y2 > y1) {
-        p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), colour);
+// [x1, x2) x [y1, y2) of a 32-bit image in one opaque colour, clipped to the image. Direct
+// stores: the gauges are redrawn on every tick, and a painter's set-up alone cost more than
+// filling a whole small gauge.
+void FillPixels(QImage& image, int x1, int y1, int x2, int y2, QRgb colour) {
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, image.width());
+    y2 = std::min(y2, image.height());
+    for (int y = y1; y < y2; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(row + std::min(x1, x2), row + x2, colour);
     }
+}
+
+bool ThirtyTwoBit(const QImage& image) {
+    const QImage::Format f = image.format();
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+           f == QImage::Format_ARGB32_Premultiplied;
 }
 
 // A caption or scale label; one whose line lies outside `dirty` (when given) is not laid out
@@ -224,6 +238,10 @@ void FillBackground(QImage& image) {
         return;
     }
     image.fill(BackPen);
+    if (ThirtyTwoBit(image)) {
+        FillPixels(image, 1, 1, image.width() - 1, image.height() - 1, BackBrush.rgb());
+        return;
+    }
     QPainter p(&image);
     p.fillRect(QRect(1, 1, image.width() - 2, image.height() - 2), BackBrush);
 }
@@ -241,15 +259,8 @@ void DrawLevelGauge(QImage& bitmap, const LevelLook& look) {
     const int height = bitmap.height();
     // Pixel by pixel: with a painter call per column of the bars and of the grid, this cost more
     // than the rest of a monitoring tick.
-    const auto fill = [&](int x1, int y1, int x2, int y2, QRgb colour) { // [x1, x2) x [y1, y2)
-        x1 = std::max(x1, 0);
-        y1 = std::max(y1, 0);
-        x2 = std::min(x2, width);
-        y2 = std::min(y2, height);
-        for (int y = y1; y < y2; ++y) {
-            QRgb* row = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
-            std::fill(row + std::min(x1, x2), row + x2, colour);
-        }
+    const auto fill = [&](int x1, int y1, int x2, int y2, QRgb colour) {
+        FillPixels(bitmap, x1, y1, x2, y2, colour);
     };
     const auto bars = [&](int g, int top, int bottom) {
         fill(1, top, g, bottom, LevelGreen.rgb());
@@ -290,13 +301,13 @@ DcLook DcGaugeLook(int width, float dcScale, double valueL, double valueR) {
 
 void DrawDcGauge(QImage& bitmap, const DcLook& look) {
     FillBackground(bitmap);
-    QPainter p(&bitmap);
+    Q_ASSERT(bitmap.format() == QImage::Format_RGB32); // as LayoutGauges makes it
     const int width = bitmap.width();
-    SolidRectangle(p, 0, 1, look.barL, 7, DcOrange);
-    SolidRectangle(p, 0, 9, look.barR, 15, DcOrange);
+    FillPixels(bitmap, 0, 1, look.barL, 7, DcOrange.rgb());
+    FillPixels(bitmap, 0, 9, look.barR, 15, DcOrange.rgb());
     const int lines = Round((width - 1) / 3.0);
     for (int k = 1; k <= lines; ++k) {
-        VLine(p, 3 * k, 0, bitmap.height(), BackBrush);
+        FillPixels(bitmap, 3 * k, 0, 3 * k + 1, bitmap.height(), BackBrush.rgb());
     }
 }
 
