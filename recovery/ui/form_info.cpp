@@ -60,7 +60,6 @@ TFormInfo::TFormInfo(recovery::Recovery& recovery, platform::Dialogs& dialogs, Q
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TFormInfo::Timer1Timer);
-    Timer1->start();
 }
 
 void TFormInfo::showEvent(QShowEvent* event) {
@@ -72,7 +71,15 @@ void TFormInfo::showEvent(QShowEvent* event) {
     if (const QScreen* screen = QApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
+    // Ticks only while shown: the window lives as long as the editor or the main window, hidden
+    // nearly all that time, and a hidden progress needs no updating.
+    Timer1->start();
     QDialog::showEvent(event);
+}
+
+void TFormInfo::hideEvent(QHideEvent* event) {
+    Timer1->stop();
+    QDialog::hideEvent(event);
 }
 
 void TFormInfo::BtnLoadClick() {

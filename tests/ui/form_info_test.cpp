@@ -68,8 +68,12 @@ TEST_F(FormInfoTest, TextsButtonsAndHiddenProgress) {
     EXPECT_TRUE(form.ProgressBar1->isHidden() && form.LabProgress->isHidden());
     EXPECT_EQ(form.LabProgress->text(), "");
     EXPECT_EQ(form.ProgressBar1->maximum(), 100);
-    EXPECT_TRUE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 100);
+    EXPECT_TRUE(form.Timer1->isActive()); // shown by the fixture
+    form.hide();
+    EXPECT_FALSE(form.Timer1->isActive()) << "a hidden window does not tick";
+    form.show();
+    EXPECT_TRUE(form.Timer1->isActive());
     EXPECT_EQ(QFontInfo(form.LabMessage->font()).family().toStdString(), "Liberation Sans");
     EXPECT_EQ(testsupport::CaptionsThatDoNotFit(&form).join("; ").toStdString(), "");
     form.Timer1Timer();
