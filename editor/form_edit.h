@@ -8,8 +8,8 @@
 #include <QDialog>
 
 #include <array>
-#include <optional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -229,7 +229,7 @@ class TFormEdit : public QDialog {
     std::unique_ptr<playback::Player> player_;
     std::array<QLabel*, 4> statusPanels_{};
     std::optional<operations::Selection> statusShown_; // the selection the panels show
-    int LastBarPosition = 0; // SBar position the timer acted on last
+    int LastBarPosition = 0;                           // SBar position the timer acted on last
     int commandDepth_ = 0;
     bool closeRequested_ = false;
     bool historyNoteShown_ = false;

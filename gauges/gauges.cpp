@@ -15,10 +15,11 @@ namespace gauges {
 
 namespace {
 
-// [x1, x2) x [y1, y2) of a 32-bit image in one opaque colour, clipped to the image. Direct
-// stores: the gauges are redrawn on every tick, and a painter's set-up alone cost more than
-// filling a whole small gauge.
+// [x1, x2) x [y1, y2) of a gauge bitmap in one colour, clipped to the image. Direct stores: the
+// gauges are redrawn on every tick, and a painter's set-up alone cost more than filling a whole
+// small gauge.
 void FillPixels(QImage& image, int x1, int y1, int x2, int y2, QRgb colour) {
+    Q_ASSERT(image.format() == QImage::Format_RGB32); // as LayoutGauges makes the gauges
     x1 = std::max(x1, 0);
     y1 = std::max(y1, 0);
     x2 = std::min(x2, image.width());
@@ -27,12 +28,6 @@ void FillPixels(QImage& image, int x1, int y1, int x2, int y2, QRgb colour) {
         QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         std::fill(row + std::min(x1, x2), row + x2, colour);
     }
-}
-
-bool ThirtyTwoBit(const QImage& image) {
-    const QImage::Format f = image.format();
-    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
-           f == QImage::Format_ARGB32_Premultiplied;
 }
 
 // A caption or scale label; one whose line lies outside `dirty` (when given) is not laid out
@@ -238,12 +233,7 @@ void FillBackground(QImage& image) {
         return;
     }
     image.fill(BackPen);
-    if (ThirtyTwoBit(image)) {
-        FillPixels(image, 1, 1, image.width() - 1, image.height() - 1, BackBrush.rgb());
-        return;
-    }
-    QPainter p(&image);
-    p.fillRect(QRect(1, 1, image.width() - 2, image.height() - 2), BackBrush);
+    FillPixels(image, 1, 1, image.width() - 1, image.height() - 1, BackBrush.rgb());
 }
 
 LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading) {
@@ -254,24 +244,20 @@ LevelLook LevelGaugeLook(float levelScale, const LevelReading& reading) {
 
 void DrawLevelGauge(QImage& bitmap, const LevelLook& look) {
     FillBackground(bitmap);
-    Q_ASSERT(bitmap.format() == QImage::Format_RGB32); // as LayoutGauges makes it
     const int width = bitmap.width();
     const int height = bitmap.height();
     // Pixel by pixel: with a painter call per column of the bars and of the grid, this cost more
     // than the rest of a monitoring tick.
-    const auto fill = [&](int x1, int y1, int x2, int y2, QRgb colour) {
-        FillPixels(bitmap, x1, y1, x2, y2, colour);
-    };
     const auto bars = [&](int g, int top, int bottom) {
-        fill(1, top, g, bottom, LevelGreen.rgb());
+        FillPixels(bitmap, 1, top, g, bottom, LevelGreen.rgb());
         // Beyond 71 % of full scale the bar turns from green to orange, column by column.
         for (int x = 300; x <= g; ++x) {
-            fill(x, top, x + 1, bottom, qRgb(x - 170, 255 - (x - 300) / 2, 0));
+            FillPixels(bitmap, x, top, x + 1, bottom, qRgb(x - 170, 255 - (x - 300) / 2, 0));
         }
     };
     const auto clipMark = [&](int hold, int top, int bottom) {
         if (hold > 0) {
-            fill(width - 5, top, width, bottom, qRgb(2 * hold + 195, 0, 0));
+            FillPixels(bitmap, width - 5, top, width, bottom, qRgb(2 * hold + 195, 0, 0));
         }
     };
 
@@ -301,7 +287,6 @@ DcLook DcGaugeLook(int width, float dcScale, double valueL, double valueR) {
 
 void DrawDcGauge(QImage& bitmap, const DcLook& look) {
     FillBackground(bitmap);
-    Q_ASSERT(bitmap.format() == QImage::Format_RGB32); // as LayoutGauges makes it
     const int width = bitmap.width();
     FillPixels(bitmap, 0, 1, look.barL, 7, DcOrange.rgb());
     FillPixels(bitmap, 0, 9, look.barR, 15, DcOrange.rgb());

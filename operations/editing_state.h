@@ -45,8 +45,8 @@ struct State {
     double AmplifyFactor = 1.0;
     float NormalizeFactor = 1.0f;
     double FadeStep = 0.0;
-    double FadeGain = 0.0;    // the gain a fade starts from
-    uint64_t FadeFrame = 0;   // frames of the running fade done
+    double FadeGain = 0.0;  // the gain a fade starts from
+    uint64_t FadeFrame = 0; // frames of the running fade done
 
     // Working buffers, sized once: the block being written, its two channels and its peaks.
     std::array<unsigned char, base::BlockBytes> BlockBuffer{};
