@@ -323,8 +323,7 @@ int DrawTimeMark(QImage& picture, uint32_t newestBlock, float pixelsPerSecond) {
     if (x % 3 == 0 || x >= picture.width()) {
         return -1;
     }
-    QPainter p(&picture);
-    VLine(p, x, 1, picture.height() - 1, PassGreen);
+    FillPixels(picture, x, 1, x + 1, picture.height() - 1, PassGreen.rgb());
     return x;
 }
 

@@ -120,6 +120,13 @@ int ProgramEntry(int& argc, char** argv, const EntryHooks& hooks) {
                              "velmar-recorder --headless records without windows.\n");
         return 1;
     }
+    // The windows repaint a few small areas ten times a second. Through X shared memory each
+    // repaint first waits for the server to have read the last one from the shared image (a
+    // round trip, and a thread woken for every completion); sent over the connection, such
+    // small areas cost less. Whoever sets the variable keeps their choice.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) {
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Velmar Recorder");
     QApplication::setApplicationDisplayName("Velmar Recorder");
