@@ -5,6 +5,9 @@
 #   monitoring (the window shown, nothing recorded) against parec to /dev/null,
 #   recording (the window shown) against parec writing a file,
 #   the headless recorder (--headless --loop 10) against parec writing a file;
+# while monitoring, bench/window_floor (a bare Qt window repainting one level bar ten times a
+# second) runs on the same display, measured over the same intervals: the least any window
+# refreshed like ours costs, beside parec;
 # then what a save costs the recording: SIGUSR1 saves the headless loop's take while it records,
 # Velmar.raw's growth is sampled against the clock throughout, and "blocks late: N" is how many
 # blocks further behind the clock the recording fell during the save than before it. Every file
@@ -21,8 +24,8 @@ build="${1:?usage: run_recorder.sh <build dir>}"
 seconds="${BENCH_RECORDER_SECONDS:-60}"
 rounds="${BENCH_RECORDER_ROUNDS:-3}"
 
-cmake --build "$build" --target velmar-recorder e2e_feeder e2e_verify_raw -j2 >/dev/null ||
-    { echo "building velmar-recorder and the e2e tools failed" >&2; exit 1; }
+cmake --build "$build" --target velmar-recorder e2e_feeder e2e_verify_raw window_floor -j2 \
+    >/dev/null || { echo "building velmar-recorder and the e2e tools failed" >&2; exit 1; }
 RECORDER="$build/velmar-recorder"
 E2E_BIN="$build/tests/e2e"
 export E2E_MAX_SECONDS=$((3 * rounds * seconds + 300))
@@ -41,32 +44,39 @@ parec_to() {
     PAREC_PID=$!
 }
 
-# Medians over $rounds intervals of both processes given; prints "ours parec ours-libpulse" in %
-# of a core, the last being the share of our libpulse thread (threaded-ml) alone.
+# Medians over $rounds intervals of the processes given (ours, parec and optionally a third);
+# prints "ours parec ours-libpulse third" in % of a core, ours-libpulse being the share of our
+# libpulse thread (threaded-ml) alone.
 measure() {
-    local ours=() theirs=() pulse=() a b p0 t0
+    local ours=() theirs=() pulse=() third=() a b c p0 t0
     for _ in $(seq "$rounds"); do
         p0=$(cpu_ns_named "$1" threaded-ml)
         t0=$(mono_ns)
-        read -r a b < <(cpu_percent_over "$seconds" "$1" "$2") && [ -n "$b" ] ||
+        read -r a b c < <(cpu_percent_over "$seconds" "$@") && [ -n "$b" ] ||
             e2e_fail "a measured process ended"
         pulse+=("$(awk -v c=$(($(cpu_ns_named "$1" threaded-ml) - p0)) \
             -v w=$(($(mono_ns) - t0)) 'BEGIN { printf "%.4f", 100 * c / w }')")
         ours+=("$a")
         theirs+=("$b")
+        third+=("${c:-0}")
     done
-    echo "$(median "${ours[@]}") $(median "${theirs[@]}") $(median "${pulse[@]}")"
+    echo "$(median "${ours[@]}") $(median "${theirs[@]}") $(median "${pulse[@]}")" \
+        "$(median "${third[@]}")"
 }
 
 parec_to /dev/null
+"$build/bench/window_floor" 2>/dev/null &
+E2E_PIDS+=($!)
+floor=$!
 sleep 2 # let start-up drawing and the first buffers settle
-read -r mon_ours mon_parec mon_pulse < <(measure $E2E_PID $PAREC_PID)
+read -r mon_ours mon_parec mon_pulse mon_floor < <(measure $E2E_PID $PAREC_PID $floor)
 e2e_stop $PAREC_PID
+e2e_stop $floor
 
 e2e_click_record
 e2e_wait_for 5 "Velmar.raw to be written" test -s "$RAW"
 parec_to "$E2E_DIR/parec.raw"
-read -r rec_ours rec_parec rec_pulse < <(measure $E2E_PID $PAREC_PID)
+read -r rec_ours rec_parec rec_pulse _ < <(measure $E2E_PID $PAREC_PID)
 e2e_click_stop
 sleep 1
 blocks=$(($(stat -c %s "$RAW") / 17640))
@@ -89,7 +99,7 @@ E2E_PIDS+=($headless)
 e2e_wait_for 20 "the headless recorder to start recording" grep -q "Recording started" \
     "$E2E_DIR/headless.log"
 sleep 2
-read -r hl_ours hl_parec hl_pulse < <(measure $headless $PAREC_PID)
+read -r hl_ours hl_parec hl_pulse _ < <(measure $headless $PAREC_PID)
 
 # What a save costs: Velmar.raw's size every 50 ms from 5 s before the signal to 2 s after
 # the save has ended, with the time of each reading.
@@ -145,6 +155,8 @@ echo "of which our libpulse thread alone (threaded-ml), against the same parec:"
 row "  monitoring" "$mon_pulse" "$mon_parec" "-"
 row "  recording" "$rec_pulse" "$rec_parec" "-"
 row "  headless" "$hl_pulse" "$hl_parec" "-"
+echo "a bare Qt window repainting one level bar ten times a second, beside the monitoring:"
+row "  window_floor" "$mon_floor" "$mon_parec" "-"
 echo "recording wrote $blocks blocks, the headless loop $(($(stat -c %s "$raw") / 17640)):" \
     "both unbroken counter runs"
 echo "a save during the headless recording: ${saved_s} saved in ${save_ms} ms, an unbroken run"
