@@ -12,21 +12,21 @@
 namespace {
 
 class Bar : public QWidget {
-public:
+  public:
     using QWidget::QWidget;
     void Next() {
         length_ = 100 + (length_ * 37 + 11) % 330; // a new reading each tick
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), Qt::black);
         p.fillRect(0, 0, length_, height(), Qt::green);
     }
 
-private:
+  private:
     int length_ = 100;
 };
 
